@@ -1,0 +1,110 @@
+#include "device/QuorvexUsb.h"
+
+#include "device/Guid.h"
+#include "device/Records.h"
+
+namespace qv {
+
+QuorvexUsb::QuorvexUsb(DeviceHost& host) : host_(host) {}
+
+QuorvexUsb::~QuorvexUsb() { Close(); }
+
+bool QuorvexUsb::IsPresent() const { return Present; }
+void QuorvexUsb::ClearPresent() { Present = false; }
+void QuorvexUsb::SetKsMode(bool ksMode) { KsMode = ksMode; }
+bool QuorvexUsb::GetKsMode() const { return KsMode; }
+void QuorvexUsb::SetMatchText(const std::string& text) { MatchText = text; }
+const std::string& QuorvexUsb::GetMatchText() const { return MatchText; }
+const std::string& QuorvexUsb::GetDevicePath() const { return DevicePath; }
+bool QuorvexUsb::IsOpen() const { return Handle != kNoHandle; }
+
+bool QuorvexUsb::Open() {
+    Close();
+    Handle = host_.OpenPath(DevicePath);
+    return Handle != kNoHandle;
+}
+
+void QuorvexUsb::Close() {
+    if (Handle == kNoHandle) return;
+    host_.ClosePath(Handle);
+    Handle = kNoHandle;
+}
+
+bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request,
+                               std::uint16_t value, std::uint16_t index,
+                               std::span<std::uint8_t> data) {
+    if (Handle == kNoHandle) return false;
+    return KsMode ? SendPropertyRequest(requestType, request, value, index, data)
+                  : SendSetupRequest(requestType, request, value, index, data);
+}
+
+bool QuorvexUsb::SendPropertyRequest(std::uint8_t requestType, std::uint8_t request,
+                                     std::uint16_t value, std::uint16_t index,
+                                     std::span<std::uint8_t> data) {
+    // The caller's buffer is copied into the record in both directions; a read returns its
+    // data directly in the caller's buffer.
+    const auto record = BuildPropertyRecord(requestType, request, value, index, data);
+    std::uint32_t returned = 0;
+    return host_.IoControl(Handle, kKsPropertyCode, record, data, returned);
+}
+
+bool QuorvexUsb::SendSetupRequest(std::uint8_t requestType, std::uint8_t request,
+                                  std::uint16_t value, std::uint16_t index,
+                                  std::span<std::uint8_t> data) {
+    const auto record = BuildSetupRecord(requestType, request, value, index);
+    const std::uint32_t code = IsDeviceToHost(requestType) ? kDeviceToHostCode : kHostToDeviceCode;
+    std::uint32_t returned = 0;
+    return host_.IoControl(Handle, code, record, data, returned);
+}
+
+bool QuorvexUsb::ProbeDevice() {
+    const HostHandle probeHandle = host_.OpenPath(DevicePath);
+    if (probeHandle == kNoHandle) return false;
+    std::uint32_t returned = 0;
+    bool answered = false;
+    if (KsMode) {
+        const auto query = BuildSupportQuery();
+        answered = host_.IoControl(probeHandle, kKsPropertyCode, query, {}, returned);
+    } else {
+        constexpr std::uint8_t kGetDescriptor = 6;
+        constexpr std::uint16_t kDeviceDescriptor = 0x0100;
+        constexpr std::uint16_t kDescriptorLength = 18;
+        const auto record = BuildSetupRecord(0x80, kGetDescriptor, kDeviceDescriptor, 1,
+                                             kDescriptorLength);
+        std::uint8_t descriptor[kDescriptorLength] = {};
+        answered = host_.IoControl(probeHandle, kDeviceToHostCode, record, descriptor, returned);
+    }
+    host_.ClosePath(probeHandle);
+    return answered;
+}
+
+template <typename MatchAction>
+bool QuorvexUsb::Enumerate(MatchAction onMatch) {
+    const auto paths =
+        host_.ListInterfaces(KsMode ? kAudioInterfaceClass : kUsbDeviceInterfaceClass);
+    if (!paths) return false;
+    // An empty match text matches nothing.
+    for (const std::string& path : *paths) {
+        if (!MatchText.empty() && path.find(MatchText) != std::string::npos) onMatch(path);
+    }
+    return true;
+}
+
+bool QuorvexUsb::FindDevice() {
+    bool result = false;
+    Enumerate([&](const std::string& path) {
+        DevicePath = path;
+        Present = true;
+        result = ProbeDevice();
+    });
+    return result;
+}
+
+bool QuorvexUsb::CheckPresent() {
+    bool found = false;
+    Enumerate([&](const std::string&) { found = true; });
+    Present = found;
+    return found;
+}
+
+}  // namespace qv

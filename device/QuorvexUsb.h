@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "device/host/DeviceHost.h"
+
+namespace qv {
+
+// The device object: owns the one device handle, finds the chip among the present device
+// interfaces and carries every vendor request to the driver as one I/O control, on the
+// vendor driver's carrier (KsMode false) or the audio driver's carrier (KsMode true).
+class QuorvexUsb {
+public:
+    static constexpr const char* kInitialMatchText = "vid_4d17&pid_6000";
+
+    explicit QuorvexUsb(DeviceHost& host);
+    virtual ~QuorvexUsb();
+    QuorvexUsb(const QuorvexUsb&) = delete;
+    QuorvexUsb& operator=(const QuorvexUsb&) = delete;
+
+    // Full discovery: stores the last matching path, marks the device present and returns
+    // that interface's probe result.
+    virtual bool FindDevice();
+    // Presence only: any matching interface keeps the device present.
+    virtual bool CheckPresent();
+    virtual bool IsPresent() const;
+
+    void ClearPresent();
+    void SetKsMode(bool ksMode);
+    bool GetKsMode() const;
+    void SetMatchText(const std::string& text);
+    const std::string& GetMatchText() const;
+    const std::string& GetDevicePath() const;
+
+    bool Open();
+    void Close();
+    bool IsOpen() const;
+
+    // One control transfer on endpoint 0; bit 7 of requestType gives the direction. The buffer
+    // is sent for a host-to-device request and receives the device's bytes otherwise. True when
+    // the driver completed the transfer (a shorter transfer counts as success).
+    bool VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                       std::uint16_t index, std::span<std::uint8_t> data);
+
+    // Opens DevicePath on a handle of its own and asks the driver a harmless question:
+    // the device descriptor (vendor driver) or support of the property set (audio driver).
+    bool ProbeDevice();
+
+    DeviceHost& Host() const { return host_; }
+
+private:
+    bool SendPropertyRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                             std::uint16_t index, std::span<std::uint8_t> data);
+    bool SendSetupRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                          std::uint16_t index, std::span<std::uint8_t> data);
+    template <typename MatchAction>
+    bool Enumerate(MatchAction onMatch);
+
+    DeviceHost& host_;
+    bool Present = false;
+    bool KsMode = false;
+    std::string DevicePath;
+    std::string MatchText = kInitialMatchText;
+    HostHandle Handle = kNoHandle;
+};
+
+}  // namespace qv

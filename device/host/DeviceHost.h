@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "device/Guid.h"
+
+namespace qv {
+
+// An open device interface, as the host hands it out. Opaque to everything above the host.
+using HostHandle = std::intptr_t;
+inline constexpr HostHandle kNoHandle = -1;
+
+// The seam to the operating system: everything the tool asks of it. Hosts turn every failure
+// into a false result or an empty answer here; nothing above this interface knows which host
+// it runs on.
+class DeviceHost {
+public:
+    virtual ~DeviceHost() = default;
+
+    // Paths of the present device interfaces of one class, in enumeration order.
+    // No value when the set of interfaces cannot be obtained (distinct from an empty list).
+    virtual std::optional<std::vector<std::string>> ListInterfaces(const Guid& interfaceClass) = 0;
+
+    // Opens a device interface for reading and writing; kNoHandle on failure.
+    virtual HostHandle OpenPath(const std::string& path) = 0;
+    virtual void ClosePath(HostHandle handle) = 0;
+
+    // One device I/O control. True when the driver completed it; bytesReturned is what the
+    // driver reported (callers do not rely on it).
+    virtual bool IoControl(HostHandle handle, std::uint32_t controlCode,
+                           std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                           std::uint32_t& bytesReturned) = 0;
+
+    // Every fixed wait of the chip protocols goes through here, so a simulated host can run
+    // on virtual time.
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    virtual std::uint64_t NowMs() = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+
+#include "device/host/DeviceHost.h"
+#include "device/host/DriverCall.h"
+
+struct libusb_context;
+struct libusb_device;
+struct libusb_device_handle;
+
+namespace qv {
+
+// Real USB through libusb-1.0, standing in for both kernel drivers: devices are listed as
+// Windows-style interface paths (every device on the generic class, each audio-control
+// interface on the audio class) and each decoded request becomes one control transfer.
+// Vendor- and class-type transfers to the device need no claimed interface, so the
+// kernel's audio driver can stay bound.
+class UsbDeviceHost : public DeviceHost {
+public:
+    static constexpr unsigned kTransferTimeoutMs = 1000;
+
+    UsbDeviceHost();
+    ~UsbDeviceHost() override;
+    UsbDeviceHost(const UsbDeviceHost&) = delete;
+    UsbDeviceHost& operator=(const UsbDeviceHost&) = delete;
+
+    std::optional<std::vector<std::string>> ListInterfaces(const Guid& interfaceClass) override;
+    HostHandle OpenPath(const std::string& path) override;
+    void ClosePath(HostHandle handle) override;
+    bool IoControl(HostHandle handle, std::uint32_t controlCode,
+                   std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                   std::uint32_t& bytesReturned) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t NowMs() override;
+
+private:
+    struct OpenDevice {
+        libusb_device_handle* handle;
+        Carrier carrier;
+    };
+
+    std::vector<std::string> PathsOf(libusb_device* device, const Guid& interfaceClass) const;
+    bool Transfer(libusb_device_handle* handle, const DriverCall& call,
+                  std::span<std::uint8_t> output, std::uint32_t& bytesReturned);
+
+    libusb_context* context_ = nullptr;
+    std::map<HostHandle, OpenDevice> handles_;
+    HostHandle nextHandle_ = 1;
+};
+
+}  // namespace qv

@@ -1,0 +1,85 @@
+#include "sim/SimChip.h"
+
+#include <algorithm>
+
+namespace qv::sim {
+
+SimIdentity UserDeviceIdentity() { return {}; }
+
+SimIdentity FirmwareUpdateIdentity(std::uint16_t vendorId) {
+    return {vendorId, 0x6000, false, true};
+}
+
+SimChip::SimChip(SimClock& clock, SimIdentity identity) : clock_(clock), identity_(identity) {}
+
+std::uint8_t SimChip::Register(std::uint8_t bank, std::uint8_t address) const {
+    if (address == kBankSelect) return bank_;
+    const auto found = banks_.find(bank);
+    return found == banks_.end() ? 0 : found->second[address];
+}
+
+void SimChip::SetRegister(std::uint8_t bank, std::uint8_t address, std::uint8_t value) {
+    if (address == kBankSelect) {
+        bank_ = value;
+        return;
+    }
+    auto [entry, inserted] = banks_.try_emplace(bank);
+    if (inserted) entry->second.fill(0);
+    entry->second[address] = value;
+}
+
+std::array<std::uint8_t, 18> SimChip::DeviceDescriptor() const {
+    std::array<std::uint8_t, 18> descriptor{};
+    descriptor[0] = 18;    // bLength
+    descriptor[1] = 1;     // bDescriptorType: device
+    descriptor[3] = 0x02;  // bcdUSB 2.00
+    descriptor[7] = 64;    // bMaxPacketSize0
+    descriptor[8] = static_cast<std::uint8_t>(identity_.vendorId);
+    descriptor[9] = static_cast<std::uint8_t>(identity_.vendorId >> 8);
+    descriptor[10] = static_cast<std::uint8_t>(identity_.productId);
+    descriptor[11] = static_cast<std::uint8_t>(identity_.productId >> 8);
+    descriptor[13] = 0x01;  // bcdDevice 1.00
+    descriptor[14] = 1;     // iManufacturer
+    descriptor[15] = 2;     // iProduct
+    descriptor[16] = 3;     // iSerialNumber
+    descriptor[17] = 1;     // bNumConfigurations
+    return descriptor;
+}
+
+TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
+    if (faults_.stalledRequests.contains(setup.request)) return {};
+    const bool standard = (setup.requestType & 0x60) == 0;
+    if (standard) return StandardRequest(setup);
+    switch (setup.request) {
+        case kRegisterRead:
+            return ReadRegisterRequest(setup);
+        case kRegisterWrite:
+            return WriteRegisterRequest(setup, outData);
+        default:
+            return {};  // unknown requests stall, as the firmware does
+    }
+}
+
+TransferResult SimChip::ReadRegisterRequest(const ControlSetup& setup) const {
+    if (!setup.IsDeviceToHost() || setup.length != 1 || setup.index > 0xFF) return {};
+    return {true, {Register(bank_, static_cast<std::uint8_t>(setup.index))}};
+}
+
+TransferResult SimChip::WriteRegisterRequest(const ControlSetup& setup,
+                                             std::span<const std::uint8_t> outData) {
+    if (setup.IsDeviceToHost() || setup.length != 1 || outData.size() != 1 || setup.index > 0xFF)
+        return {};
+    SetRegister(bank_, static_cast<std::uint8_t>(setup.index), outData[0]);
+    return {true, {}};
+}
+
+TransferResult SimChip::StandardRequest(const ControlSetup& setup) const {
+    constexpr std::uint8_t kGetDescriptor = 6;
+    if (!setup.IsDeviceToHost() || setup.request != kGetDescriptor || (setup.value >> 8) != 1)
+        return {};
+    const auto descriptor = DeviceDescriptor();
+    const std::size_t count = std::min<std::size_t>(setup.length, descriptor.size());
+    return {true, std::vector<std::uint8_t>(descriptor.begin(), descriptor.begin() + count)};
+}
+
+}  // namespace qv::sim

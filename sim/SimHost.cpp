@@ -1,0 +1,107 @@
+#include "sim/SimHost.h"
+
+#include <algorithm>
+
+#include "device/host/InterfacePath.h"
+
+namespace qv::sim {
+
+SimHost::SimHost(SimClock::Mode clockMode) : clock_(clockMode) {}
+
+std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
+    auto chip = std::make_shared<SimChip>(clock_, identity);
+    Attach(chip);
+    return chip;
+}
+
+void SimHost::Attach(std::shared_ptr<SimChip> chip) {
+    if (IsAttached(*chip)) return;
+    slots_.push_back({std::move(chip), "1-" + std::to_string(nextPort_++)});
+}
+
+void SimHost::Detach(const SimChip& chip) {
+    std::erase_if(slots_, [&](const Slot& slot) { return slot.chip.get() == &chip; });
+}
+
+bool SimHost::IsAttached(const SimChip& chip) const {
+    return std::any_of(slots_.begin(), slots_.end(),
+                       [&](const Slot& slot) { return slot.chip.get() == &chip; });
+}
+
+std::vector<std::string> SimHost::PathsOf(const Slot& slot, const Guid& interfaceClass) const {
+    const SimIdentity& id = slot.chip->Identity();
+    InterfacePath path{id.vendorId, id.productId, std::nullopt, slot.location, interfaceClass};
+    if (interfaceClass == kUsbDeviceInterfaceClass && id.onGenericClass) return {path.Text()};
+    if (interfaceClass == kAudioInterfaceClass && id.onAudioClass) {
+        path.interfaceNumber = 0;
+        return {path.Text()};
+    }
+    return {};
+}
+
+std::optional<std::vector<std::string>> SimHost::ListInterfaces(const Guid& interfaceClass) {
+    if (listingFails_) return std::nullopt;
+    std::vector<std::string> paths;
+    for (const Slot& slot : slots_) {
+        for (auto& path : PathsOf(slot, interfaceClass)) paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+HostHandle SimHost::OpenPath(const std::string& path) {
+    for (const Slot& slot : slots_) {
+        for (const Guid& cls : {kUsbDeviceInterfaceClass, kAudioInterfaceClass}) {
+            const auto paths = PathsOf(slot, cls);
+            if (std::find(paths.begin(), paths.end(), path) == paths.end()) continue;
+            const Carrier carrier =
+                cls == kAudioInterfaceClass ? Carrier::KsProperty : Carrier::DirectUsb;
+            handles_[nextHandle_] = {slot.chip.get(), carrier};
+            return nextHandle_++;
+        }
+    }
+    return kNoHandle;
+}
+
+void SimHost::ClosePath(HostHandle handle) { handles_.erase(handle); }
+
+bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,
+                        std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                        std::uint32_t& bytesReturned) {
+    bytesReturned = 0;
+    const auto open = handles_.find(handle);
+    if (open == handles_.end()) return false;
+    // A handle outlives its device when the device is unplugged; the driver then fails.
+    const auto slot = std::find_if(slots_.begin(), slots_.end(), [&](const Slot& s) {
+        return s.chip.get() == open->second.chip;
+    });
+    if (slot == slots_.end()) return false;
+    const DriverCall call = DecodeDriverCall(controlCode, input, output);
+    if (call.kind == DriverCall::Kind::Rejected || call.carrier != open->second.carrier)
+        return false;
+    return Perform(*slot->chip, call, output, bytesReturned);
+}
+
+bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,
+                      std::uint32_t& bytesReturned) {
+    if (call.kind == DriverCall::Kind::SupportQuery) {
+        const bool supported = chip.SupportsPropertySet();
+        trace_.SupportQuery(supported);
+        return supported;
+    }
+    const TransferResult result = chip.Control(call.setup, call.outData);
+    if (call.setup.IsDeviceToHost()) {
+        const std::size_t count = std::min(result.data.size(), output.size());
+        if (result.ok) std::copy_n(result.data.begin(), count, output.begin());
+        trace_.Transfer(call.carrier, call.setup, result.ok, result.data);
+        bytesReturned = result.ok ? static_cast<std::uint32_t>(count) : 0;
+    } else {
+        trace_.Transfer(call.carrier, call.setup, result.ok, call.outData);
+        bytesReturned = result.ok ? call.setup.length : 0;
+    }
+    return result.ok;
+}
+
+void SimHost::Sleep(std::uint32_t milliseconds) { clock_.Sleep(milliseconds); }
+std::uint64_t SimHost::NowMs() { return clock_.NowMs(); }
+
+}  // namespace qv::sim

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/host/DeviceHost.h"
+#include "sim/SimChip.h"
+#include "sim/SimClock.h"
+#include "sim/Trace.h"
+
+namespace qv::sim {
+
+// A simulated USB bus standing in for the operating system and both kernel drivers. Devices
+// can be attached and detached at any time; I/O controls are decoded by the drivers' rules and
+// reach the simulated firmware; every transfer the firmware receives goes into the trace.
+class SimHost : public DeviceHost {
+public:
+    explicit SimHost(SimClock::Mode clockMode = SimClock::Mode::Virtual);
+
+    SimClock& Clock() { return clock_; }
+    Trace& GetTrace() { return trace_; }
+
+    // Creates a chip with the given identity and plugs it in.
+    std::shared_ptr<SimChip> AttachNew(const SimIdentity& identity);
+    void Attach(std::shared_ptr<SimChip> chip);
+    void Detach(const SimChip& chip);
+    bool IsAttached(const SimChip& chip) const;
+    // While set, the set of interfaces cannot be obtained (as when the OS refuses).
+    void SetListingFails(bool fails) { listingFails_ = fails; }
+
+    std::optional<std::vector<std::string>> ListInterfaces(const Guid& interfaceClass) override;
+    HostHandle OpenPath(const std::string& path) override;
+    void ClosePath(HostHandle handle) override;
+    bool IoControl(HostHandle handle, std::uint32_t controlCode,
+                   std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                   std::uint32_t& bytesReturned) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t NowMs() override;
+
+    std::size_t OpenHandleCount() const { return handles_.size(); }
+
+private:
+    struct Slot {
+        std::shared_ptr<SimChip> chip;
+        std::string location;
+    };
+    struct OpenInterface {
+        const SimChip* chip;
+        Carrier carrier;
+    };
+
+    std::vector<std::string> PathsOf(const Slot& slot, const Guid& interfaceClass) const;
+    bool Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,
+                 std::uint32_t& bytesReturned);
+
+    SimClock clock_;
+    Trace trace_;
+    std::vector<Slot> slots_;
+    int nextPort_ = 1;
+    std::map<HostHandle, OpenInterface> handles_;
+    HostHandle nextHandle_ = 1;
+    bool listingFails_ = false;
+};
+
+}  // namespace qv::sim
