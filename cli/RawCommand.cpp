@@ -1,0 +1,66 @@
+#include <cstdio>
+#include <ostream>
+
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "cli/HexArguments.h"
+#include "device/Records.h"
+
+namespace qv::cli {
+namespace {
+
+struct RawRequest {
+    std::uint8_t requestType;
+    std::uint8_t request;
+    std::uint16_t value;
+    std::uint16_t index;
+    std::vector<std::uint8_t> data;
+};
+
+constexpr std::uint32_t kMaxTransferLength = 0xFFFF;
+
+RawRequest ParseRaw(const RawArguments& args) {
+    const bool in = args.direction == "in";
+    if (!in && args.direction != "out") throw BadInput("direction must be 'out' or 'in'");
+    RawRequest raw{};
+    raw.requestType = static_cast<std::uint8_t>(ParseHexArgument("TYPE", args.requestType, 0xFF));
+    raw.request = static_cast<std::uint8_t>(ParseHexArgument("REQUEST", args.request, 0xFF));
+    raw.value = static_cast<std::uint16_t>(ParseHexArgument("VALUE", args.value, 0xFFFF));
+    raw.index = static_cast<std::uint16_t>(ParseHexArgument("INDEX", args.index, 0xFFFF));
+    // The direction of a request is bit 7 of its type; both must say the same.
+    if (IsDeviceToHost(raw.requestType) != in)
+        throw BadInput(in ? "an 'in' request needs a TYPE with bit 7 set"
+                          : "an 'out' request needs a TYPE with bit 7 clear");
+    if (in) {
+        if (args.dataOrLength.size() != 1) throw BadInput("'in' takes one LENGTH");
+        const auto length = ParseDecimalArgument("LENGTH", args.dataOrLength[0], kMaxTransferLength);
+        raw.data.assign(length, 0);
+    } else {
+        raw.data = ParseHexBytes(args.dataOrLength);
+        if (raw.data.size() > kMaxTransferLength) throw BadInput("too much data");
+    }
+    return raw;
+}
+
+}  // namespace
+
+void RunRaw(Session& session, const RawArguments& args, std::ostream& out) {
+    RawRequest raw = ParseRaw(args);
+    session.RequireDevice();
+    bool ok = false;
+    {
+        OpenedDevice opened(session.Device());
+        ok = session.Device().VendorRequest(raw.requestType, raw.request, raw.value, raw.index,
+                                            raw.data);
+    }
+    if (!ok) throw OperationFailed("The request failed");
+    if (!IsDeviceToHost(raw.requestType)) return;
+    for (std::size_t i = 0; i < raw.data.size(); ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", raw.data[i]);
+        out << (i == 0 ? "" : (i % 16 == 0 ? "\n" : " ")) << hex;
+    }
+    out << "\n";
+}
+
+}  // namespace qv::cli
