@@ -1,0 +1,28 @@
+# Shared by scripts/run and scripts/test: install what is missing, configure and build.
+
+REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD_DIR=${QV_BUILD_DIR:-$REPO_ROOT/build}
+
+BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libusb-1.0-0-dev libcli11-dev
+                libgtest-dev umockdev libumockdev-dev fonts-dejavu-core)
+
+# Installs with apt-get the packages of the given list that are not installed yet.
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Configures (once) and builds the whole project; extra arguments go to the configure step.
+configure_and_build() {
+    cmake -S "$REPO_ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$BUILD_DIR" -j"$(nproc)"
+}
