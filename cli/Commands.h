@@ -6,10 +6,19 @@
 
 #include "cli/Session.h"
 
+namespace CLI {
+class App;
+}
+
 namespace qv::cli {
 
-// Each command throws BadInput, OperationFailed or NoDevice on failure; main maps them to the
-// exit code.
+// Each command is added as a subcommand whose callback runs it on a new Session made from the
+// global options. Commands throw BadInput, OperationFailed or NoDevice on failure; main maps
+// them to exit codes.
+void AddListCommand(CLI::App& app, const GlobalOptions& options);
+void AddRawCommand(CLI::App& app, const GlobalOptions& options);
+void AddRegisterCommands(CLI::App& app, const GlobalOptions& options);
+void AddIspCommands(CLI::App& app, const GlobalOptions& options);
 
 void RunList(Session& session, std::ostream& out);
 

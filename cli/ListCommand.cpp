@@ -1,4 +1,5 @@
-#include <ostream>
+#include <CLI/CLI.hpp>
+#include <iostream>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
@@ -27,6 +28,14 @@ void RunList(Session& session, std::ostream& out) {
         << (device.GetKsMode() ? "audio driver carrier, " : "USB driver carrier, ")
         << (found == FoundDevice::UserDevice ? "user's device" : "firmware update device")
         << ")\n";
+}
+
+void AddListCommand(CLI::App& app, const GlobalOptions& options) {
+    app.add_subcommand("list", "Present interfaces of both classes, and the one chosen")
+        ->callback([&options] {
+            Session session(options);
+            RunList(session, std::cout);
+        });
 }
 
 }  // namespace qv::cli

@@ -1,5 +1,7 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <ostream>
+#include <iostream>
+#include <memory>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
@@ -61,6 +63,22 @@ void RunRaw(Session& session, const RawArguments& args, std::ostream& out) {
         out << (i == 0 ? "" : (i % 16 == 0 ? "\n" : " ")) << hex;
     }
     out << "\n";
+}
+
+void AddRawCommand(CLI::App& app, const GlobalOptions& options) {
+    auto args = std::make_shared<RawArguments>();
+    auto* raw = app.add_subcommand("raw", "One vendor request; prints the bytes returned");
+    raw->add_option("direction", args->direction, "out or in")->required();
+    raw->add_option("type", args->requestType, "Request type (hexadecimal)")->required();
+    raw->add_option("request", args->request, "Request (hexadecimal)")->required();
+    raw->add_option("value", args->value, "Value (hexadecimal)")->required();
+    raw->add_option("index", args->index, "Index (hexadecimal)")->required();
+    raw->add_option("data", args->dataOrLength,
+                    "Hexadecimal bytes to send (out) or the length to read (in)");
+    raw->callback([&options, args] {
+        Session session(options);
+        RunRaw(session, *args, std::cout);
+    });
 }
 
 }  // namespace qv::cli

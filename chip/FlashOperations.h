@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "device/QuorvexUsb.h"
+
+namespace qv {
+
+// SPI flash instructions the tool sends.
+inline constexpr std::uint8_t kReadIdInstruction = 0x9F;
+inline constexpr std::uint8_t kWriteEnableInstruction = 0x06;
+inline constexpr std::uint8_t kWriteDisableInstruction = 0x04;
+inline constexpr std::uint8_t kReadStatusInstruction = 0x05;
+inline constexpr std::uint8_t kWriteStatusInstruction = 0x01;
+inline constexpr std::uint8_t kChipEraseInstruction = 0xC7;
+inline constexpr std::uint8_t kSectorEraseInstruction = 0x20;
+inline constexpr std::uint8_t kPageProgramInstruction = 0x02;
+inline constexpr std::uint8_t kReadDataInstruction = 0x03;
+
+inline constexpr std::uint8_t kStatusTimedOut = 0xFF;
+inline constexpr std::size_t kMaxFlashPage = 256;
+
+// What the tool knows of the flash during a run.
+struct FlashContext {
+    std::array<std::uint8_t, 3> ChipId{};  // manufacturer, memory type, capacity
+    std::uint16_t FlashPageSize = 0;       // bytes per page-program instruction, at most 256
+};
+
+// The page size the tool programs with for an identified flash.
+std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId);
+
+// Reads the identification into flash.ChipId; a read that never gets ready leaves it alone.
+bool ReadChipId(QuorvexUsb& device, FlashContext& flash);
+bool WriteEnable(QuorvexUsb& device);
+bool WriteDisable(QuorvexUsb& device);
+// The status register, or 0xFF when the chip never answers ready (bit 0 then reads busy).
+std::uint8_t ReadFlashStatus(QuorvexUsb& device);
+bool WriteFlashStatus(QuorvexUsb& device, std::uint8_t status);
+bool EraseChip(QuorvexUsb& device);
+bool EraseSector(QuorvexUsb& device, std::uint32_t address);
+// Address phase (kept open) and data phase; the result is the data phase's. Does not wait.
+bool ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
+                      std::span<const std::uint8_t> data);
+bool ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer);
+
+}  // namespace qv

@@ -1,0 +1,89 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "chip/FlashOperations.h"
+#include "chip/FlashRequests.h"
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "cli/HexArguments.h"
+#include "cli/IspSession.h"
+
+namespace qv::cli {
+namespace {
+
+std::string Hex2(std::uint8_t byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+void RunIspSwitch(Session& session, IspMode mode) {
+    session.RequireDevice();
+    OpenedDevice opened(session.Device());
+    if (!SetIspMode(session.Device(), mode))
+        throw OperationFailed(mode == IspMode::Enter ? "The chip refused to enter ISP mode"
+                                                     : "The chip refused to leave ISP mode");
+}
+
+void RunFlashId(Session& session, bool noIsp, std::ostream& out) {
+    session.RequireDevice();
+    OpenedDevice opened(session.Device());
+    IspSession isp(session.Device(), noIsp);
+    FlashContext flash;
+    if (!ReadChipId(session.Device(), flash))
+        throw OperationFailed("The flash identification did not arrive");
+    out << Hex2(flash.ChipId[0]) << " " << Hex2(flash.ChipId[1]) << " " << Hex2(flash.ChipId[2])
+        << "\n";
+}
+
+// With a value: write enable, write status, then the status read back shows what took.
+void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp,
+                    std::ostream& out) {
+    const bool write = !writeText.empty();
+    const auto value = write ? ParseHexArgument("--write", writeText, 0xFF) : 0;
+    session.RequireDevice();
+    OpenedDevice opened(session.Device());
+    IspSession isp(session.Device(), noIsp);
+    if (write) {
+        WriteEnable(session.Device());
+        if (!WriteFlashStatus(session.Device(), static_cast<std::uint8_t>(value)))
+            throw OperationFailed("The status write failed");
+    }
+    out << "0x" << Hex2(ReadFlashStatus(session.Device())) << "\n";
+}
+
+}  // namespace
+
+void AddIspCommands(CLI::App& app, const GlobalOptions& options) {
+    auto* isp = app.add_subcommand("isp", "Enter or leave in-system-programming mode");
+    isp->require_subcommand(1);
+    isp->add_subcommand("enter", "Enter ISP mode")->callback([&options] {
+        Session session(options);
+        RunIspSwitch(session, IspMode::Enter);
+    });
+    isp->add_subcommand("exit", "Leave ISP mode")->callback([&options] {
+        Session session(options);
+        RunIspSwitch(session, IspMode::Leave);
+    });
+
+    auto noIsp = std::make_shared<bool>(false);
+    auto* id = app.add_subcommand("flash-id", "The flash identification, three bytes");
+    id->add_flag("--no-isp", *noIsp, "Do not enter and leave ISP mode around the command");
+    id->callback([&options, noIsp] {
+        Session session(options);
+        RunFlashId(session, *noIsp, std::cout);
+    });
+
+    auto writeText = std::make_shared<std::string>();
+    auto* status = app.add_subcommand("flash-status", "The flash status register");
+    status->add_option("--write", *writeText, "Write this status first (hexadecimal)");
+    status->add_flag("--no-isp", *noIsp, "Do not enter and leave ISP mode around the command");
+    status->callback([&options, writeText, noIsp] {
+        Session session(options);
+        RunFlashStatus(session, *writeText, *noIsp, std::cout);
+    });
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,118 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "chip/Registers.h"
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "cli/HexArguments.h"
+
+namespace qv::cli {
+namespace {
+
+struct RegisterArguments {
+    std::string address;
+    std::string value;
+    std::string bank;
+};
+
+std::string Hex2(std::uint8_t byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+std::optional<std::uint8_t> ParseBank(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    return static_cast<std::uint8_t>(ParseHexArgument("--bank", text, 0xFF));
+}
+
+std::uint8_t ParseByte(const std::string& what, const std::string& text) {
+    return static_cast<std::uint8_t>(ParseHexArgument(what, text, 0xFF));
+}
+
+void SelectBankIfGiven(QuorvexUsb& device, std::optional<std::uint8_t> bank) {
+    if (bank && !SelectBank(device, *bank)) throw OperationFailed("Bank select failed");
+}
+
+void RunRead(Session& session, const RegisterArguments& args, std::ostream& out) {
+    const std::uint8_t address = ParseByte("ADDR", args.address);
+    const auto bank = ParseBank(args.bank);
+    session.RequireDevice();
+    OpenedDevice opened(session.Device());
+    SelectBankIfGiven(session.Device(), bank);
+    std::uint8_t value = 0;
+    if (!ReadRegister(session.Device(), address, value))
+        throw OperationFailed("Register read of 0x" + Hex2(address) + " failed");
+    out << Hex2(value) << "\n";
+}
+
+void RunWrite(Session& session, const RegisterArguments& args) {
+    const std::uint8_t address = ParseByte("ADDR", args.address);
+    const std::uint8_t value = ParseByte("VALUE", args.value);
+    const auto bank = ParseBank(args.bank);
+    session.RequireDevice();
+    OpenedDevice opened(session.Device());
+    SelectBankIfGiven(session.Device(), bank);
+    if (!WriteRegister(session.Device(), address, value))
+        throw OperationFailed("Register write of 0x" + Hex2(address) + " failed");
+}
+
+// 16 x 16 like the Register page's grid; a register that could not be read shows "--".
+void RunDump(Session& session, const RegisterArguments& args, std::ostream& out) {
+    const auto bank = ParseBank(args.bank);
+    session.RequireDevice();
+    OpenedDevice opened(session.Device());
+    SelectBankIfGiven(session.Device(), bank);
+    out << "  ";
+    for (int column = 0; column < 16; ++column) out << " " << Hex2(column);
+    int failed = 0;
+    for (int address = 0; address < 256; ++address) {
+        if (address % 16 == 0) out << "\n" << Hex2(address);
+        std::uint8_t value = 0;
+        const bool ok = ReadRegister(session.Device(), static_cast<std::uint8_t>(address), value);
+        failed += ok ? 0 : 1;
+        out << " " << (ok ? Hex2(value) : "--");
+    }
+    out << "\n";
+    if (failed > 0) throw OperationFailed(std::to_string(failed) + " register reads failed");
+}
+
+}  // namespace
+
+void AddRegisterCommands(CLI::App& app, const GlobalOptions& options) {
+    auto* reg = app.add_subcommand("reg", "Chip registers of the selected bank");
+    reg->require_subcommand(1);
+    auto args = std::make_shared<RegisterArguments>();
+    auto addBank = [&](CLI::App* command) {
+        command->add_option("--bank", args->bank, "Select this bank first (hexadecimal)");
+    };
+
+    auto* read = reg->add_subcommand("read", "One register");
+    read->add_option("address", args->address, "Register (hexadecimal)")->required();
+    addBank(read);
+    read->callback([&options, args] {
+        Session session(options);
+        RunRead(session, *args, std::cout);
+    });
+
+    auto* write = reg->add_subcommand("write", "Write one register");
+    write->add_option("address", args->address, "Register (hexadecimal)")->required();
+    write->add_option("value", args->value, "Value (hexadecimal)")->required();
+    addBank(write);
+    write->callback([&options, args] {
+        Session session(options);
+        RunWrite(session, *args);
+    });
+
+    auto* dump = reg->add_subcommand("dump", "256 registers as a 16 x 16 table");
+    addBank(dump);
+    dump->callback([&options, args] {
+        Session session(options);
+        RunDump(session, *args, std::cout);
+    });
+}
+
+}  // namespace qv::cli
