@@ -1,0 +1,104 @@
+#include "app/Unit1.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+#include "app/StringGrid.h"
+#include "device/QuorvexUsb.h"
+#include "ui_Unit1.h"
+
+namespace {
+
+constexpr int kWindowWidth = 606;
+constexpr int kFullWindowHeight = 618;     // room for every page
+constexpr int kCompactWindowHeight = 360;  // the ISP page alone
+constexpr int kCompactPageControlHeight = 220;
+constexpr int kTimerIntervalMs = 1000;
+
+// Screens of 120 pixels per inch or more get a window 140 pixels larger each way.
+int Enlargement(int logicalDpi) { return logicalDpi >= 120 ? 140 : 0; }
+
+QString HexByte(int value) { return QString::asprintf("%02X", value); }
+
+// Column headers "00" to "0F", row headers "00" to "F0"; the corner cell stays empty.
+void FillGridHeaders(QTableWidget& grid) {
+    for (int i = 0; i < 16; ++i) {
+        SetCellText(grid, i + 1, 0, HexByte(i));
+        SetCellText(grid, 0, i + 1, HexByte(i * 16));
+    }
+}
+
+}  // namespace
+
+TForm1::TForm1(qv::QuorvexUsb& device, StartLayout startLayout, QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::TForm1>()),
+      device_(device),
+      startLayout_(startLayout),
+      Timer1(new QTimer(this)) {
+    ui->setupUi(this);
+    MakeFixedHeaderCells(*ui->RegStringGrid1);
+    MakeFixedHeaderCells(*ui->StringGridMIIC);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerIntervalMs);
+
+    FormCreate();
+
+    // Connected only now: the page moves made while starting up are not the user's.
+    connect(ui->MainPageControl, &QTabWidget::currentChanged, this, &TForm1::MainPageControlChange);
+    Timer1->start();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate() {
+    const int enlargement = Enlargement(logicalDpiX());
+    resize(kWindowWidth + enlargement, kFullWindowHeight + enlargement);
+    setWindowTitle(WindowGlobals::TitleText);
+    FillGridHeaders(*ui->RegStringGrid1);
+    FillGridHeaders(*ui->StringGridMIIC);
+    ui->MainPageControl->setCurrentWidget(ui->TabSheet1);
+    globals_.DetectOn = false;
+    globals_.AutoBusy = false;
+    ShowVidPid();
+    globals_.DeviceMatch = "vid_" + globals_.VidText + "&pid_" + globals_.PidText;
+    if (startLayout_ == StartLayout::User) ShowIspPageOnly(enlargement);
+    // The edits show the default device; detection keeps the texts it was started with.
+    ui->lbledtVID->setText(QStringLiteral("6b94"));
+    ui->lbledtPID->setText(QStringLiteral("F82D"));
+}
+
+void TForm1::ShowVidPid() {
+    ui->lbledtVID->setText(globals_.VidText);
+    ui->lbledtPID->setText(globals_.PidText);
+}
+
+// The view users get: the engineering pages' tabs and the ISP page's step-by-step and range
+// groups hidden, and the window shrunk to the ISP page.
+void TForm1::ShowIspPageOnly(int enlargement) {
+    QTabWidget& pages = *ui->MainPageControl;
+    for (QWidget* page :
+         {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile})
+        pages.setTabVisible(pages.indexOf(page), false);
+    pages.setCurrentWidget(ui->PageISPCtrl);
+    pages.setFixedHeight(kCompactPageControlHeight + enlargement);
+    resize(kWindowWidth + enlargement, kCompactWindowHeight + enlargement);
+    ui->pnlISPFuncTest->hide();
+    ui->gbxISPRange->hide();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TForm1::FormClose() {
+    if (device_.IsPresent()) device_.Close();
+}
+
+// The user picked another page: selecting the I2C page opens the device and closes it again.
+void TForm1::MainPageControlChange() {
+    if (ui->MainPageControl->currentWidget() != ui->PageMI2CCtrl) return;
+    device_.Open();
+    device_.Close();
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "app/WindowOptions.h"
+#include "device/host/DeviceHost.h"
+
+// The bus the window talks to: real USB, or the simulated chip (the user's device plugged in,
+// on real time, its trace written when asked). Null with the reason in error when the options
+// cannot be honoured.
+std::unique_ptr<qv::DeviceHost> MakeWindowHost(const WindowOptions& options, QString& error);

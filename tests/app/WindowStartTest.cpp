@@ -1,0 +1,199 @@
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/ScreenDensity.h"
+#include "app/Unit1.h"
+#include "device/QuorvexUsb.h"
+#include "sim/SimHost.h"
+#include "tests/app/CountingHost.h"
+
+namespace {
+
+const QStringList kAllPageCaptions{"Register",  "I2C Access",  "ISP",
+                                   "Parameter", "Information", "Gen. Bin File"};
+
+// The window on a simulated bus with the user's device plugged in; every request the chip
+// receives is kept, from the window's creation on.
+struct Bench {
+    qv::sim::SimHost sim;
+    CountingHost host{sim};
+    qv::QuorvexUsb device{host};
+    std::unique_ptr<TForm1> window;
+
+    explicit Bench(StartLayout layout) {
+        sim.AttachNew(qv::sim::UserDeviceIdentity());
+        sim.GetTrace().KeepLines(true);
+        window = std::make_unique<TForm1>(device, layout);
+        window->show();
+    }
+
+    QTabWidget& Pages() const { return *window->findChild<QTabWidget*>("MainPageControl"); }
+    QWidget& Child(const char* name) const { return *window->findChild<QWidget*>(name); }
+
+    // Finds the user's device the way the presence monitor does, then forgets the probe.
+    void FindUserDevice() {
+        device.SetKsMode(true);
+        device.SetMatchText("vid_6b94&pid_f82d");
+        device.FindDevice();
+        host.opens = host.closes = 0;
+    }
+
+    void ClickTab(const QString& caption) {
+        QTabBar& bar = *Pages().tabBar();
+        for (int i = 0; i < bar.count(); ++i)
+            if (bar.tabText(i) == caption)
+                QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.tabRect(i).center());
+    }
+};
+
+QStringList VisibleTabCaptions(const QTabWidget& pages) {
+    QStringList captions;
+    for (int i = 0; i < pages.count(); ++i)
+        if (pages.isTabVisible(i)) captions << pages.tabText(i);
+    return captions;
+}
+
+// The enlargement the window applies for the density the test runs at.
+int Enlargement(const QWidget& window) { return window.logicalDpiX() >= 120 ? 140 : 0; }
+
+}  // namespace
+
+class WindowStartTest : public QObject {
+    Q_OBJECT
+
+public:
+    static void initMain() { LetWindowEnlargeItself(); }
+
+private slots:
+    void runsAtTheRequestedDensity() {
+        if (!qEnvironmentVariableIsSet("QT_FONT_DPI")) QSKIP("no density requested");
+        Bench bench(StartLayout::User);
+        QCOMPARE(bench.window->logicalDpiX(), qEnvironmentVariableIntValue("QT_FONT_DPI"));
+    }
+
+    void userStartShowsTheCompactIspPage() {
+        Bench bench(StartLayout::User);
+        QVERIFY(QTest::qWaitForWindowExposed(bench.window.get()));
+        const int e = Enlargement(*bench.window);
+        QCOMPARE(bench.window->size(), QSize(606 + e, 360 + e));
+        QCOMPARE(bench.Pages().height(), 220 + e);
+        QCOMPARE(bench.window->windowTitle(), QString("Morrowfieldtone Tool V1.00.202009"));
+
+        QCOMPARE(VisibleTabCaptions(bench.Pages()), QStringList{"ISP"});
+        QCOMPARE(bench.Pages().currentWidget(), &bench.Child("PageISPCtrl"));
+        QVERIFY(bench.Child("PageISPCtrl").isVisible());
+        QVERIFY(!bench.Child("pnlISPFuncTest").isVisible());
+        QVERIFY(!bench.Child("gbxISPRange").isVisible());
+
+        QCOMPARE(bench.window->findChild<QLineEdit*>("lbledtVID")->text(), QString("6b94"));
+        QCOMPARE(bench.window->findChild<QLineEdit*>("lbledtPID")->text(), QString("F82D"));
+        const auto* timer = bench.window->findChild<QTimer*>("Timer1");
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 1000);
+    }
+
+    void engineeringStartReachesEveryPageAndGroup() {
+        Bench bench(StartLayout::Engineering);
+        QVERIFY(QTest::qWaitForWindowExposed(bench.window.get()));
+        const int e = Enlargement(*bench.window);
+        QCOMPARE(bench.window->size(), QSize(606 + e, 618 + e));
+        QCOMPARE(VisibleTabCaptions(bench.Pages()), kAllPageCaptions);
+        QCOMPARE(bench.Pages().currentWidget(), &bench.Child("TabSheet1"));
+
+        bench.ClickTab("ISP");
+        QVERIFY(bench.Child("pnlISPFuncTest").isVisible());
+        QVERIFY(bench.Child("gbxISPRange").isVisible());
+        // Each grid shows all its cells on its page: the grids have no scroll bars.
+        for (const auto& [caption, gridName] :
+             {std::pair{"Register", "RegStringGrid1"}, std::pair{"I2C Access", "StringGridMIIC"}}) {
+            bench.ClickTab(caption);
+            const auto& grid = *bench.window->findChild<QTableWidget*>(gridName);
+            QVERIFY(grid.isVisible());
+            QVERIFY(grid.viewport()->height() >= grid.rowViewportPosition(16) + grid.rowHeight(16));
+            QVERIFY(grid.viewport()->width() >=
+                    grid.columnViewportPosition(16) + grid.columnWidth(16));
+            QVERIFY(grid.parentWidget()->rect().contains(grid.geometry()));
+        }
+    }
+
+    void gridHeadersAreFixedHexLabels_data() {
+        QTest::addColumn<QString>("gridName");
+        QTest::newRow("Register") << "RegStringGrid1";
+        QTest::newRow("I2C Access") << "StringGridMIIC";
+    }
+
+    void gridHeadersAreFixedHexLabels() {
+        QFETCH(QString, gridName);
+        Bench bench(StartLayout::User);
+        const auto& grid = *bench.window->findChild<QTableWidget*>(gridName);
+        QCOMPARE(grid.rowCount(), 17);
+        QCOMPARE(grid.columnCount(), 17);
+        QVERIFY(grid.horizontalHeader()->isHidden());
+        QVERIFY(grid.verticalHeader()->isHidden());
+
+        QCOMPARE(grid.item(0, 0)->text(), QString());
+        QStringList across, down;
+        for (int i = 1; i <= 16; ++i) {
+            across << grid.item(0, i)->text();
+            down << grid.item(i, 0)->text();
+            for (const QTableWidgetItem* header : {grid.item(0, i), grid.item(i, 0)})
+                QCOMPARE(header->flags(), Qt::ItemIsEnabled);
+        }
+        QCOMPARE(across, QString("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F").split(' '));
+        QCOMPARE(down, QString("00 10 20 30 40 50 60 70 80 90 A0 B0 C0 D0 E0 F0").split(' '));
+        QCOMPARE(grid.currentRow(), 1);
+        QCOMPARE(grid.currentColumn(), 1);
+    }
+
+    // Hiding the Register tab at start-up moves the selection through the I2C page; that is
+    // not the user's choice and must not touch the device.
+    void startUpAndClosingWithoutDeviceTouchNothing() {
+        Bench bench(StartLayout::User);
+        QVERIFY(QTest::qWaitForWindowExposed(bench.window.get()));
+        QVERIFY(!bench.device.IsPresent());
+        bench.window->close();
+        QCOMPARE(bench.host.opens, 0);
+        QCOMPARE(bench.sim.GetTrace().Lines(), std::vector<std::string>{});
+    }
+
+    void userSelectingTheI2cPageOpensAndClosesTheDevice() {
+        Bench bench(StartLayout::Engineering);
+        QVERIFY(QTest::qWaitForWindowExposed(bench.window.get()));
+        bench.FindUserDevice();
+
+        bench.ClickTab("Parameter");
+        QCOMPARE(bench.host.opens, 0);
+        bench.ClickTab("I2C Access");
+        QCOMPARE(bench.Pages().currentWidget(), &bench.Child("PageMI2CCtrl"));
+        QCOMPARE(bench.host.opens, 1);
+        QCOMPARE(bench.host.closes, 1);
+        QVERIFY(!bench.device.IsOpen());
+    }
+
+    void closingReleasesAHeldDevice() {
+        Bench bench(StartLayout::User);
+        bench.FindUserDevice();
+        QVERIFY(bench.device.Open());
+        bench.window->close();
+        QVERIFY(!bench.device.IsOpen());
+        QCOMPARE(bench.sim.OpenHandleCount(), std::size_t{0});
+    }
+
+    void fileDialogsTakeAnAnswerGivenInAdvance() {
+        Bench bench(StartLayout::User);
+        bench.window->OpenBinFileDialog.setNextFileName("/data/firmware.h00");
+        QCOMPARE(bench.window->OpenBinFileDialog.Execute(bench.window.get()),
+                 QString("/data/firmware.h00"));
+        bench.window->SaveBinFIleDialog.setNextFileName(QString());
+        QCOMPARE(bench.window->SaveBinFIleDialog.Execute(bench.window.get()), QString());
+    }
+};
+
+QTEST_MAIN(WindowStartTest)
+#include "WindowStartTest.moc"
