@@ -1,0 +1,26 @@
+#include <fstream>
+
+#include "image/ImageLoaders.h"
+
+namespace qv {
+
+// The file is read in chunks of this size; it divides the image size, so a long file fills the
+// image exactly.
+static constexpr std::uint32_t kChunkSize = 256;
+static_assert(kProgramImageSize % kChunkSize == 0);
+
+LoadResult LoadBinFile(ImageBuffer& image, const std::filesystem::path& path) {
+    FillProgramImage(image, 0xFF);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    image.LoadedLength = 0;
+    while (image.LoadedLength < kProgramImageSize) {
+        in.read(reinterpret_cast<char*>(image.Bytes.data() + image.LoadedLength), kChunkSize);
+        const auto count = static_cast<std::uint32_t>(in.gcount());
+        if (count == 0) break;
+        image.LoadedLength += count;
+    }
+    return {true, LoadedSum(image)};
+}
+
+}  // namespace qv

@@ -1,0 +1,62 @@
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "common/HexText.h"
+#include "image/ImageLoaders.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kEndOfFile = std::char_traits<char>::eof();
+// A byte of this value between records ends the reading as the end of the file does.
+constexpr int kStopByte = 0xFF;
+
+// A record reaches at most 255 bytes past the highest 16-bit address.
+static_assert(0xFFFF + 255 <= kProgramImageSize);
+
+bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+
+// Takes up to `length` characters as one field. A line end stops the field after it is taken
+// (CR LF counts as one line end, as in a text-mode read), and the places the field did not
+// reach count as the digit 0, as does the line end itself.
+std::uint32_t ReadField(std::istream& in, std::size_t length) {
+    std::string text;
+    while (text.size() < length) {
+        const int c = in.get();
+        if (c == kEndOfFile) break;
+        text.push_back(static_cast<char>(c));
+        if (c == '\r' && in.peek() == '\n') in.get();
+        if (IsLineEnd(c)) break;
+    }
+    return HexTextToInt(text, length);
+}
+
+// One record after its ":"; returns the end (address + count) it reaches.
+std::uint32_t ReadRecord(std::istream& in, ImageBuffer& image) {
+    const std::uint32_t count = ReadField(in, 2);
+    const std::uint32_t address = ReadField(in, 4);
+    ReadField(in, 2);  // record type, not examined
+    for (std::uint32_t i = 0; i < count; ++i) {
+        image.Bytes[address + i] = static_cast<std::uint8_t>(ReadField(in, 2));
+    }
+    ReadField(in, 2);  // record checksum, not examined
+    return address + count;
+}
+
+}  // namespace
+
+LoadResult LoadHexFile(ImageBuffer& image, const std::filesystem::path& path) {
+    FillProgramImage(image, 0xFF);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::uint32_t end = 0;
+    for (int c = in.get(); c != kEndOfFile && c != kStopByte; c = in.get()) {
+        if (c == ':') end = std::max(end, ReadRecord(in, image));
+    }
+    image.LoadedLength = end;
+    return {true, LoadedSum(image)};
+}
+
+}  // namespace qv

@@ -1,0 +1,194 @@
+#include "isp/FlashWalks.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "chip/FlashRequests.h"
+
+namespace qv {
+namespace {
+
+constexpr int kErasePolls = 1000;
+constexpr std::uint32_t kErasePauseMs = 10;
+constexpr int kPageWaitReads = 101;
+constexpr int kPageDonePolls = 10;
+constexpr int kBlockAttempts = 3;
+
+bool Busy(std::uint8_t status) { return (status & 0x01) != 0; }
+
+std::string Hex2(std::uint8_t byte) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+}  // namespace
+
+std::string Address6(std::uint32_t address) {
+    char text[12];
+    std::snprintf(text, sizeof text, "0x%06X", address);
+    return text;
+}
+
+std::uint8_t ImagePlacement::ByteAt(std::uint32_t address) const {
+    const std::uint32_t offset = address - rangeStart;
+    return offset < image.size() ? image[offset] : 0xFF;
+}
+
+FlashWalks::FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash)
+    : device_(device), view_(view), flash_(flash) {}
+
+void FlashWalks::ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address) {
+    if (end > start) view_.ShowProgress(static_cast<double>(address - start) / (end - start));
+}
+
+// One erase instruction's polls: the caption grows a full stop every 20 polls, nine at most.
+bool FlashWalks::PollErase(const std::string& caption) {
+    int poll = 0;
+    for (; poll < kErasePolls; ++poll) {
+        const std::uint8_t status = ReadFlashStatus(device_);
+        view_.ShowProcessInfo(caption + std::string((poll / 20) % 10, '.'));
+        view_.ShowStatusRegister("Status Register: 0x" + Hex2(status));
+        view_.ShowProgress(static_cast<double>(poll) / kErasePolls);
+        view_.PumpEvents();
+        if (!Busy(status)) break;
+        device_.Host().Sleep(kErasePauseMs);
+    }
+    return poll < kErasePolls;
+}
+
+bool FlashWalks::EraseWholeChip() {
+    const std::string caption = "Flash Erase All ";
+    view_.ShowProcessInfo(caption);
+    WriteEnable(device_);
+    EraseChip(device_);
+    device_.Host().Sleep(kErasePauseMs);
+    return PollErase(caption);
+}
+
+bool FlashWalks::EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize) {
+    view_.ShowProcessInfo("Flash Sector Erase");
+    bool lastFinished = true;
+    const std::uint64_t end = std::uint64_t{rangeStart} + rangeSize;
+    for (std::uint64_t a = rangeStart; a < end; a += kSectorSize) {
+        const auto address = static_cast<std::uint32_t>(a);
+        ShowProgress(rangeStart, static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX)),
+                     address);
+        WriteEnable(device_);
+        EraseSector(device_, address);
+        device_.Host().Sleep(kErasePauseMs);
+        char caption[40];
+        std::snprintf(caption, sizeof caption, "Flash Sector Erase: 0x %06X", address);
+        lastFinished = PollErase(caption);
+    }
+    return lastFinished;
+}
+
+bool FlashWalks::WaitWhileBusy(int polls) {
+    for (int i = 0; i < polls; ++i) {
+        if (!Busy(ReadFlashStatus(device_))) return true;
+        device_.Host().Sleep(kErasePauseMs);
+    }
+    return false;
+}
+
+bool FlashWalks::BlankCheckRange(std::uint32_t start, std::uint32_t end) {
+    return WalkBlocks(start, end, BlockCheck::Blank, nullptr, nullptr);
+}
+
+bool FlashWalks::VerifyRange(std::uint32_t start, std::uint32_t end,
+                             const ImagePlacement& placement) {
+    return WalkBlocks(start, end, BlockCheck::Verify, &placement, nullptr);
+}
+
+bool FlashWalks::ReadBackRange(std::uint32_t start, std::uint32_t end,
+                               std::vector<std::uint8_t>& buffer) {
+    if (buffer.size() < end) buffer.resize(end);
+    std::fill(buffer.begin() + start, buffer.begin() + end, kUnreadByte);
+    return WalkBlocks(start, end, BlockCheck::ReadBack, nullptr, &buffer);
+}
+
+// Reads 64-byte blocks; a block gets three attempts in a row, a good block resets the count.
+bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
+                            const ImagePlacement* placement, std::vector<std::uint8_t>* readBack) {
+    const char* addressCaption = check == BlockCheck::Blank ? "Blanking Addr: " : "Verifying Addr: ";
+    const char* failCaption = check == BlockCheck::Blank ? "Blanking Fail at " : "Verifying Fail at ";
+    int errors = 0;
+    std::uint32_t failingOffset = 0;
+    std::uint32_t a = start;
+    while (a < end) {
+        std::array<std::uint8_t, kReadBlockSize> block{};
+        if (!ReadFlashData(device_, a, block)) {
+            ++errors;
+            failingOffset = 0;
+        } else {
+            std::array<std::uint8_t, kReadBlockSize> expected{};
+            if (check == BlockCheck::ReadBack) {
+                std::copy(block.begin(), block.end(), readBack->begin() + a);
+                expected = block;
+                ReadFlashData(device_, a, block);  // the second read's result is not examined
+            }
+            bool differs = false;
+            for (std::uint32_t k = 0; k < kReadBlockSize && a + k < end; ++k) {
+                const std::uint8_t want = check == BlockCheck::Blank    ? 0xFF
+                                          : check == BlockCheck::Verify ? placement->ByteAt(a + k)
+                                                                        : expected[k];
+                if (block[k] != want) {
+                    differs = true;
+                    failingOffset = k;
+                    break;
+                }
+            }
+            errors = differs ? errors + 1 : 0;
+            view_.ShowProcessAddress(addressCaption + Address6(a));
+            ShowProgress(start, end, a);
+            view_.PumpEvents();
+        }
+        if (errors >= kBlockAttempts) {
+            view_.ShowProcessInfo(failCaption + Address6(a + failingOffset));
+            return false;
+        }
+        if (errors == 0) a += kReadBlockSize;
+    }
+    return true;
+}
+
+// Before a page: up to 101 status reads, 1 ms after each busy answer.
+bool FlashWalks::WaitBeforePage() {
+    for (int i = 0; i < kPageWaitReads; ++i) {
+        if (!Busy(ReadFlashStatus(device_))) return true;
+        device_.Host().Sleep(1);
+    }
+    return false;
+}
+
+bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
+                              const ImagePlacement& placement) {
+    const std::uint32_t page = flash_.FlashPageSize;
+    if (page == 0 || page > kMaxFlashPage) return false;  // the flash was never identified
+    std::uint32_t a = start;
+    while (a < end) {
+        std::array<std::uint8_t, kMaxFlashPage> buffer{};
+        for (std::uint32_t k = 0; k < page; ++k) buffer[k] = placement.ByteAt(a + k);
+        const bool blank = std::all_of(buffer.begin(), buffer.begin() + page,
+                                       [](std::uint8_t byte) { return byte == 0xFF; });
+        if (!blank) {
+            const bool ready = WaitBeforePage();
+            WriteEnable(device_);
+            view_.ShowProcessAddress(Address6(a));
+            ShowProgress(start, end, a);
+            view_.PumpEvents();
+            if (!ready) return false;
+            ProgramFlashPage(device_, a, std::span(buffer).first(page));
+            for (int i = 0; i < kPageDonePolls; ++i) {
+                device_.Host().Sleep(1);
+                if (FlashReady(device_)) break;
+            }
+        }
+        a += page;
+    }
+    return true;
+}
+
+}  // namespace qv

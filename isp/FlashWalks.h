@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "chip/FlashOperations.h"
+#include "device/QuorvexUsb.h"
+#include "isp/IspView.h"
+
+namespace qv {
+
+inline constexpr std::uint32_t kReadBlockSize = 64;
+inline constexpr std::uint32_t kSectorSize = 0x1000;
+inline constexpr std::uint32_t kReadBackEnd = 0x20000;
+inline constexpr std::size_t kReadBackBufferSize = 0x40000;
+inline constexpr std::uint8_t kUnreadByte = 0x5A;
+
+// Where the image goes in the flash: flash address a holds image byte a - rangeStart.
+struct ImagePlacement {
+    std::span<const std::uint8_t> image;
+    std::uint32_t rangeStart = 0;
+
+    std::uint8_t ByteAt(std::uint32_t address) const;
+};
+
+// Erase, blank check, program, verify and read back over the device object, which the caller
+// has opened. Each walk keeps to its poll and retry budgets and reports through the view.
+class FlashWalks {
+public:
+    FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash);
+
+    // Chip erase and its status polls; false when the chip still reported busy at the end.
+    bool EraseWholeChip();
+    // One sector erase per 4 KB step from rangeStart below rangeStart + rangeSize, polls fresh
+    // for each; false when the last sector's polls ran out.
+    bool EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize);
+
+    bool BlankCheckRange(std::uint32_t start, std::uint32_t end);
+    bool VerifyRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
+    bool ProgramRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
+    // Reads [start, end) into buffer (unread bytes stay 0x5A), each block twice to compare.
+    bool ReadBackRange(std::uint32_t start, std::uint32_t end, std::vector<std::uint8_t>& buffer);
+
+    // Reads the status until bit 0 clears, 10 ms apart, at most polls times; no report.
+    bool WaitWhileBusy(int polls);
+
+private:
+    enum class BlockCheck { Blank, Verify, ReadBack };
+    bool WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
+                    const ImagePlacement* placement, std::vector<std::uint8_t>* readBack);
+    bool PollErase(const std::string& caption);
+    bool WaitBeforePage();
+    void ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address);
+
+    QuorvexUsb& device_;
+    IspView& view_;
+    const FlashContext& flash_;
+};
+
+// "0x" and six upper-case hexadecimal digits, as the labels show flash addresses.
+std::string Address6(std::uint32_t address);
+
+}  // namespace qv
