@@ -19,6 +19,7 @@ void AddListCommand(CLI::App& app, const GlobalOptions& options);
 void AddRawCommand(CLI::App& app, const GlobalOptions& options);
 void AddRegisterCommands(CLI::App& app, const GlobalOptions& options);
 void AddIspCommands(CLI::App& app, const GlobalOptions& options);
+void AddImageCommands(CLI::App& app);
 
 void RunList(Session& session, std::ostream& out);
 

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     AddRawCommand(app, options);
     AddRegisterCommands(app, options);
     AddIspCommands(app, options);
+    AddImageCommands(app);
 
     try {
         app.parse(argc, argv);
