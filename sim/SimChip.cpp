@@ -2,15 +2,27 @@
 
 #include <algorithm>
 
+#include "sim/DemoFirmware.h"
+
 namespace qv::sim {
 
 SimIdentity UserDeviceIdentity() { return {}; }
 
 SimIdentity FirmwareUpdateIdentity(std::uint16_t vendorId) {
-    return {vendorId, 0x6000, false, true};
+    return {.vendorId = vendorId,
+            .productId = 0x6000,
+            .onAudioClass = false,
+            .onGenericClass = true,
+            .firmwareUpdateLoader = true};
 }
 
-SimChip::SimChip(SimClock& clock, SimIdentity identity) : clock_(clock), identity_(identity) {}
+SimChip::SimChip(SimClock& clock, SimIdentity identity, const FlashChip& flashChip)
+    : clock_(clock),
+      identity_(identity),
+      flash_(clock, flashChip, faults_.flash),
+      flashBridge_(flash_, faults_, !identity.firmwareUpdateLoader) {
+    if (!identity.firmwareUpdateLoader) flash_.SetContents(DemoFlashImage(flashChip.sizeBytes));
+}
 
 std::uint8_t SimChip::Register(std::uint8_t bank, std::uint8_t address) const {
     if (address == kBankSelect) return bank_;
@@ -50,6 +62,7 @@ TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::
     if (faults_.stalledRequests.contains(setup.request)) return {};
     const bool standard = (setup.requestType & 0x60) == 0;
     if (standard) return StandardRequest(setup);
+    if (FlashBridge::Handles(setup.request)) return flashBridge_.Control(setup, outData);
     switch (setup.request) {
         case kRegisterRead:
             return ReadRegisterRequest(setup);

@@ -3,12 +3,15 @@
 #include <array>
 #include <cstdint>
 #include <map>
-#include <set>
 #include <span>
-#include <vector>
 
 #include "device/host/DriverCall.h"
+#include "sim/FlashBridge.h"
+#include "sim/FlashChip.h"
 #include "sim/SimClock.h"
+#include "sim/SimFaults.h"
+#include "sim/SimFlash.h"
+#include "sim/TransferResult.h"
 
 namespace qv::sim {
 
@@ -18,22 +21,14 @@ struct SimIdentity {
     std::uint16_t productId = 0xF82D;
     bool onAudioClass = true;    // audio interface bound to the audio driver
     bool onGenericClass = true;  // listed among the generic USB device interfaces
+    // The chip runs its firmware-update loader instead of the user's firmware: the flash
+    // requests need no ISP mode, and the flash starts erased instead of holding the demo.
+    bool firmwareUpdateLoader = false;
 };
 
 // The user's device and the two firmware-update devices.
 SimIdentity UserDeviceIdentity();
 SimIdentity FirmwareUpdateIdentity(std::uint16_t vendorId);
-
-// Faults a test or demo can set on a simulated device.
-struct SimFaults {
-    std::set<std::uint8_t> stalledRequests;  // these request numbers stall
-    bool refuseSupportQuery = false;          // the audio driver denies the property set
-};
-
-struct TransferResult {
-    bool ok = false;
-    std::vector<std::uint8_t> data;  // the device's bytes of a device-to-host transfer
-};
 
 // The firmware side of the simulated chip: answers control transfers on endpoint 0.
 class SimChip {
@@ -42,11 +37,13 @@ public:
     static constexpr std::uint8_t kRegisterWrite = 0x90;
     static constexpr std::uint8_t kBankSelect = 0x00;
 
-    SimChip(SimClock& clock, SimIdentity identity);
+    SimChip(SimClock& clock, SimIdentity identity, const FlashChip& flashChip = DefaultFlashChip());
 
     const SimIdentity& Identity() const { return identity_; }
     SimFaults& Faults() { return faults_; }
     SimClock& Clock() { return clock_; }
+    SimFlash& Flash() { return flash_; }
+    bool InIspMode() const { return flashBridge_.InIspMode(); }
 
     TransferResult Control(const ControlSetup& setup, std::span<const std::uint8_t> outData);
     bool SupportsPropertySet() const { return !faults_.refuseSupportQuery; }
@@ -66,6 +63,8 @@ private:
     SimClock& clock_;
     SimIdentity identity_;
     SimFaults faults_;
+    SimFlash flash_;
+    FlashBridge flashBridge_;
     std::uint8_t bank_ = 0;
     std::map<std::uint8_t, std::array<std::uint8_t, 256>> banks_;
 };

@@ -5,28 +5,28 @@
 
 namespace qv::sim {
 
-static std::uint64_t SteadyMs() {
+static std::uint64_t SteadyUs() {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-SimClock::SimClock(Mode mode) : mode_(mode), realStartMs_(SteadyMs()) {}
+SimClock::SimClock(Mode mode) : mode_(mode), realStartUs_(SteadyUs()) {}
 
 void SimClock::Sleep(std::uint32_t milliseconds) {
     if (mode_ == Mode::Real) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     } else {
-        virtualNowMs_ += milliseconds;
+        virtualNowUs_ += std::uint64_t{milliseconds} * 1000;
     }
 }
 
-void SimClock::Advance(std::uint32_t milliseconds) {
-    if (mode_ == Mode::Virtual) virtualNowMs_ += milliseconds;
+void SimClock::AdvanceUs(std::uint64_t microseconds) {
+    if (mode_ == Mode::Virtual) virtualNowUs_ += microseconds;
 }
 
-std::uint64_t SimClock::NowMs() const {
-    return mode_ == Mode::Real ? SteadyMs() - realStartMs_ : virtualNowMs_;
+std::uint64_t SimClock::NowUs() const {
+    return mode_ == Mode::Real ? SteadyUs() - realStartUs_ : virtualNowUs_;
 }
 
 }  // namespace qv::sim

@@ -5,7 +5,8 @@
 namespace qv::sim {
 
 // Time for the simulated bus and chip: virtual (sleeping advances it at once, for tests) or
-// real (sleeping sleeps, for a demo in the window).
+// real (sleeping sleeps, for a demo in the window). Kept in microseconds, so that short chip
+// operations such as a flash page program (well under a millisecond) have a duration.
 class SimClock {
 public:
     enum class Mode { Virtual, Real };
@@ -13,15 +14,18 @@ public:
     explicit SimClock(Mode mode = Mode::Virtual);
 
     void Sleep(std::uint32_t milliseconds);
-    std::uint64_t NowMs() const;
-    // Moves virtual time on without a caller sleeping (e.g. a test waiting for a timer).
-    void Advance(std::uint32_t milliseconds);
+    std::uint64_t NowMs() const { return NowUs() / 1000; }
+    std::uint64_t NowUs() const;
+    // Moves virtual time on without a caller sleeping (e.g. a test waiting for a timer, or the
+    // bus time of one transfer). Real time moves by itself, so these do nothing in real mode.
+    void Advance(std::uint32_t milliseconds) { AdvanceUs(std::uint64_t{milliseconds} * 1000); }
+    void AdvanceUs(std::uint64_t microseconds);
     Mode GetMode() const { return mode_; }
 
 private:
     Mode mode_;
-    std::uint64_t virtualNowMs_ = 0;
-    std::uint64_t realStartMs_ = 0;
+    std::uint64_t virtualNowUs_ = 0;
+    std::uint64_t realStartUs_ = 0;
 };
 
 }  // namespace qv::sim

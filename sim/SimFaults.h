@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+
+namespace qv::sim {
+
+// Faults of the simulated flash part itself.
+struct FlashFaults {
+    bool staysBusy = false;           // the write-in-progress bit never clears
+    bool writeEnableIgnored = false;  // write enable (0x06) leaves the latch clear
+    bool protectionStuck = false;     // the block-protect bits read as set and cannot be cleared
+};
+
+// Faults a test or demo can set on a simulated device.
+struct SimFaults {
+    std::set<std::uint8_t> stalledRequests;  // these request numbers stall
+    bool refuseSupportQuery = false;         // the audio driver denies the property set
+    bool flashNeverReady = false;            // the flash ready poll (0x83) always answers 0
+    // The first N ready polls after each flash request (0x80 or 0x81) answer 0.
+    unsigned flashReadyAfterPolls = 0;
+    FlashFaults flash;
+};
+
+}  // namespace qv::sim

@@ -1,0 +1,149 @@
+#include "sim/SimFlash.h"
+
+#include <algorithm>
+
+namespace qv::sim {
+
+namespace {
+constexpr std::uint8_t kWritableStatusBits = 0xFC;
+constexpr std::uint8_t kFloatingBus = 0xFF;  // what the host reads when the part does not drive
+constexpr std::size_t kAddressEnd = 4;       // instruction byte + 3 address bytes
+}  // namespace
+
+SimFlash::SimFlash(SimClock& clock, const FlashChip& chip, const FlashFaults& faults)
+    : clock_(clock), chip_(chip), faults_(faults), memory_(chip.sizeBytes, 0xFF) {}
+
+bool SimFlash::SetContents(std::span<const std::uint8_t> image) {
+    if (image.size() != memory_.size()) return false;
+    std::copy(image.begin(), image.end(), memory_.begin());
+    return true;
+}
+
+bool SimFlash::IsBusy() const { return faults_.staysBusy || clock_.NowUs() < busyUntilUs_; }
+
+std::uint8_t SimFlash::Status() const {
+    std::uint8_t status = statusBits_;
+    if (faults_.protectionStuck) status |= kBlockProtectBits;
+    if (writeEnabled_) status |= kWriteEnableLatch;
+    if (IsBusy()) status |= kBusyBit;
+    return status;
+}
+
+void SimFlash::Select() {
+    if (selected_) Deselect();
+    selected_ = true;
+    ignored_ = false;
+    received_.clear();
+}
+
+std::uint8_t SimFlash::Exchange(std::uint8_t in) {
+    if (!selected_) return kFloatingBus;
+    if (received_.empty()) ignored_ = IsBusy() && in != spi::kReadStatus;
+    received_.push_back(in);
+    return ignored_ ? kFloatingBus : Answer(received_.size() - 1);
+}
+
+// The byte the part drives while the byte at `position` of the instruction is clocked in.
+std::uint8_t SimFlash::Answer(std::size_t position) const {
+    if (position == 0) return kFloatingBus;
+    switch (received_[0]) {
+        case spi::kJedecId:
+            return position <= chip_.jedecId.size() ? chip_.jedecId[position - 1] : kFloatingBus;
+        case spi::kReadStatus:
+            return Status();
+        case spi::kReadData:
+            if (position < kAddressEnd) return kFloatingBus;
+            return memory_[(Address() + position - kAddressEnd) % memory_.size()];
+        default:
+            return kFloatingBus;
+    }
+}
+
+void SimFlash::Deselect() {
+    if (!selected_) return;
+    selected_ = false;
+    if (!ignored_ && !received_.empty()) Execute();
+    received_.clear();
+}
+
+// Runs a write-type instruction when chip select rises. As on real parts, an instruction with
+// the wrong number of bytes (chip select released mid-way) is not executed.
+void SimFlash::Execute() {
+    const std::size_t length = received_.size();
+    switch (received_[0]) {
+        case spi::kWriteEnable:
+            if (length == 1 && !faults_.writeEnableIgnored) writeEnabled_ = true;
+            break;
+        case spi::kWriteDisable:
+            if (length == 1) writeEnabled_ = false;
+            break;
+        case spi::kWriteStatus:
+            if (length == 2 && TakeWriteEnable()) WriteStatus();
+            break;
+        case spi::kPageProgram:
+            if (length > kAddressEnd && TakeWriteEnable()) ProgramPage();
+            break;
+        case spi::kSectorErase:
+            if (length == kAddressEnd && TakeWriteEnable()) EraseSector();
+            break;
+        case spi::kChipErase:
+        case spi::kChipEraseAlt:
+            if (length == 1 && TakeWriteEnable()) EraseChip();
+            break;
+        default:
+            break;
+    }
+}
+
+// A write-type instruction consumes the latch; false when it was not set.
+bool SimFlash::TakeWriteEnable() {
+    const bool enabled = writeEnabled_;
+    writeEnabled_ = false;
+    return enabled;
+}
+
+std::uint32_t SimFlash::Address() const {
+    return (std::uint32_t{received_[1]} << 16) | (std::uint32_t{received_[2]} << 8) |
+           std::uint32_t{received_[3]};
+}
+
+void SimFlash::WriteStatus() {
+    statusBits_ = received_[1] & kWritableStatusBits;
+    StartBusy(chip_.statusWriteUs);
+}
+
+// Bytes past the end of the page wrap to its start; of bytes sent twice the last counts. The
+// cells can only go from 1 to 0, so the page becomes old AND new.
+void SimFlash::ProgramPage() {
+    if (Status() & kBlockProtectBits) return;
+    const std::uint32_t address = Address() % chip_.sizeBytes;
+    const std::uint32_t pageStart = address - address % chip_.pageSize;
+    std::vector<std::uint8_t> buffer(chip_.pageSize, 0xFF);
+    std::uint32_t offset = address % chip_.pageSize;
+    for (std::size_t i = kAddressEnd; i < received_.size(); ++i) {
+        buffer[offset] = received_[i];
+        offset = (offset + 1) % chip_.pageSize;
+    }
+    for (std::uint32_t k = 0; k < chip_.pageSize; ++k) memory_[pageStart + k] &= buffer[k];
+    StartBusy(chip_.pageProgramUs);
+}
+
+void SimFlash::EraseSector() {
+    if (Status() & kBlockProtectBits) return;
+    const std::uint32_t address = Address() % chip_.sizeBytes;
+    const auto start = memory_.begin() + (address - address % chip_.sectorSize);
+    std::fill(start, start + chip_.sectorSize, 0xFF);
+    StartBusy(chip_.sectorEraseUs);
+}
+
+void SimFlash::EraseChip() {
+    if (Status() & kBlockProtectBits) return;
+    std::fill(memory_.begin(), memory_.end(), 0xFF);
+    StartBusy(chip_.chipEraseUs);
+}
+
+void SimFlash::StartBusy(std::uint32_t microseconds) {
+    busyUntilUs_ = clock_.NowUs() + microseconds;
+}
+
+}  // namespace qv::sim

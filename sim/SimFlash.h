@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "sim/FlashChip.h"
+#include "sim/SimClock.h"
+#include "sim/SimFaults.h"
+
+namespace qv::sim {
+
+// The SPI instructions the simulated flash understands.
+namespace spi {
+inline constexpr std::uint8_t kWriteStatus = 0x01;
+inline constexpr std::uint8_t kPageProgram = 0x02;
+inline constexpr std::uint8_t kReadData = 0x03;
+inline constexpr std::uint8_t kWriteDisable = 0x04;
+inline constexpr std::uint8_t kReadStatus = 0x05;
+inline constexpr std::uint8_t kWriteEnable = 0x06;
+inline constexpr std::uint8_t kSectorErase = 0x20;
+inline constexpr std::uint8_t kChipEraseAlt = 0x60;
+inline constexpr std::uint8_t kJedecId = 0x9F;
+inline constexpr std::uint8_t kChipErase = 0xC7;
+}  // namespace spi
+
+// An SPI NOR flash seen from its pins: chip select, then one byte exchanged per byte clocked.
+// Read instructions answer while they are clocked; program, erase and the status write take
+// effect when chip select is released, and then keep the part busy for their datasheet time
+// on the simulated clock. Like a real part, a busy flash ignores every instruction but read
+// status, and program, erase and status write need the write-enable latch, which each of them
+// clears again. Any block-protect bit set protects the whole array.
+class SimFlash {
+public:
+    static constexpr std::uint8_t kBusyBit = 0x01;
+    static constexpr std::uint8_t kWriteEnableLatch = 0x02;
+    static constexpr std::uint8_t kBlockProtectBits = 0x1C;
+
+    SimFlash(SimClock& clock, const FlashChip& chip, const FlashFaults& faults);
+
+    const FlashChip& Chip() const { return chip_; }
+
+    void Select();
+    std::uint8_t Exchange(std::uint8_t in);
+    void Deselect();
+
+    std::uint8_t Status() const;
+    bool IsBusy() const;
+
+    std::span<const std::uint8_t> Contents() const { return memory_; }
+    // Replaces the whole array; false (and nothing changed) unless the image has its size.
+    bool SetContents(std::span<const std::uint8_t> image);
+
+private:
+    std::uint8_t Answer(std::size_t position) const;
+    void Execute();
+    bool TakeWriteEnable();
+    std::uint32_t Address() const;
+    void WriteStatus();
+    void ProgramPage();
+    void EraseSector();
+    void EraseChip();
+    void StartBusy(std::uint32_t microseconds);
+
+    SimClock& clock_;
+    FlashChip chip_;
+    const FlashFaults& faults_;
+    std::vector<std::uint8_t> memory_;
+    std::uint8_t statusBits_ = 0;  // the writable bits 2-7
+    bool writeEnabled_ = false;
+    std::uint64_t busyUntilUs_ = 0;
+    bool selected_ = false;
+    bool ignored_ = false;  // the instruction arrived while the part was busy
+    std::vector<std::uint8_t> received_;
+};
+
+}  // namespace qv::sim

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace qv::sim {
+
+// The device's answer to one control transfer: ok = false is a stall.
+struct TransferResult {
+    bool ok = false;
+    std::vector<std::uint8_t> data;  // the device's bytes of a device-to-host transfer
+};
+
+}  // namespace qv::sim

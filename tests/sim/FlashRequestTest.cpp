@@ -1,0 +1,141 @@
+// The flash requests and ISP mode as the chip answers them on endpoint 0.
+#include <gtest/gtest.h>
+
+#include "sim/DemoFirmware.h"
+#include "sim/SimChip.h"
+
+namespace {
+
+using namespace qv::sim;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint16_t kEnterValue = 0x4B6E, kEnterIndex = 0x1F09;
+constexpr std::uint16_t kLeaveValue = 0x2D7C, kLeaveIndex = 0x3E92;
+
+class FlashRequestTest : public ::testing::Test {
+protected:
+    TransferResult Out(std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                       const Bytes& data) {
+        const qv::ControlSetup setup{outType, request, value, index,
+                                     static_cast<std::uint32_t>(data.size())};
+        return chip->Control(setup, data);
+    }
+    TransferResult In(std::uint8_t request, std::uint32_t length) {
+        return chip->Control({inType, request, 0, 0, length}, {});
+    }
+    bool EnterIsp() { return Out(0x84, kEnterValue, kEnterIndex, {}).ok; }
+    bool LeaveIsp() { return Out(0x85, kLeaveValue, kLeaveIndex, {}).ok; }
+    std::uint8_t Ready() {
+        const auto answer = In(0x83, 1);
+        return answer.ok ? answer.data.at(0) : 0;
+    }
+    // 0x81 with the instruction, one ready poll, then 0x82 for the response.
+    Bytes Collect(const Bytes& instruction, std::uint16_t count) {
+        EXPECT_TRUE(Out(0x81, count, 1, instruction).ok);
+        EXPECT_NE(Ready(), 0);
+        return In(0x82, count).data;
+    }
+
+    SimClock clock;
+    std::unique_ptr<SimChip> chip = std::make_unique<SimChip>(clock, UserDeviceIdentity());
+    std::uint8_t outType = 0x43;
+    std::uint8_t inType = 0xC3;
+};
+
+TEST_F(FlashRequestTest, IspModeSwitchesOnlyWithItsAccessCodes) {
+    EXPECT_FALSE(Out(0x84, kEnterValue, kEnterIndex + 1, {}).ok);
+    EXPECT_FALSE(Out(0x84, kEnterValue + 1, kEnterIndex, {}).ok);
+    EXPECT_FALSE(Out(0x84, kLeaveValue, kLeaveIndex, {}).ok);
+    EXPECT_FALSE(Out(0x84, kEnterValue, kEnterIndex, {0x00}).ok);
+    EXPECT_FALSE(chip->Control({0xC3, 0x84, kEnterValue, kEnterIndex, 0}, {}).ok);
+    EXPECT_FALSE(chip->InIspMode());
+
+    EXPECT_TRUE(EnterIsp());
+    EXPECT_TRUE(chip->InIspMode());
+    EXPECT_FALSE(Out(0x85, kEnterValue, kEnterIndex, {}).ok);
+    EXPECT_TRUE(chip->InIspMode());
+    EXPECT_TRUE(LeaveIsp());
+    EXPECT_FALSE(chip->InIspMode());
+}
+
+TEST_F(FlashRequestTest, TheUserDeviceRefusesFlashRequestsOutsideIspMode) {
+    EXPECT_FALSE(Out(0x80, 0, 1, {0x06}).ok);
+    EXPECT_FALSE(Out(0x81, 3, 1, {0x9F}).ok);
+    EXPECT_FALSE(In(0x83, 1).ok);
+    EXPECT_FALSE(In(0x82, 3).ok);
+
+    ASSERT_TRUE(EnterIsp());
+    EXPECT_EQ(Collect({0x9F}, 3), (Bytes{0xEF, 0x40, 0x14}));
+    const Bytes demo = DemoFlashImage(DefaultFlashChip().sizeBytes);
+    EXPECT_EQ(Collect({0x03, 0x00, 0x00, 0x00}, 4), Bytes(demo.begin(), demo.begin() + 4));
+    ASSERT_TRUE(LeaveIsp());
+    EXPECT_FALSE(In(0x82, 3).ok);
+}
+
+TEST_F(FlashRequestTest, TheFirmwareUpdateDeviceTakesFlashRequestsAtAnyTime) {
+    chip = std::make_unique<SimChip>(clock, FirmwareUpdateIdentity(0x6B94));
+    EXPECT_EQ(Collect({0x9F}, 3), (Bytes{0xEF, 0x40, 0x14}));
+    EXPECT_EQ(Collect({0x03, 0x00, 0x00, 0x00}, 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));  // blank
+}
+
+TEST_F(FlashRequestTest, APageProgramHoldsItsInstructionOpenAcrossTwoRequests) {
+    outType = 0x20;  // as on the audio carrier
+    inType = 0xA0;
+    ASSERT_TRUE(EnterIsp());
+    ASSERT_TRUE(Out(0x80, 0, 1, {0x06}).ok);
+    ASSERT_TRUE(Out(0x80, 0, 0, {0x02, 0x00, 0x21, 0x00}).ok);
+    ASSERT_TRUE(Out(0x80, 0, 1, {0x00, 0x11, 0x22}).ok);
+    EXPECT_EQ(Collect({0x05}, 1), (Bytes{0x01}));  // programming
+    clock.AdvanceUs(chip->Flash().Chip().pageProgramUs);
+    EXPECT_EQ(Collect({0x05}, 1), (Bytes{0x00}));
+    EXPECT_EQ(Collect({0x03, 0x00, 0x21, 0x00}, 4), (Bytes{0x00, 0x11, 0x22, 0xFF}));
+
+    // A read started while an instruction is open ends that instruction first.
+    ASSERT_TRUE(Out(0x80, 0, 0, {0x06}).ok);
+    EXPECT_EQ(Collect({0x05}, 1), (Bytes{0x02}));
+}
+
+TEST_F(FlashRequestTest, TheReadyByteAndTheCollectedResponse) {
+    ASSERT_TRUE(EnterIsp());
+    EXPECT_EQ(Ready(), 0);         // nothing asked yet
+    EXPECT_FALSE(In(0x82, 1).ok);  // nothing collected yet
+    ASSERT_TRUE(Out(0x81, 3, 1, {0x9F}).ok);
+    EXPECT_NE(Ready(), 0);
+    EXPECT_EQ(In(0x82, 3).data, (Bytes{0xEF, 0x40, 0x14}));
+    EXPECT_EQ(In(0x82, 1).data, (Bytes{0xEF}));
+    EXPECT_FALSE(In(0x82, 4).ok);  // more than was collected
+}
+
+TEST_F(FlashRequestTest, MalformedFlashRequestsStall) {
+    ASSERT_TRUE(EnterIsp());
+    EXPECT_FALSE(Out(0x80, 0, 1, {}).ok);
+    EXPECT_FALSE(Out(0x80, 0, 1, Bytes(257, 0x00)).ok);
+    EXPECT_FALSE(Out(0x80, 1, 1, {0x06}).ok);
+    EXPECT_FALSE(Out(0x80, 0, 2, {0x06}).ok);
+    EXPECT_FALSE(chip->Control({0xC3, 0x80, 0, 1, 1}, {}).ok);
+    EXPECT_FALSE(Out(0x81, 0, 1, {0x9F}).ok);
+    EXPECT_FALSE(Out(0x81, 256, 1, {0x9F}).ok);
+    EXPECT_FALSE(Out(0x81, 3, 0, {0x9F}).ok);
+    EXPECT_FALSE(Out(0x81, 3, 1, {0x9F, 0x00}).ok);
+    EXPECT_FALSE(In(0x83, 2).ok);
+    EXPECT_FALSE(Out(0x83, 0, 0, {0x00}).ok);
+    EXPECT_EQ(Collect({0x05}, 1), (Bytes{0x00}));  // none of them reached the flash
+}
+
+TEST_F(FlashRequestTest, ReadyPollFaults) {
+    ASSERT_TRUE(EnterIsp());
+    chip->Faults().flashNeverReady = true;
+    ASSERT_TRUE(Out(0x81, 3, 1, {0x9F}).ok);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(Ready(), 0);
+    chip->Faults().flashNeverReady = false;
+
+    chip->Faults().flashReadyAfterPolls = 2;
+    for (int request = 0; request < 2; ++request) {  // counted afresh after each request
+        ASSERT_TRUE(Out(0x81, 3, 1, {0x9F}).ok);
+        EXPECT_EQ(Ready(), 0);
+        EXPECT_EQ(Ready(), 0);
+        EXPECT_NE(Ready(), 0);
+    }
+}
+
+}  // namespace
