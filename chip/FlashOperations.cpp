@@ -39,7 +39,9 @@ bool ReadChipId(QuorvexUsb& device, FlashContext& flash) {
     return FetchFlashResponse(device, flash.ChipId);
 }
 
-bool WriteEnable(QuorvexUsb& device) { return SendFlashInstruction(device, kWriteEnableInstruction); }
+bool WriteEnable(QuorvexUsb& device) {
+    return SendFlashInstruction(device, kWriteEnableInstruction);
+}
 
 bool WriteDisable(QuorvexUsb& device) {
     return SendFlashInstruction(device, kWriteDisableInstruction);

@@ -7,8 +7,7 @@ static constexpr std::uint8_t kRegisterWriteRequest = 0x90;
 
 bool ReadRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t& value) {
     std::uint8_t received = 0;
-    if (!device.VendorRequest(kVendorIn, kRegisterReadRequest, 0, address,
-                              std::span(&received, 1)))
+    if (!device.VendorRequest(kVendorIn, kRegisterReadRequest, 0, address, std::span(&received, 1)))
         return false;
     value = received;
     return true;

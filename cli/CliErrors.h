@@ -8,9 +8,9 @@ namespace qv::cli {
 // Exit codes of qvusb, mapped in one place (main).
 enum ExitCode : int {
     kExitSuccess = 0,
-    kExitFailed = 1,     // the operation failed; the message says where
-    kExitBadInput = 2,   // bad usage or bad input; nothing was sent
-    kExitNoDevice = 3,   // no device found
+    kExitFailed = 1,    // the operation failed; the message says where
+    kExitBadInput = 2,  // bad usage or bad input; nothing was sent
+    kExitNoDevice = 3,  // no device found
 };
 
 // Bad usage or bad input, found before anything was sent.

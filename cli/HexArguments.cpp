@@ -18,7 +18,8 @@ static std::uint32_t CheckRange(const std::string& what, const std::string& text
 std::uint32_t ParseHexArgument(const std::string& what, const std::string& text,
                                std::uint32_t maxValue) {
     try {
-        const auto value = static_cast<std::uint32_t>(StrToInt(HasHexPrefix(text) ? text : "0x" + text));
+        const auto value =
+            static_cast<std::uint32_t>(StrToInt(HasHexPrefix(text) ? text : "0x" + text));
         return CheckRange(what, text, value, maxValue);
     } catch (const ConversionError& error) {
         throw BadInput(what + ": " + error.what());

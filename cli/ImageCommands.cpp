@@ -24,7 +24,8 @@ void RunImageInfo(const std::string& fileName, std::ostream& out) {
         case ProgramFileOutcome::Loaded:
             break;
     }
-    out << "Loaded length: " << file.ProgramImage.LoadedLength << "\n" << report.checksumText << "\n";
+    out << "Loaded length: " << file.ProgramImage.LoadedLength << "\n"
+        << report.checksumText << "\n";
 }
 
 }  // namespace

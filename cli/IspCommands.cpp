@@ -39,8 +39,7 @@ void RunFlashId(Session& session, bool noIsp, std::ostream& out) {
 }
 
 // With a value: write enable, write status, then the status read back shows what took.
-void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp,
-                    std::ostream& out) {
+void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, std::ostream& out) {
     const bool write = !writeText.empty();
     const auto value = write ? ParseHexArgument("--write", writeText, 0xFF) : 0;
     session.RequireDevice();
@@ -60,20 +59,17 @@ void AddIspCommands(CLI::App& app, const GlobalOptions& options) {
     auto* isp = app.add_subcommand("isp", "Enter or leave in-system-programming mode");
     isp->require_subcommand(1);
     isp->add_subcommand("enter", "Enter ISP mode")->callback([&options] {
-        Session session(options);
-        RunIspSwitch(session, IspMode::Enter);
+        WithSession(options, [&](Session& session) { RunIspSwitch(session, IspMode::Enter); });
     });
     isp->add_subcommand("exit", "Leave ISP mode")->callback([&options] {
-        Session session(options);
-        RunIspSwitch(session, IspMode::Leave);
+        WithSession(options, [&](Session& session) { RunIspSwitch(session, IspMode::Leave); });
     });
 
     auto noIsp = std::make_shared<bool>(false);
     auto* id = app.add_subcommand("flash-id", "The flash identification, three bytes");
     id->add_flag("--no-isp", *noIsp, "Do not enter and leave ISP mode around the command");
     id->callback([&options, noIsp] {
-        Session session(options);
-        RunFlashId(session, *noIsp, std::cout);
+        WithSession(options, [&](Session& session) { RunFlashId(session, *noIsp, std::cout); });
     });
 
     auto writeText = std::make_shared<std::string>();
@@ -81,8 +77,9 @@ void AddIspCommands(CLI::App& app, const GlobalOptions& options) {
     status->add_option("--write", *writeText, "Write this status first (hexadecimal)");
     status->add_flag("--no-isp", *noIsp, "Do not enter and leave ISP mode around the command");
     status->callback([&options, writeText, noIsp] {
-        Session session(options);
-        RunFlashStatus(session, *writeText, *noIsp, std::cout);
+        WithSession(options, [&](Session& session) {
+            RunFlashStatus(session, *writeText, *noIsp, std::cout);
+        });
     });
 }
 

@@ -26,15 +26,13 @@ void RunList(Session& session, std::ostream& out) {
     QuorvexUsb& device = session.Device();
     out << "Chosen: " << device.GetDevicePath() << " ("
         << (device.GetKsMode() ? "audio driver carrier, " : "USB driver carrier, ")
-        << (found == FoundDevice::UserDevice ? "user's device" : "firmware update device")
-        << ")\n";
+        << (found == FoundDevice::UserDevice ? "user's device" : "firmware update device") << ")\n";
 }
 
 void AddListCommand(CLI::App& app, const GlobalOptions& options) {
     app.add_subcommand("list", "Present interfaces of both classes, and the one chosen")
         ->callback([&options] {
-            Session session(options);
-            RunList(session, std::cout);
+            WithSession(options, [&](Session& session) { RunList(session, std::cout); });
         });
 }
 

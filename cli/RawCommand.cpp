@@ -35,7 +35,8 @@ RawRequest ParseRaw(const RawArguments& args) {
                           : "an 'out' request needs a TYPE with bit 7 clear");
     if (in) {
         if (args.dataOrLength.size() != 1) throw BadInput("'in' takes one LENGTH");
-        const auto length = ParseDecimalArgument("LENGTH", args.dataOrLength[0], kMaxTransferLength);
+        const auto length =
+            ParseDecimalArgument("LENGTH", args.dataOrLength[0], kMaxTransferLength);
         raw.data.assign(length, 0);
     } else {
         raw.data = ParseHexBytes(args.dataOrLength);
@@ -76,8 +77,7 @@ void AddRawCommand(CLI::App& app, const GlobalOptions& options) {
     raw->add_option("data", args->dataOrLength,
                     "Hexadecimal bytes to send (out) or the length to read (in)");
     raw->callback([&options, args] {
-        Session session(options);
-        RunRaw(session, *args, std::cout);
+        WithSession(options, [&](Session& session) { RunRaw(session, *args, std::cout); });
     });
 }
 

@@ -94,8 +94,7 @@ void AddRegisterCommands(CLI::App& app, const GlobalOptions& options) {
     read->add_option("address", args->address, "Register (hexadecimal)")->required();
     addBank(read);
     read->callback([&options, args] {
-        Session session(options);
-        RunRead(session, *args, std::cout);
+        WithSession(options, [&](Session& session) { RunRead(session, *args, std::cout); });
     });
 
     auto* write = reg->add_subcommand("write", "Write one register");
@@ -103,15 +102,13 @@ void AddRegisterCommands(CLI::App& app, const GlobalOptions& options) {
     write->add_option("value", args->value, "Value (hexadecimal)")->required();
     addBank(write);
     write->callback([&options, args] {
-        Session session(options);
-        RunWrite(session, *args);
+        WithSession(options, [&](Session& session) { RunWrite(session, *args); });
     });
 
     auto* dump = reg->add_subcommand("dump", "256 registers as a 16 x 16 table");
     addBank(dump);
     dump->callback([&options, args] {
-        Session session(options);
-        RunDump(session, *args, std::cout);
+        WithSession(options, [&](Session& session) { RunDump(session, *args, std::cout); });
     });
 }
 

@@ -5,18 +5,10 @@
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
 #include "device/host/UsbDeviceHost.h"
+#include "sim/FlashImageFile.h"
 #include "sim/SimHost.h"
 
 namespace qv::cli {
-
-static std::unique_ptr<DeviceHost> MakeHost(const GlobalOptions& options) {
-    if (!options.sim) return std::make_unique<UsbDeviceHost>();
-    auto host = std::make_unique<sim::SimHost>();
-    if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile))
-        throw BadInput("Cannot write " + options.traceFile);
-    host->AttachNew(sim::UserDeviceIdentity());
-    return host;
-}
 
 static std::string UserMatch(const GlobalOptions& options) {
     const auto vid = ParseHexArgument("--vid", options.vid, 0xFFFF);
@@ -28,9 +20,40 @@ static std::string UserMatch(const GlobalOptions& options) {
 }
 
 Session::Session(const GlobalOptions& options)
-    : userDeviceMatch_(UserMatch(options)) {
-    host_ = MakeHost(options);
+    : simFlashFile_(options.simFlashFile), userDeviceMatch_(UserMatch(options)) {
+    if (!options.sim) {
+        host_ = std::make_unique<UsbDeviceHost>();
+    } else {
+        auto host = std::make_unique<sim::SimHost>();
+        if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile))
+            throw BadInput("Cannot write " + options.traceFile);
+        simChip_ = host->AttachNew(sim::UserDeviceIdentity());
+        if (!simFlashFile_.empty() && !sim::LoadFlashImage(simChip_->Flash(), simFlashFile_))
+            throw BadInput(simFlashFile_ + " is not a flash image of this chip");
+        host_ = std::move(host);
+    }
     device_ = std::make_unique<QuorvexUsb>(*host_);
+}
+
+void Session::Finish() {
+    if (simChip_ && !simFlashFile_.empty() &&
+        !sim::SaveFlashImage(simChip_->Flash(), simFlashFile_))
+        throw OperationFailed("Cannot write " + simFlashFile_);
+}
+
+void WithSession(const GlobalOptions& options, const std::function<void(Session&)>& command) {
+    Session session(options);
+    try {
+        command(session);
+    } catch (...) {
+        try {
+            session.Finish();
+        } catch (const OperationFailed&) {
+            // The command's own failure is the one to report.
+        }
+        throw;
+    }
+    session.Finish();
 }
 
 Session::~Session() = default;

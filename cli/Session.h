@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,13 +10,14 @@
 #include "device/host/DeviceHost.h"
 
 namespace qv::sim {
-class SimHost;
+class SimChip;
 }
 
 namespace qv::cli {
 
 struct GlobalOptions {
     bool sim = false;
+    std::string simFlashFile;
     std::string traceFile;
     std::string vid = "6b94";
     std::string pid = "F82D";
@@ -33,12 +35,21 @@ public:
 
     // Searches as the window's presence monitor does; throws NoDevice when nothing is there.
     FoundDevice RequireDevice();
+    // Keeps the simulated flash in its file, when one was named; throws OperationFailed when
+    // the file cannot be written.
+    void Finish();
 
 private:
+    std::shared_ptr<sim::SimChip> simChip_;
+    std::string simFlashFile_;
     std::unique_ptr<DeviceHost> host_;
     std::unique_ptr<QuorvexUsb> device_;
     std::string userDeviceMatch_;
 };
+
+// Runs one command on a new session and finishes the session, also when the command failed
+// (what a failed command did to the simulated flash is kept too).
+void WithSession(const GlobalOptions& options, const std::function<void(Session&)>& command);
 
 // Holds the device open for one action, as every page action of the window does.
 class OpenedDevice {

@@ -17,6 +17,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     GlobalOptions options;
     auto* sim = app.add_flag("--sim", options.sim, "Attach the simulated chip instead of USB");
+    app.add_option("--sim-flash", options.simFlashFile,
+                   "Keep the simulated flash in FILE (created when missing)")
+        ->needs(sim);
     app.add_option("--trace", options.traceFile, "Write the simulator's trace to FILE")->needs(sim);
     app.add_option("--vid", options.vid, "VID of the user's device (hexadecimal)")
         ->capture_default_str();

@@ -30,9 +30,8 @@ void QuorvexUsb::Close() {
     Handle = kNoHandle;
 }
 
-bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request,
-                               std::uint16_t value, std::uint16_t index,
-                               std::span<std::uint8_t> data) {
+bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                               std::uint16_t index, std::span<std::uint8_t> data) {
     if (Handle == kNoHandle) return false;
     return KsMode ? SendPropertyRequest(requestType, request, value, index, data)
                   : SendSetupRequest(requestType, request, value, index, data);
@@ -69,8 +68,8 @@ bool QuorvexUsb::ProbeDevice() {
         constexpr std::uint8_t kGetDescriptor = 6;
         constexpr std::uint16_t kDeviceDescriptor = 0x0100;
         constexpr std::uint16_t kDescriptorLength = 18;
-        const auto record = BuildSetupRecord(0x80, kGetDescriptor, kDeviceDescriptor, 1,
-                                             kDescriptorLength);
+        const auto record =
+            BuildSetupRecord(0x80, kGetDescriptor, kDeviceDescriptor, 1, kDescriptorLength);
         std::uint8_t descriptor[kDescriptorLength] = {};
         answered = host_.IoControl(probeHandle, kDeviceToHostCode, record, descriptor, returned);
     }

@@ -36,8 +36,15 @@ std::uint8_t ImagePlacement::ByteAt(std::uint32_t address) const {
     return offset < image.size() ? image[offset] : 0xFF;
 }
 
-FlashWalks::FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash)
-    : device_(device), view_(view), flash_(flash) {}
+FlashWalks::FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash,
+                       const bool& stopRequested)
+    : device_(device), view_(view), flash_(flash), stopRequested_(stopRequested) {}
+
+bool FlashWalks::StopAt(std::uint32_t address) {
+    if (!stopRequested_) return false;
+    view_.ShowProcessInfo("Stopped at " + Address6(address));
+    return true;
+}
 
 void FlashWalks::ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address) {
     if (end > start) view_.ShowProgress(static_cast<double>(address - start) / (end - start));
@@ -69,20 +76,21 @@ bool FlashWalks::EraseWholeChip() {
 
 bool FlashWalks::EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize) {
     view_.ShowProcessInfo("Flash Sector Erase");
-    bool lastFinished = true;
+    bool allFinished = true;
     const std::uint64_t end = std::uint64_t{rangeStart} + rangeSize;
     for (std::uint64_t a = rangeStart; a < end; a += kSectorSize) {
         const auto address = static_cast<std::uint32_t>(a);
-        ShowProgress(rangeStart, static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX)),
-                     address);
+        if (StopAt(address)) return false;
+        ShowProgress(rangeStart,
+                     static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX)), address);
         WriteEnable(device_);
         EraseSector(device_, address);
         device_.Host().Sleep(kErasePauseMs);
         char caption[40];
         std::snprintf(caption, sizeof caption, "Flash Sector Erase: 0x %06X", address);
-        lastFinished = PollErase(caption);
+        if (!PollErase(caption)) allFinished = false;
     }
-    return lastFinished;
+    return allFinished;
 }
 
 bool FlashWalks::WaitWhileBusy(int polls) {
@@ -112,12 +120,15 @@ bool FlashWalks::ReadBackRange(std::uint32_t start, std::uint32_t end,
 // Reads 64-byte blocks; a block gets three attempts in a row, a good block resets the count.
 bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
                             const ImagePlacement* placement, std::vector<std::uint8_t>* readBack) {
-    const char* addressCaption = check == BlockCheck::Blank ? "Blanking Addr: " : "Verifying Addr: ";
-    const char* failCaption = check == BlockCheck::Blank ? "Blanking Fail at " : "Verifying Fail at ";
+    const char* addressCaption =
+        check == BlockCheck::Blank ? "Blanking Addr: " : "Verifying Addr: ";
+    const char* failCaption =
+        check == BlockCheck::Blank ? "Blanking Fail at " : "Verifying Fail at ";
     int errors = 0;
     std::uint32_t failingOffset = 0;
     std::uint32_t a = start;
     while (a < end) {
+        if (StopAt(a)) return false;
         std::array<std::uint8_t, kReadBlockSize> block{};
         if (!ReadFlashData(device_, a, block)) {
             ++errors;
@@ -169,6 +180,7 @@ bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
     if (page == 0 || page > kMaxFlashPage) return false;  // the flash was never identified
     std::uint32_t a = start;
     while (a < end) {
+        if (StopAt(a)) return false;
         std::array<std::uint8_t, kMaxFlashPage> buffer{};
         for (std::uint32_t k = 0; k < page; ++k) buffer[k] = placement.ByteAt(a + k);
         const bool blank = std::all_of(buffer.begin(), buffer.begin() + page,

@@ -26,14 +26,17 @@ struct ImagePlacement {
 
 // Erase, blank check, program, verify and read back over the device object, which the caller
 // has opened. Each walk keeps to its poll and retry budgets and reports through the view.
+// A raised stop flag ends a walk at the next block or page: the walk fails with
+// "Stopped at 0x" and the address reached.
 class FlashWalks {
 public:
-    FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash);
+    FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash,
+               const bool& stopRequested);
 
     // Chip erase and its status polls; false when the chip still reported busy at the end.
     bool EraseWholeChip();
     // One sector erase per 4 KB step from rangeStart below rangeStart + rangeSize, polls fresh
-    // for each; false when the last sector's polls ran out.
+    // for each; false when any sector's polls ran out.
     bool EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize);
 
     bool BlankCheckRange(std::uint32_t start, std::uint32_t end);
@@ -51,11 +54,13 @@ private:
                     const ImagePlacement* placement, std::vector<std::uint8_t>* readBack);
     bool PollErase(const std::string& caption);
     bool WaitBeforePage();
+    bool StopAt(std::uint32_t address);
     void ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address);
 
     QuorvexUsb& device_;
     IspView& view_;
     const FlashContext& flash_;
+    const bool& stopRequested_;
 };
 
 // "0x" and six upper-case hexadecimal digits, as the labels show flash addresses.

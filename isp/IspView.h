@@ -15,6 +15,7 @@ public:
     virtual void ShowProcessAddress(const std::string& text) = 0;  // block or page address
     virtual void ShowStatusRegister(const std::string& text) = 0;  // last status while erasing
     virtual void ShowProgress(double fraction) = 0;                // 0 to 1 of the running walk
+    virtual void ShowChecksum(const std::string& text) = 0;        // of the program file loaded
     virtual void PumpEvents() = 0;
     // A modal notice ("USB device is NOT available !!    ", ...).
     virtual void ShowMessage(const std::string& text) = 0;

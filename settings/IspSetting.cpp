@@ -38,8 +38,7 @@ std::uint8_t IspFlags(const IspOptions& o) {
     return flags;
 }
 
-std::uint32_t PackIspSetting(const IspOptions& options, std::int32_t startKb,
-                             std::int32_t sizeKb) {
+std::uint32_t PackIspSetting(const IspOptions& options, std::int32_t startKb, std::int32_t sizeKb) {
     // Unsigned arithmetic wraps as the 32-bit computation does, also for negative texts.
     const auto startUnits = static_cast<std::uint32_t>(startKb / 8);
     const auto sizeUnits = static_cast<std::uint32_t>(sizeKb / 8);

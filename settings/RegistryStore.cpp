@@ -35,8 +35,8 @@ std::optional<std::uint32_t> RegistryStore::ReadNumber(const std::string& name) 
     DWORD type = 0;
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (RegQueryValueExA(AsKey(key_), name.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExA(AsKey(key_), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) != ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof value)
         return std::nullopt;
     return value;
@@ -64,8 +64,8 @@ std::optional<std::string> RegistryStore::ReadText(const std::string& name) {
 
 void RegistryStore::WriteNumber(const std::string& name, std::uint32_t value) {
     const DWORD dword = value;
-    RegSetValueExA(AsKey(key_), name.c_str(), 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&dword), sizeof dword);
+    RegSetValueExA(AsKey(key_), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword),
+                   sizeof dword);
 }
 
 void RegistryStore::WriteText(const std::string& name, const std::string& value) {

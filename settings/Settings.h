@@ -24,8 +24,8 @@ struct LoadedSettings {
 };
 
 struct SettingsToSave {
-    IspOptions isp;                // the controls' states and the start and size texts
-    std::string programFileText;   // the program file combo box's text
+    IspOptions isp;               // the controls' states and the start and size texts
+    std::string programFileText;  // the program file combo box's text
     std::string vidText;
     std::string pidText;
 };

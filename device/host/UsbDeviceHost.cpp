@@ -80,8 +80,8 @@ std::vector<std::string> UsbDeviceHost::PathsOf(libusb_device* device,
                                                 const Guid& interfaceClass) const {
     libusb_device_descriptor descriptor{};
     if (libusb_get_device_descriptor(device, &descriptor) != 0) return {};
-    InterfacePath path{descriptor.idVendor, descriptor.idProduct, std::nullopt,
-                       LocationOf(device), interfaceClass};
+    InterfacePath path{descriptor.idVendor, descriptor.idProduct, std::nullopt, LocationOf(device),
+                       interfaceClass};
     if (interfaceClass == kUsbDeviceInterfaceClass) return {path.Text()};
     std::vector<std::string> paths;
     if (interfaceClass != kAudioInterfaceClass) return paths;
@@ -112,9 +112,8 @@ HostHandle UsbDeviceHost::OpenPath(const std::string& path) {
         if (std::find(paths.begin(), paths.end(), path) == paths.end()) continue;
         libusb_device_handle* handle = nullptr;
         if (libusb_open(device, &handle) != 0) return kNoHandle;
-        const Carrier carrier = wanted->interfaceClass == kAudioInterfaceClass
-                                    ? Carrier::KsProperty
-                                    : Carrier::DirectUsb;
+        const Carrier carrier = wanted->interfaceClass == kAudioInterfaceClass ? Carrier::KsProperty
+                                                                               : Carrier::DirectUsb;
         handles_[nextHandle_] = {handle, carrier};
         return nextHandle_++;
     }

@@ -1,0 +1,239 @@
+#include "isp/IspJobs.h"
+
+#include <fstream>
+
+#include "chip/FlashRequests.h"
+#include "common/TypedNumber.h"
+#include "image/RangeChoice.h"
+#include "isp/FlashWalks.h"
+
+namespace qv {
+namespace {
+
+constexpr int kStatusWaitPolls = 1000;
+constexpr std::uint8_t kUnprotectedStatus = 0x00;
+constexpr std::uint8_t kProtectedStatus = 0xFF;
+
+// Holds a flag raised for the length of one job.
+class FlagGuard {
+public:
+    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagGuard() { flag_ = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// The device held open for one job.
+class OpenDevice {
+public:
+    explicit OpenDevice(QuorvexUsb& device) : device_(device) { device_.Open(); }
+    ~OpenDevice() { device_.Close(); }
+    OpenDevice(const OpenDevice&) = delete;
+    OpenDevice& operator=(const OpenDevice&) = delete;
+
+private:
+    QuorvexUsb& device_;
+};
+
+}  // namespace
+
+FlashRange ImageRange(const ProgramFile& program, bool wholeFlash) {
+    const std::uint32_t start = wholeFlash ? 0 : program.RangeStart;
+    return {start, start + program.ProgramImage.LoadedLength};
+}
+
+IspJobs::IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashContext& flash)
+    : ReadBackBuffer(kReadBackBufferSize, 0),
+      device_(device),
+      view_(view),
+      program_(program),
+      flash_(flash) {}
+
+bool IspJobs::Erase(bool wholeFlash) {
+    FlagGuard busy(busy_);
+    return EraseStep(wholeFlash);
+}
+
+bool IspJobs::EraseStep(bool wholeFlash) {
+    OpenDevice open(device_);
+    FlashWalks walks(device_, view_, flash_, StopRequested);
+    const bool finished = wholeFlash ? walks.EraseWholeChip()
+                                     : walks.EraseSectors(program_.RangeStart, program_.RangeSize);
+    if (!finished && !StopRequested) view_.ShowProcessInfo("Erase Flash Fail");
+    if (!finished) StepFailed = true;
+    return finished;
+}
+
+bool IspJobs::BlankWalk(FlashRange range) {
+    return FlashWalks(device_, view_, flash_, StopRequested)
+        .BlankCheckRange(range.start, range.end);
+}
+
+bool IspJobs::ProgramWalk(FlashRange range) {
+    const ImagePlacement placement{program_.ProgramImage.Bytes, program_.RangeStart};
+    return FlashWalks(device_, view_, flash_, StopRequested)
+        .ProgramRange(range.start, range.end, placement);
+}
+
+bool IspJobs::VerifyWalk(FlashRange range) {
+    const ImagePlacement placement{program_.ProgramImage.Bytes, program_.RangeStart};
+    return FlashWalks(device_, view_, flash_, StopRequested)
+        .VerifyRange(range.start, range.end, placement);
+}
+
+bool IspJobs::BlankCheck(bool wholeFlash) {
+    FlagGuard busy(busy_);
+    view_.ShowProcessInfo("Start Blanking Check");
+    OpenDevice open(device_);
+    const bool ok = BlankWalk(ImageRange(program_, wholeFlash));
+    if (ok) view_.ShowProcessInfo("Blanking Success");
+    return ok;
+}
+
+void IspJobs::IdentifyFlash() {
+    ReadChipId(device_, flash_);
+    flash_.FlashPageSize = PageSizeFor(flash_.ChipId);
+}
+
+bool IspJobs::Program(bool wholeFlash) {
+    FlagGuard busy(busy_);
+    view_.ShowProcessInfo("Start Programming...");
+    OpenDevice open(device_);
+    if (flash_.FlashPageSize == 0) IdentifyFlash();
+    const bool ok = ProgramWalk(ImageRange(program_, wholeFlash));
+    if (ok) view_.ShowProcessInfo("Programming Success");
+    return ok;
+}
+
+bool IspJobs::Verify(bool wholeFlash) {
+    FlagGuard busy(busy_);
+    view_.ShowProcessInfo("Start Verifying Check");
+    OpenDevice open(device_);
+    const bool ok = VerifyWalk(ImageRange(program_, wholeFlash));
+    if (ok) view_.ShowProcessInfo("Verifying Success");
+    return ok;
+}
+
+bool IspJobs::ReadBack() {
+    FlagGuard busy(busy_);
+    view_.ShowProcessInfo("Read Flash data back");
+    OpenDevice open(device_);
+    return FlashWalks(device_, view_, flash_, StopRequested)
+        .ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
+}
+
+bool IspJobs::SaveReadBack(const std::string& path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(ReadBackBuffer.data()), kReadBackEnd);
+    file.close();
+    if (!file) {
+        view_.ShowProcessInfo("Cannot write " + path);
+        return false;
+    }
+    view_.ShowProcessInfo("Read Flash content Success");
+    return true;
+}
+
+bool IspJobs::WaitWhileBusy() {
+    return FlashWalks(device_, view_, flash_, StopRequested).WaitWhileBusy(kStatusWaitPolls);
+}
+
+// Loads the file the combo names when asked to, and refuses to go on without an image for
+// a program or verify step: nothing is erased for a file that is not there.
+bool IspJobs::PrepareImage(const AutoRequest& request) {
+    if (request.steps.reloadFile) {
+        if (request.fileText != program_.ProgramFileName)
+            program_.ProgramFileName = request.fileText;
+        const ProgramFileReport report = ReadProgramFile(program_);
+        if (!report.checksumText.empty()) view_.ShowChecksum(report.checksumText);
+        if (report.outcome != ProgramFileOutcome::Loaded) {
+            view_.ShowMessage(kProgramFileNotReadyText);
+            return false;
+        }
+    }
+    const bool needsImage = request.steps.program || request.steps.verify;
+    if (needsImage && program_.ProgramImage.LoadedLength == 0) {
+        view_.ShowMessage(kProgramFileNotReadyText);
+        return false;
+    }
+    return true;
+}
+
+AutoOutcome IspJobs::Auto(const AutoRequest& request, bool& autoBusy) {
+    if (running_) {
+        StopRequested = true;
+        return AutoOutcome::StopAsked;
+    }
+    if (busy_) return AutoOutcome::Refused;
+    StepFailed = false;
+    if (!device_.IsPresent()) {
+        view_.ShowMessage(kDeviceNotAvailableText);
+        return AutoOutcome::Refused;
+    }
+    if (!program_.ProgramFileReady && request.fileText.empty()) {
+        view_.ShowMessage(kProgramFileNotReadyText);
+        return AutoOutcome::Refused;
+    }
+    FlagGuard busyGuard(autoBusy);
+    FlagGuard jobGuard(busy_);
+    FlagGuard runningGuard(running_);
+    StopRequested = false;
+    if (!PrepareImage(request)) return AutoOutcome::Refused;
+    // A range text that does not convert ends the click before anything is sent.
+    try {
+        if (!request.wholeFlash)
+            ApplyRangeChoice(program_, false, request.startText, request.sizeText);
+    } catch (const ConversionError& error) {
+        view_.ShowMessage(error.what());
+        return AutoOutcome::Refused;
+    }
+    return RunSequence(request, ImageRange(program_, request.wholeFlash));
+}
+
+void IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* successText,
+                             bool (IspJobs::*walk)(FlashRange), FlashRange range) {
+    if (!chosen || StepFailed || StopRequested) return;
+    view_.ShowProcessInfo(startText);
+    StepFailed = !(this->*walk)(range);
+    if (!StepFailed) view_.ShowProcessInfo(successText);
+}
+
+AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
+    const AutoSteps& steps = request.steps;
+    view_.ShowProcessInfo("Enter ISP Mode");
+    view_.PumpEvents();
+    device_.Open();
+    if (steps.ispMode) SetIspMode(device_, IspMode::Enter);
+    IdentifyFlash();
+    if (steps.erase && !StopRequested) {
+        view_.ShowProcessInfo("Clear Status register");
+        WriteEnable(device_);
+        WriteFlashStatus(device_, kUnprotectedStatus);
+        WaitWhileBusy();
+        EraseStep(request.wholeFlash);  // opens the device anew and closes it
+    }
+    device_.Open();
+    RunCheckedStep(steps.blank, "Start Blanking Check", "Blanking Success", &IspJobs::BlankWalk,
+                   range);
+    RunCheckedStep(steps.program, "Start Programming", "Programming Success", &IspJobs::ProgramWalk,
+                   range);
+    RunCheckedStep(steps.verify, "Start Verifying Check", "Verifying Success", &IspJobs::VerifyWalk,
+                   range);
+    if (steps.protect) {
+        WriteEnable(device_);
+        WriteFlashStatus(device_, kProtectedStatus);
+        WaitWhileBusy();
+    }
+    if (steps.ispMode) SetIspMode(device_, IspMode::Leave);
+    device_.Close();
+    if (StopRequested) {
+        if (!StepFailed) view_.ShowProcessInfo("Stopped at " + Address6(range.start));
+        return AutoOutcome::Stopped;
+    }
+    return StepFailed ? AutoOutcome::Failed : AutoOutcome::Succeeded;
+}
+
+}  // namespace qv

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "chip/FlashOperations.h"
+#include "device/QuorvexUsb.h"
+#include "image/ProgramFile.h"
+#include "isp/IspView.h"
+
+namespace qv {
+
+inline constexpr const char* kDeviceNotAvailableText = "USB device is NOT available !!    ";
+
+// The half-open range of flash addresses a blank check, program or verify covers.
+struct FlashRange {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+};
+
+// "All": from 0 over the loaded length; an assigned range: from RangeStart.
+FlashRange ImageRange(const ProgramFile& program, bool wholeFlash);
+
+// The steps the automatic sequence runs, as chosen by the ISP page's seven boxes.
+struct AutoSteps {
+    bool reloadFile = true;
+    bool ispMode = true;
+    bool erase = true;
+    bool blank = true;
+    bool program = true;
+    bool verify = true;
+    bool protect = true;
+};
+
+struct AutoRequest {
+    AutoSteps steps;
+    bool wholeFlash = true;
+    std::string startText;  // KB, used for an assigned range
+    std::string sizeText;   // KB, used for an assigned range
+    std::string fileText;   // the program file combo's text
+};
+
+enum class AutoOutcome {
+    Refused,    // not started: no device, no program file, bad range text
+    Succeeded,  // every chosen step succeeded
+    Failed,     // a step failed; the process text says which
+    Stopped,    // ended by a stop request
+    StopAsked,  // this click asked the running sequence to stop
+};
+
+// The flash jobs of the ISP page over one device object: the Function Test buttons and the
+// automatic sequence. Each job opens the device at its start and closes it at its end.
+class IspJobs {
+public:
+    IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashContext& flash);
+
+    // Chip erase ("All") or the sector walk over RangeStart/RangeSize; sets StepFailed and
+    // shows "Erase Flash Fail" when the chip stayed busy.
+    bool Erase(bool wholeFlash);
+    bool BlankCheck(bool wholeFlash);
+    // Identifies the flash first when no page size is known yet.
+    bool Program(bool wholeFlash);
+    bool Verify(bool wholeFlash);
+    // Reads flash addresses 0 to 0x1FFFF into ReadBackBuffer (unread bytes 0x5A).
+    bool ReadBack();
+    // Writes the first 0x20000 bytes of ReadBackBuffer; "Cannot write " + path when it fails.
+    bool SaveReadBack(const std::string& path);
+
+    // The Auto button: a click while a sequence runs only asks it to stop.
+    AutoOutcome Auto(const AutoRequest& request, bool& autoBusy);
+    bool Running() const { return running_; }
+    // True while any job of this object runs: other device actions wait for it to end.
+    bool Busy() const { return busy_; }
+
+    bool StepFailed = false;
+    bool StopRequested = false;
+    std::vector<std::uint8_t> ReadBackBuffer;
+
+private:
+    bool EraseStep(bool wholeFlash);
+    AutoOutcome RunSequence(const AutoRequest& request, FlashRange range);
+    bool PrepareImage(const AutoRequest& request);
+    void RunCheckedStep(bool chosen, const char* startText, const char* successText,
+                        bool (IspJobs::*walk)(FlashRange), FlashRange range);
+    bool BlankWalk(FlashRange range);
+    bool ProgramWalk(FlashRange range);
+    bool VerifyWalk(FlashRange range);
+    void IdentifyFlash();
+    bool WaitWhileBusy();
+
+    QuorvexUsb& device_;
+    IspView& view_;
+    ProgramFile& program_;
+    FlashContext& flash_;
+    bool running_ = false;
+    bool busy_ = false;
+};
+
+}  // namespace qv
