@@ -9,15 +9,10 @@
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
+#include "common/HexFormat.h"
 
 namespace qv::cli {
 namespace {
-
-std::string Hex2(std::uint8_t byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
-}
 
 void RunIspSwitch(Session& session, IspMode mode) {
     session.RequireDevice();

@@ -6,6 +6,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
+#include "common/HexFormat.h"
 #include "device/Records.h"
 
 namespace qv::cli {
@@ -59,9 +60,7 @@ void RunRaw(Session& session, const RawArguments& args, std::ostream& out) {
     if (!ok) throw OperationFailed("The request failed");
     if (!IsDeviceToHost(raw.requestType)) return;
     for (std::size_t i = 0; i < raw.data.size(); ++i) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02X", raw.data[i]);
-        out << (i == 0 ? "" : (i % 16 == 0 ? "\n" : " ")) << hex;
+        out << (i == 0 ? "" : (i % 16 == 0 ? "\n" : " ")) << Hex2(raw.data[i]);
     }
     out << "\n";
 }

@@ -8,6 +8,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
+#include "common/HexFormat.h"
 
 namespace qv::cli {
 namespace {
@@ -17,12 +18,6 @@ struct RegisterArguments {
     std::string value;
     std::string bank;
 };
-
-std::string Hex2(std::uint8_t byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
-}
 
 std::optional<std::uint8_t> ParseBank(const std::string& text) {
     if (text.empty()) return std::nullopt;

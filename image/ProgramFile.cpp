@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/HexFormat.h"
 #include "image/ImageFileKind.h"
 #include "image/ImageLoaders.h"
 
 namespace qv {
 
-static std::string ChecksumText(std::uint16_t sum) {
-    char digits[5];
-    std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(sum));
-    return std::string("Checksum : 0x") + digits;
-}
+static std::string ChecksumText(std::uint16_t sum) { return "Checksum : 0x" + Hex4(sum); }
 
 static ProgramFileReport FailedLoad(ProgramFile& file, ProgramFileOutcome outcome) {
     FillProgramImage(file.ProgramImage, 0xFF);

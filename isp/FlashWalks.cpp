@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "chip/FlashRequests.h"
+#include "common/HexFormat.h"
 
 namespace qv {
 namespace {
@@ -17,19 +18,9 @@ constexpr int kBlockAttempts = 3;
 
 bool Busy(std::uint8_t status) { return (status & 0x01) != 0; }
 
-std::string Hex2(std::uint8_t byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
-}
-
 }  // namespace
 
-std::string Address6(std::uint32_t address) {
-    char text[12];
-    std::snprintf(text, sizeof text, "0x%06X", address);
-    return text;
-}
+std::string Address6(std::uint32_t address) { return "0x" + Hex6(address); }
 
 std::uint8_t ImagePlacement::ByteAt(std::uint32_t address) const {
     const std::uint32_t offset = address - rangeStart;
@@ -86,9 +77,7 @@ bool FlashWalks::EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize)
         WriteEnable(device_);
         EraseSector(device_, address);
         device_.Host().Sleep(kErasePauseMs);
-        char caption[40];
-        std::snprintf(caption, sizeof caption, "Flash Sector Erase: 0x %06X", address);
-        if (!PollErase(caption)) allFinished = false;
+        if (!PollErase("Flash Sector Erase: 0x " + Hex6(address))) allFinished = false;
     }
     return allFinished;
 }

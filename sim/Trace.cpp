@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/HexFormat.h"
+
 namespace qv::sim {
 
 bool Trace::WriteTo(const std::string& fileName) {
@@ -13,17 +15,12 @@ std::string Trace::FormatTransfer(std::uint64_t seq, Carrier carrier, const Cont
                                   bool ok, std::span<const std::uint8_t> data) {
     char head[96];
     std::snprintf(head, sizeof head, "%llu %c %s %02X %02X %04X %04X %u %s ",
-                  static_cast<unsigned long long>(seq),
-                  carrier == Carrier::KsProperty ? 'K' : 'D',
+                  static_cast<unsigned long long>(seq), carrier == Carrier::KsProperty ? 'K' : 'D',
                   setup.IsDeviceToHost() ? "IN" : "OUT", setup.requestType, setup.request,
                   setup.value, setup.index, setup.length, ok ? "OK" : "FAIL");
     std::string line = head;
     if (!ok || data.empty()) return line + "-";
-    for (std::uint8_t byte : data) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02X", byte);
-        line += hex;
-    }
+    for (std::uint8_t byte : data) line += Hex2(byte);
     return line;
 }
 

@@ -296,7 +296,7 @@ std::string UmockdevUsbBus::AddDevice(const std::string& port,
     std::string sysPath = "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(chain.bus);
     for (const std::string& name : chain.names) sysPath += "/" + name;
 
-    char node[32];
+    char node[48];
     std::snprintf(node, sizeof node, "bus/usb/%03d/%03d", chain.bus, number);
     char ids[32];
     std::snprintf(ids, sizeof ids, "%x/%x/100", vendorId, productId);
@@ -304,7 +304,7 @@ std::string UmockdevUsbBus::AddDevice(const std::string& port,
     std::snprintf(vid, sizeof vid, "%04x", vendorId);
     std::snprintf(pid, sizeof pid, "%04x", productId);
     const int minor = (chain.bus - 1) * 128 + number - 1;
-    char busText[8], numberText[8];
+    char busText[16], numberText[16];
     std::snprintf(busText, sizeof busText, "%03d", chain.bus);
     std::snprintf(numberText, sizeof numberText, "%03d", number);
 
