@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "app/StringGrid.h"
+#include "device/DeviceMatch.h"
 #include "device/QuorvexUsb.h"
 #include "ui_Unit1.h"
 
@@ -30,22 +31,32 @@ void FillGridHeaders(QTableWidget& grid) {
 
 }  // namespace
 
-TForm1::TForm1(qv::QuorvexUsb& device, StartLayout startLayout, QWidget* parent)
+TForm1::TForm1(qv::QuorvexUsb& device, qv::SettingsStore& settingsStore, StartLayout startLayout,
+               QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::TForm1>()),
       device_(device),
+      settingsStore_(settingsStore),
       startLayout_(startLayout),
+      presence_(device),
       Timer1(new QTimer(this)) {
     ui->setupUi(this);
     MakeFixedHeaderCells(*ui->RegStringGrid1);
     MakeFixedHeaderCells(*ui->StringGridMIIC);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kTimerIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    // Connected before start-up: checking the box while starting switches detection on.
+    connect(ui->chkDetectUSB, &QCheckBox::toggled, this, &TForm1::chkDetectUSBClick);
+    ui->lbledtVID->installEventFilter(this);
+    ui->lbledtPID->installEventFilter(this);
 
     FormCreate();
 
-    // Connected only now: the page moves made while starting up are not the user's.
+    // Connected only now: the page moves and the range choice made while starting up are not
+    // the user's. A change of the range choice always toggles "All".
     connect(ui->MainPageControl, &QTabWidget::currentChanged, this, &TForm1::MainPageControlChange);
+    connect(ui->rbnRange0, &QRadioButton::toggled, this, &TForm1::rbnRangeClick);
     Timer1->start();
 }
 
@@ -55,13 +66,15 @@ void TForm1::FormCreate() {
     const int enlargement = Enlargement(logicalDpiX());
     resize(kWindowWidth + enlargement, kFullWindowHeight + enlargement);
     setWindowTitle(WindowGlobals::TitleText);
+    LoadSettings();
     FillGridHeaders(*ui->RegStringGrid1);
     FillGridHeaders(*ui->StringGridMIIC);
     ui->MainPageControl->setCurrentWidget(ui->TabSheet1);
-    globals_.DetectOn = false;
-    globals_.AutoBusy = false;
+    presence_.DetectOn = false;
+    presence_.AutoBusy = false;
     ShowVidPid();
-    globals_.DeviceMatch = "vid_" + globals_.VidText + "&pid_" + globals_.PidText;
+    presence_.DeviceMatch = qv::MakeDeviceMatch(presence_.VidText, presence_.PidText);
+    ui->chkDetectUSB->setChecked(true);
     if (startLayout_ == StartLayout::User) ShowIspPageOnly(enlargement);
     // The edits show the default device; detection keeps the texts it was started with.
     ui->lbledtVID->setText(QStringLiteral("6b94"));
@@ -69,12 +82,13 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::ShowVidPid() {
-    ui->lbledtVID->setText(globals_.VidText);
-    ui->lbledtPID->setText(globals_.PidText);
+    ui->lbledtVID->setText(QString::fromStdString(presence_.VidText));
+    ui->lbledtPID->setText(QString::fromStdString(presence_.PidText));
 }
 
-// The view users get: the engineering pages' tabs and the ISP page's step-by-step and range
-// groups hidden, and the window shrunk to the ISP page.
+// The view users get: the engineering pages' tabs, the ISP page's step-by-step and range
+// groups and its step options hidden, and the window shrunk to the ISP page. The hidden step
+// options still drive the automatic sequence.
 void TForm1::ShowIspPageOnly(int enlargement) {
     QTabWidget& pages = *ui->MainPageControl;
     for (QWidget* page :
@@ -85,6 +99,7 @@ void TForm1::ShowIspPageOnly(int enlargement) {
     resize(kWindowWidth + enlargement, kCompactWindowHeight + enlargement);
     ui->pnlISPFuncTest->hide();
     ui->gbxISPRange->hide();
+    for (const IspStepBox& step : IspStepBoxes()) step.second->hide();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -94,6 +109,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormClose() {
     if (device_.IsPresent()) device_.Close();
+    SaveSettings();
 }
 
 // The user picked another page: selecting the I2C page opens the device and closes it again.

@@ -35,13 +35,8 @@ struct WindowGlobals {
     static_assert(std::ranges::all_of(RateLabels,
                                       [](QLatin1String text) { return text.size() == 8; }));
 
-    QString VidText;
-    QString PidText;
-    QString DeviceMatch;
+    // VidText, PidText, DeviceMatch, DetectOn and AutoBusy belong to the presence monitor.
     QString ProgramFileName;
     QString ModifyFilePath;
     QString NewFilePath;
-
-    bool DetectOn = false;  // the presence monitor polls only while set
-    bool AutoBusy = false;  // set while the automatic ISP sequence runs
 };

@@ -2,6 +2,7 @@
 #include <QtDebug>
 
 #include "app/ScreenDensity.h"
+#include "app/SettingsPlace.h"
 #include "app/Unit1.h"
 #include "app/WindowHost.h"
 #include "app/WindowOptions.h"
@@ -18,7 +19,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     qv::QuorvexUsb device(*host);
-    TForm1 window(device, options.engineering ? StartLayout::Engineering : StartLayout::User);
+    const std::unique_ptr<qv::SettingsStore> settings = MakeSettingsStore();
+    TForm1 window(device, *settings,
+                  options.engineering ? StartLayout::Engineering : StartLayout::User);
     window.show();
     return app.exec();
 }

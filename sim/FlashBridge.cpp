@@ -82,11 +82,13 @@ TransferResult FlashBridge::StartRead(const ControlSetup& setup,
     return {true, {}};
 }
 
-TransferResult FlashBridge::FetchResponse(const ControlSetup& setup) const {
+TransferResult FlashBridge::FetchResponse(const ControlSetup& setup) {
     if (!setup.IsDeviceToHost() || setup.value != 0 || setup.index != 0 || setup.length == 0 ||
         setup.length > response_.size())
         return {};
-    return {true, {response_.begin(), response_.begin() + setup.length}};
+    TransferResult result{true, {response_.begin(), response_.begin() + setup.length}};
+    if (faults_.corruptedFetches.contains(++fetches_)) result.data[0] ^= 0x01;
+    return result;
 }
 
 TransferResult FlashBridge::ReadyPoll(const ControlSetup& setup) {

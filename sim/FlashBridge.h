@@ -40,7 +40,7 @@ private:
     TransferResult SwitchIspMode(const ControlSetup& setup, bool enter);
     TransferResult SendBytes(const ControlSetup& setup, std::span<const std::uint8_t> outData);
     TransferResult StartRead(const ControlSetup& setup, std::span<const std::uint8_t> outData);
-    TransferResult FetchResponse(const ControlSetup& setup) const;
+    TransferResult FetchResponse(const ControlSetup& setup);
     TransferResult ReadyPoll(const ControlSetup& setup);
     void EndOpenInstruction();
     void Finished();
@@ -52,6 +52,7 @@ private:
     bool instructionOpen_ = false;
     bool finished_ = false;  // the SPI master has completed the last 0x80 or 0x81
     unsigned readyPolls_ = 0;
+    unsigned fetches_ = 0;  // 0x82 answers so far
     std::vector<std::uint8_t> response_;
 };
 

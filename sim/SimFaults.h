@@ -19,6 +19,8 @@ struct SimFaults {
     bool flashNeverReady = false;            // the flash ready poll (0x83) always answers 0
     // The first N ready polls after each flash request (0x80 or 0x81) answer 0.
     unsigned flashReadyAfterPolls = 0;
+    // 0x82 answers (counted from 1) whose first byte arrives with bit 0 flipped.
+    std::set<unsigned> corruptedFetches;
     FlashFaults flash;
 };
 

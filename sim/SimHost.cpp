@@ -20,7 +20,7 @@ std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
 
 void SimHost::Attach(std::shared_ptr<SimChip> chip) {
     if (IsAttached(*chip)) return;
-    slots_.push_back({std::move(chip), "1-" + std::to_string(nextPort_++)});
+    slots_.push_back({std::move(chip), "1-" + std::to_string(nextPort_++), std::nullopt});
 }
 
 void SimHost::Detach(const SimChip& chip) {
@@ -82,7 +82,15 @@ bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,
     const DriverCall call = DecodeDriverCall(controlCode, input, output);
     if (call.kind == DriverCall::Kind::Rejected || call.carrier != open->second.carrier)
         return false;
-    return Perform(*slot->chip, call, output, bytesReturned);
+    const bool ok = Perform(*slot->chip, call, output, bytesReturned);
+    if (slot->transfersLeft && --*slot->transfersLeft == 0) slots_.erase(slot);
+    return ok;
+}
+
+void SimHost::DetachAfterTransfers(const SimChip& chip, std::uint64_t transfers) {
+    for (Slot& slot : slots_) {
+        if (slot.chip.get() == &chip) slot.transfersLeft = transfers;
+    }
 }
 
 bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,

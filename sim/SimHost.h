@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
     void Attach(std::shared_ptr<SimChip> chip);
     void Detach(const SimChip& chip);
     bool IsAttached(const SimChip& chip) const;
+    // Unplugs the chip right after it has received this many more transfers.
+    void DetachAfterTransfers(const SimChip& chip, std::uint64_t transfers);
     // While set, the set of interfaces cannot be obtained (as when the OS refuses).
     void SetListingFails(bool fails) { listingFails_ = fails; }
 
@@ -45,6 +48,7 @@ private:
     struct Slot {
         std::shared_ptr<SimChip> chip;
         std::string location;
+        std::optional<std::uint64_t> transfersLeft;  // unplugged when it reaches 0
     };
     struct OpenInterface {
         const SimChip* chip;

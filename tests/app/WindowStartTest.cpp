@@ -8,33 +8,18 @@
 #include <memory>
 
 #include "app/ScreenDensity.h"
-#include "app/Unit1.h"
-#include "device/QuorvexUsb.h"
-#include "sim/SimHost.h"
-#include "tests/app/CountingHost.h"
+#include "tests/app/WindowBench.h"
 
 namespace {
 
 const QStringList kAllPageCaptions{"Register",  "I2C Access",  "ISP",
                                    "Parameter", "Information", "Gen. Bin File"};
 
-// The window on a simulated bus with the user's device plugged in; every request the chip
-// receives is kept, from the window's creation on.
-struct Bench {
-    qv::sim::SimHost sim;
-    CountingHost host{sim};
-    qv::QuorvexUsb device{host};
-    std::unique_ptr<TForm1> window;
+// The bench of every window test, with the page helpers of these tests.
+struct Bench : WindowBench {
+    using WindowBench::WindowBench;
 
-    explicit Bench(StartLayout layout) {
-        sim.AttachNew(qv::sim::UserDeviceIdentity());
-        sim.GetTrace().KeepLines(true);
-        window = std::make_unique<TForm1>(device, layout);
-        window->show();
-    }
-
-    QTabWidget& Pages() const { return *window->findChild<QTabWidget*>("MainPageControl"); }
-    QWidget& Child(const char* name) const { return *window->findChild<QWidget*>(name); }
+    QTabWidget& Pages() const { return Child<QTabWidget>("MainPageControl"); }
 
     // Finds the user's device the way the presence monitor does, then forgets the probe.
     void FindUserDevice() {
@@ -90,12 +75,13 @@ private slots:
         QVERIFY(bench.Child("PageISPCtrl").isVisible());
         QVERIFY(!bench.Child("pnlISPFuncTest").isVisible());
         QVERIFY(!bench.Child("gbxISPRange").isVisible());
+        for (const char* box : kIspStepBoxes) QVERIFY2(!bench.Child(box).isVisible(), box);
+        QVERIFY(bench.Child("cbxReadISPFile").isVisible());
 
-        QCOMPARE(bench.window->findChild<QLineEdit*>("lbledtVID")->text(), QString("6b94"));
-        QCOMPARE(bench.window->findChild<QLineEdit*>("lbledtPID")->text(), QString("F82D"));
-        const auto* timer = bench.window->findChild<QTimer*>("Timer1");
-        QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 1000);
+        QCOMPARE(bench.Child<QLineEdit>("lbledtVID").text(), QString("6b94"));
+        QCOMPARE(bench.Child<QLineEdit>("lbledtPID").text(), QString("F82D"));
+        QVERIFY(bench.timerStartedWithWindow);
+        QCOMPARE(bench.Timer().interval(), 1000);
     }
 
     void engineeringStartReachesEveryPageAndGroup() {
@@ -109,11 +95,12 @@ private slots:
         bench.ClickTab("ISP");
         QVERIFY(bench.Child("pnlISPFuncTest").isVisible());
         QVERIFY(bench.Child("gbxISPRange").isVisible());
+        for (const char* box : kIspStepBoxes) QVERIFY2(bench.Child(box).isVisible(), box);
         // Each grid shows all its cells on its page: the grids have no scroll bars.
         for (const auto& [caption, gridName] :
              {std::pair{"Register", "RegStringGrid1"}, std::pair{"I2C Access", "StringGridMIIC"}}) {
             bench.ClickTab(caption);
-            const auto& grid = *bench.window->findChild<QTableWidget*>(gridName);
+            const auto& grid = bench.Child<QTableWidget>(gridName);
             QVERIFY(grid.isVisible());
             QVERIFY(grid.viewport()->height() >= grid.rowViewportPosition(16) + grid.rowHeight(16));
             QVERIFY(grid.viewport()->width() >=
@@ -152,7 +139,7 @@ private slots:
     }
 
     // Hiding the Register tab at start-up moves the selection through the I2C page; that is
-    // not the user's choice and must not touch the device.
+    // not the user's choice and must not touch the device. Closing saves the settings only.
     void startUpAndClosingWithoutDeviceTouchNothing() {
         Bench bench(StartLayout::User);
         QVERIFY(QTest::qWaitForWindowExposed(bench.window.get()));
@@ -160,6 +147,7 @@ private slots:
         bench.window->close();
         QCOMPARE(bench.host.opens, 0);
         QCOMPARE(bench.sim.GetTrace().Lines(), std::vector<std::string>{});
+        QVERIFY(QFile::exists(bench.settings.FilePath()));
     }
 
     void userSelectingTheI2cPageOpensAndClosesTheDevice() {

@@ -1,0 +1,48 @@
+// The top panel: the presence monitor's timer, the "Detect Device" box and the VID/PID edits.
+#include <QKeyEvent>
+#include <QTimer>
+
+#include "app/LabelledEdit.h"
+#include "app/Unit1.h"
+#include "ui_Unit1.h"
+
+void TForm1::Timer1Timer() {
+    const qv::PresenceMonitor::TickResult result = presence_.Tick();
+    if (result.intervalMs) Timer1->setInterval(static_cast<int>(*result.intervalMs));
+    if (result.indicator) ShowIndicator(*result.indicator);
+}
+
+// Runs on every change of the box, also when start-up checks it.
+void TForm1::chkDetectUSBClick() {
+    const bool detect = ui->chkDetectUSB->isChecked();
+    if (detect)
+        presence_.SwitchOn(ui->lbledtVID->text().toStdString(),
+                           ui->lbledtPID->text().toStdString());
+    else
+        ShowIndicator(presence_.SwitchOff());
+    SetLabelledEditEnabled(*ui->lbledtVID, !detect);
+    SetLabelledEditEnabled(*ui->lbledtPID, !detect);
+}
+
+// Enter in an edit takes its text for detection (and for saving); other keys only edit.
+void TForm1::lbledtVIDPIDKeyDown(QObject* sender, int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+    if (sender == ui->lbledtVID) presence_.TakeVidText(ui->lbledtVID->text().toStdString());
+    if (sender == ui->lbledtPID) presence_.TakePidText(ui->lbledtPID->text().toStdString());
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress)
+        lbledtVIDPIDKeyDown(watched, static_cast<QKeyEvent*>(event)->key());
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::ShowIndicator(const qv::Indicator& indicator) {
+    QColor colour = palette().color(QPalette::Window);  // the button face: no colour of its own
+    if (indicator.colour == qv::IndicatorColour::Lime) colour = QColor(0, 255, 0);
+    if (indicator.colour == qv::IndicatorColour::Grey) colour = QColor(128, 128, 128);
+    QPalette panel = ui->pnlUSBExist->palette();
+    panel.setColor(QPalette::Window, colour);
+    ui->pnlUSBExist->setPalette(panel);
+    if (indicator.text) ui->lblDetectDevice->setText(QString::fromStdString(*indicator.text));
+}

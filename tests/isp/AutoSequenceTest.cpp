@@ -1,0 +1,208 @@
+// The automatic sequence on the simulated user's device, end to end on virtual time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "RecordingView.h"
+#include "isp/IspJobs.h"
+#include "sim/SimHost.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string WriteFile(const std::string& name, const Bytes& bytes) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+}
+
+Bytes Pattern(std::size_t size) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    return bytes;
+}
+
+class AutoSequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override { Plug(qv::sim::DefaultFlashChip()); }
+
+    void Plug(const qv::sim::FlashChip& flashChip) {
+        if (chip) host.Detach(*chip);
+        chip = std::make_shared<qv::sim::SimChip>(host.Clock(), qv::sim::UserDeviceIdentity(),
+                                                  flashChip);
+        host.Attach(chip);
+        device.SetKsMode(true);
+        device.SetMatchText("vid_6b94&pid_f82d");
+        ASSERT_TRUE(device.FindDevice());
+        host.GetTrace().KeepLines(true);
+        host.GetTrace().ClearLines();
+    }
+    qv::AutoRequest RequestFor(const std::string& file) {
+        qv::AutoRequest request;
+        request.fileText = file;
+        return request;
+    }
+    bool FlashHolds(const Bytes& image, std::uint32_t at = 0) {
+        const auto contents = chip->Flash().Contents();
+        return std::equal(image.begin(), image.end(), contents.begin() + at);
+    }
+    bool Traced(const std::string& fragment) {
+        const auto& lines = host.GetTrace().Lines();
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(fragment) != std::string::npos;
+        });
+    }
+
+    qv::sim::SimHost host;
+    std::shared_ptr<qv::sim::SimChip> chip;
+    qv::QuorvexUsb device{host};
+    RecordingView view;
+    qv::ProgramFile program;
+    qv::FlashContext flash;
+    qv::IspJobs jobs{device, view, program, flash};
+    bool autoBusy = false;
+};
+
+TEST_F(AutoSequenceTest, FullSequenceProgramsVerifiesAndProtects) {
+    const Bytes image = Pattern(5000);
+    const auto file = WriteFile("qv-auto-full.bin", image);
+    EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
+    EXPECT_TRUE(FlashHolds(image));
+    EXPECT_EQ(view.LastInfo(), "Verifying Success");
+    EXPECT_EQ(view.checksum.rfind("Checksum : 0x", 0), 0u);
+    EXPECT_FALSE(autoBusy);
+    EXPECT_FALSE(jobs.Running());
+    EXPECT_EQ(chip->Flash().Status() & 0x1C, 0x1C);  // protected again
+    EXPECT_FALSE(chip->InIspMode());
+    EXPECT_FALSE(device.IsOpen());
+}
+
+TEST_F(AutoSequenceTest, AllStepsClearOnlyIdentifiesTheFlash) {
+    qv::AutoRequest request = RequestFor("unused.bin");
+    request.steps = {false, false, false, false, false, false, false};
+    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded);
+    EXPECT_FALSE(Traced(" 84 "));
+    EXPECT_TRUE(Traced(" 81 0003 0001 1 "));  // the identification, refused outside ISP mode
+    EXPECT_EQ(flash.FlashPageSize, 256);
+    EXPECT_EQ(view.processInfo, std::vector<std::string>{"Enter ISP Mode"});
+}
+
+TEST_F(AutoSequenceTest, C222FlashIsProgrammedIn32BytePages) {
+    Plug(qv::sim::kFlashChips[1]);
+    const Bytes image = Pattern(100);
+    EXPECT_EQ(jobs.Auto(RequestFor(WriteFile("qv-auto-c2.bin", image)), autoBusy),
+              qv::AutoOutcome::Succeeded);
+    EXPECT_EQ(flash.FlashPageSize, 32);
+    EXPECT_TRUE(FlashHolds(image));
+}
+
+TEST_F(AutoSequenceTest, FailedBlankCheckSkipsTheRestButStillProtectsAndLeavesIsp) {
+    qv::AutoRequest request = RequestFor(WriteFile("qv-auto-blank.bin", Pattern(256)));
+    request.steps.erase = false;  // the demo firmware is still in the flash
+    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Failed);
+    EXPECT_EQ(view.LastInfo().rfind("Blanking Fail at 0x", 0), 0u);
+    EXPECT_FALSE(Traced("Start Programming"));
+    EXPECT_TRUE(Traced("2 OK 01FF"));  // write status 0xFF
+    EXPECT_TRUE(Traced(" 85 2D7C 3E92 "));
+    EXPECT_EQ(std::count(view.processInfo.begin(), view.processInfo.end(), "Start Programming"), 0);
+}
+
+TEST_F(AutoSequenceTest, ReloadTakesTheComboFileAndAssignedRangeTheCurrentTexts) {
+    const Bytes image = Pattern(300);
+    program.ProgramFileName = WriteFile("qv-auto-old.bin", Bytes{9});
+    qv::AutoRequest request = RequestFor(WriteFile("qv-auto-new.bin", image));
+    request.wholeFlash = false;
+    request.startText = "64";
+    request.sizeText = "8";
+    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded);
+    EXPECT_EQ(program.ProgramFileName, request.fileText);
+    EXPECT_EQ(program.RangeStart, 0x10000u);
+    EXPECT_TRUE(FlashHolds(image, 0x10000));
+    EXPECT_TRUE(Traced("OK 20010000"));  // sector erase at the range start
+    EXPECT_TRUE(Traced("OK 20011000"));
+    EXPECT_FALSE(Traced("OK 20012000"));
+}
+
+TEST_F(AutoSequenceTest, NothingIsSentWhenTheFileIsMissingOrTheImageEmptyOrTheRangeBad) {
+    EXPECT_EQ(jobs.Auto(RequestFor(WriteFile("qv-auto-x.txt", Pattern(4))), autoBusy),
+              qv::AutoOutcome::Refused);
+    EXPECT_EQ(jobs.Auto(RequestFor("/nonexistent/qv.bin"), autoBusy), qv::AutoOutcome::Refused);
+    qv::AutoRequest noReload = RequestFor("something.bin");
+    noReload.steps.reloadFile = false;
+    EXPECT_EQ(jobs.Auto(noReload, autoBusy), qv::AutoOutcome::Refused);
+    EXPECT_EQ(view.messages, std::vector<std::string>(3, "Program File Not Ready !!    "));
+
+    qv::AutoRequest badRange = RequestFor(WriteFile("qv-auto-range.bin", Pattern(4)));
+    badRange.wholeFlash = false;
+    badRange.startText = "1O";
+    EXPECT_EQ(jobs.Auto(badRange, autoBusy), qv::AutoOutcome::Refused);
+    EXPECT_EQ(view.messages.back(), "'1O' is not a valid integer value");
+    EXPECT_TRUE(host.GetTrace().Lines().empty());
+    EXPECT_FALSE(autoBusy);
+    EXPECT_FALSE(jobs.Running());
+}
+
+TEST_F(AutoSequenceTest, NoDeviceIsAMessageAndNothingElse) {
+    host.Detach(*chip);
+    device.CheckPresent();
+    EXPECT_EQ(jobs.Auto(RequestFor("a.bin"), autoBusy), qv::AutoOutcome::Refused);
+    EXPECT_EQ(view.messages, std::vector<std::string>{"USB device is NOT available !!    "});
+}
+
+TEST_F(AutoSequenceTest, StopEndsAtTheNextBlockAndStillProtectsAndLeavesIsp) {
+    const auto file = WriteFile("qv-auto-stop.bin", Pattern(4096));
+    int pumps = 0;
+    view.onPump = [&] {
+        // The Stop click arrives while the blank check runs.
+        if (++pumps == 5) {
+            EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::StopAsked);
+        }
+    };
+    qv::AutoRequest request = RequestFor(file);
+    request.steps.erase = true;
+    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Stopped);
+    EXPECT_EQ(view.LastInfo().rfind("Stopped at 0x", 0), 0u);
+    EXPECT_TRUE(Traced(" 85 2D7C 3E92 "));
+    EXPECT_TRUE(Traced("2 OK 01FF"));
+    EXPECT_FALSE(jobs.Running());
+    EXPECT_FALSE(autoBusy);
+}
+
+TEST_F(AutoSequenceTest, ASectorThatStaysBusyFailsTheEraseEvenIfTheLastOneFinishes) {
+    qv::AutoRequest request = RequestFor(WriteFile("qv-auto-sector.bin", Pattern(64)));
+    request.wholeFlash = false;
+    request.startText = "0";
+    request.sizeText = "8";
+    int polls = 0;
+    // The first sector's polls all read busy, the second's do not.
+    view.onPump = [&] { chip->Faults().flash.staysBusy = ++polls <= 1000; };
+    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Failed);
+    EXPECT_TRUE(jobs.StepFailed);
+    EXPECT_EQ(view.LastInfo(), "Erase Flash Fail");
+}
+
+// Unplugging the chip after every k-th transfer of one sequence: the outcome is a success only
+// when the flash holds the image.
+TEST_F(AutoSequenceTest, UnpluggedAtAnyPointNeverEndsInAFalseSuccess) {
+    const Bytes image = Pattern(2048);
+    const auto file = WriteFile("qv-auto-sweep.bin", image);
+    int runs = 0, falseSuccesses = 0;
+    for (std::uint64_t k = 1; k < 1200; k += 13) {
+        Plug(qv::sim::DefaultFlashChip());
+        host.DetachAfterTransfers(*chip, k);
+        const auto outcome = jobs.Auto(RequestFor(file), autoBusy);
+        ++runs;
+        if (outcome == qv::AutoOutcome::Succeeded && !FlashHolds(image)) ++falseSuccesses;
+        if (outcome != qv::AutoOutcome::Succeeded) {
+            EXPECT_NE(view.LastInfo(), "Verifying Success") << "k=" << k;
+        }
+    }
+    EXPECT_EQ(falseSuccesses, 0) << "over " << runs << " runs";
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// The erase, blank-check, program, verify and read-back walks on a simulated flash, on virtual
+// time, through the Function Test jobs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "RecordingView.h"
+#include "isp/IspJobs.h"
+#include "sim/SimHost.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A firmware-update device: its flash answers without ISP mode and starts blank.
+class FlashWalksTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(device.FindDevice());
+        flash.FlashPageSize = 256;
+    }
+    void LoadImage(const Bytes& bytes, std::uint32_t rangeStart = 0) {
+        std::copy(bytes.begin(), bytes.end(), program.ProgramImage.Bytes.begin());
+        program.ProgramImage.LoadedLength = static_cast<std::uint32_t>(bytes.size());
+        program.RangeStart = rangeStart;
+    }
+    Bytes FlashBytes(std::uint32_t from, std::uint32_t count) {
+        const auto contents = chip->Flash().Contents();
+        return Bytes(contents.begin() + from, contents.begin() + from + count);
+    }
+    std::size_t Count(const std::string& request) {
+        return std::count_if(host.GetTrace().Lines().begin(), host.GetTrace().Lines().end(),
+                             [&](const std::string& line) {
+                                 return line.find(" " + request + " ") != std::string::npos;
+                             });
+    }
+
+    qv::sim::SimHost host;
+    std::shared_ptr<qv::sim::SimChip> chip =
+        host.AttachNew(qv::sim::FirmwareUpdateIdentity(0x4D17));
+    qv::QuorvexUsb device{host};
+    RecordingView view;
+    qv::ProgramFile program;
+    qv::FlashContext flash;
+    qv::IspJobs jobs{device, view, program, flash};
+};
+
+TEST_F(FlashWalksTest, EmptyImageHasNothingToDoAndSucceeds) {
+    host.GetTrace().KeepLines(true);
+    EXPECT_TRUE(jobs.BlankCheck(true));
+    EXPECT_TRUE(jobs.Program(true));
+    EXPECT_TRUE(jobs.Verify(true));
+    EXPECT_EQ(view.LastInfo(), "Verifying Success");
+    EXPECT_TRUE(host.GetTrace().Lines().empty());
+}
+
+TEST_F(FlashWalksTest, ProgramThenVerifyPutsTheImageAtTheRangeStart) {
+    Bytes image(1000);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
+    LoadImage(image, 0x8000);
+    EXPECT_TRUE(jobs.BlankCheck(false));
+    EXPECT_TRUE(jobs.Program(false));
+    EXPECT_EQ(view.processInfo,
+              (std::vector<std::string>{"Start Blanking Check", "Blanking Success",
+                                        "Start Programming...", "Programming Success"}));
+    EXPECT_EQ(FlashBytes(0x8000, 1000), image);
+    EXPECT_EQ(FlashBytes(0x8000 + 1000, 24), Bytes(24, 0xFF));
+    EXPECT_TRUE(jobs.Verify(false));
+    EXPECT_EQ(view.processAddress.back(), "Verifying Addr: 0x0083C0");
+    EXPECT_DOUBLE_EQ(view.lastProgress, 960.0 / 1000.0);
+}
+
+TEST_F(FlashWalksTest, AllErasedPagesSendNoProgramRequests) {
+    LoadImage(Bytes(600, 0xFF));
+    host.GetTrace().KeepLines(true);
+    EXPECT_TRUE(jobs.Program(true));
+    EXPECT_EQ(view.LastInfo(), "Programming Success");
+    EXPECT_EQ(Count("80"), 0u);
+}
+
+TEST_F(FlashWalksTest, RangeEndingInsideABlockComparesOnlyUpToTheEnd) {
+    LoadImage(Bytes(70, 0x00));
+    ASSERT_TRUE(jobs.Program(true));
+    // The flash beyond the image still reads 0xFF; only 6 bytes of the second block count.
+    program.ProgramImage.Bytes[100] = 0x12;
+    EXPECT_TRUE(jobs.Verify(true));
+}
+
+TEST_F(FlashWalksTest, ABlockThatDiffersOnceIsReadAgainThreeTimesFails) {
+    LoadImage(Bytes(128, 0x00));
+    ASSERT_TRUE(jobs.Program(true));
+    chip->Faults().corruptedFetches = {2};  // the second block's first read
+    EXPECT_TRUE(jobs.Verify(true));
+
+    program.ProgramImage.Bytes[64 + 5] = 0x55;  // differs at every attempt
+    EXPECT_FALSE(jobs.Verify(true));
+    EXPECT_EQ(view.LastInfo(), "Verifying Fail at 0x000045");
+}
+
+TEST_F(FlashWalksTest, FlashThatNeverAnswersFailsTheFirstBlockAtItsOwnAddress) {
+    LoadImage(Bytes(10, 0x00), 0x1234);
+    chip->Faults().flashNeverReady = true;
+    host.GetTrace().KeepLines(true);
+    EXPECT_FALSE(jobs.BlankCheck(false));
+    EXPECT_EQ(view.LastInfo(), "Blanking Fail at 0x001234");
+    EXPECT_EQ(Count("81"), 3u);
+}
+
+TEST_F(FlashWalksTest, SectorEraseCoversEachFourKilobyteStepOfTheRange) {
+    program.RangeStart = 0x8000;
+    program.RangeSize = 0x8000;
+    host.GetTrace().KeepLines(true);
+    EXPECT_TRUE(jobs.Erase(false));
+    std::vector<std::string> erased;
+    for (const std::string& line : host.GetTrace().Lines()) {
+        const auto data = line.substr(line.rfind(' ') + 1);
+        if (data.size() == 8 && data.rfind("20", 0) == 0) erased.push_back(data.substr(2));
+    }
+    EXPECT_EQ(erased, (std::vector<std::string>{"008000", "009000", "00A000", "00B000", "00C000",
+                                                "00D000", "00E000", "00F000"}));
+    EXPECT_EQ(view.processInfo.front(), "Flash Sector Erase");
+    EXPECT_EQ(view.processInfo.back().rfind("Flash Sector Erase: 0x 00F000", 0), 0u);
+}
+
+TEST_F(FlashWalksTest, ChipEraseGrowsADotEveryTwentyPollsAndFailsWhenItStaysBusy) {
+    chip->Faults().flash.staysBusy = true;
+    EXPECT_FALSE(jobs.Erase(true));
+    EXPECT_TRUE(jobs.StepFailed);
+    EXPECT_EQ(view.LastInfo(), "Erase Flash Fail");
+    // The first caption, then one per poll: 20 without dots, 20 with one, ... nine at most.
+    EXPECT_EQ(view.processInfo[1], "Flash Erase All ");
+    EXPECT_EQ(view.processInfo[21], "Flash Erase All .");
+    EXPECT_EQ(view.processInfo[1 + 180], "Flash Erase All .........");
+    EXPECT_EQ(view.processInfo[1 + 200], "Flash Erase All ");
+    EXPECT_EQ(view.statusRegister.back(), "Status Register: 0x01");
+}
+
+TEST_F(FlashWalksTest, ReadBackWritesTheFirst128KilobytesAndSaysWhenItCannot) {
+    LoadImage(Bytes{1, 2, 3});
+    ASSERT_TRUE(jobs.Program(true));
+    EXPECT_TRUE(jobs.ReadBack());
+    const auto path = std::filesystem::temp_directory_path() / "qv-readback-test.bin";
+    ASSERT_TRUE(jobs.SaveReadBack(path.string()));
+    EXPECT_EQ(view.LastInfo(), "Read Flash content Success");
+    EXPECT_EQ(std::filesystem::file_size(path), 0x20000u);
+    std::ifstream file(path, std::ios::binary);
+    char first[4] = {};
+    file.read(first, 4);
+    EXPECT_EQ(Bytes(first, first + 4), (Bytes{1, 2, 3, 0xFF}));
+    std::filesystem::remove(path);
+
+    const std::string unwritable =
+        (std::filesystem::temp_directory_path() / "no-such-dir" / "x.bin").string();
+    EXPECT_FALSE(jobs.SaveReadBack(unwritable));
+    EXPECT_EQ(view.LastInfo(), "Cannot write " + unwritable);
+}
+
+TEST_F(FlashWalksTest, ProgramButtonIdentifiesTheFlashWhenNoPageSizeIsKnown) {
+    flash.FlashPageSize = 0;
+    LoadImage(Bytes(300, 0x11));
+    EXPECT_TRUE(jobs.Program(true));
+    EXPECT_EQ(flash.FlashPageSize, 256);
+    EXPECT_EQ(FlashBytes(0, 300), Bytes(300, 0x11));
+}
+
+TEST_F(FlashWalksTest, StopEndsAWalkAtTheNextBlock) {
+    LoadImage(Bytes(1024, 0x00));
+    int pumps = 0;
+    view.onPump = [&] {
+        if (++pumps == 2) jobs.StopRequested = true;
+    };
+    EXPECT_FALSE(jobs.BlankCheck(true));
+    EXPECT_EQ(view.LastInfo(), "Stopped at 0x000080");
+}
+
+}  // namespace
