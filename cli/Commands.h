@@ -20,6 +20,7 @@ void AddRawCommand(CLI::App& app, const GlobalOptions& options);
 void AddRegisterCommands(CLI::App& app, const GlobalOptions& options);
 void AddIspCommands(CLI::App& app, const GlobalOptions& options);
 void AddImageCommands(CLI::App& app);
+void AddFlashCommands(CLI::App& app, const GlobalOptions& options);
 
 void RunList(Session& session, std::ostream& out);
 

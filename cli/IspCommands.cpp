@@ -24,8 +24,8 @@ void RunIspSwitch(Session& session, IspMode mode) {
 
 void RunFlashId(Session& session, bool noIsp, std::ostream& out) {
     session.RequireDevice();
-    OpenedDevice opened(session.Device());
     IspSession isp(session.Device(), noIsp);
+    OpenedDevice opened(session.Device());
     FlashContext flash;
     if (!ReadChipId(session.Device(), flash))
         throw OperationFailed("The flash identification did not arrive");
@@ -38,8 +38,8 @@ void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, 
     const bool write = !writeText.empty();
     const auto value = write ? ParseHexArgument("--write", writeText, 0xFF) : 0;
     session.RequireDevice();
-    OpenedDevice opened(session.Device());
     IspSession isp(session.Device(), noIsp);
+    OpenedDevice opened(session.Device());
     if (write) {
         WriteEnable(session.Device());
         if (!WriteFlashStatus(session.Device(), static_cast<std::uint8_t>(value)))

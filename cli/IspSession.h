@@ -5,20 +5,26 @@
 
 namespace qv::cli {
 
-// Holds the chip in ISP mode for one flash command, so each command works on its own:
-// enters on construction and leaves on destruction, unless told to skip both.
+// Holds the chip in ISP mode for one flash command, so each command works on its own: enters
+// on construction and leaves on destruction, each as an action of its own (open, request,
+// close), unless told to skip both. Declare it before the command opens the device.
 class IspSession {
 public:
     IspSession(QuorvexUsb& device, bool skip) : device_(device), skip_(skip) {
-        if (!skip_) SetIspMode(device_, IspMode::Enter);
+        Switch(IspMode::Enter);
     }
-    ~IspSession() {
-        if (!skip_) SetIspMode(device_, IspMode::Leave);
-    }
+    ~IspSession() { Switch(IspMode::Leave); }
     IspSession(const IspSession&) = delete;
     IspSession& operator=(const IspSession&) = delete;
 
 private:
+    void Switch(IspMode mode) {
+        if (skip_) return;
+        device_.Open();
+        SetIspMode(device_, mode);
+        device_.Close();
+    }
+
     QuorvexUsb& device_;
     bool skip_;
 };

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     AddRawCommand(app, options);
     AddRegisterCommands(app, options);
     AddIspCommands(app, options);
+    AddFlashCommands(app, options);
     AddImageCommands(app);
 
     try {

@@ -57,6 +57,22 @@ bool IspJobs::Erase(bool wholeFlash) {
     return EraseStep(wholeFlash);
 }
 
+bool IspJobs::ClearProtectionAndErase(bool wholeFlash) {
+    FlagGuard busy(busy_);
+    {
+        OpenDevice open(device_);
+        ClearStatusRegister();
+    }
+    return EraseStep(wholeFlash);
+}
+
+void IspJobs::ClearStatusRegister() {
+    view_.ShowProcessInfo("Clear Status register");
+    WriteEnable(device_);
+    WriteFlashStatus(device_, kUnprotectedStatus);
+    WaitWhileBusy();
+}
+
 bool IspJobs::EraseStep(bool wholeFlash) {
     OpenDevice open(device_);
     FlashWalks walks(device_, view_, flash_, StopRequested);
@@ -209,10 +225,7 @@ AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     if (steps.ispMode) SetIspMode(device_, IspMode::Enter);
     IdentifyFlash();
     if (steps.erase && !StopRequested) {
-        view_.ShowProcessInfo("Clear Status register");
-        WriteEnable(device_);
-        WriteFlashStatus(device_, kUnprotectedStatus);
-        WaitWhileBusy();
+        ClearStatusRegister();
         EraseStep(request.wholeFlash);  // opens the device anew and closes it
     }
     device_.Open();

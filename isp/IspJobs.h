@@ -58,6 +58,9 @@ public:
     // Chip erase ("All") or the sector walk over RangeStart/RangeSize; sets StepFailed and
     // shows "Erase Flash Fail" when the chip stayed busy.
     bool Erase(bool wholeFlash);
+    // The sequence's erase step on its own: clears the status register (and so the block
+    // protection) first, then erases.
+    bool ClearProtectionAndErase(bool wholeFlash);
     bool BlankCheck(bool wholeFlash);
     // Identifies the flash first when no page size is known yet.
     bool Program(bool wholeFlash);
@@ -88,6 +91,7 @@ private:
     bool VerifyWalk(FlashRange range);
     void IdentifyFlash();
     bool WaitWhileBusy();
+    void ClearStatusRegister();
 
     QuorvexUsb& device_;
     IspView& view_;

@@ -1,0 +1,191 @@
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "cli/HexArguments.h"
+#include "cli/IspSession.h"
+#include "cli/TerminalView.h"
+#include "common/TypedNumber.h"
+#include "image/RangeChoice.h"
+#include "isp/FlashWalks.h"
+#include "isp/IspJobs.h"
+
+namespace qv::cli {
+namespace {
+
+struct FlashArguments {
+    std::string file;
+    std::string range = "all";
+    bool noReload = false;
+    bool noIsp = false;
+    bool noErase = false;
+    bool noBlank = false;
+    bool noProgram = false;
+    bool noVerify = false;
+    bool noProtect = false;
+};
+
+struct RangeArgument {
+    bool wholeFlash = true;
+    std::string startText;  // KB
+    std::string sizeText;   // KB
+};
+
+// "all", or START_KB:SIZE_KB in decimal.
+RangeArgument ParseRange(const std::string& text) {
+    if (text == "all") return {};
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) throw BadInput("--range takes 'all' or START_KB:SIZE_KB");
+    RangeArgument range{false, text.substr(0, colon), text.substr(colon + 1)};
+    ParseDecimalArgument("range start", range.startText, 0x3FFFFF);
+    ParseDecimalArgument("range size", range.sizeText, 0x3FFFFF);
+    return range;
+}
+
+// One flash job of the ISP page, run from the command line.
+class FlashRun {
+public:
+    explicit FlashRun(Session& session)
+        : view_(std::cout, isatty(STDOUT_FILENO) != 0),
+          jobs_(session.Device(), view_, program_, flash_) {}
+
+    void UseRange(const RangeArgument& range) {
+        range_ = range;
+        ApplyRangeChoice(program_, range.wholeFlash, range.startText, range.sizeText);
+    }
+
+    void Load(const std::string& file) {
+        program_.ProgramFileName = file;
+        const ProgramFileReport report = ReadProgramFile(program_);
+        if (report.outcome != ProgramFileOutcome::Loaded) throw BadInput("Cannot load " + file);
+        view_.ShowChecksum(report.checksumText);
+        view_.SetTotalBytes(program_.ProgramImage.LoadedLength);
+    }
+
+    void Auto(const FlashArguments& args) {
+        const AutoRequest request{{!args.noReload, !args.noIsp, !args.noErase, !args.noBlank,
+                                   !args.noProgram, !args.noVerify, !args.noProtect},
+                                  range_.wholeFlash,
+                                  range_.startText,
+                                  range_.sizeText,
+                                  args.file};
+        if (std::filesystem::exists(args.file))
+            view_.SetTotalBytes(
+                std::min<std::uintmax_t>(std::filesystem::file_size(args.file), kProgramImageSize));
+        bool autoBusy = false;
+        switch (jobs_.Auto(request, autoBusy)) {
+            case AutoOutcome::Succeeded:
+                return;
+            case AutoOutcome::Refused:
+                throw BadInput(view_.LastMessage());
+            default:
+                throw OperationFailed(view_.LastProcessInfo());
+        }
+    }
+
+    // Clears the status register first, as the sequence's erase step does, so a protected
+    // flash is erased rather than reported erased.
+    void Erase() { Check(jobs_.ClearProtectionAndErase(range_.wholeFlash)); }
+    void BlankCheck() { Check(jobs_.BlankCheck(range_.wholeFlash)); }
+    void Program() { Check(jobs_.Program(range_.wholeFlash)); }
+    void Verify() { Check(jobs_.Verify(range_.wholeFlash)); }
+    void ReadBack(const std::string& out) {
+        view_.SetTotalBytes(kReadBackEnd);
+        const bool read = jobs_.ReadBack();
+        const std::string failure = view_.LastProcessInfo();
+        Check(jobs_.SaveReadBack(out));
+        if (!read) throw OperationFailed(failure);
+    }
+
+private:
+    void Check(bool ok) {
+        if (!ok) throw OperationFailed(view_.LastProcessInfo());
+    }
+
+    TerminalView view_;
+    ProgramFile program_;
+    FlashContext flash_;
+    IspJobs jobs_;
+    RangeArgument range_;
+};
+
+void AddRangeOption(CLI::App* command, FlashArguments& args) {
+    command->add_option("--range", args.range, "all, or START_KB:SIZE_KB")->capture_default_str();
+}
+
+void AddNoIsp(CLI::App* command, FlashArguments& args) {
+    command->add_flag("--no-isp", args.noIsp, "Do not enter and leave ISP mode around the command");
+}
+
+// Registers a single flash step: ISP mode around it, the device found first.
+void AddStep(CLI::App& app, const GlobalOptions& options, const char* name, const char* help,
+             const char* fileHelp, void (*run)(FlashRun&, const FlashArguments&)) {
+    auto args = std::make_shared<FlashArguments>();
+    auto* command = app.add_subcommand(name, help);
+    if (fileHelp) command->add_option("file", args->file, fileHelp)->required();
+    if (run != nullptr && std::string(name) != "read-back") AddRangeOption(command, *args);
+    AddNoIsp(command, *args);
+    command->callback([&options, args, run] {
+        const RangeArgument range = ParseRange(args->range);
+        WithSession(options, [&](Session& session) {
+            FlashRun flash(session);
+            flash.UseRange(range);
+            session.RequireDevice();
+            IspSession isp(session.Device(), args->noIsp);
+            run(flash, *args);
+        });
+    });
+}
+
+}  // namespace
+
+void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
+    auto args = std::make_shared<FlashArguments>();
+    auto* flash = app.add_subcommand("flash", "The automatic sequence (\"Auto\") with FILE");
+    flash->add_option("file", args->file, "A .bin or .h00 program file")->required();
+    AddRangeOption(flash, *args);
+    flash->add_flag("--no-reload", args->noReload, "Do not load the file (erase-only runs)");
+    AddNoIsp(flash, *args);
+    flash->add_flag("--no-erase", args->noErase, "Skip the erase");
+    flash->add_flag("--no-blank", args->noBlank, "Skip the blank check");
+    flash->add_flag("--no-program", args->noProgram, "Skip programming");
+    flash->add_flag("--no-verify", args->noVerify, "Skip the verify");
+    flash->add_flag("--no-protect", args->noProtect, "Leave the flash unprotected");
+    flash->callback([&options, args] {
+        const RangeArgument range = ParseRange(args->range);
+        WithSession(options, [&](Session& session) {
+            session.RequireDevice();
+            FlashRun run(session);
+            run.UseRange(range);
+            run.Auto(*args);
+        });
+    });
+
+    AddStep(app, options, "erase", "Erase the chip, or the sectors of --range", nullptr,
+            [](FlashRun& run, const FlashArguments&) { run.Erase(); });
+    AddStep(app, options, "blank", "Blank check over FILE's length", "A program file",
+            [](FlashRun& run, const FlashArguments& a) {
+                run.Load(a.file);
+                run.BlankCheck();
+            });
+    AddStep(app, options, "program", "Program FILE (the flash must be erased)", "A program file",
+            [](FlashRun& run, const FlashArguments& a) {
+                run.Load(a.file);
+                run.Program();
+            });
+    AddStep(app, options, "verify", "Compare the flash with FILE", "A program file",
+            [](FlashRun& run, const FlashArguments& a) {
+                run.Load(a.file);
+                run.Verify();
+            });
+    AddStep(app, options, "read-back", "Read the first 128 KB of the flash into OUT",
+            "The file to write",
+            [](FlashRun& run, const FlashArguments& a) { run.ReadBack(a.file); });
+}
+
+}  // namespace qv::cli
