@@ -6,10 +6,6 @@
 
 namespace qv::sim {
 
-// Bus time of one control transfer (a high-speed microframe), so that requests sent back to
-// back without pauses, such as ready polls, still see the chip's time pass.
-constexpr std::uint64_t kTransferTimeUs = 125;
-
 SimHost::SimHost(SimClock::Mode clockMode) : clock_(clockMode) {}
 
 std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
@@ -100,7 +96,8 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
         trace_.SupportQuery(supported);
         return supported;
     }
-    clock_.AdvanceUs(kTransferTimeUs);
+    clock_.AdvanceUs(transferLatencyUs_);
+    ++transfers_;
     const TransferResult result = chip.Control(call.setup, call.outData);
     if (call.setup.IsDeviceToHost()) {
         const std::size_t count = std::min(result.data.size(), output.size());

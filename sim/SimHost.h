@@ -1,8 +1,8 @@
 #pragma once
 
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +43,11 @@ public:
     std::uint64_t NowMs() override;
 
     std::size_t OpenHandleCount() const { return handles_.size(); }
+    // Control transfers the simulated devices have received.
+    std::uint64_t TransferCount() const { return transfers_; }
+    // Virtual bus time of one control transfer; by default a high-speed microframe, so that
+    // requests sent back to back without pauses, such as ready polls, still see time pass.
+    void SetTransferLatencyUs(std::uint64_t latencyUs) { transferLatencyUs_ = latencyUs; }
 
 private:
     struct Slot {
@@ -66,6 +71,8 @@ private:
     std::map<HostHandle, OpenInterface> handles_;
     HostHandle nextHandle_ = 1;
     bool listingFails_ = false;
+    std::uint64_t transferLatencyUs_ = 125;
+    std::uint64_t transfers_ = 0;
 };
 
 }  // namespace qv::sim
