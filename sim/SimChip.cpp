@@ -73,16 +73,30 @@ TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::
     }
 }
 
+RegisterPeripheral* SimChip::PeripheralFor(std::uint8_t address) const {
+    if (address == kBankSelect) return nullptr;
+    for (RegisterPeripheral* peripheral : peripherals_) {
+        if (peripheral->Handles(bank_, address)) return peripheral;
+    }
+    return nullptr;
+}
+
 TransferResult SimChip::ReadRegisterRequest(const ControlSetup& setup) const {
     if (!setup.IsDeviceToHost() || setup.length != 1 || setup.index > 0xFF) return {};
-    return {true, {Register(bank_, static_cast<std::uint8_t>(setup.index))}};
+    const auto address = static_cast<std::uint8_t>(setup.index);
+    const std::uint8_t stored = Register(bank_, address);
+    RegisterPeripheral* peripheral = PeripheralFor(address);
+    return {true, {peripheral ? peripheral->Read(bank_, address, stored) : stored}};
 }
 
 TransferResult SimChip::WriteRegisterRequest(const ControlSetup& setup,
                                              std::span<const std::uint8_t> outData) {
     if (setup.IsDeviceToHost() || setup.length != 1 || outData.size() != 1 || setup.index > 0xFF)
         return {};
-    SetRegister(bank_, static_cast<std::uint8_t>(setup.index), outData[0]);
+    const auto address = static_cast<std::uint8_t>(setup.index);
+    SetRegister(bank_, address, outData[0]);
+    if (RegisterPeripheral* peripheral = PeripheralFor(address))
+        peripheral->Written(bank_, address, outData[0]);
     return {true, {}};
 }
 

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <map>
 #include <span>
+#include <vector>
 
 #include "device/host/DriverCall.h"
 #include "sim/FlashBridge.h"
 #include "sim/FlashChip.h"
+#include "sim/RegisterPeripheral.h"
 #include "sim/SimClock.h"
 #include "sim/SimFaults.h"
 #include "sim/SimFlash.h"
@@ -48,6 +50,8 @@ public:
     TransferResult Control(const ControlSetup& setup, std::span<const std::uint8_t> outData);
     bool SupportsPropertySet() const { return !faults_.refuseSupportQuery; }
 
+    // What the chip holds in a register (no peripheral is asked), and storing a value there
+    // without a peripheral seeing it: for peripherals and tests.
     std::uint8_t Register(std::uint8_t bank, std::uint8_t address) const;
     void SetRegister(std::uint8_t bank, std::uint8_t address, std::uint8_t value);
     std::uint8_t CurrentBank() const { return bank_; }
@@ -59,6 +63,7 @@ private:
     TransferResult WriteRegisterRequest(const ControlSetup& setup,
                                         std::span<const std::uint8_t> outData);
     TransferResult StandardRequest(const ControlSetup& setup) const;
+    RegisterPeripheral* PeripheralFor(std::uint8_t address) const;
 
     SimClock& clock_;
     SimIdentity identity_;
@@ -67,6 +72,7 @@ private:
     FlashBridge flashBridge_;
     std::uint8_t bank_ = 0;
     std::map<std::uint8_t, std::array<std::uint8_t, 256>> banks_;
+    std::vector<RegisterPeripheral*> peripherals_;  // members of this chip, installed at construction
 };
 
 }  // namespace qv::sim
