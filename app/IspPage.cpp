@@ -1,8 +1,18 @@
-// The ISP page: the automatic sequence's step options, the program file history and the flash
-// access range.
+// The ISP page: the program file and its history, the automatic sequence with its step options,
+// and the flash access range.
+#include <QPushButton>
+
+#include "app/FileNames.h"
 #include "app/LabelledEdit.h"
 #include "app/Unit1.h"
+#include "common/TypedNumber.h"
+#include "image/RangeChoice.h"
 #include "ui_Unit1.h"
+
+void TForm1::ConnectIspPage() {
+    connect(ui->USBLoadFileBitBtn, &QPushButton::clicked, this, &TForm1::USBLoadFileBitBtnClick);
+    connect(ui->btnUSBISPAuto, &QPushButton::clicked, this, &TForm1::btnUSBISPAutoClick);
+}
 
 std::array<TForm1::IspStepBox, 7> TForm1::IspStepBoxes() const {
     return {{{&qv::IspOptions::ispMode, ui->chkISPMode},
@@ -14,20 +24,74 @@ std::array<TForm1::IspStepBox, 7> TForm1::IspStepBoxes() const {
              {&qv::IspOptions::verify, ui->chkVerify}}};
 }
 
-// The start and size edits apply only to an assigned range.
-void TForm1::rbnRangeClick() {
-    const bool assignedRange = !ui->rbnRange0->isChecked();
-    SetLabelledEditEnabled(*ui->lbledISPStart, assignedRange);
-    SetLabelledEditEnabled(*ui->lbledISPRange, assignedRange);
-    ui->Label20->setEnabled(assignedRange);
-    ui->Label21->setEnabled(assignedRange);
+// The image is not reloaded under a running job, which reads it page by page.
+void TForm1::USBLoadFileBitBtnClick() {
+    if (jobs_.Busy()) return;
+    const QString path = OpenBinFileDialog.Execute(this);
+    if (path.isEmpty()) return;
+    programFile_.ProgramFileName = EncodedName(path);
+    ShowChecksum(qv::ReadProgramFile(programFile_).checksumText);
+    ShowProgramFile();
 }
 
-// The history lists each name once, in the order first used; names differing only in case are
-// different files.
-void TForm1::RememberProgramFile() {
+// Starts the sequence with what the page shows, hidden options included; while it runs, a
+// click asks it to stop.
+void TForm1::btnUSBISPAutoClick() {
+    const qv::IspOptions options = IspOptionsShown();
+    const qv::AutoRequest request{{.reloadFile = options.reloadFile,
+                                   .ispMode = options.ispMode,
+                                   .erase = options.erase,
+                                   .blank = options.blank,
+                                   .program = options.program,
+                                   .verify = options.verify,
+                                   .protect = options.protect},
+                                  options.wholeFlash,
+                                  options.startText,
+                                  options.sizeText,
+                                  EncodedName(ui->cbxReadISPFile->currentText())};
+    const qv::AutoOutcome outcome = jobs_.Auto(request, presence_.AutoBusy);
+    ShowAutoCaption();
+    ShowFileHistory();
+    ShowJobEnd(outcome == qv::AutoOutcome::Succeeded);
+}
+
+// The start and size edits apply only to an assigned range; their texts are taken now.
+void TForm1::rbnRangeClick() {
+    const bool wholeFlash = ui->rbnRange0->isChecked();
+    SetLabelledEditEnabled(*ui->lbledISPStart, !wholeFlash);
+    SetLabelledEditEnabled(*ui->lbledISPRange, !wholeFlash);
+    ui->Label20->setEnabled(!wholeFlash);
+    ui->Label21->setEnabled(!wholeFlash);
+    try {
+        qv::ApplyRangeChoice(programFile_, wholeFlash, ui->lbledISPStart->text().toStdString(),
+                             ui->lbledISPRange->text().toStdString());
+    } catch (const qv::ConversionError& error) {
+        ShowConversionError(error);
+    }
+}
+
+// The combo's items are the file history, which only ever grows at its end.
+void TForm1::ShowFileHistory() {
     QComboBox& history = *ui->cbxReadISPFile;
-    if (history.findText(globals_.ProgramFileName, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-        history.addItem(globals_.ProgramFileName);
-    history.setCurrentText(globals_.ProgramFileName);
+    for (auto i = static_cast<std::size_t>(history.count()); i < programFile_.FileHistory.size();
+         ++i)
+        history.addItem(DecodedName(programFile_.FileHistory[i]));
+}
+
+void TForm1::ShowProgramFile() {
+    ShowFileHistory();
+    ui->cbxReadISPFile->setCurrentText(DecodedName(programFile_.ProgramFileName));
+}
+
+void TForm1::ShowAutoCaption() {
+    ui->btnUSBISPAuto->setText(jobs_.Running() ? QStringLiteral("Stop") : QStringLiteral("Auto"));
+}
+
+// The walks report the block they are at; a job that succeeded has covered its whole range.
+void TForm1::ShowJobEnd(bool succeeded) {
+    if (succeeded) ShowProgress(1.0);
+}
+
+void TForm1::ShowConversionError(const qv::ConversionError& error) {
+    Messages.Show(this, QString::fromStdString(error.what()), MessageDialog::Kind::Error);
 }

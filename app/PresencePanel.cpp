@@ -1,5 +1,4 @@
 // The top panel: the presence monitor's timer, the "Detect Device" box and the VID/PID edits.
-#include <QKeyEvent>
 #include <QTimer>
 
 #include "app/LabelledEdit.h"
@@ -29,12 +28,6 @@ void TForm1::lbledtVIDPIDKeyDown(QObject* sender, int key) {
     if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
     if (sender == ui->lbledtVID) presence_.TakeVidText(ui->lbledtVID->text().toStdString());
     if (sender == ui->lbledtPID) presence_.TakePidText(ui->lbledtPID->text().toStdString());
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress)
-        lbledtVIDPIDKeyDown(watched, static_cast<QKeyEvent*>(event)->key());
-    return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::ShowIndicator(const qv::Indicator& indicator) {

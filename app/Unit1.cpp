@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include "app/StringGrid.h"
@@ -39,6 +40,7 @@ TForm1::TForm1(qv::QuorvexUsb& device, qv::SettingsStore& settingsStore, StartLa
       settingsStore_(settingsStore),
       startLayout_(startLayout),
       presence_(device),
+      jobs_(device, *this, programFile_, flashContext_),
       Timer1(new QTimer(this)) {
     ui->setupUi(this);
     MakeFixedHeaderCells(*ui->RegStringGrid1);
@@ -50,6 +52,8 @@ TForm1::TForm1(qv::QuorvexUsb& device, qv::SettingsStore& settingsStore, StartLa
     connect(ui->chkDetectUSB, &QCheckBox::toggled, this, &TForm1::chkDetectUSBClick);
     ui->lbledtVID->installEventFilter(this);
     ui->lbledtPID->installEventFilter(this);
+    ConnectIspPage();
+    ConnectFunctionTest();
 
     FormCreate();
 
@@ -112,9 +116,22 @@ void TForm1::FormClose() {
     SaveSettings();
 }
 
-// The user picked another page: selecting the I2C page opens the device and closes it again.
+// The user picked another page: selecting the I2C page opens the device and closes it again,
+// unless a flash job holds it.
 void TForm1::MainPageControlChange() {
-    if (ui->MainPageControl->currentWidget() != ui->PageMI2CCtrl) return;
+    if (ui->MainPageControl->currentWidget() != ui->PageMI2CCtrl || jobs_.Busy()) return;
     device_.Open();
     device_.Close();
+}
+
+// Key presses in the edits that take their text on Enter.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (watched == ui->lbledtUSBWriteStatus)
+            lbledtUSBWriteStatusKeyDown(key);
+        else
+            lbledtVIDPIDKeyDown(watched, key);
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -2,17 +2,25 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "app/BinFileDialog.h"
+#include "app/MessageDialog.h"
 #include "app/WindowGlobals.h"
+#include "chip/FlashOperations.h"
 #include "device/PresenceMonitor.h"
+#include "image/ProgramFile.h"
+#include "isp/IspJobs.h"
+#include "isp/IspView.h"
 #include "settings/IspSetting.h"
 
 class QCheckBox;
 class QTimer;
 namespace qv {
+class ConversionError;
 class QuorvexUsb;
 class SettingsStore;
 }  // namespace qv
@@ -25,9 +33,10 @@ class TForm1;
 enum class StartLayout { User, Engineering };
 
 // The main window: the device panel on top and the six pages below. It owns the window-level
-// state and the presence monitor; the device object and the settings store belong to the
-// program entry and outlive the window.
-class TForm1 : public QWidget {
+// state, the presence monitor, the program file and the flash jobs, whose reports it shows on
+// the ISP page; the device object and the settings store belong to the program entry and
+// outlive the window.
+class TForm1 : public QWidget, private qv::IspView {
     Q_OBJECT
 
 public:
@@ -40,6 +49,8 @@ public:
                                     QStringLiteral("Bin File (*.bin *.h00);;Binary File (*.bin)")};
     BinFileDialog SaveBinFIleDialog{QFileDialog::AcceptSave, QStringLiteral("bin"),
                                     QStringLiteral("Binary File (*.bin)")};
+    // The form's message boxes; tests have them record the texts instead.
+    MessageDialog Messages;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,11 +76,43 @@ private:
     void lbledtVIDPIDKeyDown(QObject* sender, int key);
     void ShowIndicator(const qv::Indicator& indicator);
 
-    // The ISP page (IspPage.cpp).
+    // The ISP page: program file, automatic sequence and range (IspPage.cpp).
+    void ConnectIspPage();
     using IspStepBox = std::pair<bool qv::IspOptions::*, QCheckBox*>;
     std::array<IspStepBox, 7> IspStepBoxes() const;
+    void USBLoadFileBitBtnClick();
+    void btnUSBISPAutoClick();
     void rbnRangeClick();
-    void RememberProgramFile();
+    void ShowFileHistory();
+    void ShowProgramFile();
+    void ShowAutoCaption();
+    void ShowJobEnd(bool succeeded);
+    void ShowConversionError(const qv::ConversionError& error);
+
+    // The ISP page's Function Test group (FunctionTest.cpp).
+    void ConnectFunctionTest();
+    void btnEnterISPClick();
+    void btnUSBChipIDClick();
+    void btnUSBWriteEnableClick();
+    void btnUSBWriteDisableClick();
+    void btnUSBReadStatusClick();
+    void lbledtUSBWriteStatusKeyDown(int key);
+    void btnUSBEraseClick();
+    void btnUSBBlankClick();
+    void btnUSBProgramClick();
+    void btnUSBVerifyClick();
+    void btnReadBackClick();
+    void RunOnDevice(const std::function<void()>& action);
+    void RunFlashJob(bool (qv::IspJobs::*job)(bool wholeFlash));
+
+    // The flash jobs' reports on the ISP page (IspPageView.cpp).
+    void ShowProcessInfo(const std::string& text) override;
+    void ShowProcessAddress(const std::string& text) override;
+    void ShowStatusRegister(const std::string& text) override;
+    void ShowProgress(double fraction) override;
+    void ShowChecksum(const std::string& text) override;
+    void PumpEvents() override;
+    void ShowMessage(const std::string& text) override;
 
     std::unique_ptr<Ui::TForm1> ui;
     qv::QuorvexUsb& device_;
@@ -77,5 +120,8 @@ private:
     const StartLayout startLayout_;
     WindowGlobals globals_;
     qv::PresenceMonitor presence_;
+    qv::ProgramFile programFile_;
+    qv::FlashContext flashContext_;
+    qv::IspJobs jobs_;
     QTimer* Timer1;
 };

@@ -35,8 +35,11 @@ struct WindowGlobals {
     static_assert(std::ranges::all_of(RateLabels,
                                       [](QLatin1String text) { return text.size() == 8; }));
 
-    // VidText, PidText, DeviceMatch, DetectOn and AutoBusy belong to the presence monitor.
-    QString ProgramFileName;
+    // VidText, PidText, DeviceMatch, DetectOn and AutoBusy belong to the presence monitor;
+    // ProgramFileName to the window's program file.
     QString ModifyFilePath;
     QString NewFilePath;
+    // The chip's ISP mode as the Enter ISP button last switched it; the automatic sequence
+    // neither reads nor changes it.
+    bool IspModeActive = false;
 };

@@ -1,4 +1,5 @@
 // The window's side of the values kept between runs: which controls they come from and go to.
+#include "app/FileNames.h"
 #include "app/Unit1.h"
 #include "settings/Settings.h"
 #include "ui_Unit1.h"
@@ -12,8 +13,10 @@ void TForm1::LoadSettings() {
     if (!loaded.stored) return;
     ShowIspOptions(loaded.isp);
     rbnRangeClick();
-    globals_.ProgramFileName = QString::fromStdString(loaded.programFileName);
-    if (!globals_.ProgramFileName.isEmpty()) RememberProgramFile();
+    programFile_.ProgramFileName = EncodedName(QString::fromStdString(loaded.programFileName));
+    if (programFile_.ProgramFileName.empty()) return;
+    qv::RememberProgramFile(programFile_);
+    ShowProgramFile();
 }
 
 // Saves what detection uses, which is not necessarily what the VID and PID edits show.

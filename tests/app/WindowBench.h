@@ -20,7 +20,7 @@ inline const char* const kIspStepBoxes[] = {"chkISPMode", "chkProtect", "chkRead
 
 // The window on a simulated bus (virtual time) with the user's device plugged in and its
 // settings in a file of its own, empty at first. The presence timer is held: a test makes it
-// tick with Tick().
+// tick with Tick(). Message boxes record their texts instead of waiting for a click.
 struct WindowBench {
     QTemporaryDir settingsDir;
     IniSettingsStore settings{settingsDir.filePath(QStringLiteral("USBTool.ini"))};
@@ -39,6 +39,7 @@ struct WindowBench {
 
     void OpenWindow(StartLayout layout = StartLayout::User) {
         window = std::make_unique<TForm1>(device, settings, layout);
+        window->Messages.RecordInstead();
         timerStartedWithWindow = Timer().isActive();
         Timer().stop();
         window->show();
@@ -56,6 +57,16 @@ struct WindowBench {
     template <typename Widget = QWidget>
     Widget& Child(const char* name) const {
         return *window->findChild<Widget*>(QLatin1String(name));
+    }
+
+    QStringList Messages() const { return window->Messages.RecordedTexts(); }
+
+    // A file in the bench's own directory.
+    QString WriteFile(const char* name, const QByteArray& bytes) const {
+        const QString path = settingsDir.filePath(QLatin1String(name));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+        return path;
     }
 
     // A value as it stands in the settings file.

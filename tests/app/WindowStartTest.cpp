@@ -76,7 +76,16 @@ private slots:
         QVERIFY(!bench.Child("pnlISPFuncTest").isVisible());
         QVERIFY(!bench.Child("gbxISPRange").isVisible());
         for (const char* box : kIspStepBoxes) QVERIFY2(!bench.Child(box).isVisible(), box);
-        QVERIFY(bench.Child("cbxReadISPFile").isVisible());
+        // What the user works with fits on the compact page.
+        const QWidget& page = bench.Child("PageISPCtrl");
+        for (const char* name :
+             {"USBLoadFileBitBtn", "cbxReadISPFile", "btnUSBISPAuto", "lblUSBChecksum",
+              "lblUSBProcessInfo", "lblUSBISPProcess", "lblUSBISPStatusReg", "pgbUSBISPProgress"}) {
+            const QWidget& control = bench.Child(name);
+            QVERIFY2(control.isVisible(), name);
+            const QRect onPage(control.mapTo(&page, QPoint(0, 0)), control.size());
+            QVERIFY2(page.rect().contains(onPage), name);
+        }
 
         QCOMPARE(bench.Child<QLineEdit>("lbledtVID").text(), QString("6b94"));
         QCOMPARE(bench.Child<QLineEdit>("lbledtPID").text(), QString("F82D"));

@@ -1,0 +1,192 @@
+// The ISP page as the user drives it: the File button, the Auto button and its Stop, the range.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <algorithm>
+#include <functional>
+
+#include "tests/app/WindowBench.h"
+
+namespace {
+
+const QString kDeviceNotAvailable("USB device is NOT available !!    ");
+
+QByteArray Pattern(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 31 + 7);
+    return bytes;
+}
+
+QStringList ComboItems(const QComboBox& combo) {
+    QStringList items;
+    for (int i = 0; i < combo.count(); ++i) items << combo.itemText(i);
+    return items;
+}
+
+struct Bench : WindowBench {
+    using WindowBench::WindowBench;
+
+    QString Text(const char* label) const { return Child<QLabel>(label).text(); }
+    QPushButton& Button(const char* name) const { return Child<QPushButton>(name); }
+    QComboBox& History() const { return Child<QComboBox>("cbxReadISPFile"); }
+
+    void ChooseFile(const QString& path) {
+        window->OpenBinFileDialog.setNextFileName(path);
+        Button("USBLoadFileBitBtn").click();
+    }
+
+    bool FlashHolds(const QByteArray& image, std::uint32_t at = 0) const {
+        const auto contents = userDevice->Flash().Contents();
+        return std::equal(image.begin(), image.end(), contents.begin() + at,
+                          [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+    }
+
+    // The trace lines from the given one on that contain the fragment.
+    long Traced(const std::string& fragment, std::size_t from = 0) {
+        const auto& lines = sim.GetTrace().Lines();
+        return std::count_if(
+            lines.begin() + static_cast<long>(from), lines.end(),
+            [&](const std::string& line) { return line.find(fragment) != std::string::npos; });
+    }
+
+    // Runs action each time the window handles its pending events, also inside a running job.
+    void OnEveryPump(std::function<void()> action) {
+        auto* timer = new QTimer(window.get());
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, window.get(), std::move(action));
+        timer->start();
+    }
+};
+
+}  // namespace
+
+class IspPageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fileButtonShowsTheChecksumAndKeepsEachNameOnceInTheHistory() {
+        Bench bench;
+        QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0000"));
+        const QString first = bench.WriteFile("first.bin", QByteArray("\x01\x02\x03", 3));
+        const QString second = bench.WriteFile("second.BIN", QByteArray(4, '\x10'));
+
+        bench.ChooseFile(first);
+        QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0006"));
+        bench.ChooseFile(second);
+        QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0040"));
+        bench.ChooseFile(first);
+        QCOMPARE(ComboItems(bench.History()), (QStringList{first, second}));
+        QCOMPARE(bench.History().currentText(), first);
+
+        bench.ChooseFile(QString());  // cancelled
+        QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0006"));
+        QCOMPARE(bench.History().count(), 2);
+    }
+
+    void aFileThatDoesNotLoadShowsAZeroChecksumAndStaysInTheHistory() {
+        Bench bench;
+        bench.ChooseFile(bench.WriteFile("good.bin", QByteArray("\x01\x02\x03", 3)));
+        const QString missing = bench.settingsDir.filePath("missing.bin");
+        bench.ChooseFile(missing);
+        QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0000"));
+        QCOMPARE(bench.History().count(), 2);
+        QCOMPARE(bench.History().currentText(), missing);
+        QCOMPARE(bench.Messages(), QStringList());
+    }
+
+    // The file named in the combo is loaded, programmed and verified; the bar ends full.
+    void autoProgramsTheComboFileIntoTheFlash() {
+        Bench bench;
+        bench.Tick();
+        const QByteArray image = Pattern(5000);
+        const QString file = bench.WriteFile("firmware.bin", image);
+        bench.History().setCurrentText(file);
+        QStringList captionsWhileRunning;
+        bench.OnEveryPump([&] { captionsWhileRunning << bench.Button("btnUSBISPAuto").text(); });
+
+        bench.Button("btnUSBISPAuto").click();
+        QVERIFY(bench.FlashHolds(image));
+        QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("Verifying Success"));
+        QCOMPARE(bench.Text("lblUSBISPProcess"), QString("Verifying Addr: 0x001380"));
+        QVERIFY(captionsWhileRunning.contains("Stop"));
+        QCOMPARE(bench.Button("btnUSBISPAuto").text(), QString("Auto"));
+        const auto& bar = bench.Child<QProgressBar>("pgbUSBISPProgress");
+        QCOMPARE(bar.value(), bar.maximum());
+        QCOMPARE(ComboItems(bench.History()), QStringList{file});
+        QVERIFY(bench.Text("lblUSBChecksum") != QString("Checksum : 0x0000"));
+        QVERIFY(!bench.userDevice->InIspMode());
+        QVERIFY(!bench.device.IsOpen());
+        QCOMPARE(bench.Messages(), QStringList());
+    }
+
+    void autoWithoutADeviceOnlyShowsTheMessage() {
+        Bench bench;
+        bench.History().setCurrentText(bench.WriteFile("firmware.bin", Pattern(64)));
+        bench.Button("btnUSBISPAuto").click();
+        QCOMPARE(bench.Messages(), QStringList{kDeviceNotAvailable});
+        QCOMPARE(bench.Button("btnUSBISPAuto").text(), QString("Auto"));
+        QCOMPARE(bench.host.opens, 0);
+        QVERIFY(bench.sim.GetTrace().Lines().empty());
+    }
+
+    // While the sequence programs, other device buttons do nothing; a click on Stop ends the
+    // run at the next page, and the flash is still protected and ISP mode left.
+    void stopEndsARunningSequenceThatStillProtectsAndLeavesIsp() {
+        Bench bench;
+        bench.Tick();
+        const QByteArray image = Pattern(8192);
+        bench.ChooseFile(bench.WriteFile("firmware.bin", image));
+        int opensAroundBusyClick = -1;
+        std::size_t linesAtStop = 0;
+        bench.OnEveryPump([&] {
+            if (linesAtStop != 0 || !bench.Text("lblUSBISPProcess").startsWith("0x00")) return;
+            const int opens = bench.host.opens;
+            bench.Button("btnUSBReadStatus").click();
+            opensAroundBusyClick = bench.host.opens - opens;
+            linesAtStop = bench.sim.GetTrace().Lines().size();
+            bench.Button("btnUSBISPAuto").click();
+        });
+
+        bench.Button("btnUSBISPAuto").click();
+        QVERIFY(linesAtStop > 0);
+        QCOMPARE(opensAroundBusyClick, 0);
+        QVERIFY(bench.Text("lblUSBProcessInfo").startsWith("Stopped at 0x"));
+        QCOMPARE(bench.Button("btnUSBISPAuto").text(), QString("Auto"));
+        QVERIFY(!bench.FlashHolds(image));
+        QCOMPARE(bench.Traced(" 80 0000 0000 4 OK 02", linesAtStop), 1);  // the page in hand
+        QCOMPARE(bench.Traced("2 OK 01FF", linesAtStop), 1);              // protection
+        QCOMPARE(bench.Traced(" 85 2D7C 3E92 ", linesAtStop), 1);         // ISP mode left
+        QVERIFY(!bench.userDevice->InIspMode());
+        QCOMPARE(bench.userDevice->Flash().Status() & 0x1C, 0x1C);
+        QVERIFY(!bench.device.IsOpen());
+    }
+
+    // The range edits take effect when a radio button is clicked; a text that is no number
+    // is reported and nothing is erased for it.
+    void rangeChoiceTakesTheEditsAndReportsATextThatIsNoNumber() {
+        Bench bench(StartLayout::Engineering);
+        bench.Tick();
+        bench.Child<QLineEdit>("lbledISPStart").setText("64");
+        bench.Child<QLineEdit>("lbledISPRange").setText("8");
+        bench.Child<QRadioButton>("rbnRange1").click();
+        QVERIFY(bench.Child("lbledISPStart").isEnabled());
+        bench.Button("btnEnterISP").click();
+        bench.Button("btnUSBErase").click();
+        QCOMPARE(bench.Traced(" OK 20010000"), 1);
+        QCOMPARE(bench.Traced(" OK 20011000"), 1);
+        QCOMPARE(bench.Traced(" OK 20012000"), 0);
+        QCOMPARE(bench.Messages(), QStringList());
+
+        bench.Child<QLineEdit>("lbledISPStart").setText("4O");  // a letter O
+        bench.Child<QRadioButton>("rbnRange0").click();
+        bench.Child<QRadioButton>("rbnRange1").click();
+        QCOMPARE(bench.Messages(), QStringList{"'4O' is not a valid integer value"});
+    }
+};
+
+QTEST_MAIN(IspPageTest)
+#include "IspPageTest.moc"
