@@ -99,14 +99,11 @@ void TForm1::btnUSBBlankClick() { RunFlashJob(&qv::IspJobs::BlankCheck); }
 void TForm1::btnUSBProgramClick() { RunFlashJob(&qv::IspJobs::Program); }
 void TForm1::btnUSBVerifyClick() { RunFlashJob(&qv::IspJobs::Verify); }
 
-// The file is offered whether or not the read got through; a failed read keeps its failure
-// text, and the blocks it did not read are saved as 0x5A.
+// The file is offered whether or not the read got through; the blocks it did not read are
+// saved as 0x5A.
 void TForm1::btnReadBackClick() {
     if (jobs_.Busy()) return;
-    const bool read = jobs_.ReadBack();
-    ShowJobEnd(read);
-    const QString readOutcome = ui->lblUSBProcessInfo->text();
+    ShowJobEnd(jobs_.ReadBack());
     const QString path = SaveBinFIleDialog.Execute(this);
-    if (path.isEmpty()) return;
-    if (jobs_.SaveReadBack(EncodedName(path)) && !read) ui->lblUSBProcessInfo->setText(readOutcome);
+    if (!path.isEmpty()) jobs_.SaveReadBack(EncodedName(path));
 }

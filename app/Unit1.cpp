@@ -112,6 +112,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormClose() {
+    // A job still running (the close arrived while it let events through) ends at its next block.
+    if (jobs_.Busy()) jobs_.StopRequested = true;
     if (device_.IsPresent()) device_.Close();
     SaveSettings();
 }

@@ -142,7 +142,7 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
             }
             errors = differs ? errors + 1 : 0;
             view_.ShowProcessAddress(addressCaption + Address6(a));
-            ShowProgress(start, end, a);
+            ShowProgress(start, end, std::min(end, a + kReadBlockSize));
             view_.PumpEvents();
         }
         if (errors >= kBlockAttempts) {
@@ -178,7 +178,7 @@ bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
             const bool ready = WaitBeforePage();
             WriteEnable(device_);
             view_.ShowProcessAddress(Address6(a));
-            ShowProgress(start, end, a);
+            ShowProgress(start, end, std::min(end, a + page));
             view_.PumpEvents();
             if (!ready) return false;
             ProgramFlashPage(device_, a, std::span(buffer).first(page));

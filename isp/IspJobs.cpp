@@ -26,6 +26,21 @@ private:
     bool& flag_;
 };
 
+// One button job: marks the jobs busy and forgets a stop request left from an earlier job.
+class JobGuard {
+public:
+    JobGuard(bool& busy, bool& stopRequested) : busy_(busy) {
+        busy_ = true;
+        stopRequested = false;
+    }
+    ~JobGuard() { busy_ = false; }
+    JobGuard(const JobGuard&) = delete;
+    JobGuard& operator=(const JobGuard&) = delete;
+
+private:
+    bool& busy_;
+};
+
 // The device held open for one job.
 class OpenDevice {
 public:
@@ -53,12 +68,12 @@ IspJobs::IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashC
       flash_(flash) {}
 
 bool IspJobs::Erase(bool wholeFlash) {
-    FlagGuard busy(busy_);
+    JobGuard job(busy_, StopRequested);
     return EraseStep(wholeFlash);
 }
 
 bool IspJobs::ClearProtectionAndErase(bool wholeFlash) {
-    FlagGuard busy(busy_);
+    JobGuard job(busy_, StopRequested);
     {
         OpenDevice open(device_);
         ClearStatusRegister();
@@ -101,7 +116,7 @@ bool IspJobs::VerifyWalk(FlashRange range) {
 }
 
 bool IspJobs::BlankCheck(bool wholeFlash) {
-    FlagGuard busy(busy_);
+    JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Blanking Check");
     OpenDevice open(device_);
     const bool ok = BlankWalk(ImageRange(program_, wholeFlash));
@@ -115,7 +130,7 @@ void IspJobs::IdentifyFlash() {
 }
 
 bool IspJobs::Program(bool wholeFlash) {
-    FlagGuard busy(busy_);
+    JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Programming...");
     OpenDevice open(device_);
     if (flash_.FlashPageSize == 0) IdentifyFlash();
@@ -125,7 +140,7 @@ bool IspJobs::Program(bool wholeFlash) {
 }
 
 bool IspJobs::Verify(bool wholeFlash) {
-    FlagGuard busy(busy_);
+    JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Verifying Check");
     OpenDevice open(device_);
     const bool ok = VerifyWalk(ImageRange(program_, wholeFlash));
@@ -134,11 +149,12 @@ bool IspJobs::Verify(bool wholeFlash) {
 }
 
 bool IspJobs::ReadBack() {
-    FlagGuard busy(busy_);
+    JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Read Flash data back");
     OpenDevice open(device_);
-    return FlashWalks(device_, view_, flash_, StopRequested)
-        .ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
+    readBackSucceeded_ = FlashWalks(device_, view_, flash_, StopRequested)
+                             .ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
+    return readBackSucceeded_;
 }
 
 bool IspJobs::SaveReadBack(const std::string& path) {
@@ -149,7 +165,8 @@ bool IspJobs::SaveReadBack(const std::string& path) {
         view_.ShowProcessInfo("Cannot write " + path);
         return false;
     }
-    view_.ShowProcessInfo("Read Flash content Success");
+    // A read that failed keeps its failure text: the file holds 0x5A where blocks were unread.
+    if (readBackSucceeded_) view_.ShowProcessInfo("Read Flash content Success");
     return true;
 }
 

@@ -67,7 +67,8 @@ public:
     bool Verify(bool wholeFlash);
     // Reads flash addresses 0 to 0x1FFFF into ReadBackBuffer (unread bytes 0x5A).
     bool ReadBack();
-    // Writes the first 0x20000 bytes of ReadBackBuffer; "Cannot write " + path when it fails.
+    // Writes the first 0x20000 bytes of ReadBackBuffer; "Cannot write " + path when it fails,
+    // the success text only when the last read back succeeded.
     bool SaveReadBack(const std::string& path);
 
     // The Auto button: a click while a sequence runs only asks it to stop.
@@ -99,6 +100,7 @@ private:
     FlashContext& flash_;
     bool running_ = false;
     bool busy_ = false;
+    bool readBackSucceeded_ = false;
 };
 
 }  // namespace qv
