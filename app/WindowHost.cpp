@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "device/host/UsbDeviceHost.h"
+#include "device/host/SystemHost.h"
 #include "sim/SimHost.h"
 
 std::unique_ptr<qv::DeviceHost> MakeWindowHost(const WindowOptions& options, QString& error) {
@@ -11,7 +11,7 @@ std::unique_ptr<qv::DeviceHost> MakeWindowHost(const WindowOptions& options, QSt
             error = QStringLiteral("--trace needs --sim: only the simulated chip keeps a trace.");
             return nullptr;
         }
-        return std::make_unique<qv::UsbDeviceHost>();
+        return qv::MakeSystemHost();
     }
     auto sim = std::make_unique<qv::sim::SimHost>(qv::sim::SimClock::Mode::Real);
     if (!options.traceFile.isEmpty() &&

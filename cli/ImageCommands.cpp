@@ -1,15 +1,65 @@
 #include <CLI/CLI.hpp>
+#include <array>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/HexArguments.h"
+#include "common/HexFormat.h"
+#include "image/ImageEditor.h"
+#include "image/ParameterTable.h"
 #include "image/ProgramFile.h"
 
 namespace qv::cli {
 namespace {
 
-// Loads the file as the ISP page does and prints what the page shows.
+// The string fields in table order: the option that sets each, the label info prints and what
+// the help says it is.
+struct StringFieldName {
+    const char* option;
+    const char* label;
+    const char* meaning;
+};
+constexpr std::array<StringFieldName, kStringFieldCount> kStringFieldNames{{
+    {"--manufacturer", "Manufacturer", "Manufacturer"},
+    {"--product", "Product", "Product name"},
+    {"--serial", "Serial", "Serial number"},
+    {"--play", "Play", "Name of the play interface"},
+    {"--record", "Record", "Name of the record interface"},
+}};
+
+// A stored string as info prints it: the blank fill dropped, and every byte that is not
+// printable ASCII (or is a quote or backslash) as \xNN, so the quoted text stays unambiguous.
+std::string ShownString(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E || c == '"' || c == '\\')
+            shown += "\\x" + Hex2(byte);
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+void PrintParameterTable(const ImageBuffer& image, std::ostream& out) {
+    const std::optional<std::uint32_t> position = FindParameterTable(image);
+    if (!position) {
+        out << "Parameter table: not found\n";
+        return;
+    }
+    const ParameterFields fields = ReadParameterFields(image, *position);
+    out << "Parameter table: 0x" << Hex6(*position) << "\n"
+        << "VID: " << Hex4(fields.vid) << "\n"
+        << "PID: " << Hex4(fields.pid) << "\n";
+    for (std::size_t i = 0; i < kStringFieldCount; ++i)
+        out << kStringFieldNames[i].label << ": \"" << ShownString(fields.strings[i]) << "\"\n";
+}
+
+// Loads the file as the ISP page does, prints what the page shows, then the parameter table.
 void RunImageInfo(const std::string& fileName, std::ostream& out) {
     ProgramFile file;
     file.ProgramFileName = fileName;
@@ -26,6 +76,78 @@ void RunImageInfo(const std::string& fileName, std::ostream& out) {
     }
     out << "Loaded length: " << file.ProgramImage.LoadedLength << "\n"
         << report.checksumText << "\n";
+    PrintParameterTable(file.ProgramImage, out);
+}
+
+struct PatchArguments {
+    std::string in;
+    std::string out;
+    ParameterTexts texts = DefaultParameterTexts();
+};
+
+// The ID as the editor's own text, four hexadecimal digits without prefix; a text that does not
+// convert, or a value that does not fit in 16 bits, is refused rather than cut.
+std::string CheckedIdText(const char* what, const std::string& text) {
+    return Hex4(static_cast<std::uint16_t>(ParseHexArgument(what, text, 0xFFFF)));
+}
+
+// Refuses what the editor would cut, so a script never loses characters silently.
+ParameterTexts CheckedTexts(const ParameterTexts& texts) {
+    for (std::size_t i = 0; i < kStringFieldCount; ++i) {
+        if (texts.strings[i].size() > kStringFieldLength)
+            throw BadInput(std::string(kStringFieldNames[i].option) + " '" + texts.strings[i] +
+                           "' is longer than the field's " + std::to_string(kStringFieldLength) +
+                           " bytes");
+    }
+    ParameterTexts checked = texts;
+    checked.vid = CheckedIdText("VID", texts.vid);
+    checked.pid = CheckedIdText("PID", texts.pid);
+    return checked;
+}
+
+// Does what the editor does with "Current File", "New File" and " Save", and prints the sum it
+// shows.
+void RunImagePatch(const PatchArguments& args, std::ostream& out) {
+    const ParameterTexts texts = CheckedTexts(args.texts);
+    ImageEditor editor;
+    switch (LoadEditorImage(editor, args.in)) {
+        case EditorLoadOutcome::UnknownType:
+            throw BadInput(args.in + ": the name asks for no loader (.bin or .h00 expected)");
+        case EditorLoadOutcome::NotOpened:
+            throw OperationFailed("Cannot open " + args.in);
+        case EditorLoadOutcome::Loaded:
+            break;
+    }
+    if (!SearchParameterTable(editor))
+        throw BadInput(args.in + ": no parameter table (\"" + std::string(kTableMarker) + "\", " +
+                       std::to_string(kTableLength) + " bytes) inside the loaded length");
+    const SaveReport report = SaveParameterTable(editor, texts, args.out);
+    if (report.outcome != SaveOutcome::Saved) throw OperationFailed(report.text);
+    out << "Sum: " << report.text << "\n";
+}
+
+void AddInfoCommand(CLI::App& image) {
+    auto fileName = std::make_shared<std::string>();
+    auto* info = image.add_subcommand(
+        "info", "Loaded length, checksum and parameter table of a program file");
+    info->add_option("file", *fileName, "A .bin or .h00 file")->required();
+    info->callback([fileName] { RunImageInfo(*fileName, std::cout); });
+}
+
+void AddPatchCommand(CLI::App& image) {
+    auto args = std::make_shared<PatchArguments>();
+    auto* patch = image.add_subcommand(
+        "patch", "Write new parameter table values into an image and save it as a new file");
+    patch->add_option("in", args->in, "The source image, .bin or .h00")->required();
+    patch->add_option("out", args->out, "The new image file (raw binary)")->required();
+    patch->add_option("--vid", args->texts.vid, "Vendor ID (hexadecimal)")->capture_default_str();
+    patch->add_option("--pid", args->texts.pid, "Product ID (hexadecimal)")->capture_default_str();
+    for (std::size_t i = 0; i < kStringFieldCount; ++i)
+        patch
+            ->add_option(kStringFieldNames[i].option, args->texts.strings[i],
+                         std::string(kStringFieldNames[i].meaning) + ", up to 32 bytes")
+            ->capture_default_str();
+    patch->callback([args] { RunImagePatch(*args, std::cout); });
 }
 
 }  // namespace
@@ -33,10 +155,8 @@ void RunImageInfo(const std::string& fileName, std::ostream& out) {
 void AddImageCommands(CLI::App& app) {
     auto* image = app.add_subcommand("image", "Program and firmware image files");
     image->require_subcommand(1);
-    auto fileName = std::make_shared<std::string>();
-    auto* info = image->add_subcommand("info", "Loaded length and checksum of a program file");
-    info->add_option("file", *fileName, "A .bin or .h00 file")->required();
-    info->callback([fileName] { RunImageInfo(*fileName, std::cout); });
+    AddInfoCommand(*image);
+    AddPatchCommand(*image);
 }
 
 }  // namespace qv::cli

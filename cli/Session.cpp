@@ -4,7 +4,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
-#include "device/host/UsbDeviceHost.h"
+#include "device/host/SystemHost.h"
 #include "sim/FlashImageFile.h"
 #include "sim/SimHost.h"
 
@@ -22,7 +22,7 @@ static std::string UserMatch(const GlobalOptions& options) {
 Session::Session(const GlobalOptions& options)
     : simFlashFile_(options.simFlashFile), userDeviceMatch_(UserMatch(options)) {
     if (!options.sim) {
-        host_ = std::make_unique<UsbDeviceHost>();
+        host_ = MakeSystemHost();
     } else {
         auto host = std::make_unique<sim::SimHost>();
         if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile))

@@ -3,7 +3,10 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/I2cCommands.h"
+#include "cli/ParamsCommands.h"
 #include "cli/Session.h"
+#include "cli/StatusCommands.h"
 
 using namespace qv::cli;
 
@@ -32,6 +35,9 @@ int main(int argc, char** argv) {
     AddIspCommands(app, options);
     AddFlashCommands(app, options);
     AddImageCommands(app);
+    AddI2cCommands(app, options);
+    AddParamsCommands(app, options);
+    AddStatusCommands(app, options);
 
     try {
         app.parse(argc, argv);

@@ -22,6 +22,9 @@ SimChip::SimChip(SimClock& clock, SimIdentity identity, const FlashChip& flashCh
       flash_(clock, flashChip, faults_.flash),
       flashBridge_(flash_, faults_, !identity.firmwareUpdateLoader) {
     if (!identity.firmwareUpdateLoader) flash_.SetContents(DemoFlashImage(flashChip.sizeBytes));
+    peripherals_.push_back(&i2c_);
+    peripherals_.push_back(&mailbox_);
+    peripherals_.push_back(&playback_);
 }
 
 std::uint8_t SimChip::Register(std::uint8_t bank, std::uint8_t address) const {

@@ -13,6 +13,9 @@
 #include "sim/SimClock.h"
 #include "sim/SimFaults.h"
 #include "sim/SimFlash.h"
+#include "sim/SimI2cBus.h"
+#include "sim/SimMailbox.h"
+#include "sim/SimPlayback.h"
 #include "sim/TransferResult.h"
 
 namespace qv::sim {
@@ -45,6 +48,9 @@ public:
     SimFaults& Faults() { return faults_; }
     SimClock& Clock() { return clock_; }
     SimFlash& Flash() { return flash_; }
+    SimI2cBus& I2c() { return i2c_; }
+    SimMailbox& Mailbox() { return mailbox_; }
+    SimPlayback& Playback() { return playback_; }
     bool InIspMode() const { return flashBridge_.InIspMode(); }
 
     TransferResult Control(const ControlSetup& setup, std::span<const std::uint8_t> outData);
@@ -70,9 +76,13 @@ private:
     SimFaults faults_;
     SimFlash flash_;
     FlashBridge flashBridge_;
+    SimI2cBus i2c_;
+    SimMailbox mailbox_{clock_};
+    SimPlayback playback_;
     std::uint8_t bank_ = 0;
     std::map<std::uint8_t, std::array<std::uint8_t, 256>> banks_;
-    std::vector<RegisterPeripheral*> peripherals_;  // members of this chip, installed at construction
+    std::vector<RegisterPeripheral*>
+        peripherals_;  // members of this chip, installed at construction
 };
 
 }  // namespace qv::sim

@@ -27,9 +27,8 @@ public:
                   std::span<const std::uint8_t> data);
     void SupportQuery(bool ok);
 
-    static std::string FormatTransfer(std::uint64_t seq, Carrier carrier,
-                                      const ControlSetup& setup, bool ok,
-                                      std::span<const std::uint8_t> data);
+    static std::string FormatTransfer(std::uint64_t seq, Carrier carrier, const ControlSetup& setup,
+                                      bool ok, std::span<const std::uint8_t> data);
 
 private:
     void Write(const std::string& line);

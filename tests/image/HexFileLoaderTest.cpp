@@ -61,8 +61,8 @@ TEST_F(HexFileLoader, ALineEndCutsAFieldAndCountsAsZeroTheSameForLfAndCrLf) {
     // next line's ":0", so that record is lost.
     for (const char* lineEnd : {"\n", "\r\n"}) {
         qv::FillProgramImage(image, 0x00);
-        const std::string text = std::string(":0200000041A") + lineEnd + ":0100100043BB" +
-                                 lineEnd + ":0100200044" + lineEnd;
+        const std::string text = std::string(":0200000041A") + lineEnd + ":0100100043BB" + lineEnd +
+                                 ":0100200044" + lineEnd;
         const auto result = Load(text);
         EXPECT_EQ(image.Bytes[0], 0x41) << "line end " << (lineEnd[0] == '\r' ? "CR LF" : "LF");
         EXPECT_EQ(image.Bytes[1], 0xA0);
@@ -74,7 +74,9 @@ TEST_F(HexFileLoader, ALineEndCutsAFieldAndCountsAsZeroTheSameForLfAndCrLf) {
 }
 
 TEST_F(HexFileLoader, AnFFByteBetweenRecordsEndsTheReadingButNotInsideAField) {
-    Load(":01000000\xFF" "1FF\n\xFF:0100100043BB\n");
+    Load(
+        ":01000000\xFF"
+        "1FF\n\xFF:0100100043BB\n");
     EXPECT_EQ(image.Bytes[0], 0x01);
     EXPECT_EQ(image.Bytes[0x10], 0xFF);
     EXPECT_EQ(image.LoadedLength, 1u);

@@ -17,7 +17,10 @@ TEST(HexTextToInt, AnyOtherCharacterAndAnyPlacePastTheTextCountAsZero) {
     EXPECT_EQ(qv::HexTextToInt("0x", 2), 0x00u);
     EXPECT_EQ(qv::HexTextToInt(" 7", 2), 0x07u);
     EXPECT_EQ(qv::HexTextToInt("\n9", 2), 0x09u);
-    EXPECT_EQ(qv::HexTextToInt("\xC1" "1\xFF", 3), 0x010u);
+    EXPECT_EQ(qv::HexTextToInt("\xC1"
+                               "1\xFF",
+                               3),
+              0x010u);
     EXPECT_EQ(qv::HexTextToInt("5", 2), 0x50u);
     EXPECT_EQ(qv::HexTextToInt("", 4), 0x0000u);
 }

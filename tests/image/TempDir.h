@@ -13,8 +13,8 @@ public:
     TempDir() {
         std::random_device random;
         do {
-            path_ = std::filesystem::temp_directory_path() /
-                    ("qv-image-" + std::to_string(random()));
+            path_ =
+                std::filesystem::temp_directory_path() / ("qv-image-" + std::to_string(random()));
         } while (!std::filesystem::create_directory(path_));
     }
     ~TempDir() {
@@ -29,8 +29,8 @@ public:
     // Writes `content` byte for byte and returns the file's path.
     std::filesystem::path Write(const std::string& name, std::string_view content) const {
         const auto path = Path(name);
-        std::ofstream(path, std::ios::binary).write(content.data(),
-                                                    static_cast<std::streamsize>(content.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(content.data(), static_cast<std::streamsize>(content.size()));
         return path;
     }
 

@@ -1,0 +1,42 @@
+#include "chip/EepromMailbox.h"
+
+#include <algorithm>
+
+#include "chip/MailboxRegisters.h"
+#include "chip/Registers.h"
+
+namespace qv {
+
+static constexpr int kParameterPolls = 20;
+
+static bool IsReadSelector(std::uint8_t selector) { return (selector & 0x01) != 0; }
+
+static std::uint8_t DataRegister(std::size_t i) {
+    return static_cast<std::uint8_t>(kMailboxDataRegister + i);
+}
+
+bool EepromMailbox(QuorvexUsb& device, std::uint8_t command, std::uint8_t selector,
+                   std::uint8_t offset, std::span<std::uint8_t> data) {
+    const auto window = data.first(std::min(data.size(), kMailboxDataSize));
+    const bool read = IsReadSelector(selector);
+    device.Open();
+    SelectBank(device, kMailboxBank);
+    if (!read) {
+        for (std::size_t i = 0; i < window.size(); ++i)
+            WriteRegister(device, DataRegister(i), window[i]);
+    }
+    WriteRegister(device, kMailboxSelectorRegister, selector);
+    WriteRegister(device, kMailboxOffsetRegister, offset);
+    WriteRegister(device, kMailboxCommandRegister, command);
+    AwaitMailboxAnswer(device, kParameterDone, kParameterPolls);
+    if (read) {
+        for (std::size_t i = 0; i < window.size(); ++i)
+            ReadRegister(device, DataRegister(i), window[i]);
+    } else {
+        WriteRegister(device, kMailboxCommandRegister, 0x00);
+    }
+    device.Close();
+    return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "device/QuorvexUsb.h"
+
+namespace qv {
+
+inline constexpr std::uint8_t kParameterCommand = 0x10;
+inline constexpr std::uint8_t kParameterDone = 0xEE;
+
+// One request to the firmware's EEPROM parameter mailbox. Opens the device and closes it before
+// returning, so the caller must not hold it open. Selector bit 0 gives the direction: 0 sends
+// `data` (at most the eight bytes of the data window) to the EEPROM, 1 fills `data` from it.
+// The command goes last, then up to 20 polls for the completion code; a read collects the data
+// window whether or not the firmware answered, and a write clears the command register.
+// Register failures and a missing answer are not reported: the result is always true, and a
+// failed read leaves its bytes of `data` as they were.
+bool EepromMailbox(QuorvexUsb& device, std::uint8_t command, std::uint8_t selector,
+                   std::uint8_t offset, std::span<std::uint8_t> data);
+
+}  // namespace qv

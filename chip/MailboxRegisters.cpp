@@ -1,0 +1,18 @@
+#include "chip/MailboxRegisters.h"
+
+#include "chip/Registers.h"
+
+namespace qv {
+
+static constexpr std::uint32_t kPollIntervalMs = 10;
+
+bool AwaitMailboxAnswer(QuorvexUsb& device, std::uint8_t answer, int polls) {
+    for (int poll = 0; poll < polls; ++poll) {
+        device.Host().Sleep(kPollIntervalMs);
+        std::uint8_t status = 0;
+        if (ReadRegister(device, kMailboxCommandRegister, status) && status == answer) return true;
+    }
+    return false;
+}
+
+}  // namespace qv

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "chip/ParameterBlocks.h"
+#include "device/QuorvexUsb.h"
+
+namespace qv {
+
+// Parameter blocks by the mailbox selector that addresses them (bit 0 set: a read).
+enum class IdentitySelector : std::uint8_t { VendorId = 0x08, ProductId = 0x0A };
+enum class StringSelector : std::uint8_t {
+    Manufacturer = 0x10,  // string 1
+    ModelName = 0x14,     // string 2
+    SerialNumber = 0x18,  // string 3
+};
+inline constexpr std::uint8_t kOptionsWriteSelector = 0x20;
+inline constexpr std::uint8_t kOptionsReadSelector = 0x21;
+
+// Each request opens and closes the device itself; none reports a failure (see EepromMailbox).
+
+// Reads the options into `block`; bytes whose register read failed keep their value.
+void ReadOptionBlock(QuorvexUsb& device, OptionBlock& block);
+// Sends all four bytes as held, including those the tool does not use.
+void WriteOptionBlock(QuorvexUsb& device, const OptionBlock& block);
+// Sends IdentityBytes(typed) in one request.
+void WriteIdentity(QuorvexUsb& device, IdentitySelector selector, std::string_view typed);
+// Sends StringImage(typed) in chunks of eight bytes (offset = chunk number, the last chunk
+// carries the rest), waiting 50 ms after each chunk, the last one included.
+void WriteString(QuorvexUsb& device, StringSelector selector, std::string_view typed);
+
+}  // namespace qv

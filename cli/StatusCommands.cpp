@@ -1,0 +1,56 @@
+#include "cli/StatusCommands.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <iostream>
+#include <memory>
+#include <string_view>
+
+#include "chip/HidKeys.h"
+#include "chip/PlaybackStatus.h"
+#include "cli/CliErrors.h"
+
+namespace qv::cli {
+namespace {
+
+// In the order of the key codes' buttons.
+constexpr std::array<std::string_view, 5> kHidKeyNames{"prev", "vol-", "play", "vol+", "next"};
+
+void RunHidKey(Session& session, const std::string& name) {
+    const auto found = std::ranges::find(kHidKeyNames, name);
+    if (found == kHidKeyNames.end()) throw BadInput("Unknown key " + name);
+    session.RequireDevice();
+    if (!SendHidKey(session.Device(), HidKeyCodes.at(found - kHidKeyNames.begin())))
+        throw OperationFailed("The chip did not take the key");
+}
+
+}  // namespace
+
+void RunStatus(Session& session, std::ostream& out) {
+    session.RequireDevice();
+    DeviceStatus status;
+    if (!ReadDeviceStatus(session.Device(), status))
+        throw OperationFailed("The status registers could not be read");
+    const StatusLabels labels = DescribeStatus(status);
+    out << "Connection: " << labels.connection << "\n";
+    if (labels.muteEnabled) out << "Mute: " << *labels.mute << "\n";
+    if (labels.streamEnabled)
+        out << "Format: " << *labels.format << "\nRate: " << *labels.rate << "\n";
+}
+
+void AddStatusCommands(CLI::App& app, const GlobalOptions& options) {
+    app.add_subcommand("status", "Playback status: connection, mute, format, rate")
+        ->callback([&options] {
+            WithSession(options, [&](Session& session) { RunStatus(session, std::cout); });
+        });
+
+    auto* hid = app.add_subcommand("hid", "Send one media key: prev, vol-, play, vol+ or next");
+    auto key = std::make_shared<std::string>();
+    hid->add_option("key", *key, "prev|vol-|play|vol+|next")->required();
+    hid->callback([&options, key] {
+        WithSession(options, [&](Session& session) { RunHidKey(session, *key); });
+    });
+}
+
+}  // namespace qv::cli

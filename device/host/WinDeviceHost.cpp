@@ -1,0 +1,91 @@
+#include "device/host/WinDeviceHost.h"
+
+// clang-format off
+#include <windows.h>
+#include <setupapi.h>
+#include <timeapi.h>
+// clang-format on
+
+#include <cstddef>
+
+namespace qv {
+namespace {
+
+GUID ToWindowsGuid(const Guid& guid) {
+    GUID windowsGuid{};
+    windowsGuid.Data1 = guid.data1;
+    windowsGuid.Data2 = guid.data2;
+    windowsGuid.Data3 = guid.data3;
+    for (std::size_t i = 0; i < 8; ++i) windowsGuid.Data4[i] = guid.data4[i];
+    return windowsGuid;
+}
+
+HANDLE AsHandle(HostHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// The path of one enumerated interface: the detail is asked for once to learn its size, then
+// with a buffer of that size. No value when the second request fails.
+std::optional<std::string> InterfacePathOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interface) {
+    DWORD required = 0;
+    SetupDiGetDeviceInterfaceDetailA(set, &interface, nullptr, 0, &required, nullptr);
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return std::nullopt;
+    std::vector<std::byte> buffer(required);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!SetupDiGetDeviceInterfaceDetailA(set, &interface, detail, required, nullptr, nullptr))
+        return std::nullopt;
+    return std::string(detail->DevicePath);
+}
+
+}  // namespace
+
+WinDeviceHost::WinDeviceHost() { timeBeginPeriod(1); }
+
+WinDeviceHost::~WinDeviceHost() { timeEndPeriod(1); }
+
+std::optional<std::vector<std::string>> WinDeviceHost::ListInterfaces(const Guid& interfaceClass) {
+    const GUID classGuid = ToWindowsGuid(interfaceClass);
+    const HDEVINFO set =
+        SetupDiGetClassDevsA(&classGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::vector<std::string> paths;
+    for (DWORD index = 0;; ++index) {
+        SP_DEVICE_INTERFACE_DATA interface {};
+        interface.cbSize = sizeof interface;
+        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &classGuid, index, &interface)) {
+            if (GetLastError() == ERROR_NO_MORE_ITEMS) break;
+            continue;  // this member failed; the next may not
+        }
+        if (auto path = InterfacePathOf(set, interface)) paths.push_back(std::move(*path));
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return paths;
+}
+
+HostHandle WinDeviceHost::OpenPath(const std::string& path) {
+    const HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? kNoHandle : reinterpret_cast<HostHandle>(handle);
+}
+
+void WinDeviceHost::ClosePath(HostHandle handle) {
+    if (handle != kNoHandle) CloseHandle(AsHandle(handle));
+}
+
+bool WinDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
+                              std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                              std::uint32_t& bytesReturned) {
+    DWORD returned = 0;
+    const BOOL ok =
+        DeviceIoControl(AsHandle(handle), controlCode, const_cast<std::uint8_t*>(input.data()),
+                        static_cast<DWORD>(input.size()), output.empty() ? nullptr : output.data(),
+                        static_cast<DWORD>(output.size()), &returned, nullptr);
+    bytesReturned = returned;
+    return ok != FALSE;
+}
+
+void WinDeviceHost::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::uint64_t WinDeviceHost::NowMs() { return GetTickCount64(); }
+
+}  // namespace qv

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "device/host/DeviceHost.h"
+
+namespace qv {
+
+// Windows itself: the Setup API lists the device interfaces, CreateFileA opens one, and
+// DeviceIoControl hands each record to the chip vendor's USB driver or the chip's audio driver.
+// While it lives it asks for 1 ms timer resolution, so 1 ms waits are 1 ms and not 15.6 ms.
+class WinDeviceHost : public DeviceHost {
+public:
+    WinDeviceHost();
+    ~WinDeviceHost() override;
+    WinDeviceHost(const WinDeviceHost&) = delete;
+    WinDeviceHost& operator=(const WinDeviceHost&) = delete;
+
+    std::optional<std::vector<std::string>> ListInterfaces(const Guid& interfaceClass) override;
+    HostHandle OpenPath(const std::string& path) override;
+    void ClosePath(HostHandle handle) override;
+    bool IoControl(HostHandle handle, std::uint32_t controlCode,
+                   std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                   std::uint32_t& bytesReturned) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t NowMs() override;
+};
+
+}  // namespace qv

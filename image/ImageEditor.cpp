@@ -1,0 +1,88 @@
+#include "image/ImageEditor.h"
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "common/HexFormat.h"
+#include "common/TypedNumber.h"
+#include "image/ImageFileKind.h"
+#include "image/ImageLoaders.h"
+
+namespace qv {
+
+namespace {
+
+EditorLoadOutcome EmptyImage(ImageBuffer& image, EditorLoadOutcome outcome) {
+    FillProgramImage(image, 0xFF);
+    image.LoadedLength = 0;
+    return outcome;
+}
+
+// Creates or overwrites the file with bytes 0 to LoadedLength - 1 of the image; their 16-bit
+// sum, or nothing when the file could not be created or written.
+std::optional<std::uint16_t> WriteImageFile(const ImageBuffer& image, const std::string& path) {
+    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    if (!out) return std::nullopt;
+    out.write(reinterpret_cast<const char*>(image.Bytes.data()), image.LoadedLength);
+    out.close();
+    if (!out) return std::nullopt;
+    return LoadedSum(image);
+}
+
+}  // namespace
+
+ParameterTexts DefaultParameterTexts() {
+    return {"6B94",
+            "F82D",
+            {"Morrowfieldtone", "Morrowfieldtone UAC22", "QVUA170405", "Primary Play Interface",
+             "Record Interface"}};
+}
+
+EditorLoadOutcome LoadEditorImage(ImageEditor& editor, const std::string& path) {
+    editor.TablePosition = 0;
+    editor.TableFound = false;
+    ImageBuffer& image = editor.EditorImage;
+    LoadResult result;
+    switch (ImageFileKindOf(path)) {
+        case ImageFileKind::Binary:
+            result = LoadBinFile(image, std::filesystem::path(path));
+            break;
+        case ImageFileKind::HexRecords:
+            result = LoadHexFile(image, std::filesystem::path(path));
+            break;
+        case ImageFileKind::Unknown:
+            return EmptyImage(image, EditorLoadOutcome::UnknownType);
+    }
+    if (!result.opened) return EmptyImage(image, EditorLoadOutcome::NotOpened);
+    return EditorLoadOutcome::Loaded;
+}
+
+bool SearchParameterTable(ImageEditor& editor) {
+    const std::optional<std::uint32_t> position = FindParameterTable(editor.EditorImage);
+    editor.TablePosition = position.value_or(0);
+    editor.TableFound = position.has_value();
+    return editor.TableFound;
+}
+
+const char* LoadStatusText(bool tableFound) {
+    return tableFound ? kLoadFileReadyText : kLoadFileInvalidText;
+}
+
+SaveReport SaveParameterTable(ImageEditor& editor, const ParameterTexts& texts,
+                              const std::string& newFilePath) {
+    if (!editor.TableFound) return {SaveOutcome::NoTable, 0, kLoadFileInvalidText};
+    ImageBuffer& image = editor.EditorImage;
+    const std::uint32_t position = editor.TablePosition;
+    for (std::size_t i = 0; i < kStringFieldCount; ++i)
+        WriteParameterString(image, position, i, texts.strings[i]);
+    WriteParameterId(image, position, kVidOffset,
+                     static_cast<std::uint16_t>(HexFieldToInt(texts.vid)));
+    WriteParameterId(image, position, kPidOffset,
+                     static_cast<std::uint16_t>(HexFieldToInt(texts.pid)));
+    const std::optional<std::uint16_t> sum = WriteImageFile(image, newFilePath);
+    if (!sum) return {SaveOutcome::NotWritten, 0, "Cannot write " + newFilePath};
+    return {SaveOutcome::Saved, *sum, Hex4(*sum)};
+}
+
+}  // namespace qv

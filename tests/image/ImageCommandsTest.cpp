@@ -1,0 +1,142 @@
+// qvusb image info and image patch: what they print, what they refuse, and that patch writes
+// exactly what the editor writes.
+#include <gtest/gtest.h>
+
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TableImages.h"
+#include "TempDir.h"
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "common/HexFormat.h"
+#include "image/ImageEditor.h"
+
+namespace {
+
+using qv::cli::BadInput;
+using qv::cli::OperationFailed;
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Sends std::cout into a string while it lives.
+class CapturedOutput {
+public:
+    CapturedOutput() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
+    ~CapturedOutput() { std::cout.rdbuf(saved_); }
+    CapturedOutput(const CapturedOutput&) = delete;
+    CapturedOutput& operator=(const CapturedOutput&) = delete;
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* saved_;
+};
+
+// Runs "qvusb image ..." and returns what it printed.
+std::string RunImageCommand(const std::vector<std::string>& args) {
+    CLI::App app;
+    qv::cli::AddImageCommands(app);
+    std::vector<const char*> argv{"qvusb", "image"};
+    for (const std::string& arg : args) argv.push_back(arg.c_str());
+    CapturedOutput output;
+    app.parse(static_cast<int>(argv.size()), argv.data());
+    return output.Text();
+}
+
+class ImageCommandsTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string source = WithTableAt(Background(0x2000), 0x1000);
+    std::filesystem::path in = dir.Write("firmware.bin", source);
+    std::filesystem::path out = dir.Path("patched.bin");
+};
+
+TEST_F(ImageCommandsTest, PatchWritesTheBytesAndPrintsTheSumTheEditorWould) {
+    const std::string printed =
+        RunImageCommand({"patch", in.string(), out.string(), "--vid", "0x12ab", "--manufacturer",
+                         "ABC", "--serial", "", "--record", "Line In"});
+
+    qv::ImageEditor editor;
+    qv::LoadEditorImage(editor, in.string());
+    ASSERT_TRUE(qv::SearchParameterTable(editor));
+    qv::ParameterTexts texts = qv::DefaultParameterTexts();
+    texts.vid = "12ab";
+    texts.strings[0] = "ABC";
+    texts.strings[2] = "";
+    texts.strings[4] = "Line In";
+    const auto editorFile = dir.Path("editor.bin");
+    const qv::SaveReport report = qv::SaveParameterTable(editor, texts, editorFile.string());
+
+    EXPECT_EQ(printed, "Sum: " + report.text + "\n");
+    EXPECT_EQ(ReadFile(out), ReadFile(editorFile));
+}
+
+// The defaults are the editor's, spelled out here as the user sees them; info reads them back.
+TEST_F(ImageCommandsTest, PatchWithoutValuesWritesTheEditorDefaultsAndInfoShowsThem) {
+    RunImageCommand({"patch", in.string(), out.string()});
+    const std::string written = ReadFile(out);
+    EXPECT_EQ(RunImageCommand({"info", out.string()}),
+              "Loaded length: 8192\n"
+              "Checksum : 0x" +
+                  qv::Hex4(SumOf(written)) +
+                  "\n"
+                  "Parameter table: 0x001000\n"
+                  "VID: 6B94\n"
+                  "PID: F82D\n"
+                  "Manufacturer: \"Morrowfieldtone\"\n"
+                  "Product: \"Morrowfieldtone UAC22\"\n"
+                  "Serial: \"QVUA170405\"\n"
+                  "Play: \"Primary Play Interface\"\n"
+                  "Record: \"Record Interface\"\n");
+}
+
+TEST_F(ImageCommandsTest, InfoShowsUnprintableBytesAndAMissingTable) {
+    std::string erased = OldTable();
+    erased.replace(17, 4, " \xFF\"\\");
+    const std::string info = RunImageCommand(
+        {"info", dir.Write("erased.bin", WithTableAt(Background(0x400), 0x10, erased)).string()});
+    EXPECT_NE(info.find("\nManufacturer: \" \\xFF\\x22\\x5C" + std::string(28, '0') + "\"\n"),
+              std::string::npos)
+        << info;
+
+    const std::string none = RunImageCommand({"info", dir.Write("plain.bin", "\x01\x02").string()});
+    EXPECT_EQ(none, "Loaded length: 2\nChecksum : 0x0003\nParameter table: not found\n");
+}
+
+// Refused before anything is written: what the editor would cut or could not edit.
+TEST_F(ImageCommandsTest, PatchRefusesWhatItWouldLoseOrCannotEdit) {
+    const std::string plain = dir.Write("plain.bin", Background(0x400)).string();
+    const std::vector<std::vector<std::string>> refused = {
+        {"patch", plain, out.string()},
+        {"patch", dir.Write("firmware.txt", source).string(), out.string()},
+        {"patch", in.string(), out.string(), "--vid", "12G4"},
+        {"patch", in.string(), out.string(), "--pid", ""},
+        {"patch", in.string(), out.string(), "--pid", "1F82D"},
+        {"patch", in.string(), out.string(), "--product", std::string(33, 'p')},
+    };
+    for (const auto& args : refused) {
+        EXPECT_THROW(RunImageCommand(args), BadInput) << args[1] << " " << args.back();
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+
+    RunImageCommand({"patch", in.string(), out.string(), "--play", std::string(32, 'p')});
+    EXPECT_EQ(ReadFile(out).substr(0x1071, 32), std::string(32, 'p'));
+}
+
+TEST_F(ImageCommandsTest, PatchReportsAFileItCannotOpenOrWrite) {
+    const auto unwritable = dir.Path("none") / "new.bin";
+    EXPECT_THROW(RunImageCommand({"patch", dir.Path("missing.bin").string(), out.string()}),
+                 OperationFailed);
+    EXPECT_THROW(RunImageCommand({"patch", in.string(), unwritable.string()}), OperationFailed);
+}
+
+}  // namespace
