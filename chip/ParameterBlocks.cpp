@@ -72,7 +72,9 @@ void OptionBlock::SetMclkFrequency(int index) {
 
 std::array<std::uint8_t, kIdentityLength> IdentityBytes(std::string_view typed) {
     std::array<std::uint8_t, kIdentityLength> block{};
-    std::ranges::copy(Characters(typed, kIdentityLength), block.begin());
+    const std::string characters = Characters(typed, kIdentityLength);
+    for (std::size_t i = 0; i < block.size() && i < characters.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(characters[i]);
     return block;
 }
 

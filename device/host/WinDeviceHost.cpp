@@ -24,14 +24,14 @@ HANDLE AsHandle(HostHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // The path of one enumerated interface: the detail is asked for once to learn its size, then
 // with a buffer of that size. No value when the second request fails.
-std::optional<std::string> InterfacePathOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interface) {
+std::optional<std::string> InterfacePathOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& member) {
     DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailA(set, &interface, nullptr, 0, &required, nullptr);
+    SetupDiGetDeviceInterfaceDetailA(set, &member, nullptr, 0, &required, nullptr);
     if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return std::nullopt;
     std::vector<std::byte> buffer(required);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!SetupDiGetDeviceInterfaceDetailA(set, &interface, detail, required, nullptr, nullptr))
+    if (!SetupDiGetDeviceInterfaceDetailA(set, &member, detail, required, nullptr, nullptr))
         return std::nullopt;
     return std::string(detail->DevicePath);
 }
@@ -49,13 +49,13 @@ std::optional<std::vector<std::string>> WinDeviceHost::ListInterfaces(const Guid
     if (set == INVALID_HANDLE_VALUE) return std::nullopt;
     std::vector<std::string> paths;
     for (DWORD index = 0;; ++index) {
-        SP_DEVICE_INTERFACE_DATA interface {};
-        interface.cbSize = sizeof interface;
-        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &classGuid, index, &interface)) {
+        SP_DEVICE_INTERFACE_DATA member{};
+        member.cbSize = sizeof member;
+        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &classGuid, index, &member)) {
             if (GetLastError() == ERROR_NO_MORE_ITEMS) break;
             continue;  // this member failed; the next may not
         }
-        if (auto path = InterfacePathOf(set, interface)) paths.push_back(std::move(*path));
+        if (auto path = InterfacePathOf(set, member)) paths.push_back(std::move(*path));
     }
     SetupDiDestroyDeviceInfoList(set);
     return paths;

@@ -145,9 +145,8 @@ TEST_F(FlashWalksTest, ReadBackWritesTheFirst128KilobytesAndSaysWhenItCannot) {
     ASSERT_TRUE(jobs.SaveReadBack(path.string()));
     EXPECT_EQ(view.LastInfo(), "Read Flash content Success");
     EXPECT_EQ(std::filesystem::file_size(path), 0x20000u);
-    std::ifstream file(path, std::ios::binary);
     char first[4] = {};
-    file.read(first, 4);
+    std::ifstream(path, std::ios::binary).read(first, 4);
     EXPECT_EQ(Bytes(first, first + 4), (Bytes{1, 2, 3, 0xFF}));
     std::filesystem::remove(path);
 
