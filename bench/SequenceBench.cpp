@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chip/Registers.h"
+#include "isp/GangFlash.h"
 #include "isp/IspJobs.h"
 #include "sim/SimHost.h"
 
@@ -152,10 +153,37 @@ void PrintSleepOvershoot() {
     std::filesystem::remove(file);
 }
 
+// Gang programming on real time: the devices share the bus but wait for their flashes in
+// parallel, so four should take about as long as one.
+void PrintGangTiming() {
+    const std::string file = WriteImage(64 * 1024);
+    qv::AutoRequest request;
+    request.fileText = file;
+    double seconds[2] = {};
+    const int counts[2] = {1, 4};
+    for (int i = 0; i < 2; ++i) {
+        qv::sim::SimHost host(qv::sim::SimClock::Mode::Real);
+        for (int d = 0; d < counts[i]; ++d) host.AttachNew(qv::sim::UserDeviceIdentity());
+        const auto targets = qv::FindGangTargets(host, "vid_6b94&pid_f82d");
+        const auto start = Clock::now();
+        const auto results = qv::FlashAll(host, targets, request);
+        seconds[i] = std::chrono::duration<double>(Clock::now() - start).count();
+        for (const auto& result : results) {
+            if (result.outcome != qv::AutoOutcome::Succeeded) std::printf("  a device FAILED\n");
+        }
+    }
+    std::printf(
+        "\nGang programming, 64 KiB on real time: 1 device %.2f s, 4 devices %.2f s "
+        "(ratio %.2f, target < 1.3)\n",
+        seconds[0], seconds[1], seconds[1] / seconds[0]);
+    std::filesystem::remove(file);
+}
+
 }  // namespace
 
 int main() {
     PrintSequenceFigures();
     PrintRequestCost();
     PrintSleepOvershoot();
+    PrintGangTiming();
 }

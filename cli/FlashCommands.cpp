@@ -13,6 +13,7 @@
 #include "common/TypedNumber.h"
 #include "image/RangeChoice.h"
 #include "isp/FlashWalks.h"
+#include "isp/GangFlash.h"
 #include "isp/IspJobs.h"
 
 namespace qv::cli {
@@ -28,6 +29,7 @@ struct FlashArguments {
     bool noProgram = false;
     bool noVerify = false;
     bool noProtect = false;
+    bool all = false;
 };
 
 struct RangeArgument {
@@ -45,6 +47,15 @@ RangeArgument ParseRange(const std::string& text) {
     ParseDecimalArgument("range start", range.startText, 0x3FFFFF);
     ParseDecimalArgument("range size", range.sizeText, 0x3FFFFF);
     return range;
+}
+
+AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) {
+    return {{!args.noReload, !args.noIsp, !args.noErase, !args.noBlank, !args.noProgram,
+             !args.noVerify, !args.noProtect},
+            range.wholeFlash,
+            range.startText,
+            range.sizeText,
+            args.file};
 }
 
 // One flash job of the ISP page, run from the command line.
@@ -68,12 +79,7 @@ public:
     }
 
     void Auto(const FlashArguments& args) {
-        const AutoRequest request{{!args.noReload, !args.noIsp, !args.noErase, !args.noBlank,
-                                   !args.noProgram, !args.noVerify, !args.noProtect},
-                                  range_.wholeFlash,
-                                  range_.startText,
-                                  range_.sizeText,
-                                  args.file};
+        const AutoRequest request = RequestFrom(args, range_);
         if (std::filesystem::exists(args.file))
             view_.SetTotalBytes(
                 std::min<std::uintmax_t>(std::filesystem::file_size(args.file), kProgramImageSize));
@@ -113,6 +119,23 @@ private:
     IspJobs jobs_;
     RangeArgument range_;
 };
+
+// Gang programming: every matching device at once, then one line per device.
+void FlashEveryDevice(Session& session, const FlashArguments& args, const RangeArgument& range) {
+    const auto targets = FindGangTargets(session.Host(), session.UserDeviceMatch());
+    if (targets.empty()) throw NoDevice();
+    const auto results = FlashAll(session.Host(), targets, RequestFrom(args, range));
+    std::size_t failed = 0;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const bool ok = results[i].outcome == AutoOutcome::Succeeded;
+        failed += ok ? 0 : 1;
+        std::cout << "Device " << i + 1 << " " << results[i].target.path << ": "
+                  << (ok ? "OK " : "FAILED ") << results[i].text << "\n";
+    }
+    if (failed > 0)
+        throw OperationFailed(std::to_string(failed) + " of " + std::to_string(results.size()) +
+                              " devices failed");
+}
 
 void AddRangeOption(CLI::App* command, FlashArguments& args) {
     command->add_option("--range", args.range, "all, or START_KB:SIZE_KB")->capture_default_str();
@@ -156,9 +179,12 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     flash->add_flag("--no-program", args->noProgram, "Skip programming");
     flash->add_flag("--no-verify", args->noVerify, "Skip the verify");
     flash->add_flag("--no-protect", args->noProtect, "Leave the flash unprotected");
+    flash->add_flag("--all", args->all,
+                    "Program every attached matching device at once, a line per device");
     flash->callback([&options, args] {
         const RangeArgument range = ParseRange(args->range);
         WithSession(options, [&](Session& session) {
+            if (args->all) return FlashEveryDevice(session, *args, range);
             session.RequireDevice();
             FlashRun run(session);
             run.UseRange(range);

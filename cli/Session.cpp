@@ -27,7 +27,11 @@ Session::Session(const GlobalOptions& options)
         auto host = std::make_unique<sim::SimHost>();
         if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile))
             throw BadInput("Cannot write " + options.traceFile);
+        if (options.simDevices < 1 || (options.simDevices > 1 && !simFlashFile_.empty()))
+            throw BadInput("--sim-flash keeps the flash of one simulated device only");
         simChip_ = host->AttachNew(sim::UserDeviceIdentity());
+        for (unsigned i = 1; i < options.simDevices; ++i)
+            host->AttachNew(sim::UserDeviceIdentity());
         if (!simFlashFile_.empty() && !sim::LoadFlashImage(simChip_->Flash(), simFlashFile_))
             throw BadInput(simFlashFile_ + " is not a flash image of this chip");
         host_ = std::move(host);

@@ -17,6 +17,7 @@ namespace qv::cli {
 
 struct GlobalOptions {
     bool sim = false;
+    unsigned simDevices = 1;  // simulated user's devices on the bus
     std::string simFlashFile;
     std::string traceFile;
     std::string vid = "6b94";

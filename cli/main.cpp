@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
     app.add_option("--sim-flash", options.simFlashFile,
                    "Keep the simulated flash in FILE (created when missing)")
         ->needs(sim);
+    app.add_option("--sim-devices", options.simDevices,
+                   "Attach this many simulated chips (for flash --all)")
+        ->needs(sim)
+        ->check(CLI::Range(1u, 64u));
     app.add_option("--trace", options.traceFile, "Write the simulator's trace to FILE")->needs(sim);
     app.add_option("--vid", options.vid, "VID of the user's device (hexadecimal)")
         ->capture_default_str();

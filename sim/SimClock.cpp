@@ -26,7 +26,7 @@ void SimClock::AdvanceUs(std::uint64_t microseconds) {
 }
 
 std::uint64_t SimClock::NowUs() const {
-    return mode_ == Mode::Real ? SteadyUs() - realStartUs_ : virtualNowUs_;
+    return mode_ == Mode::Real ? SteadyUs() - realStartUs_ : virtualNowUs_.load();
 }
 
 }  // namespace qv::sim

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace qv::sim {
 
 // Time for the simulated bus and chip: virtual (sleeping advances it at once, for tests) or
 // real (sleeping sleeps, for a demo in the window). Kept in microseconds, so that short chip
-// operations such as a flash page program (well under a millisecond) have a duration.
+// operations such as a flash page program (well under a millisecond) have a duration. Safe to
+// use from several threads (devices programmed at once share one bus).
 class SimClock {
 public:
     enum class Mode { Virtual, Real };
@@ -24,7 +26,7 @@ public:
 
 private:
     Mode mode_;
-    std::uint64_t virtualNowUs_ = 0;
+    std::atomic<std::uint64_t> virtualNowUs_ = 0;
     std::uint64_t realStartUs_ = 0;
 };
 

@@ -9,21 +9,25 @@ namespace qv::sim {
 SimHost::SimHost(SimClock::Mode clockMode) : clock_(clockMode) {}
 
 std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
+    std::lock_guard lock(mutex_);
     auto chip = std::make_shared<SimChip>(clock_, identity);
     Attach(chip);
     return chip;
 }
 
 void SimHost::Attach(std::shared_ptr<SimChip> chip) {
+    std::lock_guard lock(mutex_);
     if (IsAttached(*chip)) return;
     slots_.push_back({std::move(chip), "1-" + std::to_string(nextPort_++), std::nullopt});
 }
 
 void SimHost::Detach(const SimChip& chip) {
+    std::lock_guard lock(mutex_);
     std::erase_if(slots_, [&](const Slot& slot) { return slot.chip.get() == &chip; });
 }
 
 bool SimHost::IsAttached(const SimChip& chip) const {
+    std::lock_guard lock(mutex_);
     return std::any_of(slots_.begin(), slots_.end(),
                        [&](const Slot& slot) { return slot.chip.get() == &chip; });
 }
@@ -40,6 +44,7 @@ std::vector<std::string> SimHost::PathsOf(const Slot& slot, const Guid& interfac
 }
 
 std::optional<std::vector<std::string>> SimHost::ListInterfaces(const Guid& interfaceClass) {
+    std::lock_guard lock(mutex_);
     if (listingFails_) return std::nullopt;
     std::vector<std::string> paths;
     for (const Slot& slot : slots_) {
@@ -49,6 +54,7 @@ std::optional<std::vector<std::string>> SimHost::ListInterfaces(const Guid& inte
 }
 
 HostHandle SimHost::OpenPath(const std::string& path) {
+    std::lock_guard lock(mutex_);
     for (const Slot& slot : slots_) {
         for (const Guid& cls : {kUsbDeviceInterfaceClass, kAudioInterfaceClass}) {
             const auto paths = PathsOf(slot, cls);
@@ -62,11 +68,15 @@ HostHandle SimHost::OpenPath(const std::string& path) {
     return kNoHandle;
 }
 
-void SimHost::ClosePath(HostHandle handle) { handles_.erase(handle); }
+void SimHost::ClosePath(HostHandle handle) {
+    std::lock_guard lock(mutex_);
+    handles_.erase(handle);
+}
 
 bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                         std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                         std::uint32_t& bytesReturned) {
+    std::lock_guard lock(mutex_);
     bytesReturned = 0;
     const auto open = handles_.find(handle);
     if (open == handles_.end()) return false;
@@ -84,6 +94,7 @@ bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,
 }
 
 void SimHost::DetachAfterTransfers(const SimChip& chip, std::uint64_t transfers) {
+    std::lock_guard lock(mutex_);
     for (Slot& slot : slots_) {
         if (slot.chip.get() == &chip) slot.transfersLeft = transfers;
     }

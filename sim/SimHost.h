@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -71,6 +72,9 @@ private:
     std::map<HostHandle, OpenInterface> handles_;
     HostHandle nextHandle_ = 1;
     bool listingFails_ = false;
+    // Several threads may drive devices of this bus at once: one transfer at a time, as on a
+    // real bus; sleeping does not hold the lock.
+    mutable std::recursive_mutex mutex_;
     std::uint64_t transferLatencyUs_ = 125;
     std::uint64_t transfers_ = 0;
 };

@@ -114,6 +114,7 @@ HostHandle UsbDeviceHost::OpenPath(const std::string& path) {
         if (libusb_open(device, &handle) != 0) return kNoHandle;
         const Carrier carrier = wanted->interfaceClass == kAudioInterfaceClass ? Carrier::KsProperty
                                                                                : Carrier::DirectUsb;
+        std::lock_guard lock(mutex_);
         handles_[nextHandle_] = {handle, carrier};
         return nextHandle_++;
     }
@@ -121,6 +122,7 @@ HostHandle UsbDeviceHost::OpenPath(const std::string& path) {
 }
 
 void UsbDeviceHost::ClosePath(HostHandle handle) {
+    std::lock_guard lock(mutex_);
     const auto open = handles_.find(handle);
     if (open == handles_.end()) return;
     libusb_close(open->second.handle);
@@ -131,14 +133,18 @@ bool UsbDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                               std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                               std::uint32_t& bytesReturned) {
     bytesReturned = 0;
-    const auto open = handles_.find(handle);
-    if (open == handles_.end()) return false;
+    OpenDevice device{};
+    {
+        std::lock_guard lock(mutex_);
+        const auto open = handles_.find(handle);
+        if (open == handles_.end()) return false;
+        device = open->second;
+    }
     const DriverCall call = DecodeDriverCall(controlCode, input, output);
-    if (call.kind == DriverCall::Kind::Rejected || call.carrier != open->second.carrier)
-        return false;
+    if (call.kind == DriverCall::Kind::Rejected || call.carrier != device.carrier) return false;
     // The audio driver answers the property-set question itself, without a transfer.
     if (call.kind == DriverCall::Kind::SupportQuery) return true;
-    return Transfer(open->second.handle, call, output, bytesReturned);
+    return Transfer(device.handle, call, output, bytesReturned);
 }
 
 bool UsbDeviceHost::Transfer(libusb_device_handle* handle, const DriverCall& call,

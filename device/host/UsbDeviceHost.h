@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 
 #include "device/host/DeviceHost.h"
 #include "device/host/DriverCall.h"
@@ -45,6 +46,9 @@ private:
                   std::span<std::uint8_t> output, std::uint32_t& bytesReturned);
 
     libusb_context* context_ = nullptr;
+    // Guards the handle table; transfers themselves run in parallel (libusb is thread-safe),
+    // so several devices can be programmed at once.
+    std::mutex mutex_;
     std::map<HostHandle, OpenDevice> handles_;
     HostHandle nextHandle_ = 1;
 };
