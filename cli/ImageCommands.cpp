@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "chip/CodePageText.h"
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
@@ -92,14 +93,17 @@ std::string CheckedIdText(const char* what, const std::string& text) {
 }
 
 // Refuses what the editor would cut, so a script never loses characters silently.
+// The strings go into the table in the 8-bit code page, as the editor page writes them; the
+// limit applies to what is stored.
 ParameterTexts CheckedTexts(const ParameterTexts& texts) {
+    ParameterTexts checked = texts;
     for (std::size_t i = 0; i < kStringFieldCount; ++i) {
-        if (texts.strings[i].size() > kStringFieldLength)
+        checked.strings[i] = ToCodePage(texts.strings[i]);
+        if (checked.strings[i].size() > kStringFieldLength)
             throw BadInput(std::string(kStringFieldNames[i].option) + " '" + texts.strings[i] +
                            "' is longer than the field's " + std::to_string(kStringFieldLength) +
                            " bytes");
     }
-    ParameterTexts checked = texts;
     checked.vid = CheckedIdText("VID", texts.vid);
     checked.pid = CheckedIdText("PID", texts.pid);
     return checked;

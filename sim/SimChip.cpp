@@ -1,6 +1,7 @@
 #include "sim/SimChip.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "sim/DemoFirmware.h"
 
@@ -62,7 +63,11 @@ std::array<std::uint8_t, 18> SimChip::DeviceDescriptor() const {
 }
 
 TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
-    if (faults_.stalledRequests.contains(setup.request)) return {};
+    if (arm_ && transfers_ == armAfter_) std::exchange(arm_, nullptr)(faults_);
+    ++transfers_;
+    if (faults_.stalledRequests.contains(setup.request) ||
+        faults_.stalledTransfers.contains(transfers_))
+        return {};
     const bool standard = (setup.requestType & 0x60) == 0;
     if (standard) return StandardRequest(setup);
     if (FlashBridge::Handles(setup.request)) return flashBridge_.Control(setup, outData);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <span>
 #include <vector>
@@ -46,6 +47,11 @@ public:
 
     const SimIdentity& Identity() const { return identity_; }
     SimFaults& Faults() { return faults_; }
+    // Changes the faults once the chip has received this many transfers (for fault sweeps).
+    void ArmFaultsAfter(std::uint64_t transfers, std::function<void(SimFaults&)> arm) {
+        armAfter_ = transfers;
+        arm_ = std::move(arm);
+    }
     SimClock& Clock() { return clock_; }
     SimFlash& Flash() { return flash_; }
     SimI2cBus& I2c() { return i2c_; }
@@ -80,6 +86,9 @@ private:
     SimMailbox mailbox_{clock_};
     SimPlayback playback_;
     std::uint8_t bank_ = 0;
+    std::uint64_t transfers_ = 0;  // control transfers received
+    std::uint64_t armAfter_ = 0;
+    std::function<void(SimFaults&)> arm_;
     std::map<std::uint8_t, std::array<std::uint8_t, 256>> banks_;
     std::vector<RegisterPeripheral*>
         peripherals_;  // members of this chip, installed at construction

@@ -15,6 +15,7 @@ struct FlashFaults {
 // Faults a test or demo can set on a simulated device.
 struct SimFaults {
     std::set<std::uint8_t> stalledRequests;  // these request numbers stall
+    std::set<std::uint64_t> stalledTransfers;  // these transfers (counted from 1) stall
     bool refuseSupportQuery = false;         // the audio driver denies the property set
     bool flashNeverReady = false;            // the flash ready poll (0x83) always answers 0
     // The first N ready polls after each flash request (0x80 or 0x81) answer 0.
