@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "app/StringGrid.h"
+#include "chip/I2cMaster.h"
 #include "device/DeviceMatch.h"
 #include "device/QuorvexUsb.h"
 #include "ui_Unit1.h"
@@ -54,6 +55,12 @@ TForm1::TForm1(qv::QuorvexUsb& device, qv::SettingsStore& settingsStore, StartLa
     ui->lbledtPID->installEventFilter(this);
     ConnectIspPage();
     ConnectFunctionTest();
+    ConnectRegisterPage();
+    ConnectI2cAccessPage();
+    ConnectSpecialI2cGroup();
+    ConnectParameterPage();
+    ConnectInformationPage();
+    ConnectBinFilePage();
 
     FormCreate();
 
@@ -79,6 +86,8 @@ void TForm1::FormCreate() {
     ShowVidPid();
     presence_.DeviceMatch = qv::MakeDeviceMatch(presence_.VidText, presence_.PidText);
     ui->chkDetectUSB->setChecked(true);
+    OptionBlock = qv::OptionBlock{};  // the options before any read: A1 00 00 00
+    RefreshParameterPage();
     if (startLayout_ == StartLayout::User) ShowIspPageOnly(enlargement);
     // The edits show the default device; detection keeps the texts it was started with.
     ui->lbledtVID->setText(QStringLiteral("6b94"));
@@ -118,11 +127,12 @@ void TForm1::FormClose() {
     SaveSettings();
 }
 
-// The user picked another page: selecting the I2C page opens the device and closes it again,
-// unless a flash job holds it.
+// The user picked another page: selecting the I2C page sets the chip's I2C master up on the
+// device opened for it, unless a flash job holds the device.
 void TForm1::MainPageControlChange() {
     if (ui->MainPageControl->currentWidget() != ui->PageMI2CCtrl || jobs_.Busy()) return;
     device_.Open();
+    qv::I2CSetup(device_);
     device_.Close();
 }
 

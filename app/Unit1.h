@@ -8,16 +8,23 @@
 #include <utility>
 
 #include "app/BinFileDialog.h"
+#include "app/ChipAccessState.h"
 #include "app/MessageDialog.h"
+#include "app/RegisterTable.h"
 #include "app/WindowGlobals.h"
 #include "chip/FlashOperations.h"
+#include "chip/ParameterBlocks.h"
+#include "chip/PlaybackStatus.h"
 #include "device/PresenceMonitor.h"
+#include "image/ImageEditor.h"
 #include "image/ProgramFile.h"
 #include "isp/IspJobs.h"
 #include "isp/IspView.h"
 #include "settings/IspSetting.h"
 
+class QAbstractButton;
 class QCheckBox;
+class QRadioButton;
 class QTimer;
 namespace qv {
 class ConversionError;
@@ -105,6 +112,80 @@ private:
     void RunOnDevice(const std::function<void()>& action);
     void RunFlashJob(bool (qv::IspJobs::*job)(bool wholeFlash));
 
+    // The Register page (RegisterPage.cpp), with the read loop both register tables share.
+    void ConnectRegisterPage();
+    RegisterTable RegisterPageTable() const;
+    void btnReadAllClick();
+    void ReadTable(const RegisterTable& table, bool letEventsThrough,
+                   const std::function<void(std::uint8_t address)>& readOne);
+    void RegStringGridSelectCell(int row, int column);
+    void RegStringGridKeyDown(int key);
+    void chkBit0MouseUp();
+
+    // The I2C Access page (I2cAccessPage.cpp).
+    void ConnectI2cAccessPage();
+    RegisterTable I2cPageTable() const;
+    void ReadSlaveRegister(std::uint8_t address);
+    void WriteSlaveRegister(std::uint8_t address, std::uint32_t settleMs);
+    void btnReadMI2CClick();
+    void StringGridMIICSelectCell(int row, int column);
+    void StringGridMIICKeyDown(int key);
+    void chkMI2CBitMouseUp();
+    void edtMI2CAddrKeyDown();
+    bool TakeSlaveAddress(const QString& text);
+
+    // The Information page's Special I2C group (SpecialI2cGroup.cpp).
+    void ConnectSpecialI2cGroup();
+    void srblen0Change();
+    void srblen1Change();
+    void btnWriteSpecI2CClick();
+    void btnReadSpecI2CClick();
+    void edtMI2CAddr1KeyDown();
+
+    // The "Gen. Bin File" page: the firmware image editor (BinFilePage.cpp).
+    void ConnectBinFilePage();
+    void CurrentFileBitBtnClick();
+    void ReadModifyFile();
+    void btnCheckClick();
+    void btnSaveBitBinClick();
+    void btnSaveBinClick();
+    qv::ParameterTexts ParameterTextsShown() const;
+
+    // The Parameter page: the options, identity and strings the firmware keeps in its EEPROM
+    // (ParameterPage.cpp).
+    void ConnectParameterPage();
+    // The buttons of one option flag: the one whose check sets the flag and, for a pair of
+    // radio buttons, the one whose check clears it (a check box clears it unchecked); and the
+    // handler a change of the first one runs.
+    struct OptionButtons {
+        qv::OptionFlag flag;
+        QAbstractButton* set;
+        QAbstractButton* clear;
+        void (TForm1::*click)();
+    };
+    std::array<OptionButtons, 9> OptionButtonsShown() const;
+    QRadioButton* MclkFrequencyButton(int n) const;
+    void RefreshParameterPage();
+    void rbnI2SlenClick();
+    void rbnSPDIFlenClick();
+    void chkI2SLRSwapClick();
+    void chkDSDLRSwapClick();
+    void rbnMCLKOutFreqClick(QObject* sender);
+    void rbnI2SFormatClick();
+    void rbnDSDOutClick();
+    void chkMCLKOutOffClick();
+    void chkI2SOutOffClick();
+    void chkSPDIFOutOffClick();
+    void btnReadParaClick();
+    void btnSetParaClick();
+    void lbledSysVIDPIDKeyDown(QObject* sender);
+    void lbledSysStrKeyDown(QObject* sender);
+
+    // The Information page: the playback status and the media keys (InformationPage.cpp).
+    void ConnectInformationPage();
+    void btnUpdateStatusClick();
+    void btnHIDClick(QObject* sender);
+
     // The flash jobs' reports on the ISP page (IspPageView.cpp).
     void ShowProcessInfo(const std::string& text) override;
     void ShowProcessAddress(const std::string& text) override;
@@ -123,5 +204,11 @@ private:
     qv::ProgramFile programFile_;
     qv::FlashContext flashContext_;
     qv::IspJobs jobs_;
+    ChipAccessState chipAccess_;
+    // The options as last read, set or clicked; sent whole by "Set".
+    qv::OptionBlock OptionBlock;
+    // The playback status as the last "Update" read it.
+    qv::DeviceStatus DeviceStatus;
+    qv::ImageEditor editor_;
     QTimer* Timer1;
 };

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+#include <sstream>
+
+#include "tests/app/WindowBench.h"
+
+// The register tables and the Special I2C group as the user drives them, with every page
+// reachable and the user's device found; and what the chip received, read from the trace.
+struct RegisterTableBench : WindowBench {
+    explicit RegisterTableBench(bool findDevice = true) : WindowBench(StartLayout::Engineering) {
+        if (findDevice) Tick();
+        // Keys on a grid count only while it has the focus, which needs an active window.
+        window->activateWindow();
+        static_cast<void>(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    QTableWidget& Grid(const char* name) const { return Child<QTableWidget>(name); }
+    QString Text(const char* name) const {
+        if (auto* edit = window->findChild<QLineEdit*>(QLatin1String(name))) return edit->text();
+        return Child<QLabel>(name).text();
+    }
+    void Click(const char* button) const { Child<QPushButton>(button).click(); }
+
+    void ShowPage(const char* caption) const {
+        QTabBar& bar = *Child<QTabWidget>("MainPageControl").tabBar();
+        for (int i = 0; i < bar.count(); ++i)
+            if (bar.tabText(i) == QLatin1String(caption))
+                QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.tabRect(i).center());
+    }
+
+    static QRect CellRect(const QTableWidget& grid, int column, int row) {
+        return grid.visualRect(grid.model()->index(row, column));
+    }
+    static QString Cell(const QTableWidget& grid, int column, int row) {
+        const QTableWidgetItem* cell = grid.item(row, column);
+        return cell ? cell->text() : QString();
+    }
+    static void SetCell(QTableWidget& grid, int column, int row, const QString& text) {
+        if (!grid.item(row, column)) grid.setItem(row, column, new QTableWidgetItem);
+        grid.item(row, column)->setText(text);
+    }
+    void ClickCell(QTableWidget& grid, int column, int row) const {
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                          CellRect(grid, column, row).center());
+    }
+    // Keys pressed on the grid itself, not in a cell editor.
+    void PressKey(QTableWidget& grid, Qt::Key key) const {
+        grid.setFocus();
+        QTest::keyClick(&grid, key);
+    }
+    // Opens the current cell's editor, types the text over what it shows and presses Enter.
+    void TypeInCell(QTableWidget& grid, const QString& text) const {
+        grid.edit(grid.currentIndex());
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+
+    void ClickBit(const char* prefix, int bit) const {
+        QTest::mouseClick(
+            window->findChild<QCheckBox*>(QLatin1String(prefix) + QString::number(bit)),
+            Qt::LeftButton);
+    }
+    int Bits(const char* prefix) const {
+        int value = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            if (window->findChild<QCheckBox*>(QLatin1String(prefix) + QString::number(bit))
+                    ->isChecked())
+                value |= 1 << bit;
+        return value;
+    }
+
+    std::size_t Mark() { return sim.GetTrace().Lines().size(); }
+
+    // The register requests from trace line `from` on: "W12 20" writes 0x20 to register 0x12,
+    // "R10 01" reads register 0x10 and gets 0x01 ("-" when the read failed). Presence probes
+    // are left out.
+    QStringList Registers(std::size_t from = 0) {
+        QStringList events;
+        const auto& lines = sim.GetTrace().Lines();
+        for (auto line = lines.begin() + static_cast<long>(from); line != lines.end(); ++line) {
+            std::istringstream fields(*line);
+            std::string seq, carrier, direction, type, request, value, index, length, ok, data;
+            fields >> seq >> carrier >> direction >> type >> request >> value >> index >> length >>
+                ok >> data;
+            if (request != "90" && request != "91") continue;  // a presence probe
+            events << QString::fromStdString((request == "90" ? "W" : "R") + index.substr(2) + " " +
+                                             data);
+        }
+        return events;
+    }
+
+    // The I2C bus as the master's registers carried it: "S" a start condition, "P" a stop, the
+    // bytes sent, and each byte received in parentheses.
+    QString Bus(std::size_t from = 0) {
+        QStringList bus;
+        for (const QString& event : Registers(from)) {
+            if (event == "W10 C0") bus << "S";
+            if (event == "W10 A0") bus << "P";
+            if (event.startsWith("W12 ")) bus << event.mid(4);
+            if (event.startsWith("R13 ")) bus << "(" + event.mid(4) + ")";
+        }
+        return bus.join(' ');
+    }
+
+    // Time spent waiting since the given clock reading and transfer count, apart from the bus
+    // time of the transfers themselves.
+    std::uint64_t WaitedMs(std::uint64_t sinceUs, std::uint64_t transfersBefore) {
+        const std::uint64_t busUs = (sim.TransferCount() - transfersBefore) * 125;
+        return (sim.Clock().NowUs() - sinceUs - busUs) / 1000;
+    }
+};
