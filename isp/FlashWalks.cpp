@@ -149,7 +149,11 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
             view_.ShowProcessInfo(failCaption + Address6(a + failingOffset));
             return false;
         }
-        if (errors == 0) a += kReadBlockSize;
+        if (errors == 0) {
+            // A last block that reaches past 0xFFFFFFFF ends the walk: a + 64 would wrap.
+            if (end - a <= kReadBlockSize) break;
+            a += kReadBlockSize;
+        }
     }
     return true;
 }
