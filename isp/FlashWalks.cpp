@@ -191,6 +191,7 @@ bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
                 if (FlashReady(device_)) break;
             }
         }
+        if (end - a <= page) break;  // the last page: a + page could wrap past 0xFFFFFFFF
         a += page;
     }
     return true;

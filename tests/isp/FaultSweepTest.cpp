@@ -122,7 +122,8 @@ TEST(FaultSweep, TheAutomaticSequenceNeverReportsAFalseSuccess) {
         {"protection never clears from transfer k",
          [](SimFaults& f) { f.flash.protectionStuck = true; }},
     };
-    for (const auto& [name, arm] : armed) {
+    for (const auto& [name, armFaults] : armed) {
+        const auto& arm = armFaults;
         sweep.Sweep(
             name, [&arm](SimHost&, SimChip& chip, std::uint64_t k) { chip.ArmFaultsAfter(k, arm); },
             17);
