@@ -7,17 +7,10 @@
 #include "common/HexFormat.h"
 #include "common/TypedNumber.h"
 #include "image/ImageFileKind.h"
-#include "image/ImageLoaders.h"
 
 namespace qv {
 
 namespace {
-
-EditorLoadOutcome EmptyImage(ImageBuffer& image, EditorLoadOutcome outcome) {
-    FillProgramImage(image, 0xFF);
-    image.LoadedLength = 0;
-    return outcome;
-}
 
 // Creates or overwrites the file with bytes 0 to LoadedLength - 1 of the image; their 16-bit
 // sum, or nothing when the file could not be created or written.
@@ -42,20 +35,7 @@ ParameterTexts DefaultParameterTexts() {
 EditorLoadOutcome LoadEditorImage(ImageEditor& editor, const std::string& path) {
     editor.TablePosition = 0;
     editor.TableFound = false;
-    ImageBuffer& image = editor.EditorImage;
-    LoadResult result;
-    switch (ImageFileKindOf(path)) {
-        case ImageFileKind::Binary:
-            result = LoadBinFile(image, std::filesystem::path(path));
-            break;
-        case ImageFileKind::HexRecords:
-            result = LoadHexFile(image, std::filesystem::path(path));
-            break;
-        case ImageFileKind::Unknown:
-            return EmptyImage(image, EditorLoadOutcome::UnknownType);
-    }
-    if (!result.opened) return EmptyImage(image, EditorLoadOutcome::NotOpened);
-    return EditorLoadOutcome::Loaded;
+    return LoadImageFile(editor.EditorImage, path).outcome;
 }
 
 bool SearchParameterTable(ImageEditor& editor) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/ImageBuffer.h"
+#include "image/ImageFileKind.h"
 #include "image/ParameterTable.h"
 
 namespace qv {
@@ -36,11 +37,7 @@ struct ImageEditor {
     bool TableFound = false;
 };
 
-enum class EditorLoadOutcome {
-    Loaded,
-    UnknownType,  // the name asks for no loader (see ImageFileKindOf)
-    NotOpened,    // the file could not be opened
-};
+using EditorLoadOutcome = ImageLoadOutcome;
 
 // Loads the file into EditorImage with the loader its name asks for, and forgets the table of
 // the file before. A file that does not load leaves an empty image (LoadedLength 0, all 0xFF),

@@ -5,18 +5,10 @@
 
 #include "common/HexFormat.h"
 #include "image/ImageFileKind.h"
-#include "image/ImageLoaders.h"
 
 namespace qv {
 
 static std::string ChecksumText(std::uint16_t sum) { return "Checksum : 0x" + Hex4(sum); }
-
-static ProgramFileReport FailedLoad(ProgramFile& file, ProgramFileOutcome outcome) {
-    FillProgramImage(file.ProgramImage, 0xFF);
-    file.ProgramImage.LoadedLength = 0;
-    file.ProgramFileReady = false;
-    return {outcome, ChecksumText(0)};
-}
 
 void RememberProgramFile(ProgramFile& file) {
     const auto& history = file.FileHistory;
@@ -31,21 +23,17 @@ ProgramFileReport ReadProgramFile(ProgramFile& file) {
         return {ProgramFileOutcome::NoName, {}};
     }
     RememberProgramFile(file);
-    const std::filesystem::path path(file.ProgramFileName);
-    LoadResult result;
-    switch (ImageFileKindOf(file.ProgramFileName)) {
-        case ImageFileKind::Binary:
-            result = LoadBinFile(file.ProgramImage, path);
+    const ImageLoad load = LoadImageFile(file.ProgramImage, file.ProgramFileName);
+    file.ProgramFileReady = load.outcome == ImageLoadOutcome::Loaded;
+    switch (load.outcome) {
+        case ImageLoadOutcome::Loaded:
+            return {ProgramFileOutcome::Loaded, ChecksumText(load.sum)};
+        case ImageLoadOutcome::UnknownType:
+            return {ProgramFileOutcome::UnknownType, ChecksumText(0)};
+        case ImageLoadOutcome::NotOpened:
             break;
-        case ImageFileKind::HexRecords:
-            result = LoadHexFile(file.ProgramImage, path);
-            break;
-        case ImageFileKind::Unknown:
-            return FailedLoad(file, ProgramFileOutcome::UnknownType);
     }
-    if (!result.opened) return FailedLoad(file, ProgramFileOutcome::NotOpened);
-    file.ProgramFileReady = true;
-    return {ProgramFileOutcome::Loaded, ChecksumText(result.sum)};
+    return {ProgramFileOutcome::NotOpened, ChecksumText(0)};
 }
 
 }  // namespace qv
