@@ -6,6 +6,7 @@
 #include <string>
 
 #include "device/DeviceMatch.h"
+#include "device/OpenedDevice.h"
 #include "device/QuorvexUsb.h"
 #include "device/host/DeviceHost.h"
 
@@ -51,18 +52,6 @@ private:
 // Runs one command on a new session and finishes the session, also when the command failed
 // (what a failed command did to the simulated flash is kept too).
 void WithSession(const GlobalOptions& options, const std::function<void(Session&)>& command);
-
-// Holds the device open for one action, as every page action of the window does.
-class OpenedDevice {
-public:
-    explicit OpenedDevice(QuorvexUsb& device) : device_(device) { device_.Open(); }
-    ~OpenedDevice() { device_.Close(); }
-    OpenedDevice(const OpenedDevice&) = delete;
-    OpenedDevice& operator=(const OpenedDevice&) = delete;
-
-private:
-    QuorvexUsb& device_;
-};
 
 // "Device F82D", "Firmware update device 6B94", ... for messages.
 std::string DescribeFound(FoundDevice found, const std::string& pidText);

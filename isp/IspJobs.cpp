@@ -4,6 +4,7 @@
 
 #include "chip/FlashRequests.h"
 #include "common/TypedNumber.h"
+#include "device/OpenedDevice.h"
 #include "image/RangeChoice.h"
 #include "isp/FlashWalks.h"
 
@@ -41,18 +42,6 @@ private:
     bool& busy_;
 };
 
-// The device held open for one job.
-class OpenDevice {
-public:
-    explicit OpenDevice(QuorvexUsb& device) : device_(device) { device_.Open(); }
-    ~OpenDevice() { device_.Close(); }
-    OpenDevice(const OpenDevice&) = delete;
-    OpenDevice& operator=(const OpenDevice&) = delete;
-
-private:
-    QuorvexUsb& device_;
-};
-
 }  // namespace
 
 FlashRange ImageRange(const ProgramFile& program, bool wholeFlash) {
@@ -75,7 +64,7 @@ bool IspJobs::Erase(bool wholeFlash) {
 bool IspJobs::ClearProtectionAndErase(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     {
-        OpenDevice open(device_);
+        OpenedDevice open(device_);
         ClearStatusRegister();
     }
     return EraseStep(wholeFlash);
@@ -89,7 +78,7 @@ void IspJobs::ClearStatusRegister() {
 }
 
 bool IspJobs::EraseStep(bool wholeFlash) {
-    OpenDevice open(device_);
+    OpenedDevice open(device_);
     FlashWalks walks(device_, view_, flash_, StopRequested);
     const bool finished = wholeFlash ? walks.EraseWholeChip()
                                      : walks.EraseSectors(program_.RangeStart, program_.RangeSize);
@@ -118,7 +107,7 @@ bool IspJobs::VerifyWalk(FlashRange range) {
 bool IspJobs::BlankCheck(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Blanking Check");
-    OpenDevice open(device_);
+    OpenedDevice open(device_);
     const bool ok = BlankWalk(ImageRange(program_, wholeFlash));
     if (ok) view_.ShowProcessInfo("Blanking Success");
     return ok;
@@ -132,7 +121,7 @@ void IspJobs::IdentifyFlash() {
 bool IspJobs::Program(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Programming...");
-    OpenDevice open(device_);
+    OpenedDevice open(device_);
     if (flash_.FlashPageSize == 0) IdentifyFlash();
     const bool ok = ProgramWalk(ImageRange(program_, wholeFlash));
     if (ok) view_.ShowProcessInfo("Programming Success");
@@ -142,7 +131,7 @@ bool IspJobs::Program(bool wholeFlash) {
 bool IspJobs::Verify(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Verifying Check");
-    OpenDevice open(device_);
+    OpenedDevice open(device_);
     const bool ok = VerifyWalk(ImageRange(program_, wholeFlash));
     if (ok) view_.ShowProcessInfo("Verifying Success");
     return ok;
@@ -151,7 +140,7 @@ bool IspJobs::Verify(bool wholeFlash) {
 bool IspJobs::ReadBack() {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Read Flash data back");
-    OpenDevice open(device_);
+    OpenedDevice open(device_);
     readBackSucceeded_ = FlashWalks(device_, view_, flash_, StopRequested)
                              .ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
     return readBackSucceeded_;
