@@ -20,23 +20,23 @@ bool EepromMailbox(QuorvexUsb& device, std::uint8_t command, std::uint8_t select
     const auto window = data.first(std::min(data.size(), kMailboxDataSize));
     const bool read = IsReadSelector(selector);
     device.Open();
-    SelectBank(device, kMailboxBank);
+    bool sent = SelectBank(device, kMailboxBank);
     if (!read) {
         for (std::size_t i = 0; i < window.size(); ++i)
-            WriteRegister(device, DataRegister(i), window[i]);
+            sent &= WriteRegister(device, DataRegister(i), window[i]);
     }
-    WriteRegister(device, kMailboxSelectorRegister, selector);
-    WriteRegister(device, kMailboxOffsetRegister, offset);
-    WriteRegister(device, kMailboxCommandRegister, command);
-    AwaitMailboxAnswer(device, kParameterDone, kParameterPolls);
+    sent &= WriteRegister(device, kMailboxSelectorRegister, selector);
+    sent &= WriteRegister(device, kMailboxOffsetRegister, offset);
+    sent &= WriteRegister(device, kMailboxCommandRegister, command);
+    const bool completed = AwaitMailboxAnswer(device, kParameterDone, kParameterPolls);
     if (read) {
         for (std::size_t i = 0; i < window.size(); ++i)
-            ReadRegister(device, DataRegister(i), window[i]);
+            sent &= ReadRegister(device, DataRegister(i), window[i]);
     } else {
-        WriteRegister(device, kMailboxCommandRegister, 0x00);
+        sent &= WriteRegister(device, kMailboxCommandRegister, 0x00);
     }
     device.Close();
-    return true;
+    return sent && completed;
 }
 
 }  // namespace qv

@@ -14,9 +14,10 @@ inline constexpr std::uint8_t kParameterDone = 0xEE;
 // returning, so the caller must not hold it open. Selector bit 0 gives the direction: 0 sends
 // `data` (at most the eight bytes of the data window) to the EEPROM, 1 fills `data` from it.
 // The command goes last, then up to 20 polls for the completion code; a read collects the data
-// window whether or not the firmware answered, and a write clears the command register.
-// Register failures and a missing answer are not reported: the result is always true, and a
-// failed read leaves its bytes of `data` as they were.
+// window whether or not the firmware answered, and a write clears the command register; a
+// failed read leaves its bytes of `data` as they were. True only when every request went
+// through and the firmware answered with the completion code within its polls (the window
+// does not look at the result; the command line reports it).
 bool EepromMailbox(QuorvexUsb& device, std::uint8_t command, std::uint8_t selector,
                    std::uint8_t offset, std::span<std::uint8_t> data);
 

@@ -18,16 +18,18 @@ enum class StringSelector : std::uint8_t {
 inline constexpr std::uint8_t kOptionsWriteSelector = 0x20;
 inline constexpr std::uint8_t kOptionsReadSelector = 0x21;
 
-// Each request opens and closes the device itself; none reports a failure (see EepromMailbox).
+// Each request opens and closes the device itself and returns whether every mailbox request
+// went through and was completed by the firmware (see EepromMailbox); a string is sent whole
+// even when a chunk failed.
 
 // Reads the options into `block`; bytes whose register read failed keep their value.
-void ReadOptionBlock(QuorvexUsb& device, OptionBlock& block);
+bool ReadOptionBlock(QuorvexUsb& device, OptionBlock& block);
 // Sends all four bytes as held, including those the tool does not use.
-void WriteOptionBlock(QuorvexUsb& device, const OptionBlock& block);
+bool WriteOptionBlock(QuorvexUsb& device, const OptionBlock& block);
 // Sends IdentityBytes(typed) in one request.
-void WriteIdentity(QuorvexUsb& device, IdentitySelector selector, std::string_view typed);
+bool WriteIdentity(QuorvexUsb& device, IdentitySelector selector, std::string_view typed);
 // Sends StringImage(typed) in chunks of eight bytes (offset = chunk number, the last chunk
 // carries the rest), waiting 50 ms after each chunk, the last one included.
-void WriteString(QuorvexUsb& device, StringSelector selector, std::string_view typed);
+bool WriteString(QuorvexUsb& device, StringSelector selector, std::string_view typed);
 
 }  // namespace qv

@@ -9,12 +9,16 @@
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
+#include "cli/StopSignal.h"
 #include "cli/TerminalView.h"
+#include "common/AtomicFile.h"
 #include "common/TypedNumber.h"
+#include "image/ProgramFileCheck.h"
 #include "image/RangeChoice.h"
 #include "isp/FlashWalks.h"
 #include "isp/GangFlash.h"
 #include "isp/IspJobs.h"
+#include "isp/RangeCheck.h"
 
 namespace qv::cli {
 namespace {
@@ -31,6 +35,9 @@ struct FlashArguments {
     bool noProtect = false;
     bool all = false;
 };
+
+// What a single step needs: a program file, a sector range, or neither.
+enum class StepInput { None, ProgramFile, SectorRange, OutputFile };
 
 struct RangeArgument {
     bool wholeFlash = true;
@@ -58,31 +65,42 @@ AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) 
             args.file};
 }
 
-// One flash job of the ISP page, run from the command line.
+// One flash job of the ISP page, run from the command line. Everything the arguments alone can
+// tell (the file, the range against the address space) is checked before the device is
+// touched; SIGINT and SIGTERM ask the job to stop as the window's Stop button does.
 class FlashRun {
 public:
     explicit FlashRun(Session& session)
         : view_(std::cout, isatty(STDOUT_FILENO) != 0),
-          jobs_(session.Device(), view_, program_, flash_) {}
+          jobs_(session.Device(), view_, program_, flash_) {
+        view_.WatchStop(jobs_.StopRequested);
+    }
 
     void UseRange(const RangeArgument& range) {
         range_ = range;
         ApplyRangeChoice(program_, range.wholeFlash, range.startText, range.sizeText);
     }
 
+    // Loads the program file, or refuses it with the cause.
     void Load(const std::string& file) {
+        if (const auto problem = ProgramFileProblem(file)) throw BadInput(*problem);
         program_.ProgramFileName = file;
         const ProgramFileReport report = ReadProgramFile(program_);
-        if (report.outcome != ProgramFileOutcome::Loaded) throw BadInput("Cannot load " + file);
         view_.ShowChecksum(report.checksumText);
         view_.SetTotalBytes(program_.ProgramImage.LoadedLength);
     }
 
+    // Refuses a range beyond the address space, before anything is sent.
+    void CheckRange(bool walks, bool sectorErase) const {
+        if (const auto refusal =
+                JobRangeRefusal(program_, range_.wholeFlash, walks,
+                                sectorErase && !range_.wholeFlash))
+            throw BadInput(*refusal);
+    }
+
     void Auto(const FlashArguments& args) {
         const AutoRequest request = RequestFrom(args, range_);
-        if (std::filesystem::exists(args.file))
-            view_.SetTotalBytes(
-                std::min<std::uintmax_t>(std::filesystem::file_size(args.file), kProgramImageSize));
+        StopOnSignal stopOnSignal;
         bool autoBusy = false;
         switch (jobs_.Auto(request, autoBusy)) {
             case AutoOutcome::Succeeded:
@@ -98,7 +116,8 @@ public:
     // flash is erased rather than reported erased.
     void Erase() { Check(jobs_.ClearProtectionAndErase(range_.wholeFlash)); }
     void BlankCheck() { Check(jobs_.BlankCheck(range_.wholeFlash)); }
-    void Program() { Check(jobs_.Program(range_.wholeFlash)); }
+    // Refuses a write-protected flash and verifies what it wrote unless told not to.
+    void Program(bool verify) { Check(jobs_.ProgramAndVerify(range_.wholeFlash, verify)); }
     void Verify() { Check(jobs_.Verify(range_.wholeFlash)); }
     void ReadBack(const std::string& out) {
         view_.SetTotalBytes(kReadBackEnd);
@@ -106,6 +125,13 @@ public:
         const std::string failure = view_.LastProcessInfo();
         Check(jobs_.SaveReadBack(out));
         if (!read) throw OperationFailed(failure);
+    }
+
+    // The job runs with signals turned into its stop request.
+    template <typename Step>
+    void Run(Step step) {
+        StopOnSignal stopOnSignal;
+        step(*this);
     }
 
 private:
@@ -145,24 +171,40 @@ void AddNoIsp(CLI::App* command, FlashArguments& args) {
     command->add_flag("--no-isp", args.noIsp, "Do not enter and leave ISP mode around the command");
 }
 
-// Registers a single flash step: ISP mode around it, the device found first.
-void AddStep(CLI::App& app, const GlobalOptions& options, const char* name, const char* help,
-             const char* fileHelp, void (*run)(FlashRun&, const FlashArguments&)) {
-    auto args = std::make_shared<FlashArguments>();
+// The output of read-back must be creatable before the flash is read for it.
+void CheckOutputFile(const std::string& file) {
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        throw BadInput(file + ": is a folder, not a file");
+    if (!CanCreateFileAt(file)) throw BadInput("Cannot write " + file);
+}
+
+// Registers a single flash step: its input checked first, then the device found and ISP mode
+// held around the step.
+CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
+                  const char* help, StepInput input, const std::shared_ptr<FlashArguments>& args,
+                  void (*run)(FlashRun&, const FlashArguments&)) {
     auto* command = app.add_subcommand(name, help);
-    if (fileHelp) command->add_option("file", args->file, fileHelp)->required();
-    if (run != nullptr && std::string(name) != "read-back") AddRangeOption(command, *args);
+    if (input == StepInput::ProgramFile)
+        command->add_option("file", args->file, "A .bin or .h00 program file")->required();
+    if (input == StepInput::OutputFile)
+        command->add_option("file", args->file, "The file to write")->required();
+    if (input != StepInput::OutputFile) AddRangeOption(command, *args);
     AddNoIsp(command, *args);
-    command->callback([&options, args, run] {
+    command->callback([&options, args, input, run] {
         const RangeArgument range = ParseRange(args->range);
         WithSession(options, [&](Session& session) {
             FlashRun flash(session);
             flash.UseRange(range);
+            if (input == StepInput::ProgramFile) flash.Load(args->file);
+            if (input == StepInput::OutputFile) CheckOutputFile(args->file);
+            flash.CheckRange(input == StepInput::ProgramFile, input == StepInput::SectorRange);
             session.RequireDevice();
             IspSession isp(session.Device(), args->noIsp);
-            run(flash, *args);
+            flash.Run([&](FlashRun& job) { run(job, *args); });
         });
     });
+    return command;
 }
 
 }  // namespace
@@ -184,33 +226,35 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     flash->callback([&options, args] {
         const RangeArgument range = ParseRange(args->range);
         WithSession(options, [&](Session& session) {
-            if (args->all) return FlashEveryDevice(session, *args, range);
-            session.RequireDevice();
             FlashRun run(session);
             run.UseRange(range);
+            if (!args->noReload) {
+                run.Load(args->file);
+                run.CheckRange(true, !args->noErase);
+            }
+            if (args->all) return FlashEveryDevice(session, *args, range);
+            session.RequireDevice();
             run.Auto(*args);
         });
     });
 
-    AddStep(app, options, "erase", "Erase the chip, or the sectors of --range", nullptr,
+    AddStep(app, options, "erase", "Clear the protection, then erase the chip or the sectors of --range",
+            StepInput::SectorRange, std::make_shared<FlashArguments>(),
             [](FlashRun& run, const FlashArguments&) { run.Erase(); });
-    AddStep(app, options, "blank", "Blank check over FILE's length", "A program file",
-            [](FlashRun& run, const FlashArguments& a) {
-                run.Load(a.file);
-                run.BlankCheck();
-            });
-    AddStep(app, options, "program", "Program FILE (the flash must be erased)", "A program file",
-            [](FlashRun& run, const FlashArguments& a) {
-                run.Load(a.file);
-                run.Program();
-            });
-    AddStep(app, options, "verify", "Compare the flash with FILE", "A program file",
-            [](FlashRun& run, const FlashArguments& a) {
-                run.Load(a.file);
-                run.Verify();
-            });
+    AddStep(app, options, "blank", "Blank check over FILE's length", StepInput::ProgramFile,
+            std::make_shared<FlashArguments>(),
+            [](FlashRun& run, const FlashArguments&) { run.BlankCheck(); });
+    auto programArgs = std::make_shared<FlashArguments>();
+    auto* program = AddStep(app, options, "program",
+                            "Program FILE into an erased, unprotected flash and verify it",
+                            StepInput::ProgramFile, programArgs,
+                            [](FlashRun& run, const FlashArguments& a) { run.Program(!a.noVerify); });
+    program->add_flag("--no-verify", programArgs->noVerify, "Do not verify what was written");
+    AddStep(app, options, "verify", "Compare the flash with FILE", StepInput::ProgramFile,
+            std::make_shared<FlashArguments>(),
+            [](FlashRun& run, const FlashArguments&) { run.Verify(); });
     AddStep(app, options, "read-back", "Read the first 128 KB of the flash into OUT",
-            "The file to write",
+            StepInput::OutputFile, std::make_shared<FlashArguments>(),
             [](FlashRun& run, const FlashArguments& a) { run.ReadBack(a.file); });
 }
 

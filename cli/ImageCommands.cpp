@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 #include <array>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "image/ImageEditor.h"
 #include "image/ParameterTable.h"
 #include "image/ProgramFile.h"
+#include "image/ProgramFileCheck.h"
 
 namespace qv::cli {
 namespace {
@@ -60,21 +62,16 @@ void PrintParameterTable(const ImageBuffer& image, std::ostream& out) {
         out << kStringFieldNames[i].label << ": \"" << ShownString(fields.strings[i]) << "\"\n";
 }
 
+void RequireProgramFile(const std::string& fileName) {
+    if (const auto problem = ProgramFileProblem(fileName)) throw BadInput(*problem);
+}
+
 // Loads the file as the ISP page does, prints what the page shows, then the parameter table.
 void RunImageInfo(const std::string& fileName, std::ostream& out) {
+    RequireProgramFile(fileName);
     ProgramFile file;
     file.ProgramFileName = fileName;
     const ProgramFileReport report = ReadProgramFile(file);
-    switch (report.outcome) {
-        case ProgramFileOutcome::NoName:
-            throw BadInput("no file named");
-        case ProgramFileOutcome::NotOpened:
-            throw OperationFailed("Cannot open " + fileName);
-        case ProgramFileOutcome::UnknownType:
-            throw BadInput(fileName + ": the name asks for no loader (.bin or .h00 expected)");
-        case ProgramFileOutcome::Loaded:
-            break;
-    }
     out << "Loaded length: " << file.ProgramImage.LoadedLength << "\n"
         << report.checksumText << "\n";
     PrintParameterTable(file.ProgramImage, out);
@@ -113,15 +110,12 @@ ParameterTexts CheckedTexts(const ParameterTexts& texts) {
 // shows.
 void RunImagePatch(const PatchArguments& args, std::ostream& out) {
     const ParameterTexts texts = CheckedTexts(args.texts);
+    RequireProgramFile(args.in);
+    std::error_code error;
+    if (std::filesystem::equivalent(args.in, args.out, error))
+        throw BadInput(args.out + ": is the source itself; the new image needs a file of its own");
     ImageEditor editor;
-    switch (LoadEditorImage(editor, args.in)) {
-        case EditorLoadOutcome::UnknownType:
-            throw BadInput(args.in + ": the name asks for no loader (.bin or .h00 expected)");
-        case EditorLoadOutcome::NotOpened:
-            throw OperationFailed("Cannot open " + args.in);
-        case EditorLoadOutcome::Loaded:
-            break;
-    }
+    LoadEditorImage(editor, args.in);
     if (!SearchParameterTable(editor))
         throw BadInput(args.in + ": no parameter table (\"" + std::string(kTableMarker) + "\", " +
                        std::to_string(kTableLength) + " bytes) inside the loaded length");

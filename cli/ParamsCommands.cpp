@@ -25,6 +25,12 @@ constexpr std::array<StringSelector, 3> kStringSelectors{
     StringSelector::Manufacturer, StringSelector::ModelName, StringSelector::SerialNumber};
 constexpr std::array<std::string_view, 4> kMclkTexts{"128 Fs", "256 Fs", "512 Fs", "1024 Fs"};
 
+// The firmware answers each mailbox request when it is done; without that answer (or with a
+// request that did not go through) the EEPROM cannot be trusted to hold what was sent.
+void Require(bool completed, const std::string& operation) {
+    if (!completed) throw OperationFailed("The chip did not complete the EEPROM " + operation);
+}
+
 std::string_view YesNo(bool on) { return on ? "yes" : "no"; }
 
 void PrintOptions(const OptionBlock& block, std::ostream& out) {
@@ -51,7 +57,7 @@ void RunWriteOptions(Session& session, const std::vector<std::string>& texts) {
         block.bytes[i] =
             static_cast<std::uint8_t>(ParseHexArgument("B" + std::to_string(i), texts.at(i), 0xFF));
     session.RequireDevice();
-    WriteOptionBlock(session.Device(), block);
+    Require(WriteOptionBlock(session.Device(), block), "write");
 }
 
 // The firmware takes the identity as hexadecimal characters; what a longer or other text would
@@ -61,7 +67,7 @@ void RunSetIdentity(Session& session, IdentitySelector selector, const std::stri
     if (text.empty() || text.size() > kIdentityLength || !hexDigits)
         throw BadInput("'" + text + "' is not 1 to 4 hexadecimal digits");
     session.RequireDevice();
-    WriteIdentity(session.Device(), selector, text);
+    Require(WriteIdentity(session.Device(), selector, text), "write");
 }
 
 // The core would cut a longer text; on the command line it is refused instead.
@@ -71,7 +77,9 @@ void RunSetString(Session& session, int number, const std::string& text) {
         throw BadInput("The string has " + std::to_string(characters) +
                        " characters; at most 31 fit");
     session.RequireDevice();
-    WriteString(session.Device(), kStringSelectors.at(static_cast<std::size_t>(number - 1)), text);
+    Require(WriteString(session.Device(),
+                        kStringSelectors.at(static_cast<std::size_t>(number - 1)), text),
+            "write");
 }
 
 }  // namespace
@@ -79,7 +87,7 @@ void RunSetString(Session& session, int number, const std::string& text) {
 void RunParamsRead(Session& session, std::ostream& out) {
     session.RequireDevice();
     OptionBlock block;
-    ReadOptionBlock(session.Device(), block);
+    Require(ReadOptionBlock(session.Device(), block), "read");
     PrintOptions(block, out);
 }
 

@@ -5,6 +5,7 @@
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
 #include "device/host/SystemHost.h"
+#include "sim/FaultChoice.h"
 #include "sim/FlashImageFile.h"
 #include "sim/SimHost.h"
 
@@ -24,7 +25,8 @@ Session::Session(const GlobalOptions& options)
     if (!options.sim) {
         host_ = MakeSystemHost();
     } else {
-        auto host = std::make_unique<sim::SimHost>();
+        auto host = std::make_unique<sim::SimHost>(options.simRealTime ? sim::SimClock::Mode::Real
+                                                                       : sim::SimClock::Mode::Virtual);
         if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile))
             throw BadInput("Cannot write " + options.traceFile);
         if (options.simDevices < 1 || (options.simDevices > 1 && !simFlashFile_.empty()))
@@ -34,6 +36,13 @@ Session::Session(const GlobalOptions& options)
             host->AttachNew(sim::UserDeviceIdentity());
         if (!simFlashFile_.empty() && !sim::LoadFlashImage(simChip_->Flash(), simFlashFile_))
             throw BadInput(simFlashFile_ + " is not a flash image of this chip");
+        for (const std::string& text : options.simFaults) {
+            const auto fault = sim::ParseFaultChoice(text);
+            if (!fault)
+                throw BadInput("'" + text + "' is not a fault of the simulator; kinds: " +
+                               sim::FaultKindList() + " (KIND or KIND@N)");
+            sim::ArmFault(*host, *simChip_, *fault);
+        }
         host_ = std::move(host);
     }
     device_ = std::make_unique<QuorvexUsb>(*host_);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/DeviceMatch.h"
 #include "device/OpenedDevice.h"
@@ -20,6 +21,8 @@ struct GlobalOptions {
     bool sim = false;
     unsigned simDevices = 1;  // simulated user's devices on the bus
     std::string simFlashFile;
+    std::vector<std::string> simFaults;  // KIND[@N], armed on the first simulated device
+    bool simRealTime = false;            // pace the simulated chip in real time
     std::string traceFile;
     std::string vid = "6b94";
     std::string pid = "F82D";

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "cli/StopSignal.h"
+
 namespace qv::cli {
 namespace {
 
@@ -38,6 +40,10 @@ void TerminalView::ShowProcessAddress(const std::string&) {}
 void TerminalView::ShowStatusRegister(const std::string&) {}
 
 void TerminalView::ShowChecksum(const std::string& text) { Line(text); }
+
+void TerminalView::PumpEvents() {
+    if (stopRequested_ != nullptr && StopOnSignal::Requested()) *stopRequested_ = true;
+}
 
 void TerminalView::ShowMessage(const std::string& text) { lastMessage_ = text; }
 

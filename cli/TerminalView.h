@@ -21,13 +21,15 @@ public:
     void SetTotalBytes(std::uint64_t totalBytes) { totalBytes_ = totalBytes; }
     const std::string& LastProcessInfo() const { return lastInfo_; }
     const std::string& LastMessage() const { return lastMessage_; }
+    // Raises the job's stop flag from PumpEvents once a signal asked for a stop.
+    void WatchStop(bool& stopRequested) { stopRequested_ = &stopRequested; }
 
     void ShowProcessInfo(const std::string& text) override;
     void ShowProcessAddress(const std::string& text) override;
     void ShowStatusRegister(const std::string& text) override;
     void ShowProgress(double fraction) override;
     void ShowChecksum(const std::string& text) override;
-    void PumpEvents() override {}
+    void PumpEvents() override;
     void ShowMessage(const std::string& text) override;
 
 private:
@@ -37,6 +39,7 @@ private:
 
     std::ostream& out_;
     const bool isTerminal_;
+    bool* stopRequested_ = nullptr;
     std::uint64_t totalBytes_ = 0;
     double fraction_ = 0;
     bool barShown_ = false;

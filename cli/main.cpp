@@ -1,4 +1,5 @@
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/CliErrors.h"
@@ -7,6 +8,7 @@
 #include "cli/ParamsCommands.h"
 #include "cli/Session.h"
 #include "cli/StatusCommands.h"
+#include "sim/FaultChoice.h"
 
 using namespace qv::cli;
 
@@ -27,6 +29,22 @@ int main(int argc, char** argv) {
                    "Attach this many simulated chips (for flash --all)")
         ->needs(sim)
         ->check(CLI::Range(1u, 64u));
+    app.add_option("--sim-fault", options.simFaults,
+                   "Break the simulated chip from transfer N on (default 1): KIND[@N], "
+                   "repeatable; kinds: " + qv::sim::FaultKindList())
+        ->needs(sim)
+        ->check([](const std::string& text) {
+            return qv::sim::ParseFaultChoice(text)
+                       ? std::string()
+                       : "'" + text + "' is not a fault of the simulator; kinds: " +
+                             qv::sim::FaultKindList() + " (KIND or KIND@N)";
+        });
+    app.add_option_function<std::string>(
+           "--sim-speed",
+           [&options](const std::string& speed) { options.simRealTime = speed == "real"; },
+           "virtual (default: the examples finish at once) or real (a demo at the chip's pace)")
+        ->needs(sim)
+        ->check(CLI::IsMember({"virtual", "real"}));
     app.add_option("--trace", options.traceFile, "Write the simulator's trace to FILE")->needs(sim);
     app.add_option("--vid", options.vid, "VID of the user's device (hexadecimal)")
         ->capture_default_str();
@@ -54,5 +72,10 @@ int main(int argc, char** argv) {
         return Fail(kExitNoDevice, error);
     } catch (const OperationFailed& error) {
         return Fail(kExitFailed, error);
+    } catch (const std::filesystem::filesystem_error& error) {
+        return Fail(kExitBadInput, error);
+    } catch (const std::exception& error) {
+        std::cerr << "qvusb: internal error: " << error.what() << "\n";
+        return kExitFailed;
     }
 }

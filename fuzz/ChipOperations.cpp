@@ -138,8 +138,8 @@ void EepromMailboxOperation(FuzzedHost& host, QuorvexUsb& device) {
     const std::uint8_t offset = Byte(host);
     auto data = Bytes(host, kMaxMailboxData);
     const auto before = data;
-    Require(EepromMailbox(device, kParameterCommand, selector, offset, data),
-            "the mailbox always reports success");
+    // Whether the firmware completed depends on the answers, which are arbitrary here.
+    EepromMailbox(device, kParameterCommand, selector, offset, data);
     Require(!device.IsOpen(), "the mailbox closes the device");
     const std::size_t window = std::min(data.size(), kMailboxDataSize);
     Require(std::equal(data.begin() + window, data.end(), before.begin() + window),

@@ -20,7 +20,8 @@ LoadResult LoadBinFile(ImageBuffer& image, const std::filesystem::path& path) {
         if (count == 0) break;
         image.LoadedLength += count;
     }
-    return {true, LoadedSum(image)};
+    const bool cut = in.peek() != std::char_traits<char>::eof();
+    return {true, LoadedSum(image), cut};
 }
 
 }  // namespace qv

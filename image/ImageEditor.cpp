@@ -1,9 +1,8 @@
 #include "image/ImageEditor.h"
 
-#include <filesystem>
-#include <fstream>
 #include <optional>
 
+#include "common/AtomicFile.h"
 #include "common/HexFormat.h"
 #include "common/TypedNumber.h"
 #include "image/ImageFileKind.h"
@@ -12,14 +11,11 @@ namespace qv {
 
 namespace {
 
-// Creates or overwrites the file with bytes 0 to LoadedLength - 1 of the image; their 16-bit
-// sum, or nothing when the file could not be created or written.
+// Creates or replaces the file with bytes 0 to LoadedLength - 1 of the image; their 16-bit
+// sum, or nothing when the file could not be written (an old file then stays as it was).
 std::optional<std::uint16_t> WriteImageFile(const ImageBuffer& image, const std::string& path) {
-    std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    if (!out) return std::nullopt;
-    out.write(reinterpret_cast<const char*>(image.Bytes.data()), image.LoadedLength);
-    out.close();
-    if (!out) return std::nullopt;
+    if (!WriteFileAtomically(path, std::span(image.Bytes).first(image.LoadedLength)))
+        return std::nullopt;
     return LoadedSum(image);
 }
 
@@ -35,7 +31,14 @@ ParameterTexts DefaultParameterTexts() {
 EditorLoadOutcome LoadEditorImage(ImageEditor& editor, const std::string& path) {
     editor.TablePosition = 0;
     editor.TableFound = false;
-    return LoadImageFile(editor.EditorImage, path).outcome;
+    const ImageLoad load = LoadImageFile(editor.EditorImage, path);
+    // Saving part of a longer image would cut off its end: such a source is emptied, so no
+    // table is found and nothing is written.
+    if (load.cut) {
+        FillProgramImage(editor.EditorImage, 0xFF);
+        editor.EditorImage.LoadedLength = 0;
+    }
+    return load.outcome;
 }
 
 bool SearchParameterTable(ImageEditor& editor) {

@@ -40,8 +40,9 @@ struct ImageEditor {
 using EditorLoadOutcome = ImageLoadOutcome;
 
 // Loads the file into EditorImage with the loader its name asks for, and forgets the table of
-// the file before. A file that does not load leaves an empty image (LoadedLength 0, all 0xFF),
-// in which no table is found, so nothing stale is ever edited or saved.
+// the file before. A file that does not load, or holds more than the image takes, leaves an
+// empty image (LoadedLength 0, all 0xFF), in which no table is found, so nothing stale or cut
+// short is ever edited or saved.
 EditorLoadOutcome LoadEditorImage(ImageEditor& editor, const std::string& path);
 
 // Searches EditorImage for the table (see FindParameterTable) and records the result in

@@ -39,7 +39,7 @@ ImageLoad LoadImageFile(ImageBuffer& image, const std::string& name) {
         image.LoadedLength = 0;  // the loader filled the image with 0xFF already
         return {ImageLoadOutcome::NotOpened, 0};
     }
-    return {ImageLoadOutcome::Loaded, result.sum};
+    return {ImageLoadOutcome::Loaded, result.sum, result.cut};
 }
 
 }  // namespace qv

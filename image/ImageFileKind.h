@@ -25,6 +25,7 @@ enum class ImageLoadOutcome {
 struct ImageLoad {
     ImageLoadOutcome outcome = ImageLoadOutcome::NotOpened;
     std::uint16_t sum = 0;  // of the loaded bytes; 0 for a load that failed
+    bool cut = false;       // the file holds more than the image takes
 };
 
 // Loads the file with the loader its name asks for. A load that fails leaves an empty image

@@ -10,13 +10,14 @@ namespace qv {
 struct LoadResult {
     bool opened = false;    // false: the file could not be opened, and nothing was read
     std::uint16_t sum = 0;  // the 16-bit sum of the loaded bytes; 0 when not opened
+    bool cut = false;       // the file holds more than the image takes
 };
 
 // Both loaders first fill the whole image with 0xFF. A file that cannot be opened leaves
 // `LoadedLength` as it was.
 
-// Raw binary: the file's bytes from offset 0, cut at kProgramImageSize. `LoadedLength` is the
-// number of bytes taken.
+// Raw binary: the file's bytes from offset 0, cut at kProgramImageSize (`cut` tells).
+// `LoadedLength` is the number of bytes taken.
 LoadResult LoadBinFile(ImageBuffer& image, const std::filesystem::path& path);
 
 // Hexadecimal records (":" count, 16-bit address, type, data, checksum). Only the address field

@@ -4,8 +4,11 @@
 
 namespace qv {
 
+// A count that does not fit in 32 bits (negative, or 4 GB and more) becomes 0xFFFFFFFF
+// instead of wrapping to a small address, so the range check refuses it.
 static std::uint32_t KilobytesToBytes(const std::string& text) {
-    return static_cast<std::uint32_t>(StrToInt(text)) * 1024u;
+    const std::int64_t bytes = std::int64_t{StrToInt(text)} * 1024;
+    return bytes < 0 || bytes > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<std::uint32_t>(bytes);
 }
 
 void ApplyRangeChoice(ProgramFile& file, bool wholeFlash, const std::string& startText,

@@ -1,12 +1,15 @@
 #include "isp/IspJobs.h"
 
-#include <fstream>
+#include <optional>
 
 #include "chip/FlashRequests.h"
+#include "common/AtomicFile.h"
+#include "common/HexFormat.h"
 #include "common/TypedNumber.h"
 #include "device/OpenedDevice.h"
 #include "image/RangeChoice.h"
 #include "isp/FlashWalks.h"
+#include "isp/RangeCheck.h"
 
 namespace qv {
 namespace {
@@ -14,6 +17,9 @@ namespace {
 constexpr int kStatusWaitPolls = 1000;
 constexpr std::uint8_t kUnprotectedStatus = 0x00;
 constexpr std::uint8_t kProtectedStatus = 0xFF;
+constexpr std::uint8_t kBusyBit = 0x01;
+constexpr std::uint8_t kBlockProtectBits = 0x1C;
+constexpr std::uint8_t kStatusRegisterProtect = 0x80;
 
 // Holds a flag raised for the length of one job.
 class FlagGuard {
@@ -58,6 +64,10 @@ IspJobs::IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashC
 
 bool IspJobs::Erase(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
+    if (!wholeFlash) {
+        OpenedDevice open(device_);
+        if (!IdentifyAndCheckRange(wholeFlash, false, true)) return false;
+    }
     return EraseStep(wholeFlash);
 }
 
@@ -65,16 +75,42 @@ bool IspJobs::ClearProtectionAndErase(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     {
         OpenedDevice open(device_);
-        ClearStatusRegister();
+        if (!wholeFlash && !IdentifyAndCheckRange(wholeFlash, false, true)) return false;
+        if (!ClearStatusRegister()) return false;
     }
     return EraseStep(wholeFlash);
 }
 
-void IspJobs::ClearStatusRegister() {
+// A status register that keeps its protection after the clear (its lock bit held by the
+// write-protect pin, or bits that cannot be cleared) ignores every erase and program: the
+// job fails here instead of reporting work the flash did not do.
+bool IspJobs::ClearStatusRegister() {
     view_.ShowProcessInfo("Clear Status register");
     WriteEnable(device_);
     WriteFlashStatus(device_, kUnprotectedStatus);
     WaitWhileBusy();
+    const std::uint8_t status = ReadFlashStatus(device_);
+    if ((status & (kBlockProtectBits | kStatusRegisterProtect)) == 0) return true;
+    view_.ShowProcessInfo("Flash is write-protected (status 0x" + Hex2(status) + ")");
+    StepFailed = true;
+    return false;
+}
+
+bool IspJobs::CheckNotProtected() {
+    const std::uint8_t status = ReadFlashStatus(device_);
+    if ((status & kBlockProtectBits) == 0) return true;
+    view_.ShowProcessInfo("Flash is write-protected (status 0x" + Hex2(status) + ")");
+    StepFailed = true;
+    return false;
+}
+
+bool IspJobs::IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase) {
+    IdentifyFlash();
+    const auto refusal = JobRangeRefusal(program_, wholeFlash, walks, sectorErase, flash_.ChipId);
+    if (!refusal) return true;
+    view_.ShowProcessInfo(*refusal);
+    StepFailed = true;
+    return false;
 }
 
 bool IspJobs::EraseStep(bool wholeFlash) {
@@ -108,6 +144,7 @@ bool IspJobs::BlankCheck(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Blanking Check");
     OpenedDevice open(device_);
+    if (!IdentifyAndCheckRange(wholeFlash, true, false)) return false;
     const bool ok = BlankWalk(ImageRange(program_, wholeFlash));
     if (ok) view_.ShowProcessInfo("Blanking Success");
     return ok;
@@ -118,23 +155,42 @@ void IspJobs::IdentifyFlash() {
     flash_.FlashPageSize = PageSizeFor(flash_.ChipId);
 }
 
+bool IspJobs::ProgramStep(bool wholeFlash) {
+    const bool ok = ProgramWalk(ImageRange(program_, wholeFlash));
+    if (ok) view_.ShowProcessInfo("Programming Success");
+    return ok;
+}
+
+bool IspJobs::VerifyStep(bool wholeFlash) {
+    const bool ok = VerifyWalk(ImageRange(program_, wholeFlash));
+    if (ok) view_.ShowProcessInfo("Verifying Success");
+    return ok;
+}
+
 bool IspJobs::Program(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Programming...");
     OpenedDevice open(device_);
-    if (flash_.FlashPageSize == 0) IdentifyFlash();
-    const bool ok = ProgramWalk(ImageRange(program_, wholeFlash));
-    if (ok) view_.ShowProcessInfo("Programming Success");
-    return ok;
+    return IdentifyAndCheckRange(wholeFlash, true, false) && ProgramStep(wholeFlash);
 }
 
 bool IspJobs::Verify(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Verifying Check");
     OpenedDevice open(device_);
-    const bool ok = VerifyWalk(ImageRange(program_, wholeFlash));
-    if (ok) view_.ShowProcessInfo("Verifying Success");
-    return ok;
+    return IdentifyAndCheckRange(wholeFlash, true, false) && VerifyStep(wholeFlash);
+}
+
+bool IspJobs::ProgramAndVerify(bool wholeFlash, bool verify) {
+    JobGuard job(busy_, StopRequested);
+    view_.ShowProcessInfo("Start Programming...");
+    OpenedDevice open(device_);
+    if (!IdentifyAndCheckRange(wholeFlash, true, false) || !CheckNotProtected() ||
+        !ProgramStep(wholeFlash))
+        return false;
+    if (!verify) return true;
+    view_.ShowProcessInfo("Start Verifying Check");
+    return VerifyStep(wholeFlash);
 }
 
 bool IspJobs::ReadBack() {
@@ -147,10 +203,7 @@ bool IspJobs::ReadBack() {
 }
 
 bool IspJobs::SaveReadBack(const std::string& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(ReadBackBuffer.data()), kReadBackEnd);
-    file.close();
-    if (!file) {
+    if (!WriteFileAtomically(path, std::span(ReadBackBuffer).first(kReadBackEnd))) {
         view_.ShowProcessInfo("Cannot write " + path);
         return false;
     }
@@ -212,6 +265,12 @@ AutoOutcome IspJobs::Auto(const AutoRequest& request, bool& autoBusy) {
         view_.ShowMessage(error.what());
         return AutoOutcome::Refused;
     }
+    // A range no flash can hold is refused before anything is sent.
+    if (const auto refusal = JobRangeRefusal(program_, request.wholeFlash, true,
+                                             !request.wholeFlash && request.steps.erase)) {
+        view_.ShowMessage(*refusal);
+        return AutoOutcome::Refused;
+    }
     return RunSequence(request, ImageRange(program_, request.wholeFlash));
 }
 
@@ -223,17 +282,28 @@ void IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* suc
     if (!StepFailed) view_.ShowProcessInfo(successText);
 }
 
+// The protection step checks what it did: the block-protect bits must read set afterwards.
+bool IspJobs::ProtectFlash() {
+    WriteEnable(device_);
+    WriteFlashStatus(device_, kProtectedStatus);
+    WaitWhileBusy();
+    const std::uint8_t status = ReadFlashStatus(device_);
+    return (status & (kBusyBit | kBlockProtectBits)) == kBlockProtectBits;
+}
+
+bool IspJobs::LeaveIspMode() { return SetIspMode(device_, IspMode::Leave); }
+
 AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     const AutoSteps& steps = request.steps;
     view_.ShowProcessInfo("Enter ISP Mode");
     view_.PumpEvents();
     device_.Open();
     if (steps.ispMode) SetIspMode(device_, IspMode::Enter);
-    IdentifyFlash();
-    if (steps.erase && !StopRequested) {
-        ClearStatusRegister();
+    // A range beyond the identified flash: nothing is erased, written or protected.
+    const bool rangeFits =
+        IdentifyAndCheckRange(request.wholeFlash, true, !request.wholeFlash && steps.erase);
+    if (rangeFits && steps.erase && !StopRequested && ClearStatusRegister())
         EraseStep(request.wholeFlash);  // opens the device anew and closes it
-    }
     device_.Open();
     RunCheckedStep(steps.blank, "Start Blanking Check", "Blanking Success", &IspJobs::BlankWalk,
                    range);
@@ -241,17 +311,19 @@ AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
                    range);
     RunCheckedStep(steps.verify, "Start Verifying Check", "Verifying Success", &IspJobs::VerifyWalk,
                    range);
-    if (steps.protect) {
-        WriteEnable(device_);
-        WriteFlashStatus(device_, kProtectedStatus);
-        WaitWhileBusy();
-    }
-    if (steps.ispMode) SetIspMode(device_, IspMode::Leave);
+    // The clean-up is tried whatever failed before it; its own failure is reported when it is
+    // the first one, so the text always names the step that went wrong first.
+    const bool protectFailed = rangeFits && steps.protect && !ProtectFlash();
+    const bool exitFailed = steps.ispMode && !LeaveIspMode();
     device_.Close();
+    const bool earlierFailure = StepFailed || StopRequested;
+    if (!earlierFailure && protectFailed) view_.ShowProcessInfo("Protect Flash Fail");
+    if (!earlierFailure && !protectFailed && exitFailed) view_.ShowProcessInfo("Exit ISP Fail");
     if (StopRequested) {
         if (!StepFailed) view_.ShowProcessInfo("Stopped at " + Address6(range.start));
         return AutoOutcome::Stopped;
     }
+    if (protectFailed || exitFailed) StepFailed = true;
     return StepFailed ? AutoOutcome::Failed : AutoOutcome::Succeeded;
 }
 

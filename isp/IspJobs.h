@@ -56,15 +56,20 @@ public:
     IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashContext& flash);
 
     // Chip erase ("All") or the sector walk over RangeStart/RangeSize; sets StepFailed and
-    // shows "Erase Flash Fail" when the chip stayed busy.
+    // shows "Erase Flash Fail" when the chip stayed busy. A sector range beyond the flash is
+    // refused before anything is erased (the flash is identified first to know its size).
     bool Erase(bool wholeFlash);
     // The sequence's erase step on its own: clears the status register (and so the block
-    // protection) first, then erases.
+    // protection) first, then erases; a protection that stays set fails before any erase.
     bool ClearProtectionAndErase(bool wholeFlash);
+    // Blank check, program and verify identify the flash first and refuse an image range
+    // beyond it.
     bool BlankCheck(bool wholeFlash);
-    // Identifies the flash first when no page size is known yet.
     bool Program(bool wholeFlash);
     bool Verify(bool wholeFlash);
+    // Programming that proves itself: refuses a write-protected flash before writing
+    // ("Flash is write-protected (status 0xNN)"), then programs and, when asked, verifies.
+    bool ProgramAndVerify(bool wholeFlash, bool verify);
     // Reads flash addresses 0 to 0x1FFFF into ReadBackBuffer (unread bytes 0x5A).
     bool ReadBack();
     // Writes the first 0x20000 bytes of ReadBackBuffer; "Cannot write " + path when it fails,
@@ -83,6 +88,14 @@ public:
 
 private:
     bool EraseStep(bool wholeFlash);
+    // Identifies the flash and shows why the job's range does not fit it; false then.
+    bool IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase);
+    bool ProgramStep(bool wholeFlash);
+    bool VerifyStep(bool wholeFlash);
+    // False, with the write-protected text shown, when protection bits are set.
+    bool CheckNotProtected();
+    bool ProtectFlash();
+    bool LeaveIspMode();
     AutoOutcome RunSequence(const AutoRequest& request, FlashRange range);
     bool PrepareImage(const AutoRequest& request);
     void RunCheckedStep(bool chosen, const char* startText, const char* successText,
@@ -92,7 +105,7 @@ private:
     bool VerifyWalk(FlashRange range);
     void IdentifyFlash();
     bool WaitWhileBusy();
-    void ClearStatusRegister();
+    bool ClearStatusRegister();
 
     QuorvexUsb& device_;
     IspView& view_;

@@ -87,7 +87,8 @@ TransferResult FlashBridge::FetchResponse(const ControlSetup& setup) {
         setup.length > response_.size())
         return {};
     TransferResult result{true, {response_.begin(), response_.begin() + setup.length}};
-    if (faults_.corruptedFetches.contains(++fetches_)) result.data[0] ^= 0x01;
+    if (faults_.corruptedFetches.contains(++fetches_) || faults_.flipEveryFetch)
+        result.data[0] ^= 0x01;
     return result;
 }
 

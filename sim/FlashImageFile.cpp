@@ -1,9 +1,36 @@
 #include "sim/FlashImageFile.h"
 
 #include <fstream>
+#include <string>
 #include <vector>
 
+#include "common/AtomicFile.h"
+#include "common/HexFormat.h"
+
 namespace qv::sim {
+namespace {
+
+std::filesystem::path StatusFileOf(const std::filesystem::path& file) {
+    std::filesystem::path status = file;
+    status += ".status";
+    return status;
+}
+
+// Sets the flash's stored status from the status file. True with nothing changed when there is
+// no status file (an image written before the status was kept); false when it does not read.
+bool LoadStatusFile(SimFlash& flash, const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) return !error;
+    std::ifstream in(file);
+    std::string text;
+    in >> text;
+    if (text.size() != 2 || text.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
+        return false;
+    flash.SetStoredStatus(static_cast<std::uint8_t>(std::stoul(text, nullptr, 16)));
+    return true;
+}
+
+}  // namespace
 
 bool LoadFlashImage(SimFlash& flash, const std::filesystem::path& file) {
     std::error_code error;
@@ -14,16 +41,15 @@ bool LoadFlashImage(SimFlash& flash, const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(size)))
         return false;
-    return flash.SetContents(image);
+    return LoadStatusFile(flash, StatusFileOf(file)) && flash.SetContents(image);
 }
 
 bool SaveFlashImage(const SimFlash& flash, const std::filesystem::path& file) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    const auto contents = flash.Contents();
-    out.write(reinterpret_cast<const char*>(contents.data()),
-              static_cast<std::streamsize>(contents.size()));
-    out.close();
-    return out.good();
+    const std::string status = Hex2(flash.StoredStatus()) + "\n";
+    return WriteFileAtomically(file, flash.Contents()) &&
+           WriteFileAtomically(StatusFileOf(file),
+                               std::span(reinterpret_cast<const std::uint8_t*>(status.data()),
+                                         status.size()));
 }
 
 }  // namespace qv::sim

@@ -62,12 +62,21 @@ std::array<std::uint8_t, 18> SimChip::DeviceDescriptor() const {
     return descriptor;
 }
 
-TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
-    if (arm_ && transfers_ == armAfter_) std::exchange(arm_, nullptr)(faults_);
+bool SimChip::BeginTransfer() {
+    auto due = std::stable_partition(armed_.begin(), armed_.end(), [&](const ArmedFault& fault) {
+        return fault.afterTransfers > transfers_;
+    });
+    std::vector<ArmedFault> firing(std::make_move_iterator(due), std::make_move_iterator(armed_.end()));
+    armed_.erase(due, armed_.end());
+    for (ArmedFault& fault : firing) fault.arm(*this);
     ++transfers_;
-    if (faults_.stalledRequests.contains(setup.request) ||
-        faults_.stalledTransfers.contains(transfers_))
-        return {};
+    return !faults_.stalledTransfers.contains(transfers_);
+}
+
+bool SimChip::SupportQuery() { return BeginTransfer() && !faults_.refuseSupportQuery; }
+
+TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
+    if (!BeginTransfer() || faults_.stalledRequests.contains(setup.request)) return {};
     const bool standard = (setup.requestType & 0x60) == 0;
     if (standard) return StandardRequest(setup);
     if (FlashBridge::Handles(setup.request)) return flashBridge_.Control(setup, outData);

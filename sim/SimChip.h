@@ -47,10 +47,11 @@ public:
 
     const SimIdentity& Identity() const { return identity_; }
     SimFaults& Faults() { return faults_; }
-    // Changes the faults once the chip has received this many transfers (for fault sweeps).
-    void ArmFaultsAfter(std::uint64_t transfers, std::function<void(SimFaults&)> arm) {
-        armAfter_ = transfers;
-        arm_ = std::move(arm);
+    // Breaks the chip once it has received this many transfers (the audio driver's support
+    // question counts as one, as in the trace): for fault sweeps and --sim-fault. Several
+    // faults may be armed at once.
+    void ArmFaultsAfter(std::uint64_t transfers, std::function<void(SimChip&)> arm) {
+        armed_.push_back({transfers, std::move(arm)});
     }
     SimClock& Clock() { return clock_; }
     SimFlash& Flash() { return flash_; }
@@ -60,7 +61,8 @@ public:
     bool InIspMode() const { return flashBridge_.InIspMode(); }
 
     TransferResult Control(const ControlSetup& setup, std::span<const std::uint8_t> outData);
-    bool SupportsPropertySet() const { return !faults_.refuseSupportQuery; }
+    // The audio driver's question whether the chip carries the private property set.
+    bool SupportQuery();
 
     // What the chip holds in a register (no peripheral is asked), and storing a value there
     // without a peripheral seeing it: for peripherals and tests.
@@ -76,6 +78,8 @@ private:
                                         std::span<const std::uint8_t> outData);
     TransferResult StandardRequest(const ControlSetup& setup) const;
     RegisterPeripheral* PeripheralFor(std::uint8_t address) const;
+    // Counts one transfer, fires the faults armed for this point; false when it stalls.
+    bool BeginTransfer();
 
     SimClock& clock_;
     SimIdentity identity_;
@@ -86,9 +90,12 @@ private:
     SimMailbox mailbox_{clock_};
     SimPlayback playback_;
     std::uint8_t bank_ = 0;
-    std::uint64_t transfers_ = 0;  // control transfers received
-    std::uint64_t armAfter_ = 0;
-    std::function<void(SimFaults&)> arm_;
+    std::uint64_t transfers_ = 0;  // control transfers and support questions received
+    struct ArmedFault {
+        std::uint64_t afterTransfers;
+        std::function<void(SimChip&)> arm;
+    };
+    std::vector<ArmedFault> armed_;
     std::map<std::uint8_t, std::array<std::uint8_t, 256>> banks_;
     std::vector<RegisterPeripheral*>
         peripherals_;  // members of this chip, installed at construction

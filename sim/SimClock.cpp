@@ -25,6 +25,14 @@ void SimClock::AdvanceUs(std::uint64_t microseconds) {
     if (mode_ == Mode::Virtual) virtualNowUs_ += microseconds;
 }
 
+void SimClock::Spend(std::uint64_t microseconds) {
+    if (mode_ == Mode::Real) {
+        std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+    } else {
+        virtualNowUs_ += microseconds;
+    }
+}
+
 std::uint64_t SimClock::NowUs() const {
     return mode_ == Mode::Real ? SteadyUs() - realStartUs_ : virtualNowUs_.load();
 }

@@ -22,6 +22,8 @@ public:
     // bus time of one transfer). Real time moves by itself, so these do nothing in real mode.
     void Advance(std::uint32_t milliseconds) { AdvanceUs(std::uint64_t{milliseconds} * 1000); }
     void AdvanceUs(std::uint64_t microseconds);
+    // The time one operation of the bus or chip takes: moves virtual time on, or sleeps.
+    void Spend(std::uint64_t microseconds);
     Mode GetMode() const { return mode_; }
 
 private:

@@ -22,6 +22,7 @@ struct SimFaults {
     unsigned flashReadyAfterPolls = 0;
     // 0x82 answers (counted from 1) whose first byte arrives with bit 0 flipped.
     std::set<unsigned> corruptedFetches;
+    bool flipEveryFetch = false;  // every 0x82 answer's first byte arrives with bit 0 flipped
     FlashFaults flash;
 };
 

@@ -19,6 +19,8 @@ bool SimFlash::SetContents(std::span<const std::uint8_t> image) {
     return true;
 }
 
+void SimFlash::SetStoredStatus(std::uint8_t bits) { statusBits_ = bits & kWritableStatusBits; }
+
 bool SimFlash::IsBusy() const { return faults_.staysBusy || clock_.NowUs() < busyUntilUs_; }
 
 std::uint8_t SimFlash::Status() const {

@@ -48,6 +48,10 @@ public:
     bool IsBusy() const;
 
     std::span<const std::uint8_t> Contents() const { return memory_; }
+    // The status register's non-volatile bits (2 to 7: block protection and its lock), as a
+    // part keeps them across power cycles.
+    std::uint8_t StoredStatus() const { return statusBits_; }
+    void SetStoredStatus(std::uint8_t bits);
     // Replaces the whole array; false (and nothing changed) unless the image has its size.
     bool SetContents(std::span<const std::uint8_t> image);
 

@@ -76,6 +76,16 @@ void SimHost::ClosePath(HostHandle handle) {
 bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                         std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                         std::uint32_t& bytesReturned) {
+    const bool ok = DeliverIoControl(handle, controlCode, input, output, bytesReturned);
+    // On real time a transfer takes its bus time too (virtual time counted it already); other
+    // devices' transfers go on meanwhile, as they share the bus's microframes.
+    if (clock_.GetMode() == SimClock::Mode::Real) clock_.Spend(transferLatencyUs_);
+    return ok;
+}
+
+bool SimHost::DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
+                               std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                               std::uint32_t& bytesReturned) {
     std::lock_guard lock(mutex_);
     bytesReturned = 0;
     const auto open = handles_.find(handle);
@@ -95,6 +105,7 @@ bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,
 
 void SimHost::DetachAfterTransfers(const SimChip& chip, std::uint64_t transfers) {
     std::lock_guard lock(mutex_);
+    if (transfers == 0) return Detach(chip);
     for (Slot& slot : slots_) {
         if (slot.chip.get() == &chip) slot.transfersLeft = transfers;
     }
@@ -103,7 +114,7 @@ void SimHost::DetachAfterTransfers(const SimChip& chip, std::uint64_t transfers)
 bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,
                       std::uint32_t& bytesReturned) {
     if (call.kind == DriverCall::Kind::SupportQuery) {
-        const bool supported = chip.SupportsPropertySet();
+        const bool supported = chip.SupportQuery();
         trace_.SupportQuery(supported);
         return supported;
     }

@@ -61,6 +61,9 @@ private:
         Carrier carrier;
     };
 
+    bool DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
+                          std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                          std::uint32_t& bytesReturned);
     std::vector<std::string> PathsOf(const Slot& slot, const Guid& interfaceClass) const;
     bool Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,
                  std::uint32_t& bytesReturned);

@@ -135,7 +135,7 @@ TEST_F(ImageCommandsTest, PatchRefusesWhatItWouldLoseOrCannotEdit) {
 TEST_F(ImageCommandsTest, PatchReportsAFileItCannotOpenOrWrite) {
     const auto unwritable = dir.Path("none") / "new.bin";
     EXPECT_THROW(RunImageCommand({"patch", dir.Path("missing.bin").string(), out.string()}),
-                 OperationFailed);
+                 BadInput);
     EXPECT_THROW(RunImageCommand({"patch", in.string(), unwritable.string()}), OperationFailed);
 }
 

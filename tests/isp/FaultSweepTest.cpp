@@ -125,7 +125,7 @@ TEST(FaultSweep, TheAutomaticSequenceNeverReportsAFalseSuccess) {
     for (const auto& [name, armFaults] : armed) {
         const auto& arm = armFaults;
         sweep.Sweep(
-            name, [&arm](SimHost&, SimChip& chip, std::uint64_t k) { chip.ArmFaultsAfter(k, arm); },
+            name, [&arm](SimHost&, SimChip& chip, std::uint64_t k) { chip.ArmFaultsAfter(k, [&arm](SimChip& c) { arm(c.Faults()); }); },
             17);
     }
 }

@@ -53,7 +53,9 @@ TEST_F(FlashWalksTest, EmptyImageHasNothingToDoAndSucceeds) {
     EXPECT_TRUE(jobs.Program(true));
     EXPECT_TRUE(jobs.Verify(true));
     EXPECT_EQ(view.LastInfo(), "Verifying Success");
-    EXPECT_TRUE(host.GetTrace().Lines().empty());
+    // Each job only identifies the flash, to know its size.
+    EXPECT_EQ(Count("80"), 0u);
+    EXPECT_EQ(Count("81"), 3u);
 }
 
 TEST_F(FlashWalksTest, ProgramThenVerifyPutsTheImageAtTheRangeStart) {
@@ -105,7 +107,7 @@ TEST_F(FlashWalksTest, FlashThatNeverAnswersFailsTheFirstBlockAtItsOwnAddress) {
     host.GetTrace().KeepLines(true);
     EXPECT_FALSE(jobs.BlankCheck(false));
     EXPECT_EQ(view.LastInfo(), "Blanking Fail at 0x001234");
-    EXPECT_EQ(Count("81"), 3u);
+    EXPECT_EQ(Count("81"), 1u + 3u);  // the identification, then three attempts
 }
 
 TEST_F(FlashWalksTest, SectorEraseCoversEachFourKilobyteStepOfTheRange) {

@@ -67,10 +67,10 @@ TEST_F(EepromMailboxTest, CountZeroTouchesNoDataRegisterButStillRunsTheCommand) 
     EXPECT_EQ(Requests(), ParameterWrite(0x20, 0x00, {}));
 }
 
-TEST_F(EepromMailboxTest, WithoutADeviceTheReadKeepsTheDataAndTheResultIsStillTrue) {
+TEST_F(EepromMailboxTest, WithoutADeviceTheReadKeepsTheDataAndReportsNoCompletion) {
     host.Detach(*chip);
     std::uint8_t data[4] = {1, 2, 3, 4};
-    EXPECT_TRUE(qv::EepromMailbox(device, 0x10, 0x21, 0x00, data));
+    EXPECT_FALSE(qv::EepromMailbox(device, 0x10, 0x21, 0x00, data));
     EXPECT_EQ(std::vector<std::uint8_t>(data, data + 4), (std::vector<std::uint8_t>{1, 2, 3, 4}));
 }
 

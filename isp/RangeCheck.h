@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "image/ProgramFile.h"
+
+namespace qv {
+
+// Flash addresses travel in three bytes: nothing beyond 16 MB can be reached.
+inline constexpr std::uint64_t kAddressSpaceSize = std::uint64_t{1} << 24;
+
+// The capacity an identification names: 2^capacity-code bytes for the usual JEDEC codes
+// (0x10, 64 KB, to 0x18, 16 MB); the whole address space for one the tool cannot size.
+std::uint64_t FlashCapacity(const std::array<std::uint8_t, 3>& chipId);
+
+// Why [start, start + length) cannot be used, computed without wrap-around: beyond the address
+// space ("Range beyond the 24-bit address space"), or beyond the identified flash ("Range
+// beyond the flash (1024 KB)"). Nothing when the range fits.
+std::optional<std::string> AddressSpaceRefusal(std::uint64_t start, std::uint64_t length);
+std::optional<std::string> FlashSizeRefusal(std::uint64_t start, std::uint64_t length,
+                                            const std::array<std::uint8_t, 3>& chipId);
+
+// The ranges a flash job touches, checked against the identified flash (or, with no
+// identification, the address space): the image's range for blank check, program and verify
+// (from 0 with the whole flash, else from RangeStart, over LoadedLength) and, for a sector
+// erase, RangeStart over RangeSize.
+std::optional<std::string> JobRangeRefusal(const ProgramFile& program, bool wholeFlash,
+                                           bool walks, bool sectorErase,
+                                           const std::array<std::uint8_t, 3>& chipId = {});
+
+}  // namespace qv

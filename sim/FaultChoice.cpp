@@ -1,0 +1,91 @@
+#include "sim/FaultChoice.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace qv::sim {
+namespace {
+
+using ArmFunction = void (*)(SimHost& host, SimChip& chip, std::uint64_t afterTransfers);
+
+struct FaultKind {
+    std::string_view name;
+    ArmFunction arm;
+};
+
+constexpr std::array kFaultKinds{
+    // The device vanishes from the bus before transfer N.
+    FaultKind{"unplug",
+              [](SimHost& host, SimChip& chip, std::uint64_t after) {
+                  host.DetachAfterTransfers(chip, after);
+              }},
+    // Transfer N alone stalls.
+    FaultKind{"stall",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.Faults().stalledTransfers.insert(after + 1);
+              }},
+    FaultKind{"never-ready",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flashNeverReady = true; });
+              }},
+    FaultKind{"stays-busy",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flash.staysBusy = true; });
+              }},
+    FaultKind{"wel-ignored",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after,
+                           [](SimChip& c) { c.Faults().flash.writeEnableIgnored = true; });
+              }},
+    FaultKind{"protect-stuck",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after,
+                           [](SimChip& c) { c.Faults().flash.protectionStuck = true; });
+              }},
+    FaultKind{"flip",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flipEveryFetch = true; });
+              }},
+    FaultKind{"mailbox-silent",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Mailbox().SetNeverAnswers(true); });
+              }},
+};
+
+const FaultKind* FindKind(std::string_view name) {
+    const auto found = std::find_if(kFaultKinds.begin(), kFaultKinds.end(),
+                                    [&](const FaultKind& kind) { return kind.name == name; });
+    return found == kFaultKinds.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+std::optional<FaultChoice> ParseFaultChoice(std::string_view text) {
+    const auto at = text.find('@');
+    const std::string_view name = text.substr(0, at);
+    if (FindKind(name) == nullptr) return std::nullopt;
+    FaultChoice choice{std::string(name), 1};
+    if (at == std::string_view::npos) return choice;
+    const std::string_view number = text.substr(at + 1);
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), choice.fromTransfer);
+    if (error != std::errc() || end != number.data() + number.size() || choice.fromTransfer == 0)
+        return std::nullopt;
+    return choice;
+}
+
+std::string FaultKindList() {
+    std::string list;
+    for (const FaultKind& kind : kFaultKinds) {
+        if (!list.empty()) list += ", ";
+        list += kind.name;
+    }
+    return list;
+}
+
+void ArmFault(SimHost& host, SimChip& chip, const FaultChoice& fault) {
+    if (const FaultKind* kind = FindKind(fault.kind)) kind->arm(host, chip, fault.fromTransfer - 1);
+}
+
+}  // namespace qv::sim
