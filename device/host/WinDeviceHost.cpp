@@ -1,10 +1,6 @@
 #include "device/host/WinDeviceHost.h"
 
-// clang-format off
-#include <windows.h>
-#include <setupapi.h>
 #include <timeapi.h>
-// clang-format on
 
 #include <cstddef>
 
@@ -24,62 +20,62 @@ HANDLE AsHandle(HostHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // The path of one enumerated interface: the detail is asked for once to learn its size, then
 // with a buffer of that size. No value when the second request fails.
-std::optional<std::string> InterfacePathOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& member) {
+std::optional<std::string> InterfacePathOf(const WinApi& api, HDEVINFO set,
+                                           SP_DEVICE_INTERFACE_DATA& member) {
     DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailA(set, &member, nullptr, 0, &required, nullptr);
+    api.SetupDiGetDeviceInterfaceDetailA(set, &member, nullptr, 0, &required, nullptr);
     if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return std::nullopt;
     std::vector<std::byte> buffer(required);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!SetupDiGetDeviceInterfaceDetailA(set, &member, detail, required, nullptr, nullptr))
+    if (!api.SetupDiGetDeviceInterfaceDetailA(set, &member, detail, required, nullptr, nullptr))
         return std::nullopt;
     return std::string(detail->DevicePath);
 }
 
 }  // namespace
 
-WinDeviceHost::WinDeviceHost() { timeBeginPeriod(1); }
+WinDeviceHost::WinDeviceHost(const WinApi& api) : api_(api) { timeBeginPeriod(1); }
 
 WinDeviceHost::~WinDeviceHost() { timeEndPeriod(1); }
 
 std::optional<std::vector<std::string>> WinDeviceHost::ListInterfaces(const Guid& interfaceClass) {
     const GUID classGuid = ToWindowsGuid(interfaceClass);
-    const HDEVINFO set =
-        SetupDiGetClassDevsA(&classGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    const HDEVINFO set = api_.SetupDiGetClassDevsA(&classGuid, nullptr, nullptr,
+                                                   DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) return std::nullopt;
     std::vector<std::string> paths;
     for (DWORD index = 0;; ++index) {
         SP_DEVICE_INTERFACE_DATA member{};
         member.cbSize = sizeof member;
-        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &classGuid, index, &member)) {
-            if (GetLastError() == ERROR_NO_MORE_ITEMS) break;
-            continue;  // this member failed; the next may not
-        }
-        if (auto path = InterfacePathOf(set, member)) paths.push_back(std::move(*path));
+        // The listing ends at "no more items", and at any other failure too: a set that
+        // fails once may fail for every further index, and the loop must not run forever.
+        if (!api_.SetupDiEnumDeviceInterfaces(set, nullptr, &classGuid, index, &member)) break;
+        if (auto path = InterfacePathOf(api_, set, member)) paths.push_back(std::move(*path));
     }
-    SetupDiDestroyDeviceInfoList(set);
+    api_.SetupDiDestroyDeviceInfoList(set);
     return paths;
 }
 
 HostHandle WinDeviceHost::OpenPath(const std::string& path) {
     const HANDLE handle =
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+        api_.CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     return handle == INVALID_HANDLE_VALUE ? kNoHandle : reinterpret_cast<HostHandle>(handle);
 }
 
 void WinDeviceHost::ClosePath(HostHandle handle) {
-    if (handle != kNoHandle) CloseHandle(AsHandle(handle));
+    if (handle != kNoHandle) api_.CloseHandle(AsHandle(handle));
 }
 
 bool WinDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                               std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                               std::uint32_t& bytesReturned) {
     DWORD returned = 0;
-    const BOOL ok =
-        DeviceIoControl(AsHandle(handle), controlCode, const_cast<std::uint8_t*>(input.data()),
-                        static_cast<DWORD>(input.size()), output.empty() ? nullptr : output.data(),
-                        static_cast<DWORD>(output.size()), &returned, nullptr);
+    const BOOL ok = api_.DeviceIoControl(
+        AsHandle(handle), controlCode, const_cast<std::uint8_t*>(input.data()),
+        static_cast<DWORD>(input.size()), output.empty() ? nullptr : output.data(),
+        static_cast<DWORD>(output.size()), &returned, nullptr);
     bytesReturned = returned;
     return ok != FALSE;
 }

@@ -1,0 +1,152 @@
+// The Windows host against a scripted Windows: what it asks the Setup API, CreateFileA and
+// DeviceIoControl, and what it makes of their answers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ScriptedWindows.h"
+#include "device/Guid.h"
+#include "device/Records.h"
+#include "device/host/WinDeviceHost.h"
+
+using Bytes = std::vector<std::uint8_t>;
+using Paths = std::vector<std::string>;
+
+namespace {
+
+bool SameGuid(const GUID& windowsGuid, const qv::Guid& ours) {
+    const auto bytes = ours.Bytes();
+    return std::memcmp(&windowsGuid, bytes.data(), bytes.size()) == 0;
+}
+
+TEST(WinDeviceHost, ListingSkipsAFailedDetailAndEndsAtAnEnumerationError) {
+    ScriptedWindows windows;
+    windows.members = {{"\\\\?\\usb#vid_6b94&pid_f82d&mi_00#first"},
+                       {"\\\\?\\usb#vid_6b94&pid_f82d&mi_01#no-detail", 0, true},
+                       {"\\\\?\\usb#vid_6b94&pid_f82d&mi_02#second"},
+                       {"", ERROR_INVALID_DATA},
+                       {"\\\\?\\usb#vid_6b94&pid_f82d&mi_03#after-the-error"}};
+    qv::WinDeviceHost host(windows.Api());
+
+    const auto paths = host.ListInterfaces(qv::kAudioInterfaceClass);
+    ASSERT_TRUE(paths);
+    EXPECT_EQ(*paths, (Paths{"\\\\?\\usb#vid_6b94&pid_f82d&mi_00#first",
+                             "\\\\?\\usb#vid_6b94&pid_f82d&mi_02#second"}));
+    EXPECT_EQ(windows.indicesEnumerated, (std::vector<DWORD>{0, 1, 2, 3}));
+    ASSERT_EQ(windows.classesAsked.size(), 1u);
+    EXPECT_TRUE(SameGuid(windows.classesAsked[0], qv::kAudioInterfaceClass));
+    EXPECT_EQ(windows.flagsAsked, std::vector<DWORD>{0x12});  // present device interfaces
+    EXPECT_EQ(windows.setsDestroyed, std::vector<HDEVINFO>{ScriptedWindows::kSet});
+    EXPECT_FALSE(windows.foreignSetSeen);
+}
+
+TEST(WinDeviceHost, AnEmptyClassIsAnEmptyListAndAMissingSetIsNoList) {
+    ScriptedWindows windows;
+    qv::WinDeviceHost host(windows.Api());
+
+    const auto empty = host.ListInterfaces(qv::kUsbDeviceInterfaceClass);
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->empty());
+    EXPECT_TRUE(SameGuid(windows.classesAsked.at(0), qv::kUsbDeviceInterfaceClass));
+    EXPECT_EQ(windows.setsDestroyed.size(), 1u);
+
+    windows.setObtainable = false;
+    EXPECT_FALSE(host.ListInterfaces(qv::kUsbDeviceInterfaceClass));
+    EXPECT_EQ(windows.setsDestroyed.size(), 1u);  // no set, nothing to release
+    EXPECT_EQ(windows.indicesEnumerated.size(), 1u);
+}
+
+TEST(WinDeviceHost, OpensForReadingAndWritingAndClosesThatHandle) {
+    ScriptedWindows windows;
+    qv::WinDeviceHost host(windows.Api());
+
+    const qv::HostHandle handle = host.OpenPath("\\\\?\\usb#vid_4d17&pid_6000#5&1");
+    EXPECT_EQ(handle, reinterpret_cast<qv::HostHandle>(windows.openResult));
+    EXPECT_EQ(windows.pathOpened, "\\\\?\\usb#vid_4d17&pid_6000#5&1");
+    EXPECT_EQ(windows.access, 0xC0000000u);  // GENERIC_READ | GENERIC_WRITE
+    EXPECT_EQ(windows.share, 3u);            // FILE_SHARE_READ | FILE_SHARE_WRITE
+    EXPECT_EQ(windows.disposition, 3u);      // OPEN_EXISTING
+    EXPECT_EQ(windows.flags, 0u);            // synchronous I/O
+    EXPECT_FALSE(windows.extrasPassed);
+    host.ClosePath(handle);
+    EXPECT_EQ(windows.handlesClosed, std::vector<HANDLE>{windows.openResult});
+
+    windows.openResult = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(host.OpenPath("\\\\?\\usb#gone"), qv::kNoHandle);
+    host.ClosePath(qv::kNoHandle);
+    EXPECT_EQ(windows.handlesClosed.size(), 1u);
+}
+
+class WinDeviceHostIo : public ::testing::Test {
+protected:
+    ScriptedWindows windows;
+    qv::WinDeviceHost host{windows.Api()};
+    qv::HostHandle handle = host.OpenPath("\\\\?\\usb#vid_6b94&pid_f82d#1-2");
+    std::uint32_t returned = 99;
+};
+
+TEST_F(WinDeviceHostIo, VendorDriverGetsTheSetupRecordAndTheCallersBufferUnderBothCodes) {
+    const auto writeRecord = qv::BuildSetupRecord(0x40, 0x90, 0x1234, 0x00A4);
+    Bytes sent = {1, 2, 3};
+    windows.bytesReported = 3;
+    ASSERT_TRUE(host.IoControl(handle, qv::kHostToDeviceCode, writeRecord, sent, returned));
+    EXPECT_EQ(returned, 3u);
+
+    const auto readRecord = qv::BuildSetupRecord(0xC0, 0x91, 0, 0x00A5);
+    Bytes received(4, 0);
+    windows.answer = {0xAB, 0xCD};
+    windows.bytesReported = 2;  // a short transfer
+    ASSERT_TRUE(host.IoControl(handle, qv::kDeviceToHostCode, readRecord, received, returned));
+    EXPECT_EQ(returned, 2u);
+    EXPECT_EQ(received, (Bytes{0xAB, 0xCD, 0, 0}));
+
+    ASSERT_EQ(windows.ioCalls.size(), 2u);
+    const auto& write = windows.ioCalls[0];
+    EXPECT_EQ(write.handle, windows.openResult);
+    EXPECT_EQ(write.code, 0x222429u);
+    EXPECT_EQ(write.input, Bytes(writeRecord.begin(), writeRecord.end()));
+    EXPECT_EQ(write.input.size(), 24u);
+    EXPECT_EQ(write.output, sent.data());
+    EXPECT_EQ(write.outputSize, 3u);
+    EXPECT_FALSE(write.overlapped);
+    const auto& read = windows.ioCalls[1];
+    EXPECT_EQ(read.code, 0x22242Eu);
+    EXPECT_EQ(read.input, Bytes(readRecord.begin(), readRecord.end()));
+    EXPECT_EQ(read.output, received.data());
+    EXPECT_EQ(read.outputSize, 4u);
+}
+
+TEST_F(WinDeviceHostIo, AudioDriverGetsThePropertyRecordAndItsRefusalIsReported) {
+    Bytes received = {7, 7};
+    const auto record = qv::BuildPropertyRecord(0xC0, 0x05, 0x00A4, 0, received);
+    windows.answer = {0x42, 0x43};
+    windows.bytesReported = 2;
+    ASSERT_TRUE(host.IoControl(handle, qv::kKsPropertyCode, record, received, returned));
+    EXPECT_EQ(returned, 2u);
+    EXPECT_EQ(received, (Bytes{0x42, 0x43}));
+
+    // The property-set question has no output buffer at all.
+    const auto query = qv::BuildSupportQuery();
+    windows.ioResult = FALSE;
+    windows.bytesReported = 0;
+    EXPECT_FALSE(host.IoControl(handle, qv::kKsPropertyCode, query, {}, returned));
+    EXPECT_EQ(returned, 0u);
+
+    ASSERT_EQ(windows.ioCalls.size(), 2u);
+    const auto& get = windows.ioCalls[0];
+    EXPECT_EQ(get.handle, windows.openResult);
+    EXPECT_EQ(get.code, 0x2F0003u);
+    EXPECT_EQ(get.input, record);
+    EXPECT_EQ(get.input.size(), 2u + 47u);
+    EXPECT_EQ(get.output, received.data());
+    EXPECT_EQ(get.outputSize, 2u);
+    EXPECT_FALSE(get.overlapped);
+    const auto& question = windows.ioCalls[1];
+    EXPECT_EQ(question.input, Bytes(query.begin(), query.end()));
+    EXPECT_EQ(question.output, nullptr);
+    EXPECT_EQ(question.outputSize, 0u);
+}
+
+}  // namespace
