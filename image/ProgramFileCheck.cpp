@@ -31,7 +31,7 @@ std::optional<std::string> Cause(const std::string& name) {
         return std::to_string(size) + " bytes, larger than the " +
                std::to_string(kProgramImageSize) + "-byte image";
     }
-    if (image.LoadedLength == 0) return "holds no data";
+    if (image.LoadedLength == 0) return fs::file_size(name, error) == 0 ? "is empty" : "holds no data";
     return std::nullopt;
 }
 

@@ -147,6 +147,42 @@ TEST_F(AutoSequenceTest, NothingIsSentWhenTheFileIsMissingOrTheImageEmptyOrTheRa
     EXPECT_FALSE(jobs.Running());
 }
 
+// The assigned range as the window's start and size edits give it, on the 1 MiB flash.
+TEST_F(AutoSequenceTest, ARangeIsCheckedBeforeAnythingIsErasedOrWritten) {
+    struct Case {
+        const char* start;
+        const char* size;
+        std::size_t imageBytes;
+        qv::AutoOutcome outcome;
+        const char* text;  // the refusal, shown as a message or as the step text
+    };
+    const Case cases[] = {
+        {"1016", "8", 8192, qv::AutoOutcome::Succeeded, ""},  // touching the end
+        {"1016", "8", 8193, qv::AutoOutcome::Failed, "Range beyond the flash (1024 KB)"},
+        {"1016", "12", 100, qv::AutoOutcome::Failed, "Range beyond the flash (1024 KB)"},
+        {"2048", "8", 100, qv::AutoOutcome::Failed, "Range beyond the flash (1024 KB)"},
+        {"-1", "4", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
+        {"4194303", "4", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
+        {"4194304", "4", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
+        {"0", "16385", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
+    };
+    for (const Case& c : cases) {
+        Plug(qv::sim::DefaultFlashChip());
+        qv::AutoRequest request = RequestFor(WriteFile("qv-auto-range.bin", Pattern(c.imageBytes)));
+        request.wholeFlash = false;
+        request.startText = c.start;
+        request.sizeText = c.size;
+        const std::string what = std::string(c.start) + ":" + c.size;
+        EXPECT_EQ(jobs.Auto(request, autoBusy), c.outcome) << what;
+        if (c.outcome == qv::AutoOutcome::Succeeded) continue;
+        const std::string shown = c.outcome == qv::AutoOutcome::Refused ? view.messages.back()
+                                                                         : view.LastInfo();
+        EXPECT_EQ(shown, c.text) << what;
+        EXPECT_FALSE(Traced(" OK 20") || Traced(" OK C7") || Traced(" OK 02")) << what;
+        EXPECT_EQ(Traced(" 85 2D7C 3E92 "), c.outcome == qv::AutoOutcome::Failed) << what;
+    }
+}
+
 TEST_F(AutoSequenceTest, NoDeviceIsAMessageAndNothingElse) {
     host.Detach(*chip);
     device.CheckPresent();

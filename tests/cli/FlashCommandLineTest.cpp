@@ -1,0 +1,190 @@
+// qvusb's flash commands as a production line runs them: what each refuses before anything is
+// sent, what it reports when the chip does not do the work, and how it stops on a signal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <chrono>
+#include <thread>
+
+#include "QvusbProcess.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+// The traced transfers: every line but the audio driver's support question.
+std::vector<std::string> Transfers(const std::vector<std::string>& trace) {
+    std::vector<std::string> transfers;
+    std::copy_if(trace.begin(), trace.end(), std::back_inserter(transfers),
+                 [](const std::string& line) { return line.find(" PROBE ") == std::string::npos; });
+    return transfers;
+}
+
+// Whether a flash instruction (the first data byte of a 0x80 request) was sent.
+bool SentInstruction(const std::vector<std::string>& trace, const std::string& instruction) {
+    return std::any_of(trace.begin(), trace.end(), [&](const std::string& line) {
+        return line.find(" OUT 20 80 ") != std::string::npos &&
+               line.substr(line.rfind(' ') + 1).rfind(instruction, 0) == 0;
+    });
+}
+
+std::size_t LastLineWith(const std::vector<std::string>& trace, const std::string& fragment) {
+    for (std::size_t i = trace.size(); i > 0; --i)
+        if (trace[i - 1].find(fragment) != std::string::npos) return i;
+    return 0;
+}
+
+class FlashCommandLineTest : public ::testing::Test {
+protected:
+    QvusbResult Run(Args args) {
+        args.insert(args.begin(), {"--sim", "--trace", "trace.log"});
+        return RunQvusb(args, folder.Path());
+    }
+    std::vector<std::string> Trace() const { return folder.Lines("trace.log"); }
+
+    TestFolder folder;
+};
+
+TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer) {
+    folder.Write("empty.bin", "");
+    folder.Write("notes.txt", "12");
+    folder.Write("big.bin", std::string(0xC0001, 'x'));
+    std::filesystem::create_directory(folder / "folder.bin");
+    std::filesystem::create_symlink("loop.bin", folder / "loop.bin");
+    const std::string longName(300, 'n');
+    struct Case {
+        Args args;
+        int exitCode;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"verify", "empty.bin"}, 2, "empty.bin: is empty"},
+        {{"blank", "folder.bin"}, 2, "folder.bin: is a folder, not a file"},
+        {{"program", "missing.bin"}, 2, "missing.bin: no such file"},
+        {{"flash", longName + ".bin"}, 2, "cannot be read (File name too long)"},
+        {{"flash", "loop.bin"}, 2, "cannot be read (Too many levels of symbolic links)"},
+        {{"verify", "big.bin"}, 2, "big.bin: 786433 bytes, larger than the 786432-byte image"},
+        {{"program", "notes.txt"}, 2, "the name asks for no loader"},
+        {{"image", "info", "folder.bin"}, 2, "is a folder"},
+        {{"read-back", "nowhere/out.bin"}, 2, "Cannot write nowhere/out.bin"},
+        {{"flash", DEMO_FIRMWARE, "--range", "4194303:4"}, 2, "24-bit address space"},
+        {{"erase", "--range", "0:4194303"}, 2, "24-bit address space"},
+        {{"--sim-fault", "melt", "list"}, 2, "kinds: unplug, stall"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(folder / "trace.log");
+        const QvusbResult result = Run(c.args);
+        const std::string what = c.args[0] + " " + c.args[1];
+        EXPECT_EQ(result.exitCode, c.exitCode) << what;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << what << ": " << result.err;
+        EXPECT_TRUE(Transfers(Trace()).empty()) << what;
+    }
+}
+
+// Only the identification tells these apart from a good range; nothing is erased or written,
+// and ISP mode is still left.
+TEST_F(FlashCommandLineTest, ARangeBeyondTheIdentifiedFlashFailsWithoutEraseOrProgram) {
+    const Args cases[] = {{"flash", DEMO_FIRMWARE, "--range", "2048:8"},
+                          {"flash", DEMO_FIRMWARE, "--range", "1020:8"},
+                          {"erase", "--range", "1024:4"},
+                          {"blank", DEMO_FIRMWARE, "--range", "1020:4"}};
+    for (const Args& args : cases) {
+        const QvusbResult result = Run(args);
+        EXPECT_EQ(result.exitCode, 1) << args[2];
+        EXPECT_NE(result.err.find("Range beyond the flash (1024 KB)"), std::string::npos)
+            << result.err;
+        const auto trace = Trace();
+        EXPECT_FALSE(SentInstruction(trace, "20") || SentInstruction(trace, "C7") ||
+                     SentInstruction(trace, "02"));
+        EXPECT_GT(LastLineWith(trace, " 85 2D7C 3E92 "), 0u) << args[2];
+    }
+}
+
+TEST_F(FlashCommandLineTest, ProgramFailsOnADirtyOrProtectedFlashInsteadOfReportingSuccess) {
+    folder.Write("other.bin", std::string(300, '\x5A'));
+    QvusbResult dirty = Run({"program", "other.bin"});  // the demo firmware is in the flash
+    EXPECT_EQ(dirty.exitCode, 1);
+    EXPECT_NE(dirty.err.find("Verifying Fail at 0x"), std::string::npos) << dirty.err;
+
+    ASSERT_EQ(Run({"--sim-flash", "flash.img", "flash", DEMO_FIRMWARE}).exitCode, 0);
+    EXPECT_EQ(folder.Read("flash.img.status"), "FC\n");  // protected, and kept so
+    const QvusbResult protectedFlash = Run({"--sim-flash", "flash.img", "program", "other.bin"});
+    EXPECT_EQ(protectedFlash.exitCode, 1);
+    EXPECT_NE(protectedFlash.err.find("Flash is write-protected (status 0xFC)"), std::string::npos)
+        << protectedFlash.err;
+    EXPECT_FALSE(SentInstruction(Trace(), "02"));
+}
+
+// A fault armed at the protection step or at the ISP exit of an otherwise good run.
+TEST_F(FlashCommandLineTest, AFailedProtectionOrIspExitFailsTheRun) {
+    ASSERT_EQ(Run({"flash", DEMO_FIRMWARE}).exitCode, 0);
+    const auto good = Trace();
+    const std::size_t protect = LastLineWith(good, " OK 01FF");
+    const std::size_t exit = LastLineWith(good, " 85 2D7C 3E92 ");
+    ASSERT_GT(protect, 0u);
+    struct Case {
+        std::string fault;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"wel-ignored@" + std::to_string(protect - 1), "Protect Flash Fail"},
+        {"stall@" + std::to_string(exit), "Exit ISP Fail"},
+        {"unplug@" + std::to_string(exit), "Exit ISP Fail"},
+    };
+    for (const Case& c : cases) {
+        const QvusbResult result = Run({"--sim-fault", c.fault, "flash", DEMO_FIRMWARE});
+        EXPECT_EQ(result.exitCode, 1) << c.fault;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << c.fault << ": " << result.err;
+        EXPECT_NE(result.out.find("Verifying Success"), std::string::npos) << c.fault;
+    }
+}
+
+// The file-size limit makes the write fail half way, as a full disk does.
+TEST_F(FlashCommandLineTest, AReadBackThatCannotBeWrittenWholeLeavesTheOldFile) {
+    const std::string old(0x100, 'o');
+    folder.Write("flash.bin", old);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 0x8000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    QvusbProcess process({"--sim", "read-back", "flash.bin"}, folder.Path());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    const QvusbResult result = process.Wait();
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Cannot write flash.bin"), std::string::npos) << result.err;
+    EXPECT_EQ(folder.Read("flash.bin"), old);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+}
+
+TEST_F(FlashCommandLineTest, ParameterWritesFailWhenTheFirmwareNeverCompletes) {
+    const QvusbResult result = Run({"--sim-fault", "mailbox-silent", "params", "set-vid", "1234"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("The chip did not complete the EEPROM write"), std::string::npos);
+}
+
+// On real time, as an operator presses Ctrl-C in the middle of the walks.
+TEST_F(FlashCommandLineTest, InterruptStopsTheWalkThenProtectsAndLeavesIspMode) {
+    QvusbProcess process(
+        {"--sim", "--sim-speed", "real", "--trace", "trace.log", "flash", DEMO_FIRMWARE},
+        folder.Path());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Trace().size() < 800 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    process.Signal(SIGINT);
+    const QvusbResult result = process.Wait();
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err.rfind("qvusb: Stopped at 0x", 0), 0u) << result.err;
+    const auto trace = Trace();
+    const std::size_t lastRead = LastLineWith(trace, " OUT 20 81 0040 ");
+    EXPECT_GT(LastLineWith(trace, " OK 01FF"), lastRead);
+    EXPECT_GE(LastLineWith(trace, " 85 2D7C 3E92 ") + 3, trace.size());
+}
+
+}  // namespace
