@@ -19,9 +19,10 @@ std::array<std::uint8_t, 3> AddressBytes(std::uint32_t address) {
             static_cast<std::uint8_t>(address)};
 }
 
-// Polls back to back, without a pause, until ready or the budget is spent.
+// Polls back to back, without a pause, until ready or the budget is spent; a chip that has
+// stopped answering is not polled on.
 bool PollReady(QuorvexUsb& device, int polls) {
-    for (int i = 0; i < polls; ++i) {
+    for (int i = 0; i < polls && !device.Unanswering(); ++i) {
         if (FlashReady(device)) return true;
     }
     return false;
@@ -51,7 +52,8 @@ std::uint8_t ReadFlashStatus(QuorvexUsb& device) {
     std::uint8_t status = kStatusTimedOut;
     StartFlashRead(device, kReadStatusInstruction, 1);
     if (!PollReady(device, kStatusPolls)) return kStatusTimedOut;
-    FetchFlashResponse(device, std::span(&status, 1));
+    // A failed or short fetch counts as busy.
+    if (!FetchFlashResponse(device, std::span(&status, 1))) return kStatusTimedOut;
     return status;
 }
 
@@ -81,7 +83,7 @@ bool ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uin
     if (!device.VendorRequest(kVendorOut, kFlashCollectRequest,
                               static_cast<std::uint16_t>(buffer.size()), kEndInstruction, command))
         return false;
-    for (int i = 0; i < kReadDataPolls; ++i) {
+    for (int i = 0; i < kReadDataPolls && !device.Unanswering(); ++i) {
         if (FlashReady(device)) return FetchFlashResponse(device, buffer);
         device.Host().Sleep(kReadDataPauseMs);
     }

@@ -35,7 +35,8 @@ std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId);
 bool ReadChipId(QuorvexUsb& device, FlashContext& flash);
 bool WriteEnable(QuorvexUsb& device);
 bool WriteDisable(QuorvexUsb& device);
-// The status register, or 0xFF when the chip never answers ready (bit 0 then reads busy).
+// The status register, or 0xFF when the chip never answers ready or its answer is short (bit 0
+// then reads busy).
 std::uint8_t ReadFlashStatus(QuorvexUsb& device);
 bool WriteFlashStatus(QuorvexUsb& device, std::uint8_t status);
 bool EraseChip(QuorvexUsb& device);

@@ -22,11 +22,13 @@ bool StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t r
 bool FlashReady(QuorvexUsb& device) {
     std::uint8_t ready = 0;
     return device.VendorRequest(kVendorIn, kFlashReadyRequest, 0, 0, std::span(&ready, 1)) &&
-           ready != 0;
+           device.LastBytesReturned() == 1 && ready != 0;
 }
 
+// A short answer leaves part of the buffer as it was: it is a failed read, never data.
 bool FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response) {
-    return device.VendorRequest(kVendorIn, kFlashFetchRequest, 0, 0, response);
+    return device.VendorRequest(kVendorIn, kFlashFetchRequest, 0, 0, response) &&
+           device.LastBytesReturned() == response.size();
 }
 
 bool SetIspMode(QuorvexUsb& device, IspMode mode) {

@@ -26,6 +26,7 @@ bool SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
 bool StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount);
 // True only when the request succeeded and the chip's ready byte is non-zero.
 bool FlashReady(QuorvexUsb& device);
+// False when the request failed or brought fewer bytes than asked.
 bool FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response);
 
 enum class IspMode { Enter, Leave };

@@ -20,6 +20,7 @@ bool QuorvexUsb::IsOpen() const { return Handle != kNoHandle; }
 
 bool QuorvexUsb::Open() {
     Close();
+    unanswered_ = 0;
     Handle = host_.OpenPath(DevicePath);
     return Handle != kNoHandle;
 }
@@ -33,8 +34,11 @@ void QuorvexUsb::Close() {
 bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                                std::uint16_t index, std::span<std::uint8_t> data) {
     if (Handle == kNoHandle) return false;
-    return KsMode ? SendPropertyRequest(requestType, request, value, index, data)
-                  : SendSetupRequest(requestType, request, value, index, data);
+    lastBytesReturned_ = 0;
+    const bool ok = KsMode ? SendPropertyRequest(requestType, request, value, index, data)
+                           : SendSetupRequest(requestType, request, value, index, data);
+    unanswered_ = !ok && host_.LastIoControlTimedOut() ? unanswered_ + 1 : 0;
+    return ok;
 }
 
 bool QuorvexUsb::SendPropertyRequest(std::uint8_t requestType, std::uint8_t request,
@@ -43,8 +47,7 @@ bool QuorvexUsb::SendPropertyRequest(std::uint8_t requestType, std::uint8_t requ
     // The caller's buffer is copied into the record in both directions; a read returns its
     // data directly in the caller's buffer.
     const auto record = BuildPropertyRecord(requestType, request, value, index, data);
-    std::uint32_t returned = 0;
-    return host_.IoControl(Handle, kKsPropertyCode, record, data, returned);
+    return host_.IoControl(Handle, kKsPropertyCode, record, data, lastBytesReturned_);
 }
 
 bool QuorvexUsb::SendSetupRequest(std::uint8_t requestType, std::uint8_t request,
@@ -52,8 +55,7 @@ bool QuorvexUsb::SendSetupRequest(std::uint8_t requestType, std::uint8_t request
                                   std::span<std::uint8_t> data) {
     const auto record = BuildSetupRecord(requestType, request, value, index);
     const std::uint32_t code = IsDeviceToHost(requestType) ? kDeviceToHostCode : kHostToDeviceCode;
-    std::uint32_t returned = 0;
-    return host_.IoControl(Handle, code, record, data, returned);
+    return host_.IoControl(Handle, code, record, data, lastBytesReturned_);
 }
 
 bool QuorvexUsb::ProbeDevice() {

@@ -40,9 +40,16 @@ public:
 
     // One control transfer on endpoint 0; bit 7 of requestType gives the direction. The buffer
     // is sent for a host-to-device request and receives the device's bytes otherwise. True when
-    // the driver completed the transfer (a shorter transfer counts as success).
+    // the driver completed the transfer (a shorter transfer counts as success: callers that
+    // need every byte look at LastBytesReturned).
     bool VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                        std::uint16_t index, std::span<std::uint8_t> data);
+
+    // The data bytes the driver returned for the last request (a read may come back short).
+    std::uint32_t LastBytesReturned() const { return lastBytesReturned_; }
+    // True once three requests in a row got no answer at all within the host's timeout: the
+    // chip has gone silent, and the jobs stop waiting for it. Opening the device starts over.
+    bool Unanswering() const { return unanswered_ >= kSilentAfterTimeouts; }
 
     // Opens DevicePath on a handle of its own and asks the driver a harmless question:
     // the device descriptor (vendor driver) or support of the property set (audio driver).
@@ -64,6 +71,9 @@ private:
     std::string DevicePath;
     std::string MatchText = kInitialMatchText;
     HostHandle Handle = kNoHandle;
+    static constexpr int kSilentAfterTimeouts = 3;
+    std::uint32_t lastBytesReturned_ = 0;
+    int unanswered_ = 0;
 };
 
 }  // namespace qv

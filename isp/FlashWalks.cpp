@@ -6,6 +6,7 @@
 
 #include "chip/FlashRequests.h"
 #include "common/HexFormat.h"
+#include "isp/RangeCheck.h"
 
 namespace qv {
 namespace {
@@ -32,6 +33,10 @@ FlashWalks::FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& fl
     : device_(device), view_(view), flash_(flash), stopRequested_(stopRequested) {}
 
 bool FlashWalks::StopAt(std::uint32_t address) {
+    if (device_.Unanswering()) {
+        view_.ShowProcessInfo(kChipSilentText);
+        return true;
+    }
     if (!stopRequested_) return false;
     view_.ShowProcessInfo("Stopped at " + Address6(address));
     return true;
@@ -42,18 +47,19 @@ void FlashWalks::ShowProgress(std::uint32_t start, std::uint32_t end, std::uint3
 }
 
 // One erase instruction's polls: the caption grows a full stop every 20 polls, nine at most.
-bool FlashWalks::PollErase(const std::string& caption) {
-    int poll = 0;
-    for (; poll < kErasePolls; ++poll) {
+// A stop request or a silent chip ends the wait (the flash may still be erasing).
+bool FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t address) {
+    for (int poll = 0; poll < polls; ++poll) {
+        if (StopAt(address)) return false;
         const std::uint8_t status = ReadFlashStatus(device_);
         view_.ShowProcessInfo(caption + std::string((poll / 20) % 10, '.'));
         view_.ShowStatusRegister("Status Register: 0x" + Hex2(status));
-        view_.ShowProgress(static_cast<double>(poll) / kErasePolls);
+        view_.ShowProgress(static_cast<double>(poll) / polls);
         view_.PumpEvents();
-        if (!Busy(status)) break;
+        if (!Busy(status)) return true;
         device_.Host().Sleep(kErasePauseMs);
     }
-    return poll < kErasePolls;
+    return false;
 }
 
 bool FlashWalks::EraseWholeChip() {
@@ -62,7 +68,7 @@ bool FlashWalks::EraseWholeChip() {
     WriteEnable(device_);
     EraseChip(device_);
     device_.Host().Sleep(kErasePauseMs);
-    return PollErase(caption);
+    return PollErase(caption, ChipErasePolls(flash_.ChipId), 0);
 }
 
 bool FlashWalks::EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize) {
@@ -77,13 +83,16 @@ bool FlashWalks::EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize)
         WriteEnable(device_);
         EraseSector(device_, address);
         device_.Host().Sleep(kErasePauseMs);
-        if (!PollErase("Flash Sector Erase: 0x " + Hex6(address))) allFinished = false;
+        if (!PollErase("Flash Sector Erase: 0x " + Hex6(address), kErasePolls, address)) {
+            if (stopRequested_ || device_.Unanswering()) return false;
+            allFinished = false;
+        }
     }
     return allFinished;
 }
 
 bool FlashWalks::WaitWhileBusy(int polls) {
-    for (int i = 0; i < polls; ++i) {
+    for (int i = 0; i < polls && !device_.Unanswering(); ++i) {
         if (!Busy(ReadFlashStatus(device_))) return true;
         device_.Host().Sleep(kErasePauseMs);
     }
@@ -158,9 +167,9 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
     return true;
 }
 
-// Before a page: up to 101 status reads, 1 ms after each busy answer.
+// Before a page, and after the last one: up to 101 status reads, 1 ms after each busy answer.
 bool FlashWalks::WaitBeforePage() {
-    for (int i = 0; i < kPageWaitReads; ++i) {
+    for (int i = 0; i < kPageWaitReads && !device_.Unanswering(); ++i) {
         if (!Busy(ReadFlashStatus(device_))) return true;
         device_.Host().Sleep(1);
     }
@@ -171,6 +180,7 @@ bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
                               const ImagePlacement& placement) {
     const std::uint32_t page = flash_.FlashPageSize;
     if (page == 0 || page > kMaxFlashPage) return false;  // the flash was never identified
+    bool programmed = false;
     std::uint32_t a = start;
     while (a < end) {
         if (StopAt(a)) return false;
@@ -186,6 +196,7 @@ bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
             view_.PumpEvents();
             if (!ready) return false;
             ProgramFlashPage(device_, a, std::span(buffer).first(page));
+            programmed = true;
             for (int i = 0; i < kPageDonePolls; ++i) {
                 device_.Host().Sleep(1);
                 if (FlashReady(device_)) break;
@@ -194,7 +205,9 @@ bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
         if (end - a <= page) break;  // the last page: a + page could wrap past 0xFFFFFFFF
         a += page;
     }
-    return true;
+    // The last page gets the same wait as every other: what follows (a verify, the protection
+    // write) would find the flash still busy.
+    return !programmed || WaitBeforePage();
 }
 
 }  // namespace qv

@@ -26,14 +26,16 @@ struct ImagePlacement {
 
 // Erase, blank check, program, verify and read back over the device object, which the caller
 // has opened. Each walk keeps to its poll and retry budgets and reports through the view.
-// A raised stop flag ends a walk at the next block or page: the walk fails with
-// "Stopped at 0x" and the address reached.
+// A raised stop flag ends a walk at the next block, page or erase poll: the walk fails with
+// "Stopped at 0x" and the address reached. A chip that has stopped answering ends a walk the
+// same way, with "The chip does not answer".
 class FlashWalks {
 public:
     FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash,
                const bool& stopRequested);
 
-    // Chip erase and its status polls; false when the chip still reported busy at the end.
+    // Chip erase and its status polls, as many as the identified size needs (at least 1000);
+    // false when the chip still reported busy at the end.
     bool EraseWholeChip();
     // One sector erase per 4 KB step from rangeStart below rangeStart + rangeSize, polls fresh
     // for each; false when any sector's polls ran out.
@@ -52,8 +54,9 @@ private:
     enum class BlockCheck { Blank, Verify, ReadBack };
     bool WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
                     const ImagePlacement* placement, std::vector<std::uint8_t>* readBack);
-    bool PollErase(const std::string& caption);
+    bool PollErase(const std::string& caption, int polls, std::uint32_t address);
     bool WaitBeforePage();
+    // True, with the reason shown, when the walk must end here.
     bool StopAt(std::uint32_t address);
     void ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address);
 
@@ -65,5 +68,7 @@ private:
 
 // "0x" and six upper-case hexadecimal digits, as the labels show flash addresses.
 std::string Address6(std::uint32_t address);
+
+inline constexpr const char* kChipSilentText = "The chip does not answer";
 
 }  // namespace qv

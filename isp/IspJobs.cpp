@@ -62,11 +62,18 @@ IspJobs::IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashC
       program_(program),
       flash_(flash) {}
 
+// The Erase button leaves the protection as it is; a protected flash would ignore the erase,
+// so it fails here instead of reporting an erase that did not happen.
 bool IspJobs::Erase(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
-    if (!wholeFlash) {
+    {
         OpenedDevice open(device_);
-        if (!IdentifyAndCheckRange(wholeFlash, false, true)) return false;
+        if (!wholeFlash && !IdentifyAndCheckRange(wholeFlash, false, true)) return false;
+        if (ReadFlashStatus(device_) & (kBlockProtectBits | kStatusRegisterProtect)) {
+            view_.ShowProcessInfo("Erase Flash Fail");
+            StepFailed = true;
+            return false;
+        }
     }
     return EraseStep(wholeFlash);
 }
@@ -89,17 +96,18 @@ bool IspJobs::ClearStatusRegister() {
     WriteEnable(device_);
     WriteFlashStatus(device_, kUnprotectedStatus);
     WaitWhileBusy();
-    const std::uint8_t status = ReadFlashStatus(device_);
-    if ((status & (kBlockProtectBits | kStatusRegisterProtect)) == 0) return true;
-    view_.ShowProcessInfo("Flash is write-protected (status 0x" + Hex2(status) + ")");
-    StepFailed = true;
-    return false;
+    return RefuseProtected(ReadFlashStatus(device_), kBlockProtectBits | kStatusRegisterProtect);
 }
 
 bool IspJobs::CheckNotProtected() {
-    const std::uint8_t status = ReadFlashStatus(device_);
-    if ((status & kBlockProtectBits) == 0) return true;
-    view_.ShowProcessInfo("Flash is write-protected (status 0x" + Hex2(status) + ")");
+    return RefuseProtected(ReadFlashStatus(device_), kBlockProtectBits);
+}
+
+bool IspJobs::RefuseProtected(std::uint8_t status, std::uint8_t protectionBits) {
+    if ((status & protectionBits) == 0) return true;
+    view_.ShowProcessInfo(device_.Unanswering()
+                              ? kChipSilentText
+                              : "Flash is write-protected (status 0x" + Hex2(status) + ")");
     StepFailed = true;
     return false;
 }
@@ -118,7 +126,8 @@ bool IspJobs::EraseStep(bool wholeFlash) {
     FlashWalks walks(device_, view_, flash_, StopRequested);
     const bool finished = wholeFlash ? walks.EraseWholeChip()
                                      : walks.EraseSectors(program_.RangeStart, program_.RangeSize);
-    if (!finished && !StopRequested) view_.ShowProcessInfo("Erase Flash Fail");
+    if (!finished && !StopRequested && !device_.Unanswering())
+        view_.ShowProcessInfo("Erase Flash Fail");
     if (!finished) StepFailed = true;
     return finished;
 }
@@ -317,8 +326,10 @@ AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     const bool exitFailed = steps.ispMode && !LeaveIspMode();
     device_.Close();
     const bool earlierFailure = StepFailed || StopRequested;
-    if (!earlierFailure && protectFailed) view_.ShowProcessInfo("Protect Flash Fail");
-    if (!earlierFailure && !protectFailed && exitFailed) view_.ShowProcessInfo("Exit ISP Fail");
+    if (!earlierFailure && (protectFailed || exitFailed))
+        view_.ShowProcessInfo(device_.Unanswering() ? kChipSilentText
+                              : protectFailed       ? "Protect Flash Fail"
+                                                    : "Exit ISP Fail");
     if (StopRequested) {
         if (!StepFailed) view_.ShowProcessInfo("Stopped at " + Address6(range.start));
         return AutoOutcome::Stopped;

@@ -92,8 +92,9 @@ private:
     bool IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase);
     bool ProgramStep(bool wholeFlash);
     bool VerifyStep(bool wholeFlash);
-    // False, with the write-protected text shown, when protection bits are set.
+    // False, with the write-protected text shown, when block protection bits are set.
     bool CheckNotProtected();
+    bool RefuseProtected(std::uint8_t status, std::uint8_t protectionBits);
     bool ProtectFlash();
     bool LeaveIspMode();
     AutoOutcome RunSequence(const AutoRequest& request, FlashRange range);

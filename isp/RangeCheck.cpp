@@ -1,5 +1,7 @@
 #include "isp/RangeCheck.h"
 
+#include <algorithm>
+
 namespace qv {
 namespace {
 
@@ -12,6 +14,14 @@ std::uint64_t FlashCapacity(const std::array<std::uint8_t, 3>& chipId) {
     const std::uint8_t code = chipId[2];
     if (code < kSmallestCapacityCode || code > kLargestCapacityCode) return kAddressSpaceSize;
     return std::uint64_t{1} << code;
+}
+
+int ChipErasePolls(const std::array<std::uint8_t, 3>& chipId) {
+    constexpr std::uint64_t kPollsPerTwoMegabytes = 4000;  // 40 s at 10 ms
+    const std::uint64_t capacity = FlashCapacity(chipId);
+    if (capacity == kAddressSpaceSize) return 1000;  // a size the tool cannot tell
+    return static_cast<int>(
+        std::max<std::uint64_t>(1000, capacity * kPollsPerTwoMegabytes / (2u << 20)));
 }
 
 std::optional<std::string> AddressSpaceRefusal(std::uint64_t start, std::uint64_t length) {

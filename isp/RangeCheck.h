@@ -16,6 +16,10 @@ inline constexpr std::uint64_t kAddressSpaceSize = std::uint64_t{1} << 24;
 // (0x10, 64 KB, to 0x18, 16 MB); the whole address space for one the tool cannot size.
 std::uint64_t FlashCapacity(const std::array<std::uint8_t, 3>& chipId);
 
+// Status polls, 10 ms apart, a chip erase may take: its datasheet maximum grows with the size
+// (40 s per 2 MB at most), and never fewer than 1000.
+int ChipErasePolls(const std::array<std::uint8_t, 3>& chipId);
+
 // Why [start, start + length) cannot be used, computed without wrap-around: beyond the address
 // space ("Range beyond the 24-bit address space"), or beyond the identified flash ("Range
 // beyond the flash (1024 KB)"). Nothing when the range fits.

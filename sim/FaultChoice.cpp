@@ -47,6 +47,24 @@ constexpr std::array kFaultKinds{
               [](SimHost&, SimChip& chip, std::uint64_t after) {
                   chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flipEveryFetch = true; });
               }},
+    FaultKind{"slow",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flash.slow = true; });
+              }},
+    FaultKind{"wp-locked",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after,
+                                      [](SimChip& c) { c.Faults().flash.writeProtectPinLow = true; });
+              }},
+    // From transfer N on the device answers nothing: each transfer takes the host's timeout.
+    FaultKind{"timeout",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().silent = true; });
+              }},
+    FaultKind{"short",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().shortFetches = true; });
+              }},
     FaultKind{"mailbox-silent",
               [](SimHost&, SimChip& chip, std::uint64_t after) {
                   chip.ArmFaultsAfter(after, [](SimChip& c) { c.Mailbox().SetNeverAnswers(true); });

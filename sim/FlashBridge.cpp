@@ -89,6 +89,7 @@ TransferResult FlashBridge::FetchResponse(const ControlSetup& setup) {
     TransferResult result{true, {response_.begin(), response_.begin() + setup.length}};
     if (faults_.corruptedFetches.contains(++fetches_) || faults_.flipEveryFetch)
         result.data[0] ^= 0x01;
+    if (faults_.shortFetches) result.data.resize(setup.length / 2);
     return result;
 }
 

@@ -8,7 +8,8 @@ namespace qv::sim {
 
 // One SPI NOR flash part as its datasheet describes it. The simulated flash takes its whole
 // behaviour (identification, geometry, busy times) from this record, so another part is
-// another table entry. Times are typical figures, in microseconds.
+// another table entry. Busy times are in microseconds: the typical figure, and the maximum
+// the datasheet allows (a slow part, or one near the end of its life, takes that long).
 struct FlashChip {
     std::string_view name;
     std::array<std::uint8_t, 3> jedecId;  // manufacturer, memory type, capacity
@@ -19,6 +20,10 @@ struct FlashChip {
     std::uint32_t sectorEraseUs;
     std::uint32_t chipEraseUs;
     std::uint32_t statusWriteUs;
+    std::uint32_t pageProgramMaxUs;
+    std::uint32_t sectorEraseMaxUs;
+    std::uint32_t chipEraseMaxUs;
+    std::uint32_t statusWriteMaxUs;
 };
 
 inline constexpr std::array kFlashChips{
@@ -31,17 +36,39 @@ inline constexpr std::array kFlashChips{
               .pageProgramUs = 700,
               .sectorEraseUs = 45'000,
               .chipEraseUs = 2'000'000,
-              .statusWriteUs = 10'000},
-    // A 4 Mbit part with a 32-byte page buffer; the tool programs it in 32-byte pages.
-    FlashChip{.name = "C2-22-512K",
-              .jedecId = {0xC2, 0x22, 0x13},
-              .sizeBytes = 512u << 10,
+              .statusWriteUs = 10'000,
+              .pageProgramMaxUs = 3'000,
+              .sectorEraseMaxUs = 400'000,
+              .chipEraseMaxUs = 6'000'000,
+              .statusWriteMaxUs = 15'000},
+    // A 1 Mbit part with a 32-byte page buffer; the tool programs it in 32-byte pages.
+    FlashChip{.name = "MX25L1006",
+              .jedecId = {0xC2, 0x22, 0x11},
+              .sizeBytes = 128u << 10,
               .pageSize = 32,
               .sectorSize = 4096,
-              .pageProgramUs = 300,
-              .sectorEraseUs = 60'000,
+              .pageProgramUs = 600,
+              .sectorEraseUs = 40'000,
               .chipEraseUs = 1'000'000,
-              .statusWriteUs = 10'000},
+              .statusWriteUs = 5'000,
+              .pageProgramMaxUs = 3'000,
+              .sectorEraseMaxUs = 200'000,
+              .chipEraseMaxUs = 2'000'000,
+              .statusWriteMaxUs = 30'000},
+    // A 16 Mbit part: its chip erase may take 25 s.
+    FlashChip{.name = "W25Q16",
+              .jedecId = {0xEF, 0x40, 0x15},
+              .sizeBytes = 2u << 20,
+              .pageSize = 256,
+              .sectorSize = 4096,
+              .pageProgramUs = 700,
+              .sectorEraseUs = 45'000,
+              .chipEraseUs = 5'000'000,
+              .statusWriteUs = 10'000,
+              .pageProgramMaxUs = 3'000,
+              .sectorEraseMaxUs = 400'000,
+              .chipEraseMaxUs = 25'000'000,
+              .statusWriteMaxUs = 15'000},
 };
 
 constexpr const FlashChip& DefaultFlashChip() { return kFlashChips[0]; }

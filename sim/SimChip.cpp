@@ -73,10 +73,13 @@ bool SimChip::BeginTransfer() {
     return !faults_.stalledTransfers.contains(transfers_);
 }
 
-bool SimChip::SupportQuery() { return BeginTransfer() && !faults_.refuseSupportQuery; }
+bool SimChip::SupportQuery() {
+    return BeginTransfer() && !faults_.refuseSupportQuery && !faults_.silent;
+}
 
 TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
     if (!BeginTransfer() || faults_.stalledRequests.contains(setup.request)) return {};
+    if (faults_.silent) return {false, {}, true};
     const bool standard = (setup.requestType & 0x60) == 0;
     if (standard) return StandardRequest(setup);
     if (FlashBridge::Handles(setup.request)) return flashBridge_.Control(setup, outData);

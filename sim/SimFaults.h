@@ -10,6 +10,10 @@ struct FlashFaults {
     bool staysBusy = false;           // the write-in-progress bit never clears
     bool writeEnableIgnored = false;  // write enable (0x06) leaves the latch clear
     bool protectionStuck = false;     // the block-protect bits read as set and cannot be cleared
+    bool slow = false;                // every busy time takes its datasheet maximum
+    // The write-protect pin is held low: once the status register protect bit (7) is set, the
+    // status register ignores every write.
+    bool writeProtectPinLow = false;
 };
 
 // Faults a test or demo can set on a simulated device.
@@ -23,6 +27,8 @@ struct SimFaults {
     // 0x82 answers (counted from 1) whose first byte arrives with bit 0 flipped.
     std::set<unsigned> corruptedFetches;
     bool flipEveryFetch = false;  // every 0x82 answer's first byte arrives with bit 0 flipped
+    bool shortFetches = false;    // 0x82 answers carry half the asked bytes, as a success
+    bool silent = false;          // no transfer gets any answer: each one times out
     FlashFaults flash;
 };
 

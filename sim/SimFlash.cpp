@@ -26,7 +26,8 @@ bool SimFlash::IsBusy() const { return faults_.staysBusy || clock_.NowUs() < bus
 std::uint8_t SimFlash::Status() const {
     std::uint8_t status = statusBits_;
     if (faults_.protectionStuck) status |= kBlockProtectBits;
-    if (writeEnabled_) status |= kWriteEnableLatch;
+    // The latch stays set while the operation it enabled runs.
+    if (writeEnabled_ || clock_.NowUs() < busyUntilUs_) status |= kWriteEnableLatch;
     if (IsBusy()) status |= kBusyBit;
     return status;
 }
@@ -110,8 +111,9 @@ std::uint32_t SimFlash::Address() const {
 }
 
 void SimFlash::WriteStatus() {
+    if (faults_.writeProtectPinLow && (statusBits_ & kStatusRegisterProtect)) return;
     statusBits_ = received_[1] & kWritableStatusBits;
-    StartBusy(chip_.statusWriteUs);
+    StartBusy(chip_.statusWriteUs, chip_.statusWriteMaxUs);
 }
 
 // Bytes past the end of the page wrap to its start; of bytes sent twice the last counts. The
@@ -127,7 +129,7 @@ void SimFlash::ProgramPage() {
         offset = (offset + 1) % chip_.pageSize;
     }
     for (std::uint32_t k = 0; k < chip_.pageSize; ++k) memory_[pageStart + k] &= buffer[k];
-    StartBusy(chip_.pageProgramUs);
+    StartBusy(chip_.pageProgramUs, chip_.pageProgramMaxUs);
 }
 
 void SimFlash::EraseSector() {
@@ -135,17 +137,17 @@ void SimFlash::EraseSector() {
     const std::uint32_t address = Address() % chip_.sizeBytes;
     const auto start = memory_.begin() + (address - address % chip_.sectorSize);
     std::fill(start, start + chip_.sectorSize, 0xFF);
-    StartBusy(chip_.sectorEraseUs);
+    StartBusy(chip_.sectorEraseUs, chip_.sectorEraseMaxUs);
 }
 
 void SimFlash::EraseChip() {
     if (Status() & kBlockProtectBits) return;
     std::fill(memory_.begin(), memory_.end(), 0xFF);
-    StartBusy(chip_.chipEraseUs);
+    StartBusy(chip_.chipEraseUs, chip_.chipEraseMaxUs);
 }
 
-void SimFlash::StartBusy(std::uint32_t microseconds) {
-    busyUntilUs_ = clock_.NowUs() + microseconds;
+void SimFlash::StartBusy(std::uint32_t typicalUs, std::uint32_t maxUs) {
+    busyUntilUs_ = clock_.NowUs() + (faults_.slow ? maxUs : typicalUs);
 }
 
 }  // namespace qv::sim

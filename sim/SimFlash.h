@@ -28,13 +28,15 @@ inline constexpr std::uint8_t kChipErase = 0xC7;
 // Read instructions answer while they are clocked; program, erase and the status write take
 // effect when chip select is released, and then keep the part busy for their datasheet time
 // on the simulated clock. Like a real part, a busy flash ignores every instruction but read
-// status, and program, erase and status write need the write-enable latch, which each of them
-// clears again. Any block-protect bit set protects the whole array.
+// status, and program, erase and status write need the write-enable latch, which reads set
+// until the operation completes. Any block-protect bit set protects the whole array; with the
+// write-protect pin low, the status register protect bit locks the status register.
 class SimFlash {
 public:
     static constexpr std::uint8_t kBusyBit = 0x01;
     static constexpr std::uint8_t kWriteEnableLatch = 0x02;
     static constexpr std::uint8_t kBlockProtectBits = 0x1C;
+    static constexpr std::uint8_t kStatusRegisterProtect = 0x80;
 
     SimFlash(SimClock& clock, const FlashChip& chip, const FlashFaults& faults);
 
@@ -64,7 +66,7 @@ private:
     void ProgramPage();
     void EraseSector();
     void EraseChip();
-    void StartBusy(std::uint32_t microseconds);
+    void StartBusy(std::uint32_t typicalUs, std::uint32_t maxUs);
 
     SimClock& clock_;
     FlashChip chip_;

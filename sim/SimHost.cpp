@@ -6,6 +6,12 @@
 
 namespace qv::sim {
 
+namespace {
+// A transfer the device never answers fails after the host's timeout, as libusb's does.
+constexpr std::uint64_t kHostTimeoutUs = 1'000'000;
+thread_local bool lastTimedOut = false;
+}  // namespace
+
 SimHost::SimHost(SimClock::Mode clockMode) : clock_(clockMode) {}
 
 std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
@@ -88,6 +94,7 @@ bool SimHost::DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
                                std::uint32_t& bytesReturned) {
     std::lock_guard lock(mutex_);
     bytesReturned = 0;
+    lastTimedOut = false;
     const auto open = handles_.find(handle);
     if (open == handles_.end()) return false;
     // A handle outlives its device when the device is unplugged; the driver then fails.
@@ -121,6 +128,8 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
     clock_.AdvanceUs(transferLatencyUs_);
     ++transfers_;
     const TransferResult result = chip.Control(call.setup, call.outData);
+    lastTimedOut = result.noAnswer;
+    if (result.noAnswer) clock_.AdvanceUs(kHostTimeoutUs);
     if (call.setup.IsDeviceToHost()) {
         const std::size_t count = std::min(result.data.size(), output.size());
         if (result.ok) std::copy_n(result.data.begin(), count, output.begin());
@@ -132,6 +141,8 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
     }
     return result.ok;
 }
+
+bool SimHost::LastIoControlTimedOut() const { return lastTimedOut; }
 
 void SimHost::Sleep(std::uint32_t milliseconds) { clock_.Sleep(milliseconds); }
 std::uint64_t SimHost::NowMs() { return clock_.NowMs(); }

@@ -5,10 +5,12 @@
 
 namespace qv::sim {
 
-// The device's answer to one control transfer: ok = false is a stall.
+// The device's answer to one control transfer: ok = false is a stall, or with noAnswer, a
+// transfer the device never answered (the host gives up after its timeout).
 struct TransferResult {
     bool ok = false;
     std::vector<std::uint8_t> data;  // the device's bytes of a device-to-host transfer
+    bool noAnswer = false;
 };
 
 }  // namespace qv::sim

@@ -30,10 +30,13 @@ public:
     virtual void ClosePath(HostHandle handle) = 0;
 
     // One device I/O control. True when the driver completed it; bytesReturned is what the
-    // driver reported (callers do not rely on it).
+    // driver reported: the data bytes the transfer carried, fewer than asked for a short read.
     virtual bool IoControl(HostHandle handle, std::uint32_t controlCode,
                            std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                            std::uint32_t& bytesReturned) = 0;
+    // Whether the last I/O control of the calling thread failed for want of any answer within
+    // the host's transfer timeout (a device gone silent), rather than by a stall or a refusal.
+    virtual bool LastIoControlTimedOut() const { return false; }
 
     // Every fixed wait of the chip protocols goes through here, so a simulated host can run
     // on virtual time.

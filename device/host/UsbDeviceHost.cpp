@@ -11,6 +11,10 @@
 namespace qv {
 namespace {
 
+// Whether the calling thread's last transfer ran into the timeout: kept per thread, since
+// several devices may be driven at once.
+thread_local bool lastTimedOut = false;
+
 constexpr std::uint8_t kAudioControlSubclass = 1;
 
 // "bus-port.port...", the device's place in the topology; stable while it stays plugged in.
@@ -133,6 +137,7 @@ bool UsbDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                               std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                               std::uint32_t& bytesReturned) {
     bytesReturned = 0;
+    lastTimedOut = false;
     OpenDevice device{};
     {
         std::lock_guard lock(mutex_);
@@ -156,6 +161,7 @@ bool UsbDeviceHost::Transfer(libusb_device_handle* handle, const DriverCall& cal
     const int result = libusb_control_transfer(
         handle, setup.requestType, setup.request, setup.value, setup.index, buffer.data(),
         static_cast<std::uint16_t>(setup.length), kTransferTimeoutMs);
+    lastTimedOut = result == LIBUSB_ERROR_TIMEOUT;
     if (result < 0) return false;
     bytesReturned = static_cast<std::uint32_t>(result);
     if (setup.IsDeviceToHost()) {
@@ -164,6 +170,8 @@ bool UsbDeviceHost::Transfer(libusb_device_handle* handle, const DriverCall& cal
     }
     return true;
 }
+
+bool UsbDeviceHost::LastIoControlTimedOut() const { return lastTimedOut; }
 
 void UsbDeviceHost::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

@@ -90,8 +90,8 @@ private slots:
         const auto& lines = bench.sim.GetTrace().Lines();
         QCOMPARE(lines.size(), std::size_t{1});
         QVERIFY2(lines[0].ends_with(" 80 0000 0001 2 OK 018C"), lines[0].c_str());
-        bench.Click("btnUSBReadStatus");  // the part is still writing its status
-        QCOMPARE(bench.Text("lblUSBStatus"), QString("0x8D"));
+        bench.Click("btnUSBReadStatus");  // still writing its status, the latch still set
+        QCOMPARE(bench.Text("lblUSBStatus"), QString("0x8F"));
         bench.sim.Clock().Advance(20);
         bench.Click("btnUSBReadStatus");
         QCOMPARE(bench.Text("lblUSBStatus"), QString("0x8C"));

@@ -85,7 +85,7 @@ TEST_F(FlashRequestTest, APageProgramHoldsItsInstructionOpenAcrossTwoRequests) {
     ASSERT_TRUE(Out(0x80, 0, 1, {0x06}).ok);
     ASSERT_TRUE(Out(0x80, 0, 0, {0x02, 0x00, 0x21, 0x00}).ok);
     ASSERT_TRUE(Out(0x80, 0, 1, {0x00, 0x11, 0x22}).ok);
-    EXPECT_EQ(Collect({0x05}, 1), (Bytes{0x01}));  // programming
+    EXPECT_EQ(Collect({0x05}, 1), (Bytes{0x03}));  // programming, the latch set until it ends
     clock.AdvanceUs(chip->Flash().Chip().pageProgramUs);
     EXPECT_EQ(Collect({0x05}, 1), (Bytes{0x00}));
     EXPECT_EQ(Collect({0x03, 0x00, 0x21, 0x00}, 4), (Bytes{0x00, 0x11, 0x22, 0xFF}));

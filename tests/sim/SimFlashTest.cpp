@@ -142,7 +142,7 @@ TEST_F(SimFlashTest, ABusyFlashIgnoresEverythingButReadStatus) {
     EXPECT_EQ(Read(0x2000, 1), (Bytes{0xFF}));
     Run({spi::kWriteEnable});
     Run(WithAddress(spi::kSectorErase, 0x2000));
-    EXPECT_EQ(Run({spi::kReadStatus}, 2), (Bytes{0x01, 0x01}));  // no latch was taken
+    EXPECT_EQ(Run({spi::kReadStatus}, 2), (Bytes{0x03, 0x03}));  // the first erase's latch only
 
     clock.AdvanceUs(flash.Chip().sectorEraseUs);
     EXPECT_EQ(Run({spi::kJedecId}, 3), (Bytes{0xEF, 0x40, 0x14}));
@@ -150,8 +150,8 @@ TEST_F(SimFlashTest, ABusyFlashIgnoresEverythingButReadStatus) {
 }
 
 TEST_F(SecondFlashChipTest, ASecondChipIsOnlyAnotherTableEntry) {
-    EXPECT_EQ(Run({spi::kJedecId}, 3), (Bytes{0xC2, 0x22, 0x13}));
-    EXPECT_EQ(flash.Contents().size(), 512u * 1024);
+    EXPECT_EQ(Run({spi::kJedecId}, 3), (Bytes{0xC2, 0x22, 0x11}));
+    EXPECT_EQ(flash.Contents().size(), 128u * 1024);
     Program(0x1F, {0x11, 0x22});  // 32-byte pages
     EXPECT_EQ(Read(0x1F, 2), (Bytes{0x11, 0xFF}));
     EXPECT_EQ(Read(0x00, 1), (Bytes{0x22}));
