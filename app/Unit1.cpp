@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QTabBar>
 #include <QTimer>
 
 #include "app/StringGrid.h"
@@ -105,8 +106,14 @@ void TForm1::ShowVidPid() {
 void TForm1::ShowIspPageOnly(int enlargement) {
     QTabWidget& pages = *ui->MainPageControl;
     for (QWidget* page :
-         {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile})
-        pages.setTabVisible(pages.indexOf(page), false);
+         {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile}) {
+        const int index = pages.indexOf(page);
+        pages.setTabVisible(index, false);
+        // The tab bar's wheel and arrow keys and the page control's Ctrl+Tab pass over disabled
+        // tabs only, not over hidden ones. Disabled on the bar alone, the page's controls stay
+        // enabled.
+        pages.tabBar()->setTabEnabled(index, false);
+    }
     pages.setCurrentWidget(ui->PageISPCtrl);
     pages.setFixedHeight(kCompactPageControlHeight + enlargement);
     resize(kWindowWidth + enlargement, kCompactWindowHeight + enlargement);
@@ -128,9 +135,15 @@ void TForm1::FormClose() {
 }
 
 // The user picked another page: selecting the I2C page sets the chip's I2C master up on the
-// device opened for it, unless a flash job holds the device.
+// device opened for it, unless a flash job holds the device. A page whose tab is hidden is
+// never the user's choice: the ISP page, the one visible tab then, comes back at once.
 void TForm1::MainPageControlChange() {
-    if (ui->MainPageControl->currentWidget() != ui->PageMI2CCtrl || jobs_.Busy()) return;
+    QTabWidget& pages = *ui->MainPageControl;
+    if (!pages.isTabVisible(pages.currentIndex())) {
+        pages.setCurrentWidget(ui->PageISPCtrl);
+        return;
+    }
+    if (pages.currentWidget() != ui->PageMI2CCtrl || jobs_.Busy()) return;
     device_.Open();
     qv::I2CSetup(device_);
     device_.Close();
