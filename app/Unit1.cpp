@@ -122,14 +122,28 @@ void TForm1::ShowIspPageOnly(int enlargement) {
     for (const IspStepBox& step : IspStepBoxes()) step.second->hide();
 }
 
+// A close that arrives while a flash job lets events through is put off: the job is asked to
+// stop at its next block or step and still protects the flash and leaves ISP mode on the
+// device it holds open. The handler that ran the job closes the window once it has returned.
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (jobs_.Busy()) {
+        if (!closePutOff_) ShowProcessInfo("Stopping...");
+        closePutOff_ = true;
+        jobs_.StopRequested = true;
+        event->ignore();
+        return;
+    }
+    closePutOff_ = false;
     FormClose();
     event->accept();
 }
 
+// Called where a flash job has returned: a close put off meanwhile is carried out now.
+void TForm1::CloseIfPutOff() {
+    if (closePutOff_ && !jobs_.Busy()) close();
+}
+
 void TForm1::FormClose() {
-    // A job still running (the close arrived while it let events through) ends at its next block.
-    if (jobs_.Busy()) jobs_.StopRequested = true;
     if (device_.IsPresent()) device_.Close();
     SaveSettings();
 }

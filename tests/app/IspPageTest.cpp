@@ -165,6 +165,53 @@ private slots:
         QVERIFY(!bench.device.IsOpen());
     }
 
+    // Closing the window while the sequence programs waits for it to stop at the next page and
+    // clean up: the flash is protected and ISP mode left on the device still open, and only
+    // then is the device closed and the settings saved. Neither a second close nor a click on
+    // Auto meanwhile starts anything.
+    void closingDuringAutoLetsTheSequenceCleanUpFirst() {
+        Bench bench;
+        bench.Tick();
+        const QString file = bench.WriteFile("firmware.bin", Pattern(8192));
+        bench.History().setCurrentText(file);
+        QString shownWhileStopping;
+        bool stillOpenAfterClose = false;
+        bench.OnEveryPump([&] {
+            if (!shownWhileStopping.isEmpty() || !bench.Text("lblUSBISPProcess").startsWith("0x00"))
+                return;
+            bench.window->close();
+            shownWhileStopping = bench.Text("lblUSBProcessInfo");
+            bench.window->close();
+            bench.Button("btnUSBISPAuto").click();
+            stillOpenAfterClose = bench.window->isVisible() && bench.device.IsOpen();
+        });
+
+        bench.Button("btnUSBISPAuto").click();
+        QCOMPARE(shownWhileStopping, QString("Stopping..."));
+        QVERIFY(stillOpenAfterClose);
+        QVERIFY(!bench.window->isVisible());
+        QCOMPARE(bench.Saved("ISPFileName").toString(), file);
+        QCOMPARE(bench.sim.OpenHandleCount(), std::size_t{0});
+        QVERIFY(!bench.userDevice->InIspMode());
+        QCOMPARE(bench.userDevice->Flash().Status() & 0x1C, 0x1C);
+        // Requests 0x80 with index 0 open a flash instruction; 0x81 collects what is read.
+        const auto& lines = bench.sim.GetTrace().Lines();
+        const auto at = [&](const std::string& fragment) {
+            return std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.find(fragment) != std::string::npos;
+            }) - lines.begin();
+        };
+        const auto lastWalkRequest =
+            std::find_if(lines.rbegin(), lines.rend(), [](const std::string& line) {
+                return line.find(" 80 0000 0000 4 OK 02") != std::string::npos;
+            });
+        QVERIFY(lastWalkRequest != lines.rend());
+        const auto lastPage = lines.rend() - lastWalkRequest - 1;
+        QVERIFY(at("2 OK 01FF") > lastPage);
+        QVERIFY(at(" 85 2D7C 3E92 ") > at("2 OK 01FF"));
+        QCOMPARE(bench.Traced(" 84 "), 1);
+    }
+
     // The range edits take effect when a radio button is clicked; a text that is no number
     // is reported and nothing is erased for it.
     void rangeChoiceTakesTheEditsAndReportsATextThatIsNoNumber() {
