@@ -43,10 +43,6 @@ struct RegisterTableBench : WindowBench {
         const QTableWidgetItem* cell = grid.item(row, column);
         return cell ? cell->text() : QString();
     }
-    static void SetCell(QTableWidget& grid, int column, int row, const QString& text) {
-        if (!grid.item(row, column)) grid.setItem(row, column, new QTableWidgetItem);
-        grid.item(row, column)->setText(text);
-    }
     void ClickCell(QTableWidget& grid, int column, int row) const {
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
                           CellRect(grid, column, row).center());
@@ -56,13 +52,15 @@ struct RegisterTableBench : WindowBench {
         grid.setFocus();
         QTest::keyClick(&grid, key);
     }
-    // Opens the current cell's editor, types the text over what it shows and presses Enter.
-    void TypeInCell(QTableWidget& grid, const QString& text) const {
+    // Opens the current cell's editor, types the text over what it shows and presses the key.
+    void TypeInCell(QTableWidget& grid, const QString& text, Qt::Key key = Qt::Key_Return) const {
         grid.edit(grid.currentIndex());
         auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(editor, Qt::Key_Backspace);
         QTest::keyClicks(editor, text);
-        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClick(editor, key);
     }
 
     void ClickBit(const char* prefix, int bit) const {
