@@ -1,13 +1,13 @@
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <optional>
-
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "app/IniSettingsStore.h"
 

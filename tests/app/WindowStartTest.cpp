@@ -194,7 +194,8 @@ private slots:
         const auto key = [](Qt::Key pressed, Qt::KeyboardModifiers modifiers = {}) -> Gesture {
             return [pressed, modifiers](QTabWidget& pages) {
                 QTabBar& bar = *pages.tabBar();
-                QTest::mouseClick(&bar, Qt::LeftButton, {}, bar.tabRect(bar.currentIndex()).center());
+                QTest::mouseClick(&bar, Qt::LeftButton, {},
+                                  bar.tabRect(bar.currentIndex()).center());
                 QTest::keyClick(&bar, pressed, modifiers);
             };
         };
