@@ -127,7 +127,7 @@ void TForm1::ShowIspPageOnly(int enlargement) {
 // device it holds open. The handler that ran the job closes the window once it has returned.
 void TForm1::closeEvent(QCloseEvent* event) {
     if (jobs_.Busy()) {
-        if (!closePutOff_) ShowProcessInfo("Stopping...");
+        ShowProcessInfo("Stopping...");
         closePutOff_ = true;
         jobs_.StopRequested = true;
         event->ignore();
