@@ -1,12 +1,15 @@
 #include "app/EventHooks.h"
 
 #include <QKeyEvent>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <utility>
 
+#include "app/RegisterTable.h"
+
 namespace {
 
-// Lives as long as the widget it watches.
+// Lives as long as the grid it watches.
 class GridKeyHook : public QObject {
 public:
     GridKeyHook(QTableWidget& grid, std::function<void(int key)> action)
@@ -20,6 +23,33 @@ public:
         if (event->type() == QEvent::KeyPress && static_cast<QWidget*>(watched)->hasFocus())
             action_(static_cast<QKeyEvent*>(event)->key());
         return false;
+    }
+
+private:
+    std::function<void(int key)> action_;
+};
+
+// The grid's cell editors as the standard delegate makes them, except that Enter, Insert and
+// Delete end the editing: the typed text goes into the cell, the editor closes and the key
+// goes to the grid's action, as if pressed on the grid itself. Other keys stay with the editor.
+class CellEditorKeys : public QStyledItemDelegate {
+public:
+    CellEditorKeys(QTableWidget& grid, std::function<void(int key)> action)
+        : QStyledItemDelegate(&grid), action_(std::move(action)) {}
+
+    // The view installs the delegate as the event filter of each editor it opens.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (GridKeyOf(key)) {
+                auto* editor = static_cast<QWidget*>(watched);
+                emit commitData(editor);
+                emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+                action_(key);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(watched, event);
     }
 
 private:
@@ -48,13 +78,7 @@ private:
 }  // namespace
 
 void OnGridKey(QTableWidget& grid, std::function<void(int key)> action) {
-    // The editor commits its text on Enter through a queued call and then asks to be closed
-    // with this hint, which only Enter gives.
-    QObject::connect(grid.itemDelegate(), &QAbstractItemDelegate::closeEditor, &grid,
-                     [action](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
-                         if (hint == QAbstractItemDelegate::SubmitModelCache)
-                             action(Qt::Key_Return);
-                     });
+    grid.setItemDelegate(new CellEditorKeys(grid, action));
     new GridKeyHook(grid, std::move(action));
 }
 

@@ -37,6 +37,7 @@ void TForm1::RunOnDevice(const std::function<void()>& action) {
 void TForm1::RunFlashJob(bool (qv::IspJobs::*job)(bool wholeFlash)) {
     if (jobs_.Busy()) return;
     ShowJobEnd((jobs_.*job)(ui->rbnRange0->isChecked()));
+    CloseIfPutOff();
 }
 
 // Toggles on every click with a device present, whatever the chip answered.
@@ -99,11 +100,20 @@ void TForm1::btnUSBBlankClick() { RunFlashJob(&qv::IspJobs::BlankCheck); }
 void TForm1::btnUSBProgramClick() { RunFlashJob(&qv::IspJobs::Program); }
 void TForm1::btnUSBVerifyClick() { RunFlashJob(&qv::IspJobs::Verify); }
 
-// The file is offered whether or not the read got through; the blocks it did not read are
-// saved as 0x5A.
+// The file is offered whether or not the read got through (the blocks it did not read are
+// saved as 0x5A), but not when the window was closed meanwhile. The caption follows the read,
+// not the file: a good read ends at its success text also when the dialog is cancelled.
 void TForm1::btnReadBackClick() {
     if (jobs_.Busy()) return;
-    ShowJobEnd(jobs_.ReadBack());
+    const bool read = jobs_.ReadBack();
+    ShowJobEnd(read);
+    if (closePutOff_) {
+        CloseIfPutOff();
+        return;
+    }
     const QString path = SaveBinFIleDialog.Execute(this);
-    if (!path.isEmpty()) jobs_.SaveReadBack(EncodedName(path));
+    if (!path.isEmpty())
+        jobs_.SaveReadBack(EncodedName(path));
+    else if (read)
+        ShowProcessInfo("Read Flash content Success");
 }

@@ -53,6 +53,7 @@ void TForm1::btnUSBISPAutoClick() {
     ShowAutoCaption();
     ShowFileHistory();
     ShowJobEnd(outcome == qv::AutoOutcome::Succeeded);
+    CloseIfPutOff();
 }
 
 // The start and size edits apply only to an assigned range; their texts are taken now.

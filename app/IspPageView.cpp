@@ -5,7 +5,9 @@
 #include "app/Unit1.h"
 #include "ui_Unit1.h"
 
+// Once a close waits for the job, the label keeps saying so over the job's own texts.
 void TForm1::ShowProcessInfo(const std::string& text) {
+    if (closePutOff_) return;
     ui->lblUSBProcessInfo->setText(QString::fromStdString(text));
 }
 

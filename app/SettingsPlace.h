@@ -4,6 +4,6 @@
 
 #include "settings/SettingsStore.h"
 
-// The machine-wide place where the window keeps its settings on this platform: the registry
-// on Windows, an INI file elsewhere.
+// Where the window keeps its settings on this platform: the machine-wide registry key on
+// Windows; elsewhere the user's own INI file, over machine-wide defaults.
 std::unique_ptr<qv::SettingsStore> MakeSettingsStore();

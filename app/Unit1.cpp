@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QTabBar>
 #include <QTimer>
 
 #include "app/StringGrid.h"
@@ -105,8 +106,14 @@ void TForm1::ShowVidPid() {
 void TForm1::ShowIspPageOnly(int enlargement) {
     QTabWidget& pages = *ui->MainPageControl;
     for (QWidget* page :
-         {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile})
-        pages.setTabVisible(pages.indexOf(page), false);
+         {ui->TabSheet1, ui->PageMI2CCtrl, ui->Parameter, ui->Information, ui->BinFile}) {
+        const int index = pages.indexOf(page);
+        pages.setTabVisible(index, false);
+        // The tab bar's wheel and arrow keys and the page control's Ctrl+Tab pass over disabled
+        // tabs only, not over hidden ones. Disabled on the bar alone, the page's controls stay
+        // enabled.
+        pages.tabBar()->setTabEnabled(index, false);
+    }
     pages.setCurrentWidget(ui->PageISPCtrl);
     pages.setFixedHeight(kCompactPageControlHeight + enlargement);
     resize(kWindowWidth + enlargement, kCompactWindowHeight + enlargement);
@@ -115,22 +122,42 @@ void TForm1::ShowIspPageOnly(int enlargement) {
     for (const IspStepBox& step : IspStepBoxes()) step.second->hide();
 }
 
+// A close that arrives while a flash job lets events through is put off: the job is asked to
+// stop at its next block or step and still protects the flash and leaves ISP mode on the
+// device it holds open. The handler that ran the job closes the window once it has returned.
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (jobs_.Busy()) {
+        ShowProcessInfo("Stopping...");
+        closePutOff_ = true;
+        jobs_.StopRequested = true;
+        event->ignore();
+        return;
+    }
+    closePutOff_ = false;
     FormClose();
     event->accept();
 }
 
+// Called where a flash job has returned: a close put off meanwhile is carried out now.
+void TForm1::CloseIfPutOff() {
+    if (closePutOff_ && !jobs_.Busy()) close();
+}
+
 void TForm1::FormClose() {
-    // A job still running (the close arrived while it let events through) ends at its next block.
-    if (jobs_.Busy()) jobs_.StopRequested = true;
     if (device_.IsPresent()) device_.Close();
     SaveSettings();
 }
 
 // The user picked another page: selecting the I2C page sets the chip's I2C master up on the
-// device opened for it, unless a flash job holds the device.
+// device opened for it, unless a flash job holds the device. A page whose tab is hidden is
+// never the user's choice: the ISP page, the one visible tab then, comes back at once.
 void TForm1::MainPageControlChange() {
-    if (ui->MainPageControl->currentWidget() != ui->PageMI2CCtrl || jobs_.Busy()) return;
+    QTabWidget& pages = *ui->MainPageControl;
+    if (!pages.isTabVisible(pages.currentIndex())) {
+        pages.setCurrentWidget(ui->PageISPCtrl);
+        return;
+    }
+    if (pages.currentWidget() != ui->PageMI2CCtrl || jobs_.Busy()) return;
     device_.Open();
     qv::I2CSetup(device_);
     device_.Close();

@@ -67,6 +67,7 @@ private:
     // Start-up, shut-down and the page switch (Unit1.cpp).
     void FormCreate();
     void FormClose();
+    void CloseIfPutOff();
     void MainPageControlChange();
     void ShowVidPid();
     void ShowIspPageOnly(int enlargement);
@@ -211,4 +212,6 @@ private:
     qv::DeviceStatus DeviceStatus;
     qv::ImageEditor editor_;
     QTimer* Timer1;
+    // A close came while a flash job ran; it waits for the job to end.
+    bool closePutOff_ = false;
 };

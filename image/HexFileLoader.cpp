@@ -16,19 +16,18 @@ constexpr int kStopByte = 0xFF;
 // A record reaches at most 255 bytes past the highest 16-bit address.
 static_assert(0xFFFF + 255 <= kProgramImageSize);
 
-bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
-
-// Takes up to `length` characters as one field. A line end stops the field after it is taken
-// (CR LF counts as one line end, as in a text-mode read), and the places the field did not
-// reach count as the digit 0, as does the line end itself.
+// Takes up to `length` characters as one field. A line end, LF or CR LF, stops the field after
+// it is taken, and the places the field did not reach count as the digit 0, as does the line
+// end itself. CR LF counts as one character, as in a text-mode read; a CR without an LF after
+// it is an ordinary character of the field.
 std::uint32_t ReadField(std::istream& in, std::size_t length) {
     std::string text;
     while (text.size() < length) {
-        const int c = in.get();
+        int c = in.get();
         if (c == kEndOfFile) break;
+        if (c == '\r' && in.peek() == '\n') c = in.get();
         text.push_back(static_cast<char>(c));
-        if (c == '\r' && in.peek() == '\n') in.get();
-        if (IsLineEnd(c)) break;
+        if (c == '\n') break;
     }
     return HexTextToInt(text, length);
 }

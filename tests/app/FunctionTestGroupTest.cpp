@@ -107,6 +107,7 @@ private slots:
         QCOMPARE(bench.host.opens, opens);
     }
 
+    // The caption follows the read, not the file.
     void readFlashSavesTheFirst128KbOrNothingWhenCancelled() {
         Bench bench;
         bench.EnterIsp();
@@ -122,6 +123,7 @@ private slots:
         const QStringList before = QDir(bench.settingsDir.path()).entryList(QDir::Files);
         QVERIFY(bench.ReadBack(QString()).isEmpty());
         QCOMPARE(QDir(bench.settingsDir.path()).entryList(QDir::Files), before);
+        QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("Read Flash content Success"));
     }
 
     // Outside ISP mode nothing can be read: the file still holds 128 KB, all of it unread.

@@ -95,29 +95,29 @@ private slots:
         QCOMPARE(bench.Text("lblMI2CRegData"), QString("= 0x77"));
     }
 
-    // Enter, Insert and Delete start from the cell's text: "FF" cannot go up nor "00" down, and
-    // a text that is no number is reported. A write waits 1 ms before its read-back.
+    // Enter, Insert and Delete start from the text typed in the cell: "FF" cannot go up nor
+    // "00" down, and a text that is no number is reported. A write waits 1 ms before its
+    // read-back. On the grid itself the keys take the text the cell holds.
     void gridKeysStartFromTheCellText() {
         I2cBench bench;
         QTableWidget& grid = bench.Grid();
         bench.ClickCell(grid, 1, 1);
         std::size_t mark = bench.Mark();
-        bench.SetCell(grid, 1, 1, "FF");
-        bench.PressKey(grid, Qt::Key_Insert);
-        bench.SetCell(grid, 1, 1, "00");
-        bench.PressKey(grid, Qt::Key_Delete);
-        bench.SetCell(grid, 1, 1, "G1");
-        bench.PressKey(grid, Qt::Key_Delete);
+        bench.TypeInCell(grid, "FF", Qt::Key_Insert);
+        bench.TypeInCell(grid, "00", Qt::Key_Delete);
+        bench.TypeInCell(grid, "G1", Qt::Key_Delete);
         QCOMPARE(bench.Bus(mark), QString());
         QCOMPARE(bench.Messages(), QStringList{"'0xG1' is not a valid integer value"});
 
-        bench.SetCell(grid, 1, 1, "4f");
         const std::uint64_t since = bench.sim.Clock().NowUs();
         const std::uint64_t transfers = bench.sim.TransferCount();
-        bench.PressKey(grid, Qt::Key_Insert);
+        bench.TypeInCell(grid, "4f", Qt::Key_Insert);
         QCOMPARE(bench.Bus(mark), QString("S 20 00 50 P S 20 00 S 21 (50) P"));
         QCOMPARE(bench.WaitedMs(since, transfers), std::uint64_t{1});
         QCOMPARE(bench.Cell(grid, 1, 1), QString("50"));
+        mark = bench.Mark();
+        bench.PressKey(grid, Qt::Key_Delete);
+        QCOMPARE(bench.Bus(mark), QString("S 20 00 4F P S 20 00 S 21 (4F) P"));
 
         // A slave that no longer answers: the write and the read-back each try its address ten
         // times and stop; no value arrives, and the cell keeps the value typed.

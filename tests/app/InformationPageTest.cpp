@@ -85,7 +85,7 @@ private slots:
         bench.Stream().rateCode = static_cast<std::uint8_t>(rateCode);
         bench.Click("btnUpdateStatus");
         const auto flags = static_cast<std::uint8_t>(dsd ? 0x03 : 0x01);
-        QCOMPARE(Requests(bench.sim),
+        QCOMPARE(RegisterRequests(bench.sim),
                  (QStringList{RegisterWrite(0x00, 0x00),
                               RegisterRead(0xA4, static_cast<std::uint8_t>(rateCode)),
                               RegisterRead(0xA5, 0x00), RegisterRead(0xA6, flags)}));
@@ -140,7 +140,7 @@ private slots:
         Bench bench;
         bench.FindDevice();
         bench.Click("btnHID3");  // "HID Vol +"
-        QCOMPARE(Requests(bench.sim),
+        QCOMPARE(RegisterRequests(bench.sim),
                  (QStringList{RegisterWrite(0x00, 0x00), RegisterWrite(0x91, 0x01),
                               RegisterWrite(0x90, 0x30), RegisterRead(0x90, 0x31)}));
         for (const char* button : {"btnHID0", "btnHID4", "btnHID1", "btnHID2"}) bench.Click(button);

@@ -1,3 +1,7 @@
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -17,11 +21,32 @@ void WriteFile(const QString& path, const QByteArray& text) {
 
 // Reads through a fresh copy of the file, so the values come from the bytes on disk and not
 // from what Qt still holds of the file in this process.
-IniSettingsStore FreshCopy(const QTemporaryDir& dir, const QString& path) {
+IniSettingsStore FreshCopy(const QTemporaryDir& dir, const QString& path,
+                           const QString& machineWide = {}) {
     const QString copy = dir.filePath(QStringLiteral("copy.ini"));
     QFile::copy(path, copy);
-    return IniSettingsStore(copy);
+    return IniSettingsStore(copy, machineWide);
 }
+
+// While it lives, this thread cannot bypass file permissions, so a read-only folder stops
+// root as it stops any other user. The capabilities are the thread's own; the ones dropped
+// stay permitted and are taken back at the end.
+class WithoutPermissionOverride {
+public:
+    WithoutPermissionOverride() {
+        syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        syscall(SYS_capset, &header_, reduced);
+    }
+    ~WithoutPermissionOverride() { syscall(SYS_capset, &header_, saved_); }
+    WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+    WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+};
 
 }  // namespace
 
@@ -134,16 +159,60 @@ private slots:
         const auto restore = qScopeGuard([&] {
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         });
-        if (QFile probe(folder + "/probe"); probe.open(QIODevice::WriteOnly))
-            QSKIP("this user writes into read-only folders");
-
-        if (store.OpenForWriting()) {
-            store.WriteText("ISPFileName", "/data/" + std::string(5000, 'n') + ".bin");
-            store.Close();
+        {
+            const WithoutPermissionOverride asAnyUser;
+            QFile probe(folder + "/probe");
+            QVERIFY(!probe.open(QIODevice::WriteOnly));
+            if (store.OpenForWriting()) {
+                store.WriteText("ISPFileName", "/data/" + std::string(5000, 'n') + ".bin");
+                store.Close();
+            }
         }
         IniSettingsStore copy = FreshCopy(dir, store.FilePath());
         QVERIFY(copy.OpenForReading());
         QCOMPARE(copy.ReadText("ISPFileName"), std::optional<std::string>("/data/old.bin"));
+        copy.Close();
+    }
+
+    // Saved to the user's own file under a config home of the user's; a value the user's file
+    // does not hold comes from the machine-wide file, which an administrator keeps read-only
+    // and which is never written.
+    void theUsersFileIsSavedOverReadOnlyMachineWideDefaults() {
+        QTemporaryDir dir;
+        const QString home = dir.filePath("home");
+        const QString machineWide = dir.filePath("xdg");
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home);
+        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, machineWide);
+        const QByteArray presets("[General]\nISPSetting=393215\nUsbVIDSet=1234\nUsbPIDSet=5678\n");
+        QDir().mkpath(machineWide + "/Quorvex");
+        WriteFile(machineWide + "/Quorvex/USBTool.ini", presets);
+        QFile::setPermissions(machineWide + "/Quorvex/USBTool.ini", QFile::ReadOwner);
+        QFile::setPermissions(machineWide + "/Quorvex", QFile::ReadOwner | QFile::ExeOwner);
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(machineWide + "/Quorvex",
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+
+        IniSettingsStore store;
+        QCOMPARE(store.FilePath(), home + "/Quorvex/USBTool.ini");
+        QCOMPARE(store.MachineWideFilePath(), machineWide + "/Quorvex/USBTool.ini");
+        QVERIFY(store.OpenForReading());
+        QCOMPARE(store.ReadNumber("ISPSetting"), std::optional<std::uint32_t>(393215));
+        QCOMPARE(store.ReadText("UsbVIDSet"), std::optional<std::string>("1234"));
+        store.Close();
+
+        QVERIFY(store.OpenForWriting());
+        store.WriteText("UsbVIDSet", "abcd");
+        store.Close();
+        QFile written(store.MachineWideFilePath());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), presets);
+
+        IniSettingsStore copy = FreshCopy(dir, store.FilePath(), store.MachineWideFilePath());
+        QVERIFY(copy.OpenForReading());
+        QCOMPARE(copy.ReadText("UsbVIDSet"), std::optional<std::string>("abcd"));
+        QCOMPARE(copy.ReadText("UsbPIDSet"), std::optional<std::string>("5678"));
+        QCOMPARE(copy.ReadNumber("ISPSetting"), std::optional<std::uint32_t>(393215));
         copy.Close();
     }
 };

@@ -53,6 +53,14 @@ struct Bench : WindowBench {
             [&](const std::string& line) { return line.find(fragment) != std::string::npos; });
     }
 
+    // The number of the last trace line that contains the fragment, 0 when none does.
+    std::size_t LastLine(const std::string& fragment) {
+        const auto& lines = sim.GetTrace().Lines();
+        for (std::size_t i = lines.size(); i > 0; --i)
+            if (lines[i - 1].find(fragment) != std::string::npos) return i;
+        return 0;
+    }
+
     // Runs action each time the window handles its pending events, also inside a running job.
     void OnEveryPump(std::function<void()> action) {
         auto* timer = new QTimer(window.get());
@@ -163,6 +171,45 @@ private slots:
         QVERIFY(!bench.userDevice->InIspMode());
         QCOMPARE(bench.userDevice->Flash().Status() & 0x1C, 0x1C);
         QVERIFY(!bench.device.IsOpen());
+    }
+
+    // Closing the window while the sequence programs waits for it to stop at the next page and
+    // clean up: the flash is protected and ISP mode left on the device still open, and only
+    // then is the device closed and the settings saved. Neither a second close nor a click on
+    // Auto meanwhile starts anything.
+    void closingDuringAutoLetsTheSequenceCleanUpFirst() {
+        Bench bench;
+        bench.Tick();
+        const QString file = bench.WriteFile("firmware.bin", Pattern(8192));
+        bench.History().setCurrentText(file);
+        bool closed = false;
+        bool stillOpenAfterClose = false;
+        bench.OnEveryPump([&] {
+            if (closed || !bench.Text("lblUSBISPProcess").startsWith("0x00")) return;
+            closed = true;
+            bench.window->close();
+            bench.window->close();
+            bench.Button("btnUSBISPAuto").click();
+            stillOpenAfterClose = bench.window->isVisible() && bench.device.IsOpen();
+        });
+
+        bench.Button("btnUSBISPAuto").click();
+        QVERIFY(closed);
+        QVERIFY(stillOpenAfterClose);
+        // Shown from the close on, over the texts of the steps that still ran.
+        QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("Stopping..."));
+        QVERIFY(!bench.window->isVisible());
+        QCOMPARE(bench.Saved("ISPFileName").toString(), file);
+        QCOMPARE(bench.sim.OpenHandleCount(), std::size_t{0});
+        QVERIFY(!bench.userDevice->InIspMode());
+        QCOMPARE(bench.userDevice->Flash().Status() & 0x1C, 0x1C);
+        // The last page program (a 0x80 request opening instruction 02), then the protection
+        // and ISP mode left, both answered.
+        const std::size_t lastPage = bench.LastLine(" 80 0000 0000 4 OK 02");
+        QVERIFY(lastPage > 0);
+        QVERIFY(bench.LastLine("2 OK 01FF") > lastPage);
+        QVERIFY(bench.LastLine(" 85 2D7C 3E92 0 OK") > bench.LastLine("2 OK 01FF"));
+        QCOMPARE(bench.Traced(" 84 "), 1);
     }
 
     // The range edits take effect when a radio button is clicked; a text that is no number

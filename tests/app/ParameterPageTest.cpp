@@ -83,7 +83,7 @@ private slots:
 
         bench.FindDevice();
         bench.Click("btnSetPara");
-        QCOMPARE(Requests(bench.sim), ParameterWrite(0x20, 0x00, {0xA1, 0x00, 0x00, 0x00}));
+        QCOMPARE(RegisterRequests(bench.sim), ParameterWrite(0x20, 0x00, {0xA1, 0x00, 0x00, 0x00}));
     }
 
     void eachOptionControlChangesOnlyItsOwnBits_data() {
@@ -113,7 +113,7 @@ private slots:
         Bench bench;
         bench.FindDevice();
         bench.Click(on.toLatin1().constData());
-        QVERIFY(Requests(bench.sim).isEmpty());
+        QVERIFY(RegisterRequests(bench.sim).isEmpty());
         QCOMPARE(bench.SetAndSent(), sent);
         bench.Click(off.toLatin1().constData());
         QCOMPARE(bench.SetAndSent(), QByteArray("\xA1\x00\x00\x00", 4));
@@ -155,7 +155,7 @@ private slots:
                  QStringList());
         bench.sim.GetTrace().ClearLines();
         bench.Click("btnSetPara");
-        QCOMPARE(Requests(bench.sim), ParameterWrite(0x20, 0x00, {0x5E, 0xBF, 0x5A, 0x81}));
+        QCOMPARE(RegisterRequests(bench.sim), ParameterWrite(0x20, 0x00, {0x5E, 0xBF, 0x5A, 0x81}));
 
         bench.Eeprom().options = {0xA1, 0x00, 0x00, 0x00};
         bench.Eeprom().present = false;
@@ -180,15 +180,15 @@ private slots:
         bench.FindDevice();
         bench.PressKey("lbledSysVID", Qt::Key_Backspace);
         bench.PressKey("lbledSysVID", Qt::Key_Tab);
-        QVERIFY(Requests(bench.sim).isEmpty());
+        QVERIFY(RegisterRequests(bench.sim).isEmpty());
         bench.Child<QLineEdit>("lbledSysVID").setText("6b9a");
         bench.PressKey("lbledSysVID", Qt::Key_Return);
-        QCOMPARE(Requests(bench.sim), ParameterWrite(0x08, 0x00, {0x36, 0x62, 0x39, 0x61}));
+        QCOMPARE(RegisterRequests(bench.sim), ParameterWrite(0x08, 0x00, {0x36, 0x62, 0x39, 0x61}));
 
         bench.sim.GetTrace().ClearLines();
         bench.Child<QLineEdit>("lbledSysPID").setText("F8");
         bench.PressKey("lbledSysPID", Qt::Key_Enter);
-        QCOMPARE(Requests(bench.sim), ParameterWrite(0x0A, 0x00, {0x46, 0x38, 0x00, 0x00}));
+        QCOMPARE(RegisterRequests(bench.sim), ParameterWrite(0x0A, 0x00, {0x46, 0x38, 0x00, 0x00}));
     }
 
     // Each edit sends its own string, in chunks of eight; the typed text reaches the chip in its
@@ -199,7 +199,7 @@ private slots:
         bench.PressKey("lbledSysStr2", Qt::Key_Return);
         QCOMPARE(bench.StringText(2), QByteArray("Morrowfieldtone UAC2 22"));
         const QStringList selectorsAndChunks =
-            Requests(bench.sim).filter(QRegularExpression(" 009[12] "));
+            RegisterRequests(bench.sim).filter(QRegularExpression("^W9[12] "));
         QCOMPARE(selectorsAndChunks,
                  (QStringList{RegisterWrite(0x91, 0x14), RegisterWrite(0x92, 0x00),
                               RegisterWrite(0x91, 0x14), RegisterWrite(0x92, 0x01),

@@ -91,7 +91,8 @@ private slots:
     }
 
     // Enter writes the cell's text, Insert and Delete step the value held whatever the cell
-    // shows; each write waits 1 ms and shows what the register reads back.
+    // shows, pressed in the cell's editor as on the grid; each write waits 1 ms and shows what
+    // the register reads back.
     void gridKeysWriteTheValueTypedOrStepped() {
         RegisterTableBench bench;
         QTableWidget& grid = bench.Grid("RegStringGrid1");
@@ -105,19 +106,17 @@ private slots:
         QCOMPARE(bench.Bits("chkBit"), 0xFF);
 
         mark = bench.Mark();
-        bench.SetCell(grid, 16, 16, "10");  // typed without Enter
-        bench.PressKey(grid, Qt::Key_Insert);
+        bench.TypeInCell(grid, "10", Qt::Key_Insert);  // 0xFF held: no step up
         QCOMPARE(bench.Registers(mark), QStringList());
-        bench.PressKey(grid, Qt::Key_Delete);
+        QCOMPARE(bench.Cell(grid, 16, 16), QString("10"));
+        bench.TypeInCell(grid, "10", Qt::Key_Delete);
         QCOMPARE(bench.Registers(mark), (QStringList{"WFF FE", "RFF FE"}));
         QCOMPARE(bench.Cell(grid, 16, 16), QString("FE"));
 
         bench.ClickCell(grid, 2, 1);  // register 0x01, holding 0x00
         mark = bench.Mark();
-        bench.SetCell(grid, 2, 1, "55");
-        bench.PressKey(grid, Qt::Key_Delete);
-        bench.SetCell(grid, 2, 1, "");
-        bench.PressKey(grid, Qt::Key_Return);
+        bench.TypeInCell(grid, "55", Qt::Key_Delete);
+        bench.TypeInCell(grid, "");
         QCOMPARE(bench.Registers(mark), QStringList());
         QCOMPARE(bench.Messages(), QStringList{"'0x' is not a valid integer value"});
         bench.PressKey(grid, Qt::Key_Insert);

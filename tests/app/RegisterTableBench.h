@@ -8,12 +8,13 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
-#include <sstream>
 
+#include "tests/app/RegisterTrace.h"
 #include "tests/app/WindowBench.h"
 
 // The register tables and the Special I2C group as the user drives them, with every page
-// reachable and the user's device found; and what the chip received, read from the trace.
+// reachable and the user's device found; and what the chip received, read from the trace
+// (RegisterTrace.h).
 struct RegisterTableBench : WindowBench {
     explicit RegisterTableBench(bool findDevice = true) : WindowBench(StartLayout::Engineering) {
         if (findDevice) Tick();
@@ -43,10 +44,6 @@ struct RegisterTableBench : WindowBench {
         const QTableWidgetItem* cell = grid.item(row, column);
         return cell ? cell->text() : QString();
     }
-    static void SetCell(QTableWidget& grid, int column, int row, const QString& text) {
-        if (!grid.item(row, column)) grid.setItem(row, column, new QTableWidgetItem);
-        grid.item(row, column)->setText(text);
-    }
     void ClickCell(QTableWidget& grid, int column, int row) const {
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
                           CellRect(grid, column, row).center());
@@ -56,13 +53,15 @@ struct RegisterTableBench : WindowBench {
         grid.setFocus();
         QTest::keyClick(&grid, key);
     }
-    // Opens the current cell's editor, types the text over what it shows and presses Enter.
-    void TypeInCell(QTableWidget& grid, const QString& text) const {
+    // Opens the current cell's editor, types the text over what it shows and presses the key.
+    void TypeInCell(QTableWidget& grid, const QString& text, Qt::Key key = Qt::Key_Return) const {
         grid.edit(grid.currentIndex());
         auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(editor, Qt::Key_Backspace);
         QTest::keyClicks(editor, text);
-        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClick(editor, key);
     }
 
     void ClickBit(const char* prefix, int bit) const {
@@ -81,23 +80,7 @@ struct RegisterTableBench : WindowBench {
 
     std::size_t Mark() { return sim.GetTrace().Lines().size(); }
 
-    // The register requests from trace line `from` on: "W12 20" writes 0x20 to register 0x12,
-    // "R10 01" reads register 0x10 and gets 0x01 ("-" when the read failed). Presence probes
-    // are left out.
-    QStringList Registers(std::size_t from = 0) {
-        QStringList events;
-        const auto& lines = sim.GetTrace().Lines();
-        for (auto line = lines.begin() + static_cast<long>(from); line != lines.end(); ++line) {
-            std::istringstream fields(*line);
-            std::string seq, carrier, direction, type, request, value, index, length, ok, data;
-            fields >> seq >> carrier >> direction >> type >> request >> value >> index >> length >>
-                ok >> data;
-            if (request != "90" && request != "91") continue;  // a presence probe
-            events << QString::fromStdString((request == "90" ? "W" : "R") + index.substr(2) + " " +
-                                             data);
-        }
-        return events;
-    }
+    QStringList Registers(std::size_t from = 0) { return RegisterRequests(sim, from); }
 
     // The I2C bus as the master's registers carried it: "S" a start condition, "P" a stop, the
     // bytes sent, and each byte received in parentheses.

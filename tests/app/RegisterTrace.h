@@ -1,23 +1,24 @@
-// The register requests the chip receives on the audio carrier, as trace lines without their
-// sequence numbers, in a list that Qt Test prints line by line when two differ.
+// The register requests the chip received, read from the simulator's trace in a short form
+// that Qt Test prints line by line when two lists differ: "W12 20" writes 0x20 to register
+// 0x12, "R10 01" reads register 0x10 and gets 0x01 ("-" for a request that failed).
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <initializer_list>
+#include <sstream>
+#include <string>
 
 #include "common/HexFormat.h"
 #include "sim/SimHost.h"
 
 inline QString RegisterWrite(std::uint8_t address, std::uint8_t value) {
-    return QString::fromStdString("K OUT 20 90 0000 00" + qv::Hex2(address) + " 1 OK " +
-                                  qv::Hex2(value));
+    return QString::fromStdString("W" + qv::Hex2(address) + " " + qv::Hex2(value));
 }
 
 inline QString RegisterRead(std::uint8_t address, std::uint8_t value) {
-    return QString::fromStdString("K IN A0 91 0000 00" + qv::Hex2(address) + " 1 OK " +
-                                  qv::Hex2(value));
+    return QString::fromStdString("R" + qv::Hex2(address) + " " + qv::Hex2(value));
 }
 
 // One EEPROM parameter write that the firmware answers at the first poll.
@@ -31,10 +32,19 @@ inline QStringList ParameterWrite(std::uint8_t selector, std::uint8_t offset,
                  << RegisterWrite(0x90, 0x00);
 }
 
-// The requests traced since the trace was last cleared.
-inline QStringList Requests(qv::sim::SimHost& sim) {
-    QStringList lines;
-    for (const std::string& line : sim.GetTrace().Lines())
-        lines << QString::fromStdString(line.substr(line.find(' ') + 1));
-    return lines;
+// The register requests from trace line `from` on. Other lines, the presence probes, are left
+// out.
+inline QStringList RegisterRequests(qv::sim::SimHost& sim, std::size_t from = 0) {
+    QStringList requests;
+    const auto& lines = sim.GetTrace().Lines();
+    for (auto line = lines.begin() + static_cast<long>(from); line != lines.end(); ++line) {
+        std::istringstream fields(*line);
+        std::string seq, carrier, direction, type, request, value, index, length, ok, data;
+        fields >> seq >> carrier >> direction >> type >> request >> value >> index >> length >>
+            ok >> data;
+        if (request != "90" && request != "91") continue;
+        requests << QString::fromStdString((request == "90" ? "W" : "R") + index.substr(2) + " " +
+                                           data);
+    }
+    return requests;
 }

@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 #include "app/ScreenDensity.h"
@@ -171,6 +172,60 @@ private slots:
         QCOMPARE(bench.host.opens, 1);
         QCOMPARE(bench.host.closes, 1);
         QVERIFY(!bench.device.IsOpen());
+    }
+
+    // The hidden pages stay out of reach of every way the tab bar and the page control move
+    // between tabs, and the I2C page's set-up is never sent for them. The user's gestures do
+    // not even move the page; a tab bar told to show a hidden page directly is turned back.
+    void onlyTheIspPageCanBecomeCurrentWithoutEngineering_data() {
+        using Gesture = std::function<void(QTabWidget&)>;
+        QTest::addColumn<Gesture>("gesture");
+        QTest::addColumn<bool>("pageStaysPut");
+        const auto wheel = [](int delta) -> Gesture {
+            return [delta](QTabWidget& pages) {
+                QTabBar& bar = *pages.tabBar();
+                const QPointF at = bar.tabRect(bar.currentIndex()).center();
+                QWheelEvent event(at, bar.mapToGlobal(at), {}, {0, delta}, Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(&bar, &event);
+            };
+        };
+        // A click on the "ISP" tab, then the key.
+        const auto key = [](Qt::Key pressed, Qt::KeyboardModifiers modifiers = {}) -> Gesture {
+            return [pressed, modifiers](QTabWidget& pages) {
+                QTabBar& bar = *pages.tabBar();
+                QTest::mouseClick(&bar, Qt::LeftButton, {},
+                                  bar.tabRect(bar.currentIndex()).center());
+                QTest::keyClick(&bar, pressed, modifiers);
+            };
+        };
+        QTest::newRow("wheel up") << wheel(120) << true;
+        QTest::newRow("wheel down") << wheel(-120) << true;
+        QTest::newRow("left") << key(Qt::Key_Left) << true;
+        QTest::newRow("right") << key(Qt::Key_Right) << true;
+        QTest::newRow("ctrl+tab") << key(Qt::Key_Tab, Qt::ControlModifier) << true;
+        QTest::newRow("ctrl+shift+tab")
+            << key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier) << true;
+        QTest::newRow("tab bar told directly")
+            << Gesture([](QTabWidget& pages) { pages.tabBar()->setCurrentIndex(1); }) << false;
+    }
+
+    void onlyTheIspPageCanBecomeCurrentWithoutEngineering() {
+        QFETCH(std::function<void(QTabWidget&)>, gesture);
+        QFETCH(bool, pageStaysPut);
+        Bench bench(StartLayout::User);
+        bench.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(bench.window.get()));
+        bench.Tick();
+        bench.sim.GetTrace().ClearLines();
+        QTabWidget& pages = bench.Pages();
+        QSignalSpy pageChanges(&pages, &QTabWidget::currentChanged);
+        for (int i = 0; i < 3; ++i) {
+            gesture(pages);
+            QCOMPARE(pages.currentWidget(), &bench.Child("PageISPCtrl"));
+        }
+        if (pageStaysPut) QCOMPARE(pageChanges.count(), 0);
+        QCOMPARE(bench.sim.GetTrace().Lines(), std::vector<std::string>{});
     }
 
     void closingReleasesAHeldDevice() {

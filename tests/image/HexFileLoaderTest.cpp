@@ -73,6 +73,33 @@ TEST_F(HexFileLoader, ALineEndCutsAFieldAndCountsAsZeroTheSameForLfAndCrLf) {
     }
 }
 
+// A line end ends the field it stands in at once: at the start of a data field the byte is 0
+// and the next field starts after the line end; in the address field the places left count as
+// 0. A CR without an LF is no line end but a character counting as the digit 0.
+TEST_F(HexFileLoader, OnlyLfAndCrLfEndAFieldEarly) {
+    struct Case {
+        const char* name;
+        const char* lineEnd;
+        std::uint8_t second;  // the data field that starts with the line end
+        std::uint8_t third;
+        std::uint8_t afterAddress;  // the data of a record with the line end in its address
+    };
+    const Case cases[] = {
+        {"LF", "\n", 0x00, 0x56, 0xAB},
+        {"CR LF", "\r\n", 0x00, 0x56, 0xAB},
+        {"lone CR", "\r", 0x05, 0x66, 0xB0},
+    };
+    for (const Case& c : cases) {
+        qv::FillProgramImage(image, 0x00);
+        Load(std::string(":0300000041") + c.lineEnd + "56677\n:0110" + c.lineEnd + "00AB0000\n");
+        EXPECT_EQ(image.Bytes[0], 0x41) << c.name;
+        EXPECT_EQ(image.Bytes[1], c.second) << c.name;
+        EXPECT_EQ(image.Bytes[2], c.third) << c.name;
+        EXPECT_EQ(image.Bytes[0x1000], c.afterAddress) << c.name;
+        EXPECT_EQ(image.LoadedLength, 0x1001u) << c.name;
+    }
+}
+
 TEST_F(HexFileLoader, AnFFByteBetweenRecordsEndsTheReadingButNotInsideAField) {
     Load(
         ":01000000\xFF"
