@@ -130,14 +130,15 @@ TEST_F(ImageCommandsTest, PatchRefusesWhatItWouldLoseOrCannotEdit) {
     // A source longer than the editor's image would lose its end; the source itself, under
     // any spelling or through a link, would be overwritten.
     const auto large = dir.Write("large.bin", WithTableAt(Background(0x100000), 0x10, OldTable()));
-    std::filesystem::create_symlink(in, dir.Path("link.bin"));
     const std::string inBefore = ReadFile(in);
-    const std::vector<std::vector<std::string>> lossy = {
+    std::vector<std::vector<std::string>> lossy = {
         {"patch", large.string(), out.string()},
         {"patch", in.string(), in.string()},
         {"patch", in.string(), (in.parent_path() / "." / in.filename()).string()},
-        {"patch", in.string(), dir.Path("link.bin").string()},
     };
+    std::error_code noLinks;  // Windows may refuse links to ordinary users
+    std::filesystem::create_symlink(in, dir.Path("link.bin"), noLinks);
+    if (!noLinks) lossy.push_back({"patch", in.string(), dir.Path("link.bin").string()});
     for (const auto& args : lossy) {
         EXPECT_THROW(RunImageCommand(args), BadInput) << args[2];
         EXPECT_FALSE(std::filesystem::exists(out));
