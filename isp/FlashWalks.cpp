@@ -155,7 +155,8 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
             view_.PumpEvents();
         }
         if (errors >= kBlockAttempts) {
-            view_.ShowProcessInfo(failCaption + Address6(a + failingOffset));
+            view_.ShowProcessInfo(device_.Unanswering() ? std::string(kChipSilentText)
+                                                        : failCaption + Address6(a + failingOffset));
             return false;
         }
         if (errors == 0) {

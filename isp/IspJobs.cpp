@@ -126,8 +126,8 @@ bool IspJobs::EraseStep(bool wholeFlash) {
     FlashWalks walks(device_, view_, flash_, StopRequested);
     const bool finished = wholeFlash ? walks.EraseWholeChip()
                                      : walks.EraseSectors(program_.RangeStart, program_.RangeSize);
-    if (!finished && !StopRequested && !device_.Unanswering())
-        view_.ShowProcessInfo("Erase Flash Fail");
+    if (!finished && !StopRequested)
+        view_.ShowProcessInfo(device_.Unanswering() ? kChipSilentText : "Erase Flash Fail");
     if (!finished) StepFailed = true;
     return finished;
 }
@@ -289,6 +289,7 @@ void IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* suc
     view_.ShowProcessInfo(startText);
     StepFailed = !(this->*walk)(range);
     if (!StepFailed) view_.ShowProcessInfo(successText);
+    if (StepFailed && device_.Unanswering()) view_.ShowProcessInfo(kChipSilentText);
 }
 
 // The protection step checks what it did: the block-protect bits must read set afterwards.

@@ -163,6 +163,31 @@ TEST_F(FlashCommandLineTest, AReadBackThatCannotBeWrittenWholeLeavesTheOldFile) 
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
 }
 
+// What real parts do that a kind simulator would not, each by its --sim-fault kind.
+TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
+    struct Case {
+        Args args;
+        int exitCode;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--sim-fault", "slow", "flash", DEMO_FIRMWARE}, 0, ""},
+        {{"--sim-fault", "timeout@300", "flash", DEMO_FIRMWARE}, 1, "The chip does not answer"},
+        {{"--sim-fault", "short@300", "flash", DEMO_FIRMWARE}, 1, "Erase Flash Fail"},
+        {{"--sim-fault", "short@400", "verify", DEMO_FIRMWARE}, 1, "Verifying Fail at 0x000000"},
+        {{"--sim-fault", "wp-locked", "--sim-flash", "f.img", "flash", DEMO_FIRMWARE}, 0, ""},
+        {{"--sim-fault", "wp-locked", "--sim-flash", "f.img", "flash", DEMO_FIRMWARE}, 1,
+         "Flash is write-protected (status 0xFC)"},
+        {{"--sim-fault", "wp-locked", "--sim-flash", "f.img", "erase"}, 1,
+         "Flash is write-protected (status 0xFC)"},
+    };
+    for (const Case& c : cases) {
+        const QvusbResult result = Run(c.args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.args[1] << " " << c.args.back();
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    }
+}
+
 TEST_F(FlashCommandLineTest, ParameterWritesFailWhenTheFirmwareNeverCompletes) {
     const QvusbResult result = Run({"--sim-fault", "mailbox-silent", "params", "set-vid", "1234"});
     EXPECT_EQ(result.exitCode, 1);

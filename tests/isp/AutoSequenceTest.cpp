@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "RecordingView.h"
+#include "chip/FlashRequests.h"
 #include "isp/IspJobs.h"
 #include "sim/SimHost.h"
 
@@ -180,6 +182,92 @@ TEST_F(AutoSequenceTest, ARangeIsCheckedBeforeAnythingIsErasedOrWritten) {
         EXPECT_EQ(shown, c.text) << what;
         EXPECT_FALSE(Traced(" OK 20") || Traced(" OK C7") || Traced(" OK 02")) << what;
         EXPECT_EQ(Traced(" 85 2D7C 3E92 "), c.outcome == qv::AutoOutcome::Failed) << what;
+    }
+}
+
+// Every busy time at its datasheet maximum, verify off: the last page must be waited for, or
+// the protection write meets a busy flash. The 16 Mbit part's chip erase takes 25 s.
+TEST_F(AutoSequenceTest, SlowPartsAreWaitedForTheirDatasheetMaximum) {
+    const Bytes image = Pattern(5000);
+    const auto file = WriteFile("qv-auto-slow.bin", image);
+    for (const auto& part : {qv::sim::kFlashChips[0], qv::sim::kFlashChips[2]}) {
+        Plug(part);
+        chip->Faults().flash.slow = true;
+        qv::AutoRequest request = RequestFor(file);
+        request.steps.verify = false;
+        const std::uint64_t before = host.Clock().NowMs();
+        EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded) << view.LastInfo();
+        EXPECT_TRUE(FlashHolds(image));
+        EXPECT_EQ(chip->Flash().Status() & 0x1C, 0x1C);
+        const std::uint64_t seconds = (host.Clock().NowMs() - before) / 1000;
+        EXPECT_GE(seconds, part.chipEraseMaxUs / 1'000'000) << part.name;
+        EXPECT_LE(seconds, part.chipEraseMaxUs / 1'000'000 + 2) << part.name;
+    }
+}
+
+// The write-protect pin held low: after one protected run the status register is locked.
+TEST_F(AutoSequenceTest, ALockedStatusRegisterFailsEveryEraseAndProgram) {
+    const auto file = WriteFile("qv-auto-locked.bin", Pattern(700));
+    chip->Faults().flash.writeProtectPinLow = true;
+    ASSERT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
+    const std::vector<std::uint8_t> before(chip->Flash().Contents().begin(),
+                                           chip->Flash().Contents().end());
+    const std::string locked = "Flash is write-protected (status 0xFC)";
+    device.Open();  // the single jobs expect ISP mode, as the command line holds it for them
+    qv::SetIspMode(device, qv::IspMode::Enter);
+    device.Close();
+    struct Case {
+        const char* what;
+        std::function<bool()> job;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"erase", [&] { return jobs.ClearProtectionAndErase(true); }, locked},
+        {"program", [&] { return jobs.ProgramAndVerify(true, true); }, locked},
+        {"Erase button", [&] { return jobs.Erase(true); }, "Erase Flash Fail"},
+        {"sequence", [&] { return jobs.Auto(RequestFor(file), autoBusy) ==
+                                  qv::AutoOutcome::Succeeded; }, locked},
+    };
+    for (const Case& c : cases) {
+        host.GetTrace().ClearLines();
+        EXPECT_FALSE(c.job()) << c.what;
+        EXPECT_EQ(view.LastInfo(), c.text) << c.what;
+        EXPECT_FALSE(Traced(" OK C7") || Traced(" OK 20") || Traced(" OK 02")) << c.what;
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), chip->Flash().Contents().begin()));
+    }
+}
+
+// Fetches that bring half the bytes, from a point inside each walk on: a short answer is a
+// failed read, never data (a blank previous block or zero bytes of the image would pass).
+TEST_F(AutoSequenceTest, ShortAnswersNeverPassForTheFlashContent) {
+    const Bytes image(3000, 0x00);
+    const auto file = WriteFile("qv-auto-short.bin", image);
+    ASSERT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
+    const std::uint64_t transfers = host.GetTrace().Lines().size();
+    int failures = 0;
+    for (std::uint64_t k = 20; k < transfers; k += 37) {
+        Plug(qv::sim::DefaultFlashChip());
+        chip->ArmFaultsAfter(k, [](qv::sim::SimChip& c) { c.Faults().shortFetches = true; });
+        const auto outcome = jobs.Auto(RequestFor(file), autoBusy);
+        EXPECT_TRUE(outcome != qv::AutoOutcome::Succeeded || FlashHolds(image)) << "k=" << k;
+        failures += outcome == qv::AutoOutcome::Failed;
+    }
+    EXPECT_GT(failures, 0);
+}
+
+// A chip that stops answering: each transfer costs the host's one-second timeout, so the job
+// must give up after a few, wherever it was.
+TEST_F(AutoSequenceTest, ASilentChipEndsTheJobWithinSecondsNotHours) {
+    const auto file = WriteFile("qv-auto-silent.bin", Pattern(3000));
+    ASSERT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
+    const std::uint64_t transfers = host.GetTrace().Lines().size();
+    for (std::uint64_t k = 3; k < transfers - 2; k += transfers / 7) {
+        Plug(qv::sim::DefaultFlashChip());
+        chip->ArmFaultsAfter(k, [](qv::sim::SimChip& c) { c.Faults().silent = true; });
+        const std::uint64_t before = host.Clock().NowMs();
+        EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Failed) << "k=" << k;
+        EXPECT_EQ(view.LastInfo(), "The chip does not answer") << "k=" << k;
+        EXPECT_LT(host.Clock().NowMs() - before, 30'000u) << "k=" << k;
     }
 }
 
