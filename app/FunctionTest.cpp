@@ -115,5 +115,5 @@ void TForm1::btnReadBackClick() {
     if (!path.isEmpty())
         jobs_.SaveReadBack(EncodedName(path));
     else if (read)
-        ShowProcessInfo("Read Flash content Success");
+        ShowProcessInfo(qv::kReadBackSuccessText);
 }

@@ -3,7 +3,12 @@
 #include <QCommandLineParser>
 
 WindowOptions ReadWindowOptions(const QCoreApplication& app) {
+    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
     QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Programs and inspects the Quorvex USB audio bridge chip."));
+    parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption sim(QStringLiteral("sim"),
                                  QStringLiteral("Attach the simulated chip instead of real USB."));
     const QCommandLineOption trace(

@@ -25,6 +25,7 @@ struct OperationFailed : std::runtime_error {
 
 struct NoDevice : std::runtime_error {
     NoDevice() : std::runtime_error("No device is available") {}
+    explicit NoDevice(const std::string& message) : std::runtime_error(message) {}
 };
 
 }  // namespace qv::cli

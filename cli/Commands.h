@@ -22,7 +22,7 @@ void AddIspCommands(CLI::App& app, const GlobalOptions& options);
 void AddImageCommands(CLI::App& app);
 void AddFlashCommands(CLI::App& app, const GlobalOptions& options);
 
-void RunList(Session& session, std::ostream& out);
+void RunList(Session& session, bool withPaths, std::ostream& out);
 
 struct RawArguments {
     std::string direction;  // "out" or "in"

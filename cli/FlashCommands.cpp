@@ -1,7 +1,6 @@
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -9,10 +8,11 @@
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
+#include "cli/Reporting.h"
 #include "cli/StopSignal.h"
-#include "cli/TerminalView.h"
 #include "common/AtomicFile.h"
-#include "common/TypedNumber.h"
+#include "common/HexFormat.h"
+#include "common/Sha256.h"
 #include "image/ProgramFileCheck.h"
 #include "image/RangeChoice.h"
 #include "isp/FlashWalks.h"
@@ -34,10 +34,11 @@ struct FlashArguments {
     bool noVerify = false;
     bool noProtect = false;
     bool all = false;
+    bool allFlash = false;  // read-back: the whole flash
 };
 
-// What a single step needs: a program file, a sector range, or neither.
-enum class StepInput { None, ProgramFile, SectorRange, OutputFile };
+// What a single step needs: a program file, a sector range, or an output file.
+enum class StepInput { ProgramFile, SectorRange, OutputFile };
 
 struct RangeArgument {
     bool wholeFlash = true;
@@ -65,15 +66,32 @@ AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) 
             args.file};
 }
 
+std::string FileSha256(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    return Sha256Hex(bytes);
+}
+
+std::string ChipIdText(const FlashContext& flash) {
+    if (flash.ChipId == std::array<std::uint8_t, 3>{}) return {};
+    return Hex2(flash.ChipId[0]) + " " + Hex2(flash.ChipId[1]) + " " + Hex2(flash.ChipId[2]);
+}
+
 // One flash job of the ISP page, run from the command line. Everything the arguments alone can
 // tell (the file, the range against the address space) is checked before the device is
-// touched; SIGINT and SIGTERM ask the job to stop as the window's Stop button does.
+// touched; SIGINT and SIGTERM ask the job to stop as the window's Stop button does. However it
+// ends, the run ends in one record: the verdict, the JSON result and the log line.
 class FlashRun {
 public:
-    explicit FlashRun(Session& session)
-        : view_(std::cout, isatty(STDOUT_FILENO) != 0),
-          jobs_(session.Device(), view_, program_, flash_) {
-        view_.WatchStop(jobs_.StopRequested);
+    FlashRun(Session& session, const GlobalOptions& options, const std::string& command,
+             const std::string& range)
+        : session_(session),
+          reporting_(*options.reporting),
+          view_(reporting_.NewView()),
+          jobs_(session.Device(), *view_, program_, flash_) {
+        view_->WatchStop(jobs_.StopRequested);
+        record_.command = command;
+        record_.range = range;
     }
 
     void UseRange(const RangeArgument& range) {
@@ -83,32 +101,59 @@ public:
 
     // Loads the program file, or refuses it with the cause.
     void Load(const std::string& file) {
+        record_.file = file;
         if (const auto problem = ProgramFileProblem(file)) throw BadInput(*problem);
         program_.ProgramFileName = file;
         const ProgramFileReport report = ReadProgramFile(program_);
-        view_.ShowChecksum(report.checksumText);
-        view_.SetTotalBytes(program_.ProgramImage.LoadedLength);
+        view_->ShowChecksum(report.checksumText);
+        view_->SetTotalBytes(program_.ProgramImage.LoadedLength);
+        record_.length = program_.ProgramImage.LoadedLength;
+        record_.checksum = LoadedSum(program_.ProgramImage);
+        record_.sha256 = FileSha256(file);
     }
+    void NameOutput(const std::string& file) { record_.file = file; }
 
     // Refuses a range beyond the address space, before anything is sent.
     void CheckRange(bool walks, bool sectorErase) const {
-        if (const auto refusal =
-                JobRangeRefusal(program_, range_.wholeFlash, walks,
-                                sectorErase && !range_.wholeFlash))
+        if (const auto refusal = JobRangeRefusal(program_, range_.wholeFlash, walks,
+                                                 sectorErase && !range_.wholeFlash))
             throw BadInput(*refusal);
     }
 
-    void Auto(const FlashArguments& args) {
-        const AutoRequest request = RequestFrom(args, range_);
+    void ChooseDevice() {
+        const Candidate& chosen = session_.RequireDevice();
+        record_.device = chosen.selector;
+        record_.devicePath = chosen.path;
+    }
+
+    // Runs the command's body with signals turned into the job's stop request, and reports its
+    // end, also when it failed; the failure then goes on to main for the exit code.
+    void Run(const std::function<void(FlashRun&)>& body) {
         StopOnSignal stopOnSignal;
+        try {
+            body(*this);
+        } catch (const BadInput& error) {
+            Finish(kExitBadInput, error.what());
+            throw;
+        } catch (const NoDevice& error) {
+            Finish(kExitNoDevice, error.what());
+            throw;
+        } catch (const OperationFailed& error) {
+            Finish(kExitFailed, error.what());
+            throw;
+        }
+        Finish(kExitSuccess, view_->LastProcessInfo());
+    }
+
+    void Auto(const FlashArguments& args) {
         bool autoBusy = false;
-        switch (jobs_.Auto(request, autoBusy)) {
+        switch (jobs_.Auto(RequestFrom(args, range_), autoBusy)) {
             case AutoOutcome::Succeeded:
                 return;
             case AutoOutcome::Refused:
-                throw BadInput(view_.LastMessage());
+                throw BadInput(view_->LastMessage());
             default:
-                throw OperationFailed(view_.LastProcessInfo());
+                throw OperationFailed(view_->LastProcessInfo());
         }
     }
 
@@ -119,44 +164,77 @@ public:
     // Refuses a write-protected flash and verifies what it wrote unless told not to.
     void Program(bool verify) { Check(jobs_.ProgramAndVerify(range_.wholeFlash, verify)); }
     void Verify() { Check(jobs_.Verify(range_.wholeFlash)); }
-    void ReadBack(const std::string& out) {
-        view_.SetTotalBytes(kReadBackEnd);
-        const bool read = jobs_.ReadBack();
-        const std::string failure = view_.LastProcessInfo();
+    // The first 128 KB as the window reads them, an assigned range, or the whole flash.
+    void ReadBack(const std::string& out, bool allFlash) {
+        std::optional<FlashRange> range = FlashRange{0, kReadBackEnd};
+        if (allFlash) range.reset();
+        if (!range_.wholeFlash)
+            range = FlashRange{program_.RangeStart, program_.RangeStart + program_.RangeSize};
+        view_->SetTotalBytes(range ? range->end - range->start : 0);
+        const bool read = jobs_.ReadBackRange(range);
+        const std::string failure = view_->LastProcessInfo();
+        if (!read && failure.rfind("Range beyond", 0) == 0) throw OperationFailed(failure);
         Check(jobs_.SaveReadBack(out));
         if (!read) throw OperationFailed(failure);
     }
 
-    // The job runs with signals turned into its stop request.
-    template <typename Step>
-    void Run(Step step) {
-        StopOnSignal stopOnSignal;
-        step(*this);
-    }
-
 private:
     void Check(bool ok) {
-        if (!ok) throw OperationFailed(view_.LastProcessInfo());
+        if (!ok) throw OperationFailed(view_->LastProcessInfo());
     }
 
-    TerminalView view_;
+    void Finish(int exitCode, const std::string& message) {
+        record_.ok = exitCode == kExitSuccess;
+        record_.exitCode = exitCode;
+        record_.message = message;
+        record_.chipId = ChipIdText(flash_);
+        record_.seconds = static_cast<double>(session_.Host().NowMs() - startedMs_) / 1000;
+        reporting_.Finish(*view_, record_);
+    }
+
+    Session& session_;
+    Reporting& reporting_;
+    std::unique_ptr<CliView> view_;
     ProgramFile program_;
     FlashContext flash_;
     IspJobs jobs_;
     RangeArgument range_;
+    RunRecord record_;
+    // The host's clock: real time on hardware, the chip's own time on the simulator.
+    std::uint64_t startedMs_ = session_.Host().NowMs();
 };
 
-// Gang programming: every matching device at once, then one line per device.
-void FlashEveryDevice(Session& session, const FlashArguments& args, const RangeArgument& range) {
+// Gang programming: every matching device at once, then one verdict per device.
+void FlashEveryDevice(Session& session, const GlobalOptions& options, const FlashArguments& args,
+                      const RangeArgument& range) {
+    const std::uint64_t startedMs = session.Host().NowMs();
     const auto targets = FindGangTargets(session.Host(), session.UserDeviceMatch());
     if (targets.empty()) throw NoDevice();
+    ProgramFile program;
+    program.ProgramFileName = args.file;
+    ReadProgramFile(program);
+    Reporting& reporting = *options.reporting;
+    const auto view = reporting.NewView();
     const auto results = FlashAll(session.Host(), targets, RequestFrom(args, range));
+    const double seconds = static_cast<double>(session.Host().NowMs() - startedMs) / 1000;
     std::size_t failed = 0;
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        const bool ok = results[i].outcome == AutoOutcome::Succeeded;
-        failed += ok ? 0 : 1;
-        std::cout << "Device " << i + 1 << " " << results[i].target.path << ": "
-                  << (ok ? "OK " : "FAILED ") << results[i].text << "\n";
+    for (const GangResult& result : results) {
+        RunRecord record;
+        record.command = "flash";
+        for (const Candidate& candidate : session.Candidates())
+            if (candidate.path == result.target.path) record.device = candidate.selector;
+        record.devicePath = result.target.path;
+        record.file = args.file;
+        record.length = program.ProgramImage.LoadedLength;
+        record.checksum = LoadedSum(program.ProgramImage);
+        record.sha256 = FileSha256(args.file);
+        record.range = args.range;
+        record.ok = result.outcome == AutoOutcome::Succeeded;
+        record.exitCode = record.ok ? kExitSuccess : kExitFailed;
+        record.message = result.text;
+        record.seconds = seconds;
+        reporting.Finish(*view, record);
+        failed += record.ok ? 0 : 1;
     }
     if (failed > 0)
         throw OperationFailed(std::to_string(failed) + " of " + std::to_string(results.size()) +
@@ -183,25 +261,29 @@ void CheckOutputFile(const std::string& file) {
 // held around the step.
 CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
                   const char* help, StepInput input, const std::shared_ptr<FlashArguments>& args,
-                  void (*run)(FlashRun&, const FlashArguments&)) {
+                  void (*step)(FlashRun&, const FlashArguments&)) {
     auto* command = app.add_subcommand(name, help);
     if (input == StepInput::ProgramFile)
         command->add_option("file", args->file, "A .bin or .h00 program file")->required();
     if (input == StepInput::OutputFile)
         command->add_option("file", args->file, "The file to write")->required();
-    if (input != StepInput::OutputFile) AddRangeOption(command, *args);
+    AddRangeOption(command, *args);
     AddNoIsp(command, *args);
-    command->callback([&options, args, input, run] {
-        const RangeArgument range = ParseRange(args->range);
+    command->callback([&options, args, input, step, name] {
         WithSession(options, [&](Session& session) {
-            FlashRun flash(session);
-            flash.UseRange(range);
-            if (input == StepInput::ProgramFile) flash.Load(args->file);
-            if (input == StepInput::OutputFile) CheckOutputFile(args->file);
-            flash.CheckRange(input == StepInput::ProgramFile, input == StepInput::SectorRange);
-            session.RequireDevice();
-            IspSession isp(session.Device(), args->noIsp);
-            flash.Run([&](FlashRun& job) { run(job, *args); });
+            FlashRun flash(session, options, name, args->range);
+            flash.Run([&](FlashRun& run) {
+                run.UseRange(ParseRange(args->range));
+                if (input == StepInput::ProgramFile) run.Load(args->file);
+                if (input == StepInput::OutputFile) {
+                    run.NameOutput(args->file);
+                    CheckOutputFile(args->file);
+                }
+                run.CheckRange(input == StepInput::ProgramFile, input != StepInput::ProgramFile);
+                run.ChooseDevice();
+                IspSession isp(session.Device(), args->noIsp);
+                step(run, *args);
+            });
         });
     });
     return command;
@@ -222,19 +304,23 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     flash->add_flag("--no-verify", args->noVerify, "Skip the verify");
     flash->add_flag("--no-protect", args->noProtect, "Leave the flash unprotected");
     flash->add_flag("--all", args->all,
-                    "Program every attached matching device at once, a line per device");
+                    "Program every attached matching device at once, a verdict per device");
     flash->callback([&options, args] {
-        const RangeArgument range = ParseRange(args->range);
         WithSession(options, [&](Session& session) {
-            FlashRun run(session);
-            run.UseRange(range);
-            if (!args->noReload) {
-                run.Load(args->file);
-                run.CheckRange(true, !args->noErase);
+            if (args->all) {
+                if (const auto problem = ProgramFileProblem(args->file)) throw BadInput(*problem);
+                return FlashEveryDevice(session, options, *args, ParseRange(args->range));
             }
-            if (args->all) return FlashEveryDevice(session, *args, range);
-            session.RequireDevice();
-            run.Auto(*args);
+            FlashRun sequence(session, options, "flash", args->range);
+            sequence.Run([&](FlashRun& run) {
+                run.UseRange(ParseRange(args->range));
+                if (!args->noReload) {
+                    run.Load(args->file);
+                    run.CheckRange(true, !args->noErase);
+                }
+                run.ChooseDevice();
+                run.Auto(*args);
+            });
         });
     });
 
@@ -253,9 +339,14 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     AddStep(app, options, "verify", "Compare the flash with FILE", StepInput::ProgramFile,
             std::make_shared<FlashArguments>(),
             [](FlashRun& run, const FlashArguments&) { run.Verify(); });
-    AddStep(app, options, "read-back", "Read the first 128 KB of the flash into OUT",
-            StepInput::OutputFile, std::make_shared<FlashArguments>(),
-            [](FlashRun& run, const FlashArguments& a) { run.ReadBack(a.file); });
+    auto readArgs = std::make_shared<FlashArguments>();
+    auto* readBack = AddStep(
+        app, options, "read-back",
+        "Read the flash into OUT: the first 128 KB, a --range, or --all-flash",
+        StepInput::OutputFile, readArgs,
+        [](FlashRun& run, const FlashArguments& a) { run.ReadBack(a.file, a.allFlash); });
+    readBack->add_flag("--all-flash", readArgs->allFlash,
+                       "The whole flash, its size from the identification");
 }
 
 }  // namespace qv::cli

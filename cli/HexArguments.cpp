@@ -15,14 +15,15 @@ static std::uint32_t CheckRange(const std::string& what, const std::string& text
     return value;
 }
 
+// The message quotes the text as the user typed it, not the prefixed form the conversion sees.
 std::uint32_t ParseHexArgument(const std::string& what, const std::string& text,
                                std::uint32_t maxValue) {
     try {
         const auto value =
             static_cast<std::uint32_t>(StrToInt(HasHexPrefix(text) ? text : "0x" + text));
         return CheckRange(what, text, value, maxValue);
-    } catch (const ConversionError& error) {
-        throw BadInput(what + ": " + error.what());
+    } catch (const ConversionError&) {
+        throw BadInput(what + ": '" + text + "' is not a valid hexadecimal number");
     }
 }
 
@@ -38,16 +39,16 @@ std::uint32_t ParseDecimalArgument(const std::string& what, const std::string& t
     }
 }
 
-std::vector<std::uint8_t> ParseHexBytes(const std::vector<std::string>& texts) {
+std::vector<std::uint8_t> ParseHexBytes(const std::string& what,
+                                        const std::vector<std::string>& texts) {
     std::vector<std::uint8_t> bytes;
     for (const std::string& text : texts) {
         const std::string digits = HasHexPrefix(text) ? text.substr(2) : text;
-        if (digits.empty() || digits.size() % 2 != 0)
-            throw BadInput("data '" + text + "' is not a whole number of hexadecimal bytes");
-        for (std::size_t i = 0; i < digits.size(); i += 2) {
-            bytes.push_back(
-                static_cast<std::uint8_t>(ParseHexArgument("data", digits.substr(i, 2), 0xFF)));
-        }
+        if (digits.empty() || digits.size() % 2 != 0 ||
+            digits.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
+            throw BadInput(what + " '" + text + "' is not a whole number of hexadecimal bytes");
+        for (std::size_t i = 0; i < digits.size(); i += 2)
+            bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     }
     return bytes;
 }

@@ -29,7 +29,7 @@ std::uint8_t ParseByte(const std::string& what, const std::string& text) {
 
 std::vector<std::uint8_t> ParseByteList(const std::string& what,
                                         const std::vector<std::string>& texts) {
-    std::vector<std::uint8_t> bytes = ParseHexBytes(texts);
+    std::vector<std::uint8_t> bytes = ParseHexBytes(what, texts);
     if (bytes.size() > kMaxByteCount) throw BadInput("more than 255 " + what + " bytes");
     return bytes;
 }
@@ -64,7 +64,7 @@ void RunRead(Session& session, const I2cArguments& args) {
 void RunWrite(Session& session, const I2cArguments& args) {
     const std::uint8_t slave = ParseByte("SLAVE", args.slave);
     const std::uint8_t subAddress = ParseByte("SUB", args.subAddress);
-    const auto data = ParseByteList("data", args.data);
+    const auto data = ParseByteList("BYTE", args.data);
     RunOnBus(session, slave, [&](QuorvexUsb& device) {
         return I2CWriteRegisters(device, slave, subAddress, data);
     });
@@ -72,15 +72,15 @@ void RunWrite(Session& session, const I2cArguments& args) {
 
 void RunCommandWrite(Session& session, const I2cArguments& args) {
     const std::uint8_t slave = ParseByte("SLAVE", args.slave);
-    const auto commands = ParseByteList("command", args.commands);
-    const auto data = ParseByteList("data", args.data);
+    const auto commands = ParseByteList("--cmd", args.commands);
+    const auto data = ParseByteList("--data", args.data);
     RunOnBus(session, slave,
              [&](QuorvexUsb& device) { return I2CWriteCommand(device, slave, commands, data); });
 }
 
 void RunCommandRead(Session& session, const I2cArguments& args) {
     const std::uint8_t slave = ParseByte("SLAVE", args.slave);
-    const auto commands = ParseByteList("command", args.commands);
+    const auto commands = ParseByteList("--cmd", args.commands);
     std::vector<std::uint8_t> buffer(ParseDecimalArgument("--count", args.count, kMaxByteCount));
     RunOnBus(session, slave,
              [&](QuorvexUsb& device) { return I2CReadCommand(device, slave, commands, buffer); });

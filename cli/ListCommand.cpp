@@ -1,39 +1,72 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <memory>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
-#include "device/Guid.h"
+#include "cli/JsonLine.h"
+#include "cli/Reporting.h"
+#include "device/host/InterfacePath.h"
 
 namespace qv::cli {
+namespace {
 
-static void ListClass(DeviceHost& host, const char* title, const Guid& interfaceClass,
-                      std::ostream& out) {
-    out << title << " " << interfaceClass.PathText() << ":\n";
-    const auto paths = host.ListInterfaces(interfaceClass);
-    if (!paths) {
-        out << "  (the interfaces cannot be obtained)\n";
-        return;
-    }
-    if (paths->empty()) out << "  (none)\n";
-    for (const std::string& path : *paths) out << "  " << path << "\n";
+struct ListArguments {
+    bool verbose = false;
+};
+
+// "1-3  user device  6B94:F82D  audio driver", the interface path only when asked.
+void PrintCandidate(const Candidate& candidate, bool withPath, std::ostream& out) {
+    const auto path = InterfacePath::Parse(candidate.path);
+    char ids[16] = "?";
+    if (path) std::snprintf(ids, sizeof ids, "%04X:%04X", path->vendorId, path->productId);
+    out << candidate.selector << "  "
+        << (candidate.userDevice ? "user device" : "firmware-update device") << "  " << ids
+        << "  " << (candidate.ksMode ? "audio driver" : "USB driver");
+    if (withPath) out << "  " << candidate.path;
+    out << "\n";
 }
 
-void RunList(Session& session, std::ostream& out) {
-    ListClass(session.Host(), "Audio interfaces", kAudioInterfaceClass, out);
-    ListClass(session.Host(), "USB device interfaces", kUsbDeviceInterfaceClass, out);
-    const FoundDevice found = session.RequireDevice();
-    QuorvexUsb& device = session.Device();
-    out << "Chosen: " << device.GetDevicePath() << " ("
-        << (device.GetKsMode() ? "audio driver carrier, " : "USB driver carrier, ")
-        << (found == FoundDevice::UserDevice ? "user's device" : "firmware update device") << ")\n";
+std::string CandidateJson(const Candidate& candidate) {
+    const auto path = InterfacePath::Parse(candidate.path);
+    char vid[8] = "", pid[8] = "";
+    if (path) {
+        std::snprintf(vid, sizeof vid, "%04X", path->vendorId);
+        std::snprintf(pid, sizeof pid, "%04X", path->productId);
+    }
+    return JsonLine()
+        .Add("selector", candidate.selector)
+        .Add("kind", candidate.userDevice ? "user" : "firmware-update")
+        .Add("vid", vid)
+        .Add("pid", pid)
+        .Add("carrier", candidate.ksMode ? "audio" : "usb")
+        .Add("path", candidate.path)
+        .Text();
+}
+
+}  // namespace
+
+void RunList(Session& session, bool withPaths, std::ostream& out) {
+    const std::vector<Candidate> candidates = session.Candidates();
+    if (candidates.empty()) throw NoDevice();
+    for (const Candidate& candidate : candidates) PrintCandidate(candidate, withPaths, out);
 }
 
 void AddListCommand(CLI::App& app, const GlobalOptions& options) {
-    app.add_subcommand("list", "Present interfaces of both classes, and the one chosen")
-        ->callback([&options] {
-            WithSession(options, [&](Session& session) { RunList(session, std::cout); });
+    auto args = std::make_shared<ListArguments>();
+    auto* list = app.add_subcommand(
+        "list", "The devices a command can use: selector (for --device), kind, VID:PID, carrier");
+    list->add_flag("-v,--verbose", args->verbose, "Show each device's interface path too");
+    list->callback([&options, args] {
+        WithSession(options, [&](Session& session) {
+            Reporting& reporting = *options.reporting;
+            if (reporting.mode != OutputMode::Json)
+                return RunList(session, args->verbose || options.verbose, std::cout);
+            for (const Candidate& candidate : session.Candidates())
+                *reporting.out << CandidateJson(candidate) << "\n";
+            reporting.resultShown = true;
         });
+    });
 }
 
 }  // namespace qv::cli

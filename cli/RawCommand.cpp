@@ -40,7 +40,7 @@ RawRequest ParseRaw(const RawArguments& args) {
             ParseDecimalArgument("LENGTH", args.dataOrLength[0], kMaxTransferLength);
         raw.data.assign(length, 0);
     } else {
-        raw.data = ParseHexBytes(args.dataOrLength);
+        raw.data = ParseHexBytes("HEXBYTES", args.dataOrLength);
         if (raw.data.size() > kMaxTransferLength) throw BadInput("too much data");
     }
     return raw;

@@ -1,10 +1,14 @@
 #include "cli/Session.h"
 
 #include <cstdio>
+#include <iostream>
 
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
+#include "device/host/InterfacePath.h"
 #include "device/host/SystemHost.h"
+#include "device/host/TracingHost.h"
+#include "isp/GangFlash.h"
 #include "sim/FaultChoice.h"
 #include "sim/FlashImageFile.h"
 #include "sim/SimHost.h"
@@ -20,10 +24,26 @@ static std::string UserMatch(const GlobalOptions& options) {
     return MakeDeviceMatch(vidText, pidText);
 }
 
+// The bus and port chain of an interface path; the path itself when it has another form.
+static std::string SelectorOf(const std::string& path) {
+    const auto parsed = InterfacePath::Parse(path);
+    return parsed && !parsed->location.empty() ? parsed->location : path;
+}
+
 Session::Session(const GlobalOptions& options)
-    : simFlashFile_(options.simFlashFile), userDeviceMatch_(UserMatch(options)) {
+    : simFlashFile_(options.simFlashFile),
+      selector_(options.device),
+      userDeviceMatch_(UserMatch(options)) {
     if (!options.sim) {
-        host_ = MakeSystemHost();
+        hosts_.push_back(MakeSystemHost());
+        if (!options.traceFile.empty()) {
+            traceFile_ = std::make_unique<std::ofstream>(options.traceFile, std::ios::trunc);
+            if (!*traceFile_) throw BadInput("Cannot write " + options.traceFile);
+            hosts_.push_back(std::make_unique<TracingHost>(
+                *hosts_.back(), [file = traceFile_.get()](const std::string& line) {
+                    *file << line << '\n' << std::flush;
+                }));
+        }
     } else {
         auto host = std::make_unique<sim::SimHost>(options.simRealTime ? sim::SimClock::Mode::Real
                                                                        : sim::SimClock::Mode::Virtual);
@@ -43,9 +63,12 @@ Session::Session(const GlobalOptions& options)
                                sim::FaultKindList() + " (KIND or KIND@N)");
             sim::ArmFault(*host, *simChip_, *fault);
         }
-        host_ = std::move(host);
+        hosts_.push_back(std::move(host));
     }
-    device_ = std::make_unique<QuorvexUsb>(*host_);
+    if (options.verbose)
+        hosts_.push_back(std::make_unique<TracingHost>(
+            *hosts_.back(), [](const std::string& line) { std::cerr << line << '\n'; }));
+    device_ = std::make_unique<QuorvexUsb>(Host());
 }
 
 void Session::Finish() {
@@ -71,24 +94,39 @@ void WithSession(const GlobalOptions& options, const std::function<void(Session&
 
 Session::~Session() = default;
 
-FoundDevice Session::RequireDevice() {
-    const FoundDevice found = LocateDevice(*device_, userDeviceMatch_);
-    if (found == FoundDevice::None) throw NoDevice();
-    return found;
+std::vector<Candidate> Session::Candidates() {
+    std::vector<Candidate> candidates;
+    for (const GangTarget& target : FindGangTargets(Host(), userDeviceMatch_))
+        candidates.push_back({SelectorOf(target.path), target.ksMode, target.ksMode, target.path});
+    return candidates;
 }
 
-std::string DescribeFound(FoundDevice found, const std::string& pidText) {
-    switch (found) {
-        case FoundDevice::UserDevice:
-            return "Device " + pidText;
-        case FoundDevice::FirmwareUpdate6b94:
-            return "Firmware update device 6B94";
-        case FoundDevice::FirmwareUpdate4d17:
-            return "Firmware update device 4D17";
-        case FoundDevice::None:
-            break;
+static std::string Describe(const Candidate& candidate) {
+    return candidate.selector + " (" +
+           (candidate.userDevice ? "user device" : "firmware-update device") + ")";
+}
+
+const Candidate& Session::RequireDevice() {
+    std::vector<Candidate> candidates = Candidates();
+    if (!selector_.empty()) {
+        std::erase_if(candidates, [&](const Candidate& c) { return c.selector != selector_; });
+        if (candidates.empty()) throw NoDevice("No device at " + selector_ + " (see qvusb list)");
     }
-    return "No device";
+    if (candidates.empty()) throw NoDevice();
+    if (candidates.size() > 1) {
+        std::string list;
+        for (const Candidate& candidate : candidates)
+            list += (list.empty() ? "" : ", ") + Describe(candidate);
+        throw BadInput(std::to_string(candidates.size()) + " devices match: " + list +
+                       "; choose one with --device SELECTOR");
+    }
+    chosen_ = candidates.front();
+    device_->SetKsMode(chosen_.ksMode);
+    device_->SetMatchText(chosen_.path);  // a path matches itself only
+    if (!device_->FindDevice() && Host().LastOpenDenied())
+        throw NoDevice("Permission denied opening " + chosen_.selector +
+                       ": install the udev rule (see README) or run as root");
+    return chosen_;
 }
 
 }  // namespace qv::cli

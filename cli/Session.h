@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,8 @@ class SimChip;
 
 namespace qv::cli {
 
+struct Reporting;
+
 struct GlobalOptions {
     bool sim = false;
     unsigned simDevices = 1;  // simulated user's devices on the bus
@@ -26,6 +29,17 @@ struct GlobalOptions {
     std::string traceFile;
     std::string vid = "6b94";
     std::string pid = "F82D";
+    std::string device;    // --device: the selector of the one device to use
+    bool verbose = false;  // -v: each request's summary on standard error
+    Reporting* reporting = nullptr;  // owned by main
+};
+
+// A device a command could mean, as `list` shows it.
+struct Candidate {
+    std::string selector;  // bus and port chain, stable while the device stays plugged in
+    bool userDevice = true;  // else a firmware-update device
+    bool ksMode = true;      // reached through the audio driver, else the USB driver
+    std::string path;
 };
 
 // One qvusb run: the host (simulated or real USB), the device object and how to find the chip.
@@ -35,11 +49,16 @@ public:
     ~Session();
 
     QuorvexUsb& Device() { return *device_; }
-    DeviceHost& Host() { return *host_; }
+    DeviceHost& Host() { return *hosts_.back(); }
     const std::string& UserDeviceMatch() const { return userDeviceMatch_; }
 
-    // Searches as the window's presence monitor does; throws NoDevice when nothing is there.
-    FoundDevice RequireDevice();
+    // Every device a single-device command could mean: the user's devices on the audio
+    // driver's interfaces; when there is none, the firmware-update devices.
+    std::vector<Candidate> Candidates();
+    // Chooses the one device (the one that matches, or --device's), sets the device object on
+    // it and checks that it may be opened. Throws NoDevice when none matches or it cannot be
+    // opened for lack of permission, BadInput when several match and --device names none.
+    const Candidate& RequireDevice();
     // Keeps the simulated flash in its file, when one was named; throws OperationFailed when
     // the file cannot be written.
     void Finish();
@@ -47,7 +66,11 @@ public:
 private:
     std::shared_ptr<sim::SimChip> simChip_;
     std::string simFlashFile_;
-    std::unique_ptr<DeviceHost> host_;
+    std::string selector_;
+    std::unique_ptr<std::ofstream> traceFile_;
+    // The host, then the hosts that wrap it (trace file, -v); the last is the one used.
+    std::vector<std::unique_ptr<DeviceHost>> hosts_;
+    Candidate chosen_;
     std::unique_ptr<QuorvexUsb> device_;
     std::string userDeviceMatch_;
 };
@@ -56,7 +79,5 @@ private:
 // (what a failed command did to the simulated flash is kept too).
 void WithSession(const GlobalOptions& options, const std::function<void(Session&)>& command);
 
-// "Device F82D", "Firmware update device 6B94", ... for messages.
-std::string DescribeFound(FoundDevice found, const std::string& pidText);
 
 }  // namespace qv::cli

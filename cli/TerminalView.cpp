@@ -1,25 +1,31 @@
 #include "cli/TerminalView.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 
-#include "cli/StopSignal.h"
+#include "cli/TerminalWidth.h"
 
 namespace qv::cli {
 namespace {
 
-constexpr int kBarWidth = 30;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+// A rate from less time than this is mostly noise: none is shown before.
+constexpr double kFirstRateSeconds = 1.0;
 
 std::string WithoutTrailingDots(std::string text) {
     while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
     return text;
 }
 
+bool IsEraseStep(const std::string& text) {
+    return text.rfind("Flash Erase All", 0) == 0 || text.rfind("Flash Sector Erase", 0) == 0;
+}
+
 }  // namespace
 
 TerminalView::TerminalView(std::ostream& out, bool isTerminal)
-    : out_(out), isTerminal_(isTerminal) {}
+    : CliView(out), isTerminal_(isTerminal) {}
 
 TerminalView::~TerminalView() { EndBar(); }
 
@@ -31,46 +37,66 @@ void TerminalView::Line(const std::string& text) {
     out_ << text << "\n" << std::flush;
 }
 
-void TerminalView::ShowProcessInfo(const std::string& text) {
-    lastInfo_ = text;
+void TerminalView::ShowStep(const std::string& text) {
+    erasing_ = IsEraseStep(text);
     Line(text);
 }
 
-void TerminalView::ShowProcessAddress(const std::string&) {}
-void TerminalView::ShowStatusRegister(const std::string&) {}
-
 void TerminalView::ShowChecksum(const std::string& text) { Line(text); }
 
-void TerminalView::PumpEvents() {
-    if (stopRequested_ != nullptr && StopOnSignal::Requested()) *stopRequested_ = true;
+void TerminalView::ShowResult(const RunRecord& record) {
+    EndBar();
+    out_ << VerdictLine(record) << "\n" << std::flush;
 }
 
-void TerminalView::ShowMessage(const std::string& text) { lastMessage_ = text; }
-
 void TerminalView::ShowProgress(double fraction) {
-    fraction_ = fraction;
+    fraction_ = std::clamp(fraction, 0.0, 1.0);
     if (!isTerminal_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (barShown_ && now - lastDraw_ < kRedrawInterval) return;
+    if (barShown_ && now - lastDraw_ < kRedrawInterval && fraction_ < 1.0) return;
     lastDraw_ = now;
     DrawBar();
 }
 
+// "42% 27648/65790 bytes 12.3 KiB/s 3 s left", or for an erase "erasing 42%, 3 s".
+std::string TerminalView::Figures(double seconds) const {
+    char text[96];
+    if (erasing_) {
+        std::snprintf(text, sizeof text, " %3.0f%% erasing, %.0f s", fraction_ * 100, seconds);
+        return text;
+    }
+    if (totalBytes_ == 0) {
+        std::snprintf(text, sizeof text, " %3.0f%%", fraction_ * 100);
+        return text;
+    }
+    const double done = fraction_ * static_cast<double>(totalBytes_);
+    if (seconds < kFirstRateSeconds || done <= 0) {
+        std::snprintf(text, sizeof text, " %3.0f%% %.0f/%llu bytes", fraction_ * 100, done,
+                      static_cast<unsigned long long>(totalBytes_));
+        return text;
+    }
+    const double rate = done / seconds;
+    std::snprintf(text, sizeof text, " %3.0f%% %.0f/%llu bytes %.1f KiB/s %.0f s left",
+                  fraction_ * 100, done, static_cast<unsigned long long>(totalBytes_), rate / 1024,
+                  (static_cast<double>(totalBytes_) - done) / rate);
+    return text;
+}
+
+// The bar and its figures stay one column short of the terminal's width, so the line never
+// wraps and the carriage return always finds its start.
 void TerminalView::DrawBar() {
     if (!barShown_) started_ = std::chrono::steady_clock::now();
     barShown_ = true;
-    const int filled = static_cast<int>(fraction_ * kBarWidth + 0.5);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    const double done = fraction_ * static_cast<double>(totalBytes_);
-    const double rate = seconds > 0 ? done / seconds : 0;
-    const double left = rate > 0 ? (static_cast<double>(totalBytes_) - done) / rate : 0;
-    char figures[96];
-    std::snprintf(figures, sizeof figures, " %3.0f%% %.0f/%llu bytes %.1f KiB/s %.0f s left",
-                  fraction_ * 100, done, static_cast<unsigned long long>(totalBytes_), rate / 1024,
-                  left);
-    out_ << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, ' ') << "]"
-         << figures << "\x1b[K" << std::flush;
+    std::string figures = Figures(seconds);
+    const int columns = TerminalColumns();
+    const int barWidth = std::clamp(columns - 3 - static_cast<int>(figures.size()), 0, 40);
+    const int filled = static_cast<int>(fraction_ * barWidth + 0.5);
+    std::string line = "[" + std::string(filled, '#') + std::string(barWidth - filled, ' ') + "]" +
+                       figures;
+    line.resize(std::min<std::size_t>(line.size(), static_cast<std::size_t>(columns - 1)));
+    out_ << "\r" << line << "\x1b[K" << std::flush;
 }
 
 void TerminalView::EndBar() {

@@ -206,18 +206,39 @@ bool IspJobs::ReadBack() {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Read Flash data back");
     OpenedDevice open(device_);
+    readBack_ = {0, kReadBackEnd};
     readBackSucceeded_ = FlashWalks(device_, view_, flash_, StopRequested)
                              .ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
     return readBackSucceeded_;
 }
 
+bool IspJobs::ReadBackRange(std::optional<FlashRange> range) {
+    JobGuard job(busy_, StopRequested);
+    view_.ShowProcessInfo("Read Flash data back");
+    OpenedDevice open(device_);
+    readBackSucceeded_ = false;
+    IdentifyFlash();
+    const std::uint64_t capacity = FlashCapacity(flash_.ChipId);
+    readBack_ = range.value_or(FlashRange{0, static_cast<std::uint32_t>(capacity)});
+    if (const auto refusal = FlashSizeRefusal(readBack_.start, readBack_.end - readBack_.start,
+                                              flash_.ChipId)) {
+        view_.ShowProcessInfo(*refusal);
+        return false;
+    }
+    readBackSucceeded_ = FlashWalks(device_, view_, flash_, StopRequested)
+                             .ReadBackRange(readBack_.start, readBack_.end, ReadBackBuffer);
+    return readBackSucceeded_;
+}
+
 bool IspJobs::SaveReadBack(const std::string& path) {
-    if (!WriteFileAtomically(path, std::span(ReadBackBuffer).first(kReadBackEnd))) {
+    const auto bytes =
+        std::span(ReadBackBuffer).subspan(readBack_.start, readBack_.end - readBack_.start);
+    if (!WriteFileAtomically(path, bytes)) {
         view_.ShowProcessInfo("Cannot write " + path);
         return false;
     }
     // A read that failed keeps its failure text: the file holds 0x5A where blocks were unread.
-    if (readBackSucceeded_) view_.ShowProcessInfo("Read Flash content Success");
+    if (readBackSucceeded_) view_.ShowProcessInfo(kReadBackSuccessText);
     return true;
 }
 

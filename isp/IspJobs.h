@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 namespace qv {
 
 inline constexpr const char* kDeviceNotAvailableText = "USB device is NOT available !!    ";
+inline constexpr const char* kReadBackSuccessText = "Read Flash content Success";
 
 // The half-open range of flash addresses a blank check, program or verify covers.
 struct FlashRange {
@@ -72,8 +74,12 @@ public:
     bool ProgramAndVerify(bool wholeFlash, bool verify);
     // Reads flash addresses 0 to 0x1FFFF into ReadBackBuffer (unread bytes 0x5A).
     bool ReadBack();
-    // Writes the first 0x20000 bytes of ReadBackBuffer; "Cannot write " + path when it fails,
-    // the success text only when the last read back succeeded.
+    // The command line's read back: [start, end), or without a range the whole flash as its
+    // identification sizes it; a range beyond the flash is refused before anything is read.
+    bool ReadBackRange(std::optional<FlashRange> range);
+    // Writes what the last read back covered (its bytes of ReadBackBuffer) to a new or
+    // replaced file; "Cannot write " + path when it fails, the success text only when the last
+    // read back succeeded.
     bool SaveReadBack(const std::string& path);
 
     // The Auto button: a click while a sequence runs only asks it to stop.
@@ -115,6 +121,7 @@ private:
     bool running_ = false;
     bool busy_ = false;
     bool readBackSucceeded_ = false;
+    FlashRange readBack_{0, 0x20000};
 };
 
 }  // namespace qv

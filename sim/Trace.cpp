@@ -1,8 +1,6 @@
 #include "sim/Trace.h"
 
-#include <cstdio>
-
-#include "common/HexFormat.h"
+#include "device/host/TraceFormat.h"
 
 namespace qv::sim {
 
@@ -13,15 +11,7 @@ bool Trace::WriteTo(const std::string& fileName) {
 
 std::string Trace::FormatTransfer(std::uint64_t seq, Carrier carrier, const ControlSetup& setup,
                                   bool ok, std::span<const std::uint8_t> data) {
-    char head[96];
-    std::snprintf(head, sizeof head, "%llu %c %s %02X %02X %04X %04X %u %s ",
-                  static_cast<unsigned long long>(seq), carrier == Carrier::KsProperty ? 'K' : 'D',
-                  setup.IsDeviceToHost() ? "IN" : "OUT", setup.requestType, setup.request,
-                  setup.value, setup.index, setup.length, ok ? "OK" : "FAIL");
-    std::string line = head;
-    if (!ok || data.empty()) return line + "-";
-    for (std::uint8_t byte : data) line += Hex2(byte);
-    return line;
+    return FormatTransferLine(seq, carrier, setup, ok, data);
 }
 
 void Trace::Transfer(Carrier carrier, const ControlSetup& setup, bool ok,
@@ -32,7 +22,7 @@ void Trace::Transfer(Carrier carrier, const ControlSetup& setup, bool ok,
 
 void Trace::SupportQuery(bool ok) {
     if (!IsOn()) return;
-    Write(std::to_string(++seq_) + " K PROBE " + (ok ? "OK" : "FAIL"));
+    Write(FormatProbeLine(++seq_, ok));
 }
 
 void Trace::Write(const std::string& line) {

@@ -27,6 +27,9 @@ public:
 
     // Opens a device interface for reading and writing; kNoHandle on failure.
     virtual HostHandle OpenPath(const std::string& path) = 0;
+    // Whether the calling thread's last OpenPath failed because the user may not open the
+    // device (its node's permissions), so the user can be told how to get access.
+    virtual bool LastOpenDenied() const { return false; }
     virtual void ClosePath(HostHandle handle) = 0;
 
     // One device I/O control. True when the driver completed it; bytesReturned is what the

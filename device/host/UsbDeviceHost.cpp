@@ -14,6 +14,7 @@ namespace {
 // Whether the calling thread's last transfer ran into the timeout: kept per thread, since
 // several devices may be driven at once.
 thread_local bool lastTimedOut = false;
+thread_local bool lastOpenDenied = false;
 
 constexpr std::uint8_t kAudioControlSubclass = 1;
 
@@ -108,6 +109,7 @@ std::optional<std::vector<std::string>> UsbDeviceHost::ListInterfaces(const Guid
 }
 
 HostHandle UsbDeviceHost::OpenPath(const std::string& path) {
+    lastOpenDenied = false;
     const auto wanted = InterfacePath::Parse(path);
     if (!context_ || !wanted) return kNoHandle;
     DeviceList list(context_);
@@ -115,7 +117,9 @@ HostHandle UsbDeviceHost::OpenPath(const std::string& path) {
         const auto paths = PathsOf(device, wanted->interfaceClass);
         if (std::find(paths.begin(), paths.end(), path) == paths.end()) continue;
         libusb_device_handle* handle = nullptr;
-        if (libusb_open(device, &handle) != 0) return kNoHandle;
+        const int opened = libusb_open(device, &handle);
+        lastOpenDenied = opened == LIBUSB_ERROR_ACCESS;
+        if (opened != 0) return kNoHandle;
         const Carrier carrier = wanted->interfaceClass == kAudioInterfaceClass ? Carrier::KsProperty
                                                                                : Carrier::DirectUsb;
         std::lock_guard lock(mutex_);
@@ -172,6 +176,7 @@ bool UsbDeviceHost::Transfer(libusb_device_handle* handle, const DriverCall& cal
 }
 
 bool UsbDeviceHost::LastIoControlTimedOut() const { return lastTimedOut; }
+bool UsbDeviceHost::LastOpenDenied() const { return lastOpenDenied; }
 
 void UsbDeviceHost::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

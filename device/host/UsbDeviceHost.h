@@ -33,6 +33,7 @@ public:
                    std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    std::uint32_t& bytesReturned) override;
     bool LastIoControlTimedOut() const override;
+    bool LastOpenDenied() const override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 

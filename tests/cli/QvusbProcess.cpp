@@ -8,13 +8,24 @@
 #include <fstream>
 #include <sstream>
 
+namespace {
+
+std::vector<std::string> WithQvusb(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{QVUSB_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+}  // namespace
+
 QvusbProcess::QvusbProcess(const std::vector<std::string>& args,
                            const std::filesystem::path& folder)
+    : QvusbProcess(folder, WithQvusb(args)) {}
+
+QvusbProcess::QvusbProcess(const std::filesystem::path& folder, std::vector<std::string> argv)
     : folder_(folder) {
     const std::string out = (folder / "stdout.txt").string();
     const std::string err = (folder / "stderr.txt").string();
-    std::vector<std::string> argv{QVUSB_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
     for (std::string& arg : argv) pointers.push_back(arg.data());
     pointers.push_back(nullptr);
@@ -23,7 +34,7 @@ QvusbProcess::QvusbProcess(const std::vector<std::string>& args,
         if (chdir(folder.c_str()) != 0 || !freopen(out.c_str(), "w", stdout) ||
             !freopen(err.c_str(), "w", stderr))
             _exit(127);
-        execv(pointers[0], pointers.data());
+        execvp(pointers[0], pointers.data());
         _exit(127);
     }
 }
@@ -48,6 +59,10 @@ QvusbResult QvusbProcess::Wait() {
 
 QvusbResult RunQvusb(const std::vector<std::string>& args, const std::filesystem::path& folder) {
     return QvusbProcess(args, folder).Wait();
+}
+
+QvusbResult RunCommand(const std::vector<std::string>& argv, const std::filesystem::path& folder) {
+    return QvusbProcess(folder, argv).Wait();
 }
 
 TestFolder::TestFolder() {

@@ -18,6 +18,8 @@ struct QvusbResult {
 class QvusbProcess {
 public:
     QvusbProcess(const std::vector<std::string>& args, const std::filesystem::path& folder);
+    // argv in full, the program found on PATH.
+    QvusbProcess(const std::filesystem::path& folder, std::vector<std::string> argv);
     ~QvusbProcess();
     QvusbProcess(const QvusbProcess&) = delete;
     QvusbProcess& operator=(const QvusbProcess&) = delete;
@@ -31,6 +33,8 @@ private:
 };
 
 QvusbResult RunQvusb(const std::vector<std::string>& args, const std::filesystem::path& folder);
+// Any program, the first argument naming it (looked up on PATH).
+QvusbResult RunCommand(const std::vector<std::string>& argv, const std::filesystem::path& folder);
 
 // A fresh folder for one test, removed with everything in it at the end.
 class TestFolder {

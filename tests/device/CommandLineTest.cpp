@@ -75,7 +75,7 @@ TEST_F(CommandLineTest, FailedRequestAndMissingDeviceAreReportedAsSuch) {
     other.vid = "1234";
     Session noUserDevice(other);
     // The simulated user's device does not match, and no firmware-update device is attached.
-    EXPECT_THROW(RunList(noUserDevice, out), NoDevice);
+    EXPECT_THROW(RunList(noUserDevice, false, out), NoDevice);
     other.vid = "12345";
     EXPECT_THROW(Session{other}, BadInput);
 }

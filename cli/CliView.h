@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "cli/RunRecord.h"
+#include "isp/IspView.h"
+
+namespace qv::cli {
+
+// How a run reports: a bar on a terminal, plain lines otherwise, JSON Lines, or only the
+// verdict. Chosen once per run (OutputChoice); the jobs report through the IspView side, and
+// the run ends with ShowResult.
+enum class OutputMode { Terminal, Lines, Json, Quiet };
+
+// What every output mode shares: the texts a command needs afterwards (the last step, the
+// last message), the byte count progress refers to, and the stop request raised by a signal.
+class CliView : public IspView {
+public:
+    explicit CliView(std::ostream& out) : out_(out) {}
+
+    // The byte count the progress fraction refers to, for the figures shown.
+    void SetTotalBytes(std::uint64_t totalBytes) { totalBytes_ = totalBytes; }
+    const std::string& LastProcessInfo() const { return lastInfo_; }
+    const std::string& LastMessage() const { return lastMessage_; }
+    // Raises the job's stop flag from PumpEvents once a signal asked for a stop.
+    void WatchStop(bool& stopRequested) { stopRequested_ = &stopRequested; }
+
+    void ShowProcessInfo(const std::string& text) override;
+    void ShowProcessAddress(const std::string&) override {}
+    void ShowStatusRegister(const std::string&) override {}
+    void PumpEvents() override;
+    void ShowMessage(const std::string& text) override { lastMessage_ = text; }
+
+    // The end of the run on one device: its verdict in this mode's form.
+    virtual void ShowResult(const RunRecord& record) = 0;
+
+protected:
+    // A step's text, as this mode shows it.
+    virtual void ShowStep(const std::string& text) = 0;
+
+    std::ostream& out_;
+    std::uint64_t totalBytes_ = 0;
+
+private:
+    bool* stopRequested_ = nullptr;
+    std::string lastInfo_;
+    std::string lastMessage_;
+};
+
+// Only the verdict line.
+class QuietView : public CliView {
+public:
+    using CliView::CliView;
+    void ShowProgress(double) override {}
+    void ShowChecksum(const std::string&) override {}
+    void ShowResult(const RunRecord& record) override;
+
+protected:
+    void ShowStep(const std::string&) override {}
+};
+
+// JSON Lines: {"event":"step","text":...}, {"event":"progress","done":...,"total":...} at
+// most once per percent, and the result object.
+class JsonView : public CliView {
+public:
+    using CliView::CliView;
+    void ShowProgress(double fraction) override;
+    void ShowChecksum(const std::string&) override {}
+    void ShowResult(const RunRecord& record) override;
+
+protected:
+    void ShowStep(const std::string& text) override;
+
+private:
+    int lastPercent_ = -1;
+};
+
+std::unique_ptr<CliView> MakeView(OutputMode mode, std::ostream& out);
+
+}  // namespace qv::cli

@@ -1,0 +1,189 @@
+#include "cli/CommandLine.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "cli/I2cCommands.h"
+#include "cli/JsonLine.h"
+#include "cli/ParamsCommands.h"
+#include "cli/Reporting.h"
+#include "cli/Session.h"
+#include "cli/StatusCommands.h"
+#include "sim/FaultChoice.h"
+
+namespace qv::cli {
+namespace {
+
+struct OutputOptions {
+    bool json = false;
+    bool quiet = false;
+    std::string logFile;
+};
+
+void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& output) {
+    app.set_version_flag("--version", QV_VERSION);
+    auto* sim = app.add_flag("--sim", options.sim, "Attach the simulated chip instead of USB");
+    app.add_option("--sim-flash", options.simFlashFile,
+                   "Keep the simulated flash in FILE (created when missing)")
+        ->needs(sim);
+    app.add_option("--sim-devices", options.simDevices,
+                   "Attach this many simulated chips (for flash --all)")
+        ->needs(sim)
+        ->check(CLI::Range(1u, 64u));
+    app.add_option("--sim-fault", options.simFaults,
+                   "Break the simulated chip from transfer N on (default 1): KIND[@N], "
+                   "repeatable; kinds: " + sim::FaultKindList())
+        ->needs(sim)
+        ->check([](const std::string& text) {
+            return sim::ParseFaultChoice(text)
+                       ? std::string()
+                       : "'" + text + "' is not a fault of the simulator; kinds: " +
+                             sim::FaultKindList() + " (KIND or KIND@N)";
+        });
+    app.add_option_function<std::string>(
+           "--sim-speed",
+           [&options](const std::string& speed) { options.simRealTime = speed == "real"; },
+           "virtual (default: the examples finish at once) or real (a demo at the chip's pace)")
+        ->needs(sim)
+        ->check(CLI::IsMember({"virtual", "real"}));
+    app.add_option("--trace", options.traceFile,
+                   "Write one line per control transfer to FILE (see the README)");
+    app.add_option("--vid", options.vid, "VID of the user's device (hexadecimal)")
+        ->capture_default_str();
+    app.add_option("--pid", options.pid, "PID of the user's device (hexadecimal)")
+        ->capture_default_str();
+    app.add_option("--device", options.device,
+                   "The device to use, by the selector `qvusb list` shows (e.g. 1-3.2)");
+    app.add_flag("--json", output.json,
+                 "Standard output as JSON Lines: steps, progress and one result per device");
+    app.add_flag("-q,--quiet", output.quiet, "Print only the verdict lines and errors");
+    app.add_flag("-v,--verbose", options.verbose,
+                 "Print each request's summary on standard error (the trace's lines)");
+    app.add_option("--log", output.logFile,
+                   "Append one JSON line per device and run to FILE (an audit log)");
+}
+
+void AddCommands(CLI::App& app, const GlobalOptions& options) {
+    AddListCommand(app, options);
+    AddRawCommand(app, options);
+    AddRegisterCommands(app, options);
+    AddIspCommands(app, options);
+    AddFlashCommands(app, options);
+    AddImageCommands(app);
+    AddI2cCommands(app, options);
+    AddParamsCommands(app, options);
+    AddStatusCommands(app, options);
+}
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The command nearest to a mistyped one, when one is near enough to be meant.
+std::string NearestCommand(const CLI::App& app, const std::string& typed) {
+    std::string nearest;
+    std::size_t best = 3;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        const std::size_t distance = EditDistance(typed, command->get_name());
+        if (distance < best) {
+            best = distance;
+            nearest = command->get_name();
+        }
+    }
+    return nearest;
+}
+
+int Fail(int code, const std::string& message) {
+    std::cerr << "qvusb: " << message << "\n";
+    return code;
+}
+
+// Runs the parse and its command; returns the exit code and the message of a failure.
+std::pair<int, std::string> Run(CLI::App& app, int argc, char** argv) {
+    try {
+        app.parse(argc, argv);
+        return {kExitSuccess, ""};
+    } catch (const CLI::ParseError& error) {
+        const auto extras = app.remaining();
+        if (app.get_subcommands().empty() && !extras.empty() && extras.front()[0] != '-') {
+            const std::string nearest = NearestCommand(app, extras.front());
+            std::string message = "'" + extras.front() + "' is not a command";
+            if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
+            return {kExitBadInput, message};
+        }
+        const int code = app.exit(error);
+        return {code == 0 ? kExitSuccess : kExitBadInput, std::string()};
+    } catch (const BadInput& error) {
+        return {kExitBadInput, error.what()};
+    } catch (const NoDevice& error) {
+        return {kExitNoDevice, error.what()};
+    } catch (const OperationFailed& error) {
+        return {kExitFailed, error.what()};
+    } catch (const std::filesystem::filesystem_error& error) {
+        return {kExitBadInput, error.what()};
+    } catch (const std::exception& error) {
+        return {kExitFailed, std::string("internal error: ") + error.what()};
+    }
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    CLI::App app{"Programs and inspects the Quorvex USB audio bridge chip", "qvusb"};
+    app.require_subcommand(1);
+    GlobalOptions options;
+    OutputOptions output;
+    Reporting reporting;
+    options.reporting = &reporting;
+    AddGlobalOptions(app, options, output);
+    AddCommands(app, options);
+
+    std::ostream realOut(std::cout.rdbuf());
+    std::ostringstream collected;  // with --json, what commands print goes into the result
+    reporting.out = &realOut;
+    app.parse_complete_callback([&] {
+        reporting.mode = output.json    ? OutputMode::Json
+                         : output.quiet ? OutputMode::Quiet
+                         : isatty(STDOUT_FILENO) != 0 ? OutputMode::Terminal
+                                                      : OutputMode::Lines;
+        if (output.json) std::cout.rdbuf(collected.rdbuf());
+        std::string commandLine;
+        for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i]);
+        if (!output.logFile.empty())
+            reporting.log = std::make_unique<AuditLog>(output.logFile, commandLine);
+    });
+
+    const auto [code, message] = Run(app, argc, argv);
+    std::cout.rdbuf(realOut.rdbuf());
+    if (reporting.mode == OutputMode::Json && !reporting.resultShown && !app.get_subcommands().empty())
+        realOut << JsonLine()
+                       .Add("event", "result")
+                       .Add("command", app.get_subcommands().front()->get_name())
+                       .Add("ok", code == kExitSuccess)
+                       .Add("exit_code", code)
+                       .Add("message", message)
+                       .Add("output", collected.str())
+                       .Text()
+                << "\n";
+    if (!message.empty()) Fail(code, message);
+    return code;
+}
+
+}  // namespace qv::cli

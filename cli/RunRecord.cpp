@@ -1,0 +1,64 @@
+#include "cli/RunRecord.h"
+
+#include <cstdio>
+
+#include "cli/JsonLine.h"
+#include "common/HexFormat.h"
+
+namespace qv::cli {
+namespace {
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+void AddOutcome(JsonLine& line, const RunRecord& record) {
+    line.Add("ok", record.ok)
+        .Add("exit_code", record.exitCode)
+        .Add("message", record.message)
+        .Add("seconds", record.seconds, 2)
+        .Add("device", record.device);
+}
+
+void AddFile(JsonLine& line, const RunRecord& record) {
+    if (record.file.empty()) return;
+    line.Add("file", record.file);
+    if (record.length) line.Add("length", *record.length);
+    if (record.checksum) line.Add("checksum", "0x" + Hex4(*record.checksum));
+    if (!record.sha256.empty()) line.Add("sha256", record.sha256);
+}
+
+}  // namespace
+
+std::string VerdictLine(const RunRecord& record) {
+    std::string line = std::string(record.ok ? "PASS" : "FAIL") + " " + record.device;
+    if (!record.file.empty()) line += " " + record.file;
+    if (record.checksum) line += " 0x" + Hex4(*record.checksum);
+    line += " " + Seconds(record.seconds);
+    if (!record.message.empty()) line += " " + record.message;
+    return line;
+}
+
+std::string ResultJson(const RunRecord& record) {
+    JsonLine line;
+    line.Add("event", "result").Add("command", record.command);
+    AddOutcome(line, record);
+    AddFile(line, record);
+    return line.Text();
+}
+
+std::string LogJson(const RunRecord& record, const std::string& utcTime,
+                    const std::string& hostName, const std::string& commandLine) {
+    JsonLine line;
+    line.Add("time", utcTime).Add("host", hostName).Add("command_line", commandLine);
+    line.Add("command", record.command).Add("device_path", record.devicePath);
+    AddOutcome(line, record);
+    AddFile(line, record);
+    line.Add("range", record.range).Add("chip_id", record.chipId);
+    line.Add("failing_step", record.ok ? std::string() : record.message);
+    return line.Text();
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qv::cli {
+
+// What one run of a flash command did to one device: the one record the verdict line, the
+// JSON result and the audit log line are all written from.
+struct RunRecord {
+    std::string command;          // "flash", "erase", ...
+    std::string device = "-";     // the selector (bus and port chain), "-" before one was chosen
+    std::string devicePath;
+    std::string file;             // as given on the command line
+    std::optional<std::uint32_t> length;   // loaded bytes of the program file
+    std::optional<std::uint16_t> checksum;
+    std::string sha256;           // of the file as it lies on disk
+    std::string range = "all";    // "all" or START_KB:SIZE_KB
+    std::string chipId;           // the identification read, "EF 40 14"; empty when none
+    bool ok = false;
+    int exitCode = 1;
+    std::string message;          // the last step's text: the outcome, or the failing step
+    double seconds = 0;
+};
+
+// "PASS 1-3 fw.bin 0x1A2B 4.1 s Verifying Success" or "FAIL ... Blanking Fail at 0x000000";
+// the file and checksum only where the command has a file.
+std::string VerdictLine(const RunRecord& record);
+// {"event":"result","ok":...,"exit_code":...,"message":...,"seconds":...,"device":..., and for
+// image commands "file","length","checksum","sha256"}
+std::string ResultJson(const RunRecord& record);
+// The audit log's line: the result's fields and when, where and how it ran.
+std::string LogJson(const RunRecord& record, const std::string& utcTime,
+                    const std::string& hostName, const std::string& commandLine);
+
+}  // namespace qv::cli

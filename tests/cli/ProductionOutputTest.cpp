@@ -1,0 +1,130 @@
+// What a production script reads from qvusb: which device it used, the verdict, the JSON Lines
+// of --json and the audit log of --log, all parsed as a script would parse them.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "QvusbProcess.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+using nlohmann::json;
+
+std::vector<json> JsonLines(const std::string& text) {
+    std::vector<json> objects;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) objects.push_back(json::parse(line));
+    return objects;
+}
+
+class ProductionOutputTest : public ::testing::Test {
+protected:
+    QvusbResult Run(Args args) { return RunQvusb(args, folder.Path()); }
+    TestFolder folder;
+};
+
+TEST_F(ProductionOutputTest, ASingleDeviceCommandUsesOneDeviceOrRefusesToGuess) {
+    struct Case {
+        std::string devices;
+        Args choice;
+        int exitCode;
+        std::string verdict;  // the verdict line's start
+    };
+    const Case cases[] = {
+        {"1", {}, 0, "PASS 1-1 " DEMO_FIRMWARE " 0xC59B "},
+        {"3", {}, 2, "FAIL - " DEMO_FIRMWARE " 0xC59B "},
+        {"3", {"--device", "1-2"}, 0, "PASS 1-2 " DEMO_FIRMWARE " 0xC59B "},
+        {"3", {"--device", "1-9"}, 3, "FAIL - " DEMO_FIRMWARE " 0xC59B "},
+    };
+    for (const Case& c : cases) {
+        Args args{"--sim", "--sim-devices", c.devices};
+        args.insert(args.end(), c.choice.begin(), c.choice.end());
+        args.insert(args.end(), {"flash", DEMO_FIRMWARE});
+        const QvusbResult result = Run(args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.devices << " " << result.err;
+        const auto lastLine = result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1);
+        EXPECT_EQ(lastLine.rfind(c.verdict, 0), 0u) << lastLine;
+    }
+    const QvusbResult several = Run({"--sim", "--sim-devices", "2", "erase"});
+    EXPECT_NE(several.err.find("1-1 (user device), 1-2 (user device); choose one with --device"),
+              std::string::npos)
+        << several.err;
+}
+
+// A good run and a failing one, as JSON Lines and in the log, parsed by a real JSON parser.
+TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
+    const Args good{"--sim", "--json", "--log", "station.log", "flash", DEMO_FIRMWARE};
+    const Args bad{"--sim", "--json", "--log", "station.log", "--sim-fault", "stays-busy@400",
+                   "flash", DEMO_FIRMWARE};
+    const QvusbResult passed = Run(good);
+    const QvusbResult failed = Run(bad);
+    EXPECT_EQ(passed.exitCode, 0);
+    EXPECT_EQ(failed.exitCode, 1);
+    for (const QvusbResult* result : {&passed, &failed}) {
+        const auto lines = JsonLines(result->out);
+        ASSERT_FALSE(lines.empty());
+        for (const json& line : lines) EXPECT_TRUE(line.contains("event")) << line;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const json& l) { return l["event"] == "result"; }),
+                  1);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const json& l) {
+            return l["event"] == "progress" && l["total"] == 8192;
+        }));
+        const json& end = lines.back();
+        EXPECT_EQ(end["event"], "result");
+        EXPECT_EQ(end["ok"], result == &passed);
+        EXPECT_EQ(end["exit_code"], result->exitCode);
+        EXPECT_EQ(end["device"], "1-1");
+        EXPECT_EQ(end["file"], DEMO_FIRMWARE);
+        EXPECT_EQ(end["length"], 8192);
+        EXPECT_EQ(end["checksum"], "0xC59B");
+        EXPECT_TRUE(std::regex_match(end["sha256"].get<std::string>(), std::regex("[0-9a-f]{64}")));
+        EXPECT_TRUE(end["seconds"].is_number());
+    }
+    EXPECT_EQ(JsonLines(failed.out).back()["message"], "Erase Flash Fail");
+
+    const auto log = JsonLines(folder.Read("station.log"));
+    ASSERT_EQ(log.size(), 2u);
+    for (const char* field : {"time", "host", "command_line", "device", "device_path", "file",
+                              "length", "checksum", "sha256", "range", "chip_id", "ok",
+                              "failing_step", "seconds"})
+        EXPECT_TRUE(log[0].contains(field) && log[1].contains(field)) << field;
+    EXPECT_EQ(log[0]["ok"], true);
+    EXPECT_EQ(log[0]["chip_id"], "EF 40 14");
+    EXPECT_EQ(log[1]["failing_step"], "Erase Flash Fail");
+    EXPECT_NE(log[1]["command_line"].get<std::string>().find("stays-busy@400"), std::string::npos);
+}
+
+TEST_F(ProductionOutputTest, UsageMistakesAreNamedAsTheUserTypedThem) {
+    struct Case {
+        Args args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"lsit"}, "'lsit' is not a command; did you mean 'list'?"},
+        {{"--sim", "raw", "in", "C3", "91", "0", "-1", "1"}, "'-1' is not a valid hexadecimal"},
+        {{"--sim", "i2c", "cmd-write", "20", "--cmd", "1", "--data", "02"},
+         "--cmd '1' is not a whole number of hexadecimal bytes"},
+        {{"--sim", "--log", "nowhere/x.log", "erase"}, "Cannot append to the log nowhere/x.log"},
+    };
+    for (const Case& c : cases) {
+        const QvusbResult result = Run(c.args);
+        EXPECT_EQ(result.exitCode, 2) << c.args[0];
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(Run({"--version"}).out, QV_VERSION "\n");
+}
+
+// On a terminal (a pseudo-terminal from script(1)), the bar counts the image's bytes, not the
+// size of the .h00 text.
+TEST_F(ProductionOutputTest, TheBarCountsTheLoadedImageOfAHexFile) {
+    const std::string command = std::string(QVUSB_PATH) + " --sim --sim-speed real verify " +
+                                DEMO_FIRMWARE;
+    const QvusbResult result = RunCommand({"script", "-qec", command, "/dev/null"}, folder.Path());
+    EXPECT_NE(result.out.find("/8192 bytes"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("/19"), std::string::npos);  // the file's 19,7xx bytes
+}
+
+}  // namespace
