@@ -52,6 +52,10 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
            "virtual (default: the examples finish at once) or real (a demo at the chip's pace)")
         ->needs(sim)
         ->check(CLI::IsMember({"virtual", "real"}));
+    app.add_option("--sim-replug", options.simReplug,
+                   "A simulated operator: each port sees N boards in all, the next plugged in "
+                   "once one is judged (for station)")
+        ->needs(sim);
     app.add_option("--trace", options.traceFile,
                    "Write one line per control transfer to FILE (see the README)");
     app.add_option("--vid", options.vid, "VID of the user's device (hexadecimal)")
@@ -75,6 +79,7 @@ void AddCommands(CLI::App& app, const GlobalOptions& options) {
     AddRegisterCommands(app, options);
     AddIspCommands(app, options);
     AddFlashCommands(app, options);
+    AddStationCommand(app, options);
     AddImageCommands(app);
     AddI2cCommands(app, options);
     AddParamsCommands(app, options);

@@ -21,6 +21,7 @@ void AddRegisterCommands(CLI::App& app, const GlobalOptions& options);
 void AddIspCommands(CLI::App& app, const GlobalOptions& options);
 void AddImageCommands(CLI::App& app);
 void AddFlashCommands(CLI::App& app, const GlobalOptions& options);
+void AddStationCommand(CLI::App& app, const GlobalOptions& options);
 
 void RunList(Session& session, bool withPaths, std::ostream& out);
 

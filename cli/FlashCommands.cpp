@@ -1,18 +1,16 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/FlashOptions.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
 #include "common/AtomicFile.h"
-#include "common/HexFormat.h"
-#include "common/Sha256.h"
 #include "image/ProgramFileCheck.h"
 #include "image/RangeChoice.h"
 #include "isp/FlashWalks.h"
@@ -23,59 +21,8 @@
 namespace qv::cli {
 namespace {
 
-struct FlashArguments {
-    std::string file;
-    std::string range = "all";
-    bool noReload = false;
-    bool noIsp = false;
-    bool noErase = false;
-    bool noBlank = false;
-    bool noProgram = false;
-    bool noVerify = false;
-    bool noProtect = false;
-    bool all = false;
-    bool allFlash = false;  // read-back: the whole flash
-};
-
 // What a single step needs: a program file, a sector range, or an output file.
 enum class StepInput { ProgramFile, SectorRange, OutputFile };
-
-struct RangeArgument {
-    bool wholeFlash = true;
-    std::string startText;  // KB
-    std::string sizeText;   // KB
-};
-
-// "all", or START_KB:SIZE_KB in decimal.
-RangeArgument ParseRange(const std::string& text) {
-    if (text == "all") return {};
-    const auto colon = text.find(':');
-    if (colon == std::string::npos) throw BadInput("--range takes 'all' or START_KB:SIZE_KB");
-    RangeArgument range{false, text.substr(0, colon), text.substr(colon + 1)};
-    ParseDecimalArgument("range start", range.startText, 0x3FFFFF);
-    ParseDecimalArgument("range size", range.sizeText, 0x3FFFFF);
-    return range;
-}
-
-AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) {
-    return {{!args.noReload, !args.noIsp, !args.noErase, !args.noBlank, !args.noProgram,
-             !args.noVerify, !args.noProtect},
-            range.wholeFlash,
-            range.startText,
-            range.sizeText,
-            args.file};
-}
-
-std::string FileSha256(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    return Sha256Hex(bytes);
-}
-
-std::string ChipIdText(const FlashContext& flash) {
-    if (flash.ChipId == std::array<std::uint8_t, 3>{}) return {};
-    return Hex2(flash.ChipId[0]) + " " + Hex2(flash.ChipId[1]) + " " + Hex2(flash.ChipId[2]);
-}
 
 // One flash job of the ISP page, run from the command line. Everything the arguments alone can
 // tell (the file, the range against the address space) is checked before the device is
@@ -107,9 +54,7 @@ public:
         const ProgramFileReport report = ReadProgramFile(program_);
         view_->ShowChecksum(report.checksumText);
         view_->SetTotalBytes(program_.ProgramImage.LoadedLength);
-        record_.length = program_.ProgramImage.LoadedLength;
-        record_.checksum = LoadedSum(program_.ProgramImage);
-        record_.sha256 = FileSha256(file);
+        DescribeFile(record_, file, program_.ProgramImage);
     }
     void NameOutput(const std::string& file) { record_.file = file; }
 
@@ -187,7 +132,7 @@ private:
         record_.ok = exitCode == kExitSuccess;
         record_.exitCode = exitCode;
         record_.message = message;
-        record_.chipId = ChipIdText(flash_);
+        record_.chipId = ChipIdText(flash_.ChipId);
         record_.seconds = static_cast<double>(session_.Host().NowMs() - startedMs_) / 1000;
         reporting_.Finish(*view_, record_);
     }
@@ -224,10 +169,7 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
         for (const Candidate& candidate : session.Candidates())
             if (candidate.path == result.target.path) record.device = candidate.selector;
         record.devicePath = result.target.path;
-        record.file = args.file;
-        record.length = program.ProgramImage.LoadedLength;
-        record.checksum = LoadedSum(program.ProgramImage);
-        record.sha256 = FileSha256(args.file);
+        DescribeFile(record, args.file, program.ProgramImage);
         record.range = args.range;
         record.ok = result.outcome == AutoOutcome::Succeeded;
         record.exitCode = record.ok ? kExitSuccess : kExitFailed;
@@ -239,14 +181,6 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
     if (failed > 0)
         throw OperationFailed(std::to_string(failed) + " of " + std::to_string(results.size()) +
                               " devices failed");
-}
-
-void AddRangeOption(CLI::App* command, FlashArguments& args) {
-    command->add_option("--range", args.range, "all, or START_KB:SIZE_KB")->capture_default_str();
-}
-
-void AddNoIsp(CLI::App* command, FlashArguments& args) {
-    command->add_flag("--no-isp", args.noIsp, "Do not enter and leave ISP mode around the command");
 }
 
 // The output of read-back must be creatable before the flash is read for it.
@@ -295,14 +229,8 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     auto args = std::make_shared<FlashArguments>();
     auto* flash = app.add_subcommand("flash", "The automatic sequence (\"Auto\") with FILE");
     flash->add_option("file", args->file, "A .bin or .h00 program file")->required();
-    AddRangeOption(flash, *args);
+    AddSequenceOptions(flash, *args);
     flash->add_flag("--no-reload", args->noReload, "Do not load the file (erase-only runs)");
-    AddNoIsp(flash, *args);
-    flash->add_flag("--no-erase", args->noErase, "Skip the erase");
-    flash->add_flag("--no-blank", args->noBlank, "Skip the blank check");
-    flash->add_flag("--no-program", args->noProgram, "Skip programming");
-    flash->add_flag("--no-verify", args->noVerify, "Skip the verify");
-    flash->add_flag("--no-protect", args->noProtect, "Leave the flash unprotected");
     flash->add_flag("--all", args->all,
                     "Program every attached matching device at once, a verdict per device");
     flash->callback([&options, args] {

@@ -1,9 +1,13 @@
 #include "cli/RunRecord.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "cli/JsonLine.h"
 #include "common/HexFormat.h"
+#include "common/Sha256.h"
 
 namespace qv::cli {
 namespace {
@@ -31,6 +35,20 @@ void AddFile(JsonLine& line, const RunRecord& record) {
 }
 
 }  // namespace
+
+void DescribeFile(RunRecord& record, const std::string& file, const ImageBuffer& image) {
+    record.file = file;
+    record.length = image.LoadedLength;
+    record.checksum = LoadedSum(image);
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    record.sha256 = Sha256Hex(bytes);
+}
+
+std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId) {
+    if (chipId == std::array<std::uint8_t, 3>{}) return {};
+    return Hex2(chipId[0]) + " " + Hex2(chipId[1]) + " " + Hex2(chipId[2]);
+}
 
 std::string VerdictLine(const RunRecord& record) {
     std::string line = std::string(record.ok ? "PASS" : "FAIL") + " " + record.device;

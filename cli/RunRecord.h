@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "image/ImageBuffer.h"
 
 namespace qv::cli {
 
@@ -23,6 +26,12 @@ struct RunRecord {
     std::string message;          // the last step's text: the outcome, or the failing step
     double seconds = 0;
 };
+
+// Fills the file's fields: its name, the loaded length and checksum, and the SHA-256 of the
+// file as it lies on disk.
+void DescribeFile(RunRecord& record, const std::string& file, const ImageBuffer& image);
+// "EF 40 14"; empty for an identification never read (all zero).
+std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId);
 
 // "PASS 1-3 fw.bin 0x1A2B 4.1 s Verifying Success" or "FAIL ... Blanking Fail at 0x000000";
 // the file and checksum only where the command has a file.

@@ -56,13 +56,24 @@ Session::Session(const GlobalOptions& options)
             host->AttachNew(sim::UserDeviceIdentity());
         if (!simFlashFile_.empty() && !sim::LoadFlashImage(simChip_->Flash(), simFlashFile_))
             throw BadInput(simFlashFile_ + " is not a flash image of this chip");
+        std::vector<sim::FaultChoice> faults;
         for (const std::string& text : options.simFaults) {
             const auto fault = sim::ParseFaultChoice(text);
             if (!fault)
                 throw BadInput("'" + text + "' is not a fault of the simulator; kinds: " +
                                sim::FaultKindList() + " (KIND or KIND@N)");
             sim::ArmFault(*host, *simChip_, *fault);
+            faults.push_back(*fault);
         }
+        // The faults break the first port's boards, each new one anew.
+        if (options.simReplug > 0)
+            host->ReplugBoards(options.simReplug,
+                               [&simHost = *host, faults, firstPort = std::string("1-1")](
+                                   sim::SimChip& chip, const std::string& location) {
+                                   if (location != firstPort) return;
+                                   for (const auto& fault : faults)
+                                       sim::ArmFault(simHost, chip, fault);
+                               });
         hosts_.push_back(std::move(host));
     }
     if (options.verbose)

@@ -26,6 +26,7 @@ struct GlobalOptions {
     std::string simFlashFile;
     std::vector<std::string> simFaults;  // KIND[@N], armed on the first simulated device
     bool simRealTime = false;            // pace the simulated chip in real time
+    unsigned simReplug = 0;              // boards per port a simulated operator plugs in
     std::string traceFile;
     std::string vid = "6b94";
     std::string pid = "F82D";

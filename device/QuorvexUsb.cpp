@@ -101,6 +101,13 @@ bool QuorvexUsb::FindDevice() {
     return result;
 }
 
+bool QuorvexUsb::UseFoundInterface(const std::string& path) {
+    MatchText = path;
+    DevicePath = path;
+    Present = true;
+    return ProbeDevice();
+}
+
 bool QuorvexUsb::CheckPresent() {
     bool found = false;
     Enumerate([&](const std::string&) { found = true; });

@@ -25,6 +25,10 @@ public:
     virtual bool FindDevice();
     // Presence only: any matching interface keeps the device present.
     virtual bool CheckPresent();
+    // Takes an interface a search has already found (when several devices are driven at once,
+    // each by its own object), marks the device present there and probes it, without listing
+    // the interfaces again.
+    bool UseFoundInterface(const std::string& path);
     virtual bool IsPresent() const;
 
     void ClearPresent();

@@ -22,8 +22,7 @@ void AddMatching(DeviceHost& host, bool ksMode, const std::string& match,
 GangResult FlashOne(DeviceHost& host, const GangTarget& target, const AutoRequest& request) {
     QuorvexUsb device(host);
     device.SetKsMode(target.ksMode);
-    device.SetMatchText(target.path);  // a path matches itself only
-    device.FindDevice();
+    device.UseFoundInterface(target.path);
     LastTextView view;
     ProgramFile program;
     FlashContext flash;

@@ -9,6 +9,10 @@ namespace qv::sim {
 namespace {
 // A transfer the device never answers fails after the host's timeout, as libusb's does.
 constexpr std::uint64_t kHostTimeoutUs = 1'000'000;
+// The simulated operator pulls a board this long after its run ended, and plugs the next one
+// in after the delay.
+constexpr std::uint64_t kPullAfterUs = 1'000'000;
+constexpr std::uint64_t kReplugDelayUs = 1'000'000;
 thread_local bool lastTimedOut = false;
 }  // namespace
 
@@ -24,7 +28,7 @@ std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
 void SimHost::Attach(std::shared_ptr<SimChip> chip) {
     std::lock_guard lock(mutex_);
     if (IsAttached(*chip)) return;
-    slots_.push_back({std::move(chip), "1-" + std::to_string(nextPort_++), std::nullopt});
+    slots_.push_back({std::move(chip), "1-" + std::to_string(nextPort_++), std::nullopt, std::nullopt});
 }
 
 void SimHost::Detach(const SimChip& chip) {
@@ -49,8 +53,42 @@ std::vector<std::string> SimHost::PathsOf(const Slot& slot, const Guid& interfac
     return {};
 }
 
+void SimHost::ReplugBoards(unsigned boardsPerPort, BoardPreparation prepare) {
+    std::lock_guard lock(mutex_);
+    boardsPerPort_ = boardsPerPort;
+    prepareBoard_ = std::move(prepare);
+    for (const Slot& slot : slots_) boardsSeen_[slot.location] = 1;
+}
+
+void SimHost::RunOperator() {
+    if (boardsPerPort_ == 0) return;
+    const std::uint64_t now = clock_.NowUs();
+    for (auto slot = slots_.begin(); slot != slots_.end();) {
+        const bool judged = slot->leftIspAtUs && now - *slot->leftIspAtUs >= kPullAfterUs;
+        if (!judged || boardsSeen_[slot->location] >= boardsPerPort_) {
+            ++slot;
+            continue;
+        }
+        pending_.push_back({slot->location, now + kReplugDelayUs});
+        slot = slots_.erase(slot);
+    }
+    for (auto board = pending_.begin(); board != pending_.end();) {
+        if (now < board->plugAtUs) {
+            ++board;
+            continue;
+        }
+        auto chip = std::make_shared<SimChip>(clock_, UserDeviceIdentity());
+        chip->Flash().SetContents(std::vector<std::uint8_t>(chip->Flash().Contents().size(), 0xFF));
+        if (prepareBoard_) prepareBoard_(*chip, board->location);
+        ++boardsSeen_[board->location];
+        slots_.push_back({std::move(chip), board->location, std::nullopt, std::nullopt});
+        board = pending_.erase(board);
+    }
+}
+
 std::optional<std::vector<std::string>> SimHost::ListInterfaces(const Guid& interfaceClass) {
     std::lock_guard lock(mutex_);
+    RunOperator();
     if (listingFails_) return std::nullopt;
     std::vector<std::string> paths;
     for (const Slot& slot : slots_) {
@@ -105,7 +143,9 @@ bool SimHost::DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
     const DriverCall call = DecodeDriverCall(controlCode, input, output);
     if (call.kind == DriverCall::Kind::Rejected || call.carrier != open->second.carrier)
         return false;
+    const bool wasInIspMode = slot->chip->InIspMode();
     const bool ok = Perform(*slot->chip, call, output, bytesReturned);
+    if (wasInIspMode && !slot->chip->InIspMode()) slot->leftIspAtUs = clock_.NowUs();
     if (slot->transfersLeft && --*slot->transfersLeft == 0) slots_.erase(slot);
     return ok;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,13 @@ public:
     bool IsAttached(const SimChip& chip) const;
     // Unplugs the chip right after it has received this many more transfers.
     void DetachAfterTransfers(const SimChip& chip, std::uint64_t transfers);
+    // A simulated operator at a production station: a board whose run has ended (it has left ISP
+    // mode) is unplugged a second later, and after a short delay a fresh board
+    // (erased flash, the default identity) goes into the same port, until each port has seen
+    // `boardsPerPort` boards. `prepare` runs on every new board, with its port (to arm its
+    // faults anew).
+    using BoardPreparation = std::function<void(SimChip& chip, const std::string& location)>;
+    void ReplugBoards(unsigned boardsPerPort, BoardPreparation prepare);
     // While set, the set of interfaces cannot be obtained (as when the OS refuses).
     void SetListingFails(bool fails) { listingFails_ = fails; }
 
@@ -56,6 +64,11 @@ private:
         std::shared_ptr<SimChip> chip;
         std::string location;
         std::optional<std::uint64_t> transfersLeft;  // unplugged when it reaches 0
+        std::optional<std::uint64_t> leftIspAtUs;    // when the board's run ended
+    };
+    struct PendingBoard {
+        std::string location;
+        std::uint64_t plugAtUs;
     };
     struct OpenInterface {
         const SimChip* chip;
@@ -66,6 +79,7 @@ private:
                           std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                           std::uint32_t& bytesReturned);
     std::vector<std::string> PathsOf(const Slot& slot, const Guid& interfaceClass) const;
+    void RunOperator();
     bool Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,
                  std::uint32_t& bytesReturned);
 
@@ -80,6 +94,10 @@ private:
     // real bus; sleeping does not hold the lock.
     mutable std::recursive_mutex mutex_;
     std::uint64_t transferLatencyUs_ = 125;
+    unsigned boardsPerPort_ = 0;  // 0: no operator
+    BoardPreparation prepareBoard_;
+    std::map<std::string, unsigned> boardsSeen_;  // per port
+    std::vector<PendingBoard> pending_;
     std::uint64_t transfers_ = 0;
 };
 

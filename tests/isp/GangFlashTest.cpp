@@ -5,10 +5,103 @@
 #include <filesystem>
 #include <fstream>
 
+#include <functional>
+#include <map>
+
 #include "isp/GangFlash.h"
+#include "isp/Station.h"
 #include "sim/SimHost.h"
 
 namespace {
+
+// A station's front for tests: counts what it is told and stops when told to.
+struct TestFront : qv::StationFront {
+    std::vector<qv::StationBoard> judged;
+    std::function<bool(const std::vector<qv::SlotSnapshot>&)> stopWhen;
+    std::vector<qv::SlotSnapshot> lastShown;
+    int polls = 0;
+
+    void BoardJudged(const qv::StationBoard& board) override { judged.push_back(board); }
+    void Show(const std::vector<qv::SlotSnapshot>& slots) override {
+        lastShown = slots;
+        ++polls;
+    }
+    bool StopRequested() override { return stopWhen && stopWhen(lastShown); }
+};
+
+qv::ProgramFile StationImage(std::size_t size) {
+    qv::ProgramFile image;
+    for (std::size_t i = 0; i < size; ++i)
+        image.ProgramImage.Bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    image.ProgramImage.LoadedLength = static_cast<std::uint32_t>(size);
+    image.RangeStart = 0;
+    return image;
+}
+
+// Three ports, four boards each from the simulated operator; one board breaks (its write
+// enable is ignored): it alone fails, and its port goes on with the next board.
+TEST(Station, EveryBoardIsJudgedOnceAndAFailedPortGoesOn) {
+    qv::sim::SimHost host;
+    for (int i = 0; i < 3; ++i) host.AttachNew(qv::sim::UserDeviceIdentity());
+    int boardsOnPort2 = 0;
+    host.ReplugBoards(4, [&](qv::sim::SimChip& chip, const std::string& location) {
+        if (location == "1-2" && ++boardsOnPort2 == 1)
+            chip.Faults().flash.writeEnableIgnored = true;
+    });
+    TestFront front;
+    const auto judged = qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(2000),
+                                       {qv::AutoRequest{}, 0, 12}, front);
+    ASSERT_EQ(judged.size(), 12u);
+    std::map<std::string, int> perPort;
+    int failed = 0;
+    for (const qv::StationBoard& board : judged) {
+        ++perPort[board.selector];
+        if (board.outcome != qv::AutoOutcome::Succeeded) {
+            ++failed;
+            EXPECT_EQ(board.selector, "1-2");
+        }
+    }
+    EXPECT_EQ(failed, 1);
+    EXPECT_EQ(perPort, (std::map<std::string, int>{{"1-1", 4}, {"1-2", 4}, {"1-3", 4}}));
+    EXPECT_EQ(front.judged.size(), judged.size());
+}
+
+// No operator: the boards stay plugged in and are each judged once, however long it watches;
+// --slots 1 takes them one after the other.
+TEST(Station, ABoardLeftPluggedInIsNotFlashedTwice) {
+    qv::sim::SimHost host;
+    host.AttachNew(qv::sim::UserDeviceIdentity());
+    host.AttachNew(qv::sim::UserDeviceIdentity());
+    TestFront front;
+    front.stopWhen = [&](const std::vector<qv::SlotSnapshot>&) { return front.polls > 40; };
+    const auto judged = qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(500),
+                                       {qv::AutoRequest{}, 1, 0}, front);
+    ASSERT_EQ(judged.size(), 2u);
+    EXPECT_NE(judged[0].selector, judged[1].selector);
+}
+
+// A stop while boards are being flashed: each ends at its next block or step, and still
+// protects its flash and leaves ISP mode.
+TEST(Station, AStopEndsEveryRunningBoardWithItsCleanUp) {
+    qv::sim::SimHost host;
+    std::vector<std::shared_ptr<qv::sim::SimChip>> chips;
+    for (int i = 0; i < 3; ++i) chips.push_back(host.AttachNew(qv::sim::UserDeviceIdentity()));
+    TestFront front;
+    front.stopWhen = [](const std::vector<qv::SlotSnapshot>& slots) {
+        return slots.size() == 3 && std::all_of(slots.begin(), slots.end(), [](const auto& slot) {
+                   return slot.state == qv::SlotSnapshot::State::Flashing;
+               });
+    };
+    const auto judged = qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(60000),
+                                       {qv::AutoRequest{}, 0, 0}, front);
+    ASSERT_EQ(judged.size(), 3u);
+    for (const qv::StationBoard& board : judged)
+        EXPECT_EQ(board.outcome, qv::AutoOutcome::Stopped) << board.selector << " " << board.text;
+    for (const auto& chip : chips) {
+        EXPECT_EQ(chip->Flash().Status() & 0x1C, 0x1C);
+        EXPECT_FALSE(chip->InIspMode());
+    }
+}
 
 TEST(GangFlash, EveryAttachedChipGetsTheImageAndAFailingOneIsReportedAlone) {
     std::vector<char> image(3000);

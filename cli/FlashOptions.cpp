@@ -1,0 +1,47 @@
+#include "cli/FlashOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/CliErrors.h"
+#include "cli/HexArguments.h"
+
+namespace qv::cli {
+
+RangeArgument ParseRange(const std::string& text) {
+    if (text == "all") return {};
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) throw BadInput("--range takes 'all' or START_KB:SIZE_KB");
+    RangeArgument range{false, text.substr(0, colon), text.substr(colon + 1)};
+    ParseDecimalArgument("range start", range.startText, 0x3FFFFF);
+    ParseDecimalArgument("range size", range.sizeText, 0x3FFFFF);
+    return range;
+}
+
+AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) {
+    return {{!args.noReload, !args.noIsp, !args.noErase, !args.noBlank, !args.noProgram,
+             !args.noVerify, !args.noProtect},
+            range.wholeFlash,
+            range.startText,
+            range.sizeText,
+            args.file};
+}
+
+void AddRangeOption(CLI::App* command, FlashArguments& args) {
+    command->add_option("--range", args.range, "all, or START_KB:SIZE_KB")->capture_default_str();
+}
+
+void AddNoIsp(CLI::App* command, FlashArguments& args) {
+    command->add_flag("--no-isp", args.noIsp, "Do not enter and leave ISP mode around the command");
+}
+
+void AddSequenceOptions(CLI::App* command, FlashArguments& args) {
+    AddRangeOption(command, args);
+    AddNoIsp(command, args);
+    command->add_flag("--no-erase", args.noErase, "Skip the erase");
+    command->add_flag("--no-blank", args.noBlank, "Skip the blank check");
+    command->add_flag("--no-program", args.noProgram, "Skip programming");
+    command->add_flag("--no-verify", args.noVerify, "Skip the verify");
+    command->add_flag("--no-protect", args.noProtect, "Leave the flash unprotected");
+}
+
+}  // namespace qv::cli

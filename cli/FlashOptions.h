@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "isp/IspJobs.h"
+
+namespace CLI {
+class App;
+}
+
+namespace qv::cli {
+
+// The options of the automatic sequence, shared by `flash` and `station`.
+struct FlashArguments {
+    std::string file;
+    std::string range = "all";
+    bool noReload = false;
+    bool noIsp = false;
+    bool noErase = false;
+    bool noBlank = false;
+    bool noProgram = false;
+    bool noVerify = false;
+    bool noProtect = false;
+    bool all = false;
+    bool allFlash = false;  // read-back: the whole flash
+};
+
+struct RangeArgument {
+    bool wholeFlash = true;
+    std::string startText;  // KB
+    std::string sizeText;   // KB
+};
+
+// "all", or START_KB:SIZE_KB in decimal; throws BadInput otherwise.
+RangeArgument ParseRange(const std::string& text);
+AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range);
+
+void AddRangeOption(CLI::App* command, FlashArguments& args);
+void AddNoIsp(CLI::App* command, FlashArguments& args);
+// --range, --no-isp and the step switches --no-erase ... --no-protect.
+void AddSequenceOptions(CLI::App* command, FlashArguments& args);
+
+}  // namespace qv::cli

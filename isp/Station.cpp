@@ -1,0 +1,229 @@
+#include "isp/Station.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "device/host/InterfacePath.h"
+#include "isp/GangFlash.h"
+
+namespace qv {
+namespace {
+
+constexpr std::uint32_t kPollMs = 333;
+
+std::string SelectorOf(const std::string& path) {
+    const auto parsed = InterfacePath::Parse(path);
+    return parsed && !parsed->location.empty() ? parsed->location : path;
+}
+
+// What one board's job reports, read by the station's thread while the job runs on its own.
+class SlotView : public IspView {
+public:
+    explicit SlotView(const std::atomic<bool>& stop) : stop_(stop) {}
+    void Watch(bool& stopRequested) { stopRequested_ = &stopRequested; }
+
+    void ShowProcessInfo(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        text_ = text;
+        progress_ = 0;
+    }
+    void ShowProcessAddress(const std::string&) override {}
+    void ShowStatusRegister(const std::string&) override {}
+    void ShowProgress(double fraction) override { progress_ = fraction; }
+    void ShowChecksum(const std::string&) override {}
+    void ShowMessage(const std::string& text) override { ShowProcessInfo(text); }
+    // The job's own thread raises its stop flag here, so the flag is only touched by it.
+    void PumpEvents() override {
+        if (stop_ && stopRequested_ != nullptr) *stopRequested_ = true;
+    }
+
+    std::string Text() const {
+        std::lock_guard lock(mutex_);
+        return text_;
+    }
+    double Progress() const { return progress_; }
+
+private:
+    const std::atomic<bool>& stop_;
+    bool* stopRequested_ = nullptr;
+    mutable std::mutex mutex_;
+    std::string text_;
+    std::atomic<double> progress_ = 0;
+};
+
+// One board on its port: its own device object, image copy and jobs, in a thread of its own.
+class BoardRun {
+public:
+    BoardRun(DeviceHost& host, const GangTarget& target, const ProgramFile& image,
+             const AutoRequest& request, const std::atomic<bool>& stop,
+             std::function<void()> onEnd)
+        : device_(host), view_(stop), program_(image), jobs_(device_, view_, program_, flash_) {
+        view_.Watch(jobs_.StopRequested);
+        device_.SetKsMode(target.ksMode);
+        board_.selector = SelectorOf(target.path);
+        board_.path = target.path;
+        startedMs_ = host.NowMs();
+        thread_ = std::thread([this, &host, request, onEnd = std::move(onEnd)] {
+            // Only the station lists the bus: a board swapped on a port is always seen gone.
+            device_.UseFoundInterface(board_.path);
+            bool autoBusy = false;
+            board_.outcome = jobs_.Auto(request, autoBusy);
+            board_.text = view_.Text();
+            board_.chipId = flash_.ChipId;
+            board_.seconds = static_cast<double>(host.NowMs() - startedMs_) / 1000;
+            done_ = true;
+            onEnd();
+        });
+    }
+    ~BoardRun() {
+        if (thread_.joinable()) thread_.join();
+    }
+    BoardRun(const BoardRun&) = delete;
+    BoardRun& operator=(const BoardRun&) = delete;
+
+    bool Done() const { return done_; }
+    StationBoard Judged() {
+        thread_.join();
+        return board_;
+    }
+    SlotSnapshot Snapshot(DeviceHost& host) const {
+        return {board_.selector, SlotSnapshot::State::Flashing, view_.Progress(), view_.Text(),
+                static_cast<double>(host.NowMs() - startedMs_) / 1000};
+    }
+
+private:
+    QuorvexUsb device_;
+    SlotView view_;
+    ProgramFile program_;
+    FlashContext flash_;
+    IspJobs jobs_;
+    StationBoard board_;
+    std::uint64_t startedMs_ = 0;
+    std::atomic<bool> done_ = false;
+    std::thread thread_;
+};
+
+struct Port {
+    SlotSnapshot shown;
+    GangTarget target;
+    std::unique_ptr<BoardRun> run;
+};
+
+class Station {
+public:
+    Station(DeviceHost& host, const std::string& match, const ProgramFile& image,
+            const StationSettings& settings, StationFront& front)
+        : host_(host), match_(match), image_(image), settings_(settings), front_(front) {
+        // Every board takes the image loaded once, not the file again.
+        image_.ProgramFileReady = true;
+        settings_.request.steps.reloadFile = false;
+    }
+
+    std::vector<StationBoard> Run() {
+        for (;;) {
+            Harvest();
+            const bool enough = settings_.units != 0 && judged_.size() >= settings_.units;
+            if ((stop_ || enough) && Running() == 0) break;
+            if (!stop_) Watch();
+            front_.Show(Snapshots());
+            if (front_.StopRequested()) stop_ = true;
+            Wait();
+        }
+        return judged_;
+    }
+
+private:
+    std::size_t Running() const {
+        std::size_t running = 0;
+        for (const auto& [selector, port] : ports_) running += port.run ? 1 : 0;
+        return running;
+    }
+
+    // Ends the runs that have finished; their ports keep the verdict until emptied.
+    void Harvest() {
+        for (auto& [selector, port] : ports_) {
+            if (!port.run || !port.run->Done()) continue;
+            const StationBoard board = port.run->Judged();
+            port.run.reset();
+            const bool passed = board.outcome == AutoOutcome::Succeeded;
+            port.shown = {selector,
+                          passed ? SlotSnapshot::State::Passed : SlotSnapshot::State::Failed, 1.0,
+                          board.text, board.seconds};
+            judged_.push_back(board);
+            front_.BoardJudged(board);
+        }
+    }
+
+    // Takes in what appeared, forgets what left, and starts queued boards while there is room.
+    void Watch() {
+        std::map<std::string, GangTarget> present;
+        for (const GangTarget& target : FindGangTargets(host_, match_))
+            present[SelectorOf(target.path)] = target;
+        std::erase_if(ports_, [&](const auto& entry) {
+            return !entry.second.run && !present.contains(entry.first);
+        });
+        for (const auto& [selector, target] : present) {
+            auto [entry, added] = ports_.try_emplace(selector);
+            if (added) entry->second.shown = {selector, SlotSnapshot::State::Queued, 0, "", 0};
+            entry->second.target = target;
+        }
+        for (auto& [selector, port] : ports_) {
+            if (port.shown.state != SlotSnapshot::State::Queued || !RoomForAnother()) continue;
+            port.shown.state = SlotSnapshot::State::Flashing;
+            port.run = std::make_unique<BoardRun>(host_, port.target, image_, settings_.request,
+                                                  stop_, [this] { ended_.notify_all(); });
+        }
+    }
+
+    bool RoomForAnother() const {
+        const std::size_t running = Running();
+        if (settings_.slots != 0 && running >= settings_.slots) return false;
+        return settings_.units == 0 || judged_.size() + running < settings_.units;
+    }
+
+    std::vector<SlotSnapshot> Snapshots() const {
+        std::vector<SlotSnapshot> shown;
+        for (const auto& [selector, port] : ports_)
+            shown.push_back(port.run ? port.run->Snapshot(host_) : port.shown);
+        return shown;
+    }
+
+    // While boards run, the poll interval in real time, cut short when one ends; otherwise
+    // the host's own wait (virtual time on the simulator).
+    void Wait() {
+        if (Running() == 0) return host_.Sleep(kPollMs);
+        std::unique_lock lock(mutex_);
+        ended_.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] {
+            for (const auto& [selector, port] : ports_)
+                if (port.run && port.run->Done()) return true;
+            return false;
+        });
+    }
+
+    DeviceHost& host_;
+    std::string match_;
+    ProgramFile image_;
+    StationSettings settings_;
+    StationFront& front_;
+    std::map<std::string, Port> ports_;
+    std::vector<StationBoard> judged_;
+    std::atomic<bool> stop_ = false;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+};
+
+}  // namespace
+
+std::vector<StationBoard> RunStation(DeviceHost& host, const std::string& userDeviceMatch,
+                                     const ProgramFile& image, const StationSettings& settings,
+                                     StationFront& front) {
+    return Station(host, userDeviceMatch, image, settings, front).Run();
+}
+
+}  // namespace qv

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/host/DeviceHost.h"
+#include "image/ProgramFile.h"
+#include "isp/IspJobs.h"
+
+namespace qv {
+
+// One board judged at a station.
+struct StationBoard {
+    std::string selector;  // the port: bus and port chain
+    std::string path;
+    AutoOutcome outcome = AutoOutcome::Failed;
+    std::string text;  // the last step's text: the outcome, or the step that failed
+    std::array<std::uint8_t, 3> chipId{};
+    double seconds = 0;  // the board's run, on the host's clock
+};
+
+// A port as the station's screen shows it.
+struct SlotSnapshot {
+    enum class State { Waiting, Queued, Flashing, Passed, Failed };
+    std::string selector;
+    State state = State::Waiting;
+    double progress = 0;  // of the running step
+    std::string text;     // the running step, or the verdict's
+    double seconds = 0;   // of the run so far, or of the judged run
+};
+
+// The front end's side of a station: it is told of every board judged (on the station's own
+// thread) and shown the ports after every poll, and it says when to stop (Ctrl-C).
+class StationFront {
+public:
+    virtual ~StationFront() = default;
+    virtual void BoardJudged(const StationBoard& board) = 0;
+    virtual void Show(const std::vector<SlotSnapshot>& slots) = 0;
+    virtual bool StopRequested() = 0;
+};
+
+struct StationSettings {
+    AutoRequest request;  // the steps and range of every board's automatic sequence
+    unsigned slots = 0;   // boards flashed at once; 0: every board at once
+    unsigned units = 0;   // boards to judge before ending; 0: until stopped
+};
+
+// A production station: watches the bus about three times a second with the presence
+// monitor's rules (the user's devices, else the firmware-update devices); every device that
+// appears on a port gets the automatic sequence in a thread of its own, with the image loaded
+// once; a judged board is not taken again until its port has been empty. A stop request ends
+// every running board at its next block or step, with its clean-up, and then the station.
+// Returns every board judged, in the order they ended.
+std::vector<StationBoard> RunStation(DeviceHost& host, const std::string& userDeviceMatch,
+                                     const ProgramFile& image, const StationSettings& settings,
+                                     StationFront& front);
+
+}  // namespace qv
