@@ -313,8 +313,11 @@ void IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* suc
     if (StepFailed && device_.Unanswering()) view_.ShowProcessInfo(kChipSilentText);
 }
 
-// The protection step checks what it did: the block-protect bits must read set afterwards.
+// The protection step checks what it did: the block-protect bits must read set afterwards. It
+// first waits for the flash to be ready, as long as a chip erase may take: after a stop in the
+// middle of an erase, a status write sent at once would be ignored by the busy part.
 bool IspJobs::ProtectFlash() {
+    FlashWalks(device_, view_, flash_, StopRequested).WaitWhileBusy(ChipErasePolls(flash_.ChipId));
     WriteEnable(device_);
     WriteFlashStatus(device_, kProtectedStatus);
     WaitWhileBusy();
