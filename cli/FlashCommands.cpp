@@ -34,6 +34,8 @@ struct FlashArguments {
     bool noVerify = false;
     bool noProtect = false;
     bool all = false;
+    bool changedOnly = false;
+    unsigned readBlock = kDefaultReadBlock;
 };
 
 // What a single step needs: a program file, a sector range, or neither.
@@ -62,7 +64,8 @@ AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) 
             range.wholeFlash,
             range.startText,
             range.sizeText,
-            args.file};
+            args.file,
+            args.changedOnly};
 }
 
 // One flash job of the ISP page, run from the command line. Everything the arguments alone can
@@ -75,6 +78,8 @@ public:
           jobs_(session.Device(), view_, program_, flash_) {
         view_.WatchStop(jobs_.StopRequested);
     }
+
+    void UseReadBlock(unsigned bytes) { flash_.ReadBlockSize = static_cast<std::uint8_t>(bytes); }
 
     void UseRange(const RangeArgument& range) {
         range_ = range;
@@ -171,6 +176,14 @@ void AddNoIsp(CLI::App* command, FlashArguments& args) {
     command->add_flag("--no-isp", args.noIsp, "Do not enter and leave ISP mode around the command");
 }
 
+CLI::Option* AddReadBlock(CLI::App* command, FlashArguments& args) {
+    return command
+        ->add_option("--read-block", args.readBlock,
+                     "Bytes per read request, 1 to 255 (for chips known to answer more)")
+        ->check(CLI::Range(1u, 255u))
+        ->capture_default_str();
+}
+
 // The output of read-back must be creatable before the flash is read for it.
 void CheckOutputFile(const std::string& file) {
     std::error_code error;
@@ -191,10 +204,12 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
         command->add_option("file", args->file, "The file to write")->required();
     if (input != StepInput::OutputFile) AddRangeOption(command, *args);
     AddNoIsp(command, *args);
+    if (input != StepInput::SectorRange) AddReadBlock(command, *args);
     command->callback([&options, args, input, run] {
         const RangeArgument range = ParseRange(args->range);
         WithSession(options, [&](Session& session) {
             FlashRun flash(session);
+            flash.UseReadBlock(args->readBlock);
             flash.UseRange(range);
             if (input == StepInput::ProgramFile) flash.Load(args->file);
             if (input == StepInput::OutputFile) CheckOutputFile(args->file);
@@ -223,10 +238,14 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     flash->add_flag("--no-protect", args->noProtect, "Leave the flash unprotected");
     flash->add_flag("--all", args->all,
                     "Program every attached matching device at once, a line per device");
+    flash->add_flag("--changed-only", args->changedOnly,
+                    "Erase, program and verify only the 4 KB sectors that differ from FILE");
+    AddReadBlock(flash, *args)->excludes("--all");
     flash->callback([&options, args] {
         const RangeArgument range = ParseRange(args->range);
         WithSession(options, [&](Session& session) {
             FlashRun run(session);
+            run.UseReadBlock(args->readBlock);
             run.UseRange(range);
             if (!args->noReload) {
                 run.Load(args->file);

@@ -43,6 +43,11 @@ TEST(GangFlash, EveryAttachedChipGetsTheImageAndAFailingOneIsReportedAlone) {
             EXPECT_TRUE(holds) << "chip " << i;
         }
     }
+    // Again with --changed-only: the programmed chips have nothing left to do.
+    request.changedOnly = true;
+    const auto again = qv::FlashAll(host, targets, request);
+    for (std::size_t i = 0; i < again.size(); ++i)
+        EXPECT_EQ(again[i].text == "0 of 1 sectors changed", i != 2) << again[i].text;
     std::filesystem::remove(file);
 }
 
