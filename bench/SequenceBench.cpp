@@ -1,11 +1,13 @@
 // Figures for the automatic sequence on the simulated chip: transfers, virtual time and
 // throughput against two reference figures worked out from formulas (the protocol floor and
-// the physical limit), the host's CPU cost per vendor request, and how far real sleeps
-// overshoot. A timing program, not a test: it prints and exits 0.
+// the physical limit), the changed-sectors mode and larger read blocks against the sequence,
+// the host's CPU cost per vendor request, and how far real sleeps overshoot. A timing program,
+// not a test: it prints and exits 0.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,16 +32,25 @@ public:
     std::string last;
 };
 
-std::string WriteImage(std::size_t size) {
-    std::vector<char> bytes(size);
-    std::uint32_t state = 12345;
-    for (char& byte : bytes) {
+using Bytes = std::vector<std::uint8_t>;
+
+// Firmware-like bytes: no page of them is all 0xFF.
+Bytes PseudoRandom(std::size_t size, std::uint32_t seed) {
+    Bytes bytes(size);
+    std::uint32_t state = seed;
+    for (std::uint8_t& byte : bytes) {
         state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 16);
+        byte = static_cast<std::uint8_t>(state >> 16);
     }
+    return bytes;
+}
+
+std::string WriteImage(std::size_t size) {
+    const Bytes bytes = PseudoRandom(size, 12345);
     const auto path =
         std::filesystem::temp_directory_path() / ("qv-bench-" + std::to_string(size) + ".bin");
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
     return path.string();
 }
 
@@ -50,10 +61,19 @@ struct Run {
     bool ok = false;
 };
 
-Run RunSequence(const std::string& file, qv::sim::SimClock::Mode mode, std::uint64_t latencyUs) {
+// How the job is asked for, and what the flash holds before it (the demo firmware unless set).
+struct Job {
+    bool changedOnly = false;
+    std::uint8_t readBlock = qv::kDefaultReadBlock;
+    std::function<void(qv::sim::SimFlash&)> flashBefore;
+};
+
+Run RunSequence(const std::string& file, qv::sim::SimClock::Mode mode, std::uint64_t latencyUs,
+                const Job& job = {}) {
     qv::sim::SimHost host(mode);
     host.SetTransferLatencyUs(latencyUs);
-    host.AttachNew(qv::sim::UserDeviceIdentity());
+    const auto chip = host.AttachNew(qv::sim::UserDeviceIdentity());
+    if (job.flashBefore) job.flashBefore(chip->Flash());
     qv::QuorvexUsb device(host);
     device.SetKsMode(true);
     device.SetMatchText("vid_6b94&pid_f82d");
@@ -61,9 +81,11 @@ Run RunSequence(const std::string& file, qv::sim::SimClock::Mode mode, std::uint
     SilentView view;
     qv::ProgramFile program;
     qv::FlashContext flash;
+    flash.ReadBlockSize = job.readBlock;
     qv::IspJobs jobs(device, view, program, flash);
     qv::AutoRequest request;
     request.fileText = file;
+    request.changedOnly = job.changedOnly;
     bool autoBusy = false;
     const std::uint64_t startTransfers = host.TransferCount();
     const std::uint64_t startUs = host.Clock().NowUs();
@@ -119,6 +141,97 @@ void PrintSequenceFigures() {
             std::filesystem::remove(file);
         }
     }
+}
+
+// What the flash holds before a changed-sectors run, for an image of imageBytes at address 0.
+struct ChipState {
+    const char* name;
+    std::function<void(Bytes& flash, const Bytes& image)> make;
+    double target125;  // ratio to the sequence, 768 KiB image; 0 for none
+    double target1000;
+};
+
+// The image with every sector whose index ends in 5 (about one in ten) one byte off.
+void TenPercent(Bytes& flash, const Bytes& image) {
+    std::copy(image.begin(), image.end(), flash.begin());
+    for (std::size_t sector = 5; sector * 0x1000 < image.size(); sector += 10)
+        flash[sector * 0x1000 + 0x123] ^= 0xFF;
+}
+
+const ChipState kChipStates[] = {
+    {"the same image",
+     [](Bytes& flash, const Bytes& image) { std::copy(image.begin(), image.end(), flash.begin()); },
+     0.30, 0.40},
+    {"the image but one byte",
+     [](Bytes& flash, const Bytes& image) {
+         std::copy(image.begin(), image.end(), flash.begin());
+         flash[image.size() / 2] ^= 0xFF;
+     },
+     0.32, 0.42},
+    {"the image, 10 % sectors off", TenPercent, 0, 0},
+    {"nothing (erased)", [](Bytes&, const Bytes&) {}, 0.95, 1.00},
+    {"other firmware everywhere",
+     [](Bytes& flash, const Bytes&) { flash = PseudoRandom(flash.size(), 777); }, 1.35, 1.45},
+};
+
+std::function<void(qv::sim::SimFlash&)> FlashHolding(const ChipState& state, const Bytes& image) {
+    return [&state, &image](qv::sim::SimFlash& flash) {
+        Bytes contents(flash.Contents().size(), 0xFF);
+        state.make(contents, image);
+        flash.SetContents(contents);
+    };
+}
+
+void PrintRow(const char* what, std::uint64_t latencyUs, std::size_t size, const Run& run,
+              double reference, double target) {
+    const double ratio = run.virtualSeconds / reference;
+    std::printf("%6llu us %5zu KiB  %-42s %9llu %9.2f %7.3f",
+                static_cast<unsigned long long>(latencyUs), size / 1024, what,
+                static_cast<unsigned long long>(run.transfers), run.virtualSeconds, ratio);
+    if (target > 0) std::printf("  <= %.2f %s", target, ratio <= target ? "met" : "MISSED");
+    std::printf("%s\n", run.ok ? "" : "  (the job FAILED)");
+}
+
+// --changed-only on chips holding various contents, and --read-block 255, each against the
+// sequence with 64-byte reads on the same image and latency. The targets are for 768 KiB.
+void PrintChangedSectorsFigures() {
+    const auto virtualTime = qv::sim::SimClock::Mode::Virtual;
+    std::printf(
+        "\nChanged sectors only and larger read blocks (virtual time; ratio to the sequence)\n");
+    std::printf("%9s %9s  %-42s %9s %9s %7s\n", "latency", "image", "job, chip holds", "transfers",
+                "virtual s", "ratio");
+    for (const std::uint64_t latencyUs : {125, 1000}) {
+        for (const std::size_t size : {128u * 1024, 768u * 1024}) {
+            const bool targets = size == 768u * 1024;
+            const Bytes image = PseudoRandom(size, 12345);
+            const std::string file = WriteImage(size);
+            const Run sequence = RunSequence(file, virtualTime, latencyUs);
+            PrintRow("sequence", latencyUs, size, sequence, sequence.virtualSeconds, 0);
+            for (const ChipState& state : kChipStates) {
+                Job job{true, qv::kDefaultReadBlock, FlashHolding(state, image)};
+                const Run run = RunSequence(file, virtualTime, latencyUs, job);
+                const double target = latencyUs == 125 ? state.target125 : state.target1000;
+                PrintRow((std::string("changed-only, ") + state.name).c_str(), latencyUs, size, run,
+                         sequence.virtualSeconds, targets ? target : 0);
+            }
+            const ChipState& erased = kChipStates[3];
+            const Run erased64 =
+                RunSequence(file, virtualTime, latencyUs,
+                            {false, qv::kDefaultReadBlock, FlashHolding(erased, image)});
+            const Run erased255 = RunSequence(file, virtualTime, latencyUs,
+                                              {false, 255, FlashHolding(erased, image)});
+            PrintRow("sequence, erased, 64-byte reads", latencyUs, size, erased64,
+                     sequence.virtualSeconds, 0);
+            PrintRow("sequence, erased, --read-block 255 (*)", latencyUs, size, erased255,
+                     erased64.virtualSeconds, targets ? (latencyUs == 125 ? 0.65 : 0.50) : 0);
+            const Run same255 = RunSequence(file, virtualTime, latencyUs,
+                                            {true, 255, FlashHolding(kChipStates[0], image)});
+            PrintRow("changed-only, same image, --read-block 255", latencyUs, size, same255,
+                     sequence.virtualSeconds, targets ? (latencyUs == 125 ? 0.10 : 0.12) : 0);
+            std::filesystem::remove(file);
+        }
+    }
+    std::printf("(*) ratio to the sequence on the erased chip with 64-byte reads\n");
 }
 
 void PrintRequestCost() {
@@ -183,6 +296,7 @@ void PrintGangTiming() {
 
 int main() {
     PrintSequenceFigures();
+    PrintChangedSectorsFigures();
     PrintRequestCost();
     PrintSleepOvershoot();
     PrintGangTiming();

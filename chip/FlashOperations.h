@@ -21,11 +21,16 @@ inline constexpr std::uint8_t kReadDataInstruction = 0x03;
 
 inline constexpr std::uint8_t kStatusTimedOut = 0xFF;
 inline constexpr std::size_t kMaxFlashPage = 256;
+// Bytes per read-data request: the walks read 64 unless told otherwise; the request's count
+// field carries 1 to 255.
+inline constexpr std::uint8_t kDefaultReadBlock = 64;
+inline constexpr std::size_t kMaxReadBlock = 255;
 
 // What the tool knows of the flash during a run.
 struct FlashContext {
     std::array<std::uint8_t, 3> ChipId{};  // manufacturer, memory type, capacity
     std::uint16_t FlashPageSize = 0;       // bytes per page-program instruction, at most 256
+    std::uint8_t ReadBlockSize = kDefaultReadBlock;  // bytes per read-data request, 1 to 255
 };
 
 // The page size the tool programs with for an identified flash.

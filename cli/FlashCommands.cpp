@@ -41,6 +41,8 @@ public:
         record_.range = range;
     }
 
+    void UseReadBlock(unsigned bytes) { flash_.ReadBlockSize = static_cast<std::uint8_t>(bytes); }
+
     void UseRange(const RangeArgument& range) {
         range_ = range;
         ApplyRangeChoice(program_, range.wholeFlash, range.startText, range.sizeText);
@@ -203,10 +205,12 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
         command->add_option("file", args->file, "The file to write")->required();
     AddRangeOption(command, *args);
     AddNoIsp(command, *args);
+    if (input != StepInput::SectorRange) AddReadBlock(command, *args);
     command->callback([&options, args, input, step, name] {
         WithSession(options, [&](Session& session) {
             FlashRun flash(session, options, name, args->range);
             flash.Run([&](FlashRun& run) {
+                run.UseReadBlock(args->readBlock);
                 run.UseRange(ParseRange(args->range));
                 if (input == StepInput::ProgramFile) run.Load(args->file);
                 if (input == StepInput::OutputFile) {
@@ -233,6 +237,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     flash->add_flag("--no-reload", args->noReload, "Do not load the file (erase-only runs)");
     flash->add_flag("--all", args->all,
                     "Program every attached matching device at once, a verdict per device");
+    AddReadBlock(flash, *args)->excludes("--all");
     flash->callback([&options, args] {
         WithSession(options, [&](Session& session) {
             if (args->all) {
@@ -241,6 +246,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
             }
             FlashRun sequence(session, options, "flash", args->range);
             sequence.Run([&](FlashRun& run) {
+                run.UseReadBlock(args->readBlock);
                 run.UseRange(ParseRange(args->range));
                 if (!args->noReload) {
                     run.Load(args->file);

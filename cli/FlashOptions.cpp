@@ -23,7 +23,8 @@ AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) 
             range.wholeFlash,
             range.startText,
             range.sizeText,
-            args.file};
+            args.file,
+            args.changedOnly};
 }
 
 void AddRangeOption(CLI::App* command, FlashArguments& args) {
@@ -42,6 +43,16 @@ void AddSequenceOptions(CLI::App* command, FlashArguments& args) {
     command->add_flag("--no-program", args.noProgram, "Skip programming");
     command->add_flag("--no-verify", args.noVerify, "Skip the verify");
     command->add_flag("--no-protect", args.noProtect, "Leave the flash unprotected");
+    command->add_flag("--changed-only", args.changedOnly,
+                      "Erase, program and verify only the 4 KB sectors that differ from FILE");
+}
+
+CLI::Option* AddReadBlock(CLI::App* command, FlashArguments& args) {
+    return command
+        ->add_option("--read-block", args.readBlock,
+                     "Bytes per read request, 1 to 255 (for chips known to answer more)")
+        ->check(CLI::Range(1u, 255u))
+        ->capture_default_str();
 }
 
 }  // namespace qv::cli

@@ -6,6 +6,7 @@
 
 namespace CLI {
 class App;
+class Option;
 }
 
 namespace qv::cli {
@@ -22,7 +23,9 @@ struct FlashArguments {
     bool noVerify = false;
     bool noProtect = false;
     bool all = false;
-    bool allFlash = false;  // read-back: the whole flash
+    bool allFlash = false;     // read-back: the whole flash
+    bool changedOnly = false;  // only the sectors that differ
+    unsigned readBlock = kDefaultReadBlock;
 };
 
 struct RangeArgument {
@@ -37,7 +40,9 @@ AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range);
 
 void AddRangeOption(CLI::App* command, FlashArguments& args);
 void AddNoIsp(CLI::App* command, FlashArguments& args);
-// --range, --no-isp and the step switches --no-erase ... --no-protect.
+// --range, --no-isp, the step switches --no-erase ... --no-protect and --changed-only.
 void AddSequenceOptions(CLI::App* command, FlashArguments& args);
+// --read-block N, 1 to 255 bytes per read request.
+CLI::Option* AddReadBlock(CLI::App* command, FlashArguments& args);
 
 }  // namespace qv::cli

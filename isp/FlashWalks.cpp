@@ -19,6 +19,12 @@ constexpr int kBlockAttempts = 3;
 
 bool Busy(std::uint8_t status) { return (status & 0x01) != 0; }
 
+// Fills the block buffer with each expected byte inverted: no byte of it can pass.
+void Invert(std::span<const std::uint8_t> expected, std::span<std::uint8_t> block) {
+    std::transform(expected.begin(), expected.begin() + block.size(), block.begin(),
+                   [](std::uint8_t byte) { return static_cast<std::uint8_t>(~byte); });
+}
+
 }  // namespace
 
 std::string Address6(std::uint32_t address) { return "0x" + Hex6(address); }
@@ -115,43 +121,50 @@ bool FlashWalks::ReadBackRange(std::uint32_t start, std::uint32_t end,
     return WalkBlocks(start, end, BlockCheck::ReadBack, nullptr, &buffer);
 }
 
-// Reads 64-byte blocks; a block gets three attempts in a row, a good block resets the count.
+// Reads blocks of the flash context's read size (64 unless told otherwise); a block gets
+// three attempts in a row, a good block resets the count. Before each read the buffer is
+// filled with bytes that cannot match what is expected there, so an answer that brings fewer
+// bytes than asked is a mismatch even if it were taken for a good read.
 bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
                             const ImagePlacement* placement, std::vector<std::uint8_t>* readBack) {
     const char* addressCaption =
         check == BlockCheck::Blank ? "Blanking Addr: " : "Verifying Addr: ";
     const char* failCaption =
         check == BlockCheck::Blank ? "Blanking Fail at " : "Verifying Fail at ";
+    const std::uint32_t size = ReadBlockSize();
     int errors = 0;
     std::uint32_t failingOffset = 0;
     std::uint32_t a = start;
     while (a < end) {
         if (StopAt(a)) return false;
-        std::array<std::uint8_t, kReadBlockSize> block{};
+        // Only the bytes before the end count; the read still asks for the whole block.
+        const std::uint32_t counted = std::min(size, end - a);
+        std::array<std::uint8_t, kMaxReadBlock> expected{};
+        for (std::uint32_t k = 0; k < counted; ++k)
+            expected[k] = check == BlockCheck::Verify ? placement->ByteAt(a + k) : 0xFF;
+        std::array<std::uint8_t, kMaxReadBlock> storage{};
+        const std::span block = std::span(storage).first(size);
+        if (check != BlockCheck::ReadBack) Invert(expected, block);
         if (!ReadFlashData(device_, a, block)) {
             ++errors;
             failingOffset = 0;
         } else {
-            std::array<std::uint8_t, kReadBlockSize> expected{};
             if (check == BlockCheck::ReadBack) {
-                std::copy(block.begin(), block.end(), readBack->begin() + a);
-                expected = block;
-                ReadFlashData(device_, a, block);  // the second read's result is not examined
+                // The second read is compared with the first; its own result is not examined,
+                // so its buffer starts as the first read inverted.
+                std::copy(block.begin(), block.begin() + counted, readBack->begin() + a);
+                std::copy(block.begin(), block.end(), expected.begin());
+                Invert(expected, block);
+                ReadFlashData(device_, a, block);
             }
-            bool differs = false;
-            for (std::uint32_t k = 0; k < kReadBlockSize && a + k < end; ++k) {
-                const std::uint8_t want = check == BlockCheck::Blank    ? 0xFF
-                                          : check == BlockCheck::Verify ? placement->ByteAt(a + k)
-                                                                        : expected[k];
-                if (block[k] != want) {
-                    differs = true;
-                    failingOffset = k;
-                    break;
-                }
-            }
+            const auto differing =
+                std::mismatch(block.begin(), block.begin() + counted, expected.begin());
+            const bool differs = differing.first != block.begin() + counted;
+            if (differs)
+                failingOffset = static_cast<std::uint32_t>(differing.first - block.begin());
             errors = differs ? errors + 1 : 0;
             view_.ShowProcessAddress(addressCaption + Address6(a));
-            ShowProgress(start, end, std::min(end, a + kReadBlockSize));
+            ShowProgress(start, end, a + counted);
             view_.PumpEvents();
         }
         if (errors >= kBlockAttempts) {
@@ -160,12 +173,24 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
             return false;
         }
         if (errors == 0) {
-            // A last block that reaches past 0xFFFFFFFF ends the walk: a + 64 would wrap.
-            if (end - a <= kReadBlockSize) break;
-            a += kReadBlockSize;
+            // A last block that reaches past 0xFFFFFFFF ends the walk: a + size would wrap.
+            if (end - a <= size) break;
+            a += size;
         }
     }
     return true;
+}
+
+bool FlashWalks::ReadBlock(std::uint32_t address, std::span<std::uint8_t> block) {
+    for (int attempt = 0; attempt < kBlockAttempts && !device_.Unanswering(); ++attempt) {
+        if (ReadFlashData(device_, address, block)) return true;
+    }
+    return false;
+}
+
+std::uint32_t FlashWalks::ReadBlockSize() const {
+    const std::uint8_t size = flash_.ReadBlockSize;
+    return size == 0 ? kDefaultReadBlock : size;
 }
 
 // Before a page, and after the last one: up to 101 status reads, 1 ms after each busy answer.

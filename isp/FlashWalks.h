@@ -10,7 +10,6 @@
 
 namespace qv {
 
-inline constexpr std::uint32_t kReadBlockSize = 64;
 inline constexpr std::uint32_t kSectorSize = 0x1000;
 inline constexpr std::uint32_t kReadBackEnd = 0x20000;
 inline constexpr std::size_t kReadBackBufferSize = 0x40000;
@@ -50,14 +49,22 @@ public:
     // Reads the status until bit 0 clears, 10 ms apart, at most polls times; no report.
     bool WaitWhileBusy(int polls);
 
+    // One read-data request into block (its size is the count asked), with the walks' three
+    // attempts; false, with nothing shown, when all three failed. The caller fills the block
+    // first with bytes that cannot pass for what it expects.
+    bool ReadBlock(std::uint32_t address, std::span<std::uint8_t> block);
+    // Bytes per read-data request: the flash context's, 64 unless told otherwise.
+    std::uint32_t ReadBlockSize() const;
+    // True, with the reason shown, when the walk must end here: a stop request ("Stopped at
+    // 0x" and the address) or a chip that has stopped answering.
+    bool StopAt(std::uint32_t address);
+
 private:
     enum class BlockCheck { Blank, Verify, ReadBack };
     bool WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
                     const ImagePlacement* placement, std::vector<std::uint8_t>* readBack);
     bool PollErase(const std::string& caption, int polls, std::uint32_t address);
     bool WaitBeforePage();
-    // True, with the reason shown, when the walk must end here.
-    bool StopAt(std::uint32_t address);
     void ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address);
 
     QuorvexUsb& device_;

@@ -8,6 +8,7 @@
 #include "common/TypedNumber.h"
 #include "device/OpenedDevice.h"
 #include "image/RangeChoice.h"
+#include "isp/ChangedSectors.h"
 #include "isp/FlashWalks.h"
 #include "isp/RangeCheck.h"
 
@@ -47,6 +48,14 @@ public:
 private:
     bool& busy_;
 };
+
+// The documented steps a request runs: the changed-only mode does the work of erase, blank
+// check, program and verify in a walk of its own, over the image's range only.
+AutoSteps StepsRun(const AutoRequest& request) {
+    AutoSteps steps = request.steps;
+    if (request.changedOnly) steps.erase = steps.blank = steps.program = steps.verify = false;
+    return steps;
+}
 
 }  // namespace
 
@@ -147,6 +156,12 @@ bool IspJobs::VerifyWalk(FlashRange range) {
     const ImagePlacement placement{program_.ProgramImage.Bytes, program_.RangeStart};
     return FlashWalks(device_, view_, flash_, StopRequested)
         .VerifyRange(range.start, range.end, placement);
+}
+
+bool IspJobs::ChangedSectorsWalk(FlashRange range, bool wholeFlash) {
+    const ImagePlacement placement{program_.ProgramImage.Bytes, program_.RangeStart};
+    return ChangedSectors(device_, view_, flash_, StopRequested)
+        .Rewrite(range.start, range.end, placement, wholeFlash);
 }
 
 bool IspJobs::BlankCheck(bool wholeFlash) {
@@ -259,7 +274,7 @@ bool IspJobs::PrepareImage(const AutoRequest& request) {
             return false;
         }
     }
-    const bool needsImage = request.steps.program || request.steps.verify;
+    const bool needsImage = request.steps.program || request.steps.verify || request.changedOnly;
     if (needsImage && program_.ProgramImage.LoadedLength == 0) {
         view_.ShowMessage(kProgramFileNotReadyText);
         return false;
@@ -297,7 +312,7 @@ AutoOutcome IspJobs::Auto(const AutoRequest& request, bool& autoBusy) {
     }
     // A range no flash can hold is refused before anything is sent.
     if (const auto refusal = JobRangeRefusal(program_, request.wholeFlash, true,
-                                             !request.wholeFlash && request.steps.erase)) {
+                                             !request.wholeFlash && StepsRun(request).erase)) {
         view_.ShowMessage(*refusal);
         return AutoOutcome::Refused;
     }
@@ -328,7 +343,7 @@ bool IspJobs::ProtectFlash() {
 bool IspJobs::LeaveIspMode() { return SetIspMode(device_, IspMode::Leave); }
 
 AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
-    const AutoSteps& steps = request.steps;
+    const AutoSteps steps = StepsRun(request);
     view_.ShowProcessInfo("Enter ISP Mode");
     view_.PumpEvents();
     device_.Open();
@@ -338,6 +353,8 @@ AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
         IdentifyAndCheckRange(request.wholeFlash, true, !request.wholeFlash && steps.erase);
     if (rangeFits && steps.erase && !StopRequested && ClearStatusRegister())
         EraseStep(request.wholeFlash);  // opens the device anew and closes it
+    if (rangeFits && request.changedOnly && !StopRequested && ClearStatusRegister())
+        StepFailed = !ChangedSectorsWalk(range, request.wholeFlash);
     device_.Open();
     RunCheckedStep(steps.blank, "Start Blanking Check", "Blanking Success", &IspJobs::BlankWalk,
                    range);

@@ -41,6 +41,9 @@ struct AutoRequest {
     std::string startText;  // KB, used for an assigned range
     std::string sizeText;   // KB, used for an assigned range
     std::string fileText;   // the program file combo's text
+    // In place of erase, blank check, program and verify: rewrite only the sectors that differ
+    // from the image (ChangedSectors). The command line's choice; the window never sets it.
+    bool changedOnly = false;
 };
 
 enum class AutoOutcome {
@@ -110,6 +113,7 @@ private:
     bool BlankWalk(FlashRange range);
     bool ProgramWalk(FlashRange range);
     bool VerifyWalk(FlashRange range);
+    bool ChangedSectorsWalk(FlashRange range, bool wholeFlash);
     void IdentifyFlash();
     bool WaitWhileBusy();
     bool ClearStatusRegister();

@@ -65,6 +65,11 @@ constexpr std::array kFaultKinds{
               [](SimHost&, SimChip& chip, std::uint64_t after) {
                   chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().shortFetches = true; });
               }},
+    // Reads answer at most 64 bytes: a chip that cannot serve larger read blocks.
+    FaultKind{"short-read",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().fetchLimit = 64; });
+              }},
     FaultKind{"mailbox-silent",
               [](SimHost&, SimChip& chip, std::uint64_t after) {
                   chip.ArmFaultsAfter(after, [](SimChip& c) { c.Mailbox().SetNeverAnswers(true); });

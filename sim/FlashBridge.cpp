@@ -90,6 +90,8 @@ TransferResult FlashBridge::FetchResponse(const ControlSetup& setup) {
     if (faults_.corruptedFetches.contains(++fetches_) || faults_.flipEveryFetch)
         result.data[0] ^= 0x01;
     if (faults_.shortFetches) result.data.resize(setup.length / 2);
+    if (faults_.fetchLimit != 0 && result.data.size() > faults_.fetchLimit)
+        result.data.resize(faults_.fetchLimit);
     return result;
 }
 

@@ -28,6 +28,9 @@ struct SimFaults {
     std::set<unsigned> corruptedFetches;
     bool flipEveryFetch = false;  // every 0x82 answer's first byte arrives with bit 0 flipped
     bool shortFetches = false;    // 0x82 answers carry half the asked bytes, as a success
+    // 0x82 answers carry at most this many bytes, as a success (a chip whose response buffer
+    // holds no more); 0 for no limit.
+    unsigned fetchLimit = 0;
     bool silent = false;          // no transfer gets any answer: each one times out
     FlashFaults flash;
 };

@@ -73,6 +73,8 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"flash", DEMO_FIRMWARE, "--range", "4194303:4"}, 2, "24-bit address space"},
         {{"erase", "--range", "0:4194303"}, 2, "24-bit address space"},
         {{"--sim-fault", "melt", "list"}, 2, "kinds: unplug, stall"},
+        {{"verify", DEMO_FIRMWARE, "--read-block", "0"}, 2, "--read-block: Value 0 not in range"},
+        {{"flash", DEMO_FIRMWARE, "--all", "--read-block", "128"}, 2, "--all excludes"},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(folder / "trace.log");
@@ -163,8 +165,12 @@ TEST_F(FlashCommandLineTest, AReadBackThatCannotBeWrittenWholeLeavesTheOldFile) 
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
 }
 
-// What real parts do that a kind simulator would not, each by its --sim-fault kind.
+// What real parts do that a kind simulator would not, each by its --sim-fault kind. A part that
+// answers at most 64 bytes per read serves the default reads, and fails larger ones where
+// they begin.
 TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
+    folder.Write("erased.img", std::string(1 << 20, '\xFF'));
+    folder.Write("ff.bin", std::string(5000, '\xFF'));
     struct Case {
         Args args;
         int exitCode;
@@ -180,12 +186,72 @@ TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
          "Flash is write-protected (status 0xFC)"},
         {{"--sim-fault", "wp-locked", "--sim-flash", "f.img", "erase"}, 1,
          "Flash is write-protected (status 0xFC)"},
+        {{"--sim-fault", "short-read", "--sim-flash", "erased.img", "verify", "ff.bin"}, 0, ""},
+        {{"--sim-fault", "short-read", "--sim-flash", "erased.img", "verify", "ff.bin",
+          "--read-block", "255"},
+         1, "Verifying Fail at 0x000000"},
+        {{"--sim-fault", "short-read", "read-back", "out.bin", "--read-block", "255"}, 1,
+         "Verifying Fail at 0x000000"},
+        {{"--sim-fault", "short-read", "--sim-flash", "erased.img", "blank", DEMO_FIRMWARE,
+          "--range", "64:4", "--read-block", "255"},
+         1, "Blanking Fail at 0x010000"},
     };
     for (const Case& c : cases) {
         const QvusbResult result = Run(c.args);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.args[1] << " " << c.args.back();
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     }
+}
+
+// --changed-only on a flash file that holds the image but for one byte in each of two of its
+// five sectors: a second run finds nothing to do, and a fault anywhere in the first leaves every
+// sector either old or new, but for the one it was rewriting when it failed.
+TEST_F(FlashCommandLineTest, ChangedOnlyLeavesEverySectorOldOrNewWhateverBreaks) {
+    constexpr std::size_t kSector = 0x1000;
+    std::string image(5 * kSector, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13 + 5);
+    std::string old(1 << 20, '\xFF');
+    old.replace(0, image.size(), image);
+    old[0x1100] ^= 0x40;
+    old[0x3FFF] ^= 0x01;
+    folder.Write("fw.bin", image);
+    const Args args{"--sim-flash", "f.img", "flash", "fw.bin", "--changed-only"};
+    folder.Write("f.img", old);
+    const QvusbResult first = Run(args);
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_NE(first.out.find("2 of 5 sectors changed"), std::string::npos) << first.out;
+    const std::size_t length = Transfers(Trace()).size();
+    const QvusbResult second = Run(args);
+    EXPECT_NE(second.out.find("0 of 5 sectors changed"), std::string::npos) << second.out;
+    EXPECT_FALSE(SentInstruction(Trace(), "20") || SentInstruction(Trace(), "02"));
+
+    int failedWhileRewriting = 0;
+    for (const std::string kind : {"stall", "wel-ignored", "unplug"}) {
+        for (std::size_t k = 5; k < length; k += length / 9) {
+            folder.Write("f.img", old);
+            std::filesystem::remove(folder / "f.img.status");
+            Args faulty{"--sim-fault", kind + "@" + std::to_string(k)};
+            faulty.insert(faulty.end(), args.begin(), args.end());
+            const QvusbResult result = Run(faulty);
+            const std::string what = kind + "@" + std::to_string(k) + ": " + result.err;
+            const auto rewriting = result.out.rfind("Rewriting sector 0x");
+            const std::size_t failedSector =
+                result.exitCode == 0 || rewriting == std::string::npos
+                    ? SIZE_MAX
+                    : std::stoul(result.out.substr(rewriting + 19, 6), nullptr, 16) / kSector;
+            failedWhileRewriting += failedSector != SIZE_MAX;
+            const std::string flash = folder.Read("f.img");
+            for (std::size_t sector = 0; sector < 5; ++sector) {
+                const auto part = [&](const std::string& bytes) {
+                    return bytes.substr(sector * kSector, kSector);
+                };
+                const bool newOrOld = part(flash) == part(image) ||
+                                      (result.exitCode != 0 && part(flash) == part(old));
+                EXPECT_TRUE(newOrOld || sector == failedSector) << what << " sector " << sector;
+            }
+        }
+    }
+    EXPECT_GT(failedWhileRewriting, 0);
 }
 
 TEST_F(FlashCommandLineTest, ParameterWritesFailWhenTheFirmwareNeverCompletes) {

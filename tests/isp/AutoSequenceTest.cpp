@@ -53,6 +53,18 @@ protected:
         const auto contents = chip->Flash().Contents();
         return std::equal(image.begin(), image.end(), contents.begin() + at);
     }
+    // The address (six hexadecimal digits) of every flash instruction sent with 0x80 whose data
+    // is the instruction byte and an address: "20" sector erases, "02" page programs.
+    std::vector<std::string> Addresses(const std::string& instruction) {
+        std::vector<std::string> addresses;
+        for (const std::string& line : host.GetTrace().Lines()) {
+            const std::string data = line.substr(line.rfind(' ') + 1);
+            if (line.find(" 80 ") != std::string::npos && data.size() == 8 &&
+                data.rfind(instruction, 0) == 0)
+                addresses.push_back(data.substr(2));
+        }
+        return addresses;
+    }
     bool Traced(const std::string& fragment) {
         const auto& lines = host.GetTrace().Lines();
         return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
@@ -256,18 +268,106 @@ TEST_F(AutoSequenceTest, ShortAnswersNeverPassForTheFlashContent) {
 }
 
 // A chip that stops answering: each transfer costs the host's one-second timeout, so the job
-// must give up after a few, wherever it was.
+// must give up after a few, wherever it was; in the sequence and with --changed-only.
 TEST_F(AutoSequenceTest, ASilentChipEndsTheJobWithinSecondsNotHours) {
-    const auto file = WriteFile("qv-auto-silent.bin", Pattern(3000));
-    ASSERT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
-    const std::uint64_t transfers = host.GetTrace().Lines().size();
-    for (std::uint64_t k = 3; k < transfers - 2; k += transfers / 7) {
+    qv::AutoRequest request = RequestFor(WriteFile("qv-auto-silent.bin", Pattern(9000)));
+    for (const bool changedOnly : {false, true}) {
+        request.changedOnly = changedOnly;
         Plug(qv::sim::DefaultFlashChip());
-        chip->ArmFaultsAfter(k, [](qv::sim::SimChip& c) { c.Faults().silent = true; });
-        const std::uint64_t before = host.Clock().NowMs();
-        EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Failed) << "k=" << k;
-        EXPECT_EQ(view.LastInfo(), "The chip does not answer") << "k=" << k;
-        EXPECT_LT(host.Clock().NowMs() - before, 30'000u) << "k=" << k;
+        ASSERT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded);
+        const std::uint64_t transfers = host.GetTrace().Lines().size();
+        for (std::uint64_t k = 3; k < transfers - 2; k += transfers / 7) {
+            Plug(qv::sim::DefaultFlashChip());
+            chip->ArmFaultsAfter(k, [](qv::sim::SimChip& c) { c.Faults().silent = true; });
+            const std::uint64_t before = host.Clock().NowMs();
+            const std::string what = "k=" + std::to_string(k) + (changedOnly ? " changed" : "");
+            EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Failed) << what;
+            EXPECT_EQ(view.LastInfo(), "The chip does not answer") << what;
+            EXPECT_LT(host.Clock().NowMs() - before, 30'000u) << what;
+        }
+    }
+}
+
+std::vector<std::string> SectorAddresses(std::uint32_t first, std::uint32_t count) {
+    std::vector<std::string> addresses;
+    char text[8];
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::snprintf(text, sizeof text, "%06X", first + i * 0x1000);
+        addresses.push_back(text);
+    }
+    return addresses;
+}
+
+// --changed-only judged from the trace: what it erases (sector by sector, or the whole chip),
+// which pages it programs, and what it leaves of the flash around the image.
+TEST_F(AutoSequenceTest, ChangedOnlyErasesAndProgramsOnlyWhatDiffers) {
+    Bytes small = Pattern(3 * 0x1000);
+    std::fill(small.begin() + 0x1200, small.begin() + 0x1300, 0xFF);  // a blank page in sector 1
+    const Bytes large = Pattern(48 * 0x1000);
+    const auto holdingSmall = [&](Bytes& memory) {
+        std::copy(small.begin(), small.end(), memory.begin());
+    };
+    const auto otherData = [](Bytes& memory) { std::fill(memory.begin(), memory.end(), 0xA5); };
+    constexpr std::uint32_t kWhole = UINT32_MAX;
+    struct Case {
+        const char* what;
+        const Bytes& image;
+        std::uint32_t start;  // a multiple of 1 KB, or kWhole for the whole flash
+        std::function<void(Bytes&)> before;
+        std::vector<std::string> erased;  // sector erase addresses; {"chip"} for a chip erase
+        std::size_t pages;                // page programs
+        std::string verdict;
+    };
+    const Case cases[] = {
+        {"unchanged", small, kWhole, holdingSmall, {}, 0, "0 of 3 sectors changed"},
+        {"one byte", small, kWhole,
+         [&](Bytes& memory) {
+             holdingSmall(memory);
+             memory[0x1456] ^= 0x0F;
+         },
+         {"001000"}, 15, "1 of 3 sectors changed"},
+        {"erased", small, kWhole, [](Bytes&) {}, {}, 47, "3 of 3 sectors changed"},
+        // 47 pages of the image, and 16 of the other data put back around it.
+        {"range from 5 KB", small, 0x1400, otherData, SectorAddresses(0x1000, 4), 47 + 16,
+         "4 of 4 sectors changed"},
+        {"48 sectors of other data", large, kWhole, otherData, {"chip"}, 768,
+         "48 of 48 sectors changed"},
+        {"the same in a range", large, 0, otherData, SectorAddresses(0, 48), 768,
+         "48 of 48 sectors changed"},
+    };
+    for (const Case& c : cases) {
+        Plug(qv::sim::DefaultFlashChip());
+        Bytes before(chip->Flash().Contents().size(), 0xFF);
+        c.before(before);
+        ASSERT_TRUE(chip->Flash().SetContents(before));
+        host.GetTrace().ClearLines();
+        qv::AutoRequest request = RequestFor(WriteFile("qv-auto-changed.bin", c.image));
+        request.changedOnly = true;
+        request.wholeFlash = c.start == kWhole;
+        request.startText = std::to_string(c.start / 1024);
+        request.sizeText = "4";
+        program.RangeStart = 0;  // as the window's "All" sets it
+        EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded) << c.what;
+        EXPECT_EQ(view.LastInfo(), c.verdict) << c.what;
+        const bool chipErased = std::any_of(
+            host.GetTrace().Lines().begin(), host.GetTrace().Lines().end(),
+            [](const std::string& line) { return line.ends_with(" 80 0000 0001 1 OK C7"); });
+        const std::vector<std::string> erased =
+            chipErased ? std::vector<std::string>{"chip"} : Addresses("20");
+        EXPECT_EQ(erased, c.erased) << c.what;
+        EXPECT_EQ(Addresses("02").size(), c.pages) << c.what;
+        const std::uint32_t at = c.start == kWhole ? 0 : c.start;
+        EXPECT_TRUE(FlashHolds(c.image, at)) << c.what;
+        // What lies around the image keeps its content, but for a chip erase.
+        const auto after = chip->Flash().Contents();
+        const std::uint32_t end = at + static_cast<std::uint32_t>(c.image.size());
+        if (c.erased != std::vector<std::string>{"chip"}) {
+            EXPECT_TRUE(std::equal(after.begin(), after.begin() + at, before.begin())) << c.what;
+            EXPECT_TRUE(std::equal(after.begin() + end, after.end(), before.begin() + end))
+                << c.what;
+        }
+        EXPECT_EQ(chip->Flash().Status() & 0x1C, 0x1C) << c.what;
+        EXPECT_FALSE(chip->InIspMode()) << c.what;
     }
 }
 
@@ -278,23 +378,28 @@ TEST_F(AutoSequenceTest, NoDeviceIsAMessageAndNothingElse) {
     EXPECT_EQ(view.messages, std::vector<std::string>{"USB device is NOT available !!    "});
 }
 
+// The Stop click arrives while the blank check runs, or while --changed-only compares or
+// rewrites a sector.
 TEST_F(AutoSequenceTest, StopEndsAtTheNextBlockAndStillProtectsAndLeavesIsp) {
     const auto file = WriteFile("qv-auto-stop.bin", Pattern(4096));
-    int pumps = 0;
-    view.onPump = [&] {
-        // The Stop click arrives while the blank check runs.
-        if (++pumps == 5) {
-            EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::StopAsked);
-        }
-    };
-    qv::AutoRequest request = RequestFor(file);
-    request.steps.erase = true;
-    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Stopped);
-    EXPECT_EQ(view.LastInfo().rfind("Stopped at 0x", 0), 0u);
-    EXPECT_TRUE(Traced(" 85 2D7C 3E92 "));
-    EXPECT_TRUE(Traced("2 OK 01FF"));
-    EXPECT_FALSE(jobs.Running());
-    EXPECT_FALSE(autoBusy);
+    for (const int stopAtPump : {5, -1, -30}) {
+        Plug(qv::sim::DefaultFlashChip());
+        int pumps = 0;
+        view.onPump = [&] {
+            if (++pumps == std::abs(stopAtPump)) {
+                EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::StopAsked);
+            }
+        };
+        qv::AutoRequest request = RequestFor(file);
+        request.changedOnly = stopAtPump < 0;
+        EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Stopped) << stopAtPump;
+        EXPECT_EQ(view.LastInfo().rfind("Stopped at 0x", 0), 0u) << view.LastInfo();
+        EXPECT_TRUE(Traced(" 85 2D7C 3E92 "));
+        EXPECT_TRUE(Traced("2 OK 01FF"));
+        EXPECT_FALSE(jobs.Running());
+        EXPECT_FALSE(autoBusy);
+    }
+    view.onPump = nullptr;
 }
 
 TEST_F(AutoSequenceTest, ASectorThatStaysBusyFailsTheEraseEvenIfTheLastOneFinishes) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "RecordingView.h"
 #include "isp/IspJobs.h"
@@ -88,6 +89,51 @@ TEST_F(FlashWalksTest, RangeEndingInsideABlockComparesOnlyUpToTheEnd) {
     // The flash beyond the image still reads 0xFF; only 6 bytes of the second block count.
     program.ProgramImage.Bytes[100] = 0x12;
     EXPECT_TRUE(jobs.Verify(true));
+}
+
+// 255-byte reads: 2000 bytes from 0x2000 take eight reads per walk, and the byte right after the
+// end, inside the eighth block, does not count.
+TEST_F(FlashWalksTest, LargerReadBlocksAskForTheirCountAndCountOnlyBytesBeforeTheEnd) {
+    LoadImage(Bytes(2000, 0xFF), 0x2000);
+    Bytes contents(chip->Flash().Contents().size(), 0xFF);
+    contents[0x2000 + 2000] = 0x00;
+    ASSERT_TRUE(chip->Flash().SetContents(contents));
+    flash.ReadBlockSize = 255;
+    host.GetTrace().KeepLines(true);
+    EXPECT_TRUE(jobs.BlankCheck(false));
+    EXPECT_TRUE(jobs.Verify(false));
+    EXPECT_EQ(Count("81 00FF 0001 4"), 2 * 8u);
+    EXPECT_EQ(Count("81 0040 0001 4"), 0u);
+    EXPECT_EQ(view.processAddress.back(), "Verifying Addr: 0x0026F9");
+}
+
+// A chip that answers at most 64 bytes per read, from the third 255-byte block of each walk on:
+// the walk fails at that block's own address, never passes; 64-byte reads are unaffected.
+TEST_F(FlashWalksTest, ReadsLargerThanTheChipAnswersFailAtTheBlockWhereTheyBegin) {
+    LoadImage(Bytes(2000, 0xFF), 0x2000);
+    struct Case {
+        const char* what;
+        std::function<bool()> job;
+        std::uint64_t transfersBeforeThirdBlock;  // an identification, then 3 or 6 per block
+        std::string failure;
+    };
+    const Case cases[] = {
+        {"blank", [&] { return jobs.BlankCheck(false); }, 3 + 2 * 3, "Blanking Fail at 0x0021FE"},
+        {"verify", [&] { return jobs.Verify(false); }, 3 + 2 * 3, "Verifying Fail at 0x0021FE"},
+        {"read-back", [&] { return jobs.ReadBack(); }, 2 * 6, "Verifying Fail at 0x0001FE"},
+    };
+    for (const Case& c : cases) {
+        for (const std::uint8_t size : {64, 255}) {
+            chip->Faults().fetchLimit = 0;
+            flash.ReadBlockSize = size;
+            chip->ArmFaultsAfter(host.TransferCount() + c.transfersBeforeThirdBlock,
+                                 [](qv::sim::SimChip& armed) { armed.Faults().fetchLimit = 64; });
+            EXPECT_EQ(c.job(), size == 64) << c.what << " " << int(size);
+            if (size == 255) {
+                EXPECT_EQ(view.LastInfo(), c.failure) << c.what;
+            }
+        }
+    }
 }
 
 TEST_F(FlashWalksTest, ABlockThatDiffersOnceIsReadAgainThreeTimesFails) {
