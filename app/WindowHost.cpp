@@ -1,24 +1,85 @@
 #include "app/WindowHost.h"
 
 #include <QFile>
+#include <QtDebug>
+#include <fstream>
 
+#include "device/host/ReplayHost.h"
 #include "device/host/SystemHost.h"
+#include "device/host/TraceFormat.h"
+#include "device/host/TracingHost.h"
 #include "sim/SimHost.h"
 
+namespace {
+
+constexpr const char* kProgram = "quorvex-usbtool";
+
+// What a TracedHost owns; a base of its own so that it exists before the TracingHost.
+struct TracedParts {
+    std::unique_ptr<qv::DeviceHost> inner;
+    std::ofstream file;
+};
+
+// A TracingHost that owns the host it wraps and the trace file it writes.
+class TracedHost : private TracedParts, public qv::TracingHost {
+public:
+    TracedHost(std::unique_ptr<qv::DeviceHost> host, std::ofstream out)
+        : TracedParts{std::move(host), std::move(out)},
+          qv::TracingHost(*inner, [this](const std::string& line) {
+              file << line << '\n' << std::flush;
+          }) {
+        NameDevices(true);
+    }
+};
+
+std::unique_ptr<qv::DeviceHost> MakeReplayHost(const QString& fileName, QString& error) {
+    std::string problem;
+    auto trace = qv::ReadTraceFile(QFile::encodeName(fileName).toStdString(), problem);
+    if (trace && qv::ReplayHost::DevicePathOf(*trace).empty())
+        problem = fileName.toStdString() + ": the trace names no device (no '# device:' line)";
+    if (!problem.empty()) {
+        error = QString::fromStdString(problem);
+        return nullptr;
+    }
+    // The window has no exit code: the divergence goes to standard error, and the device is
+    // gone from then on, so the page that was running fails and the panel shows no device.
+    return std::make_unique<qv::ReplayHost>(std::move(*trace), [](const std::string& stop) {
+        qCritical().noquote() << QString::fromStdString(stop);
+    });
+}
+
+}  // namespace
+
 std::unique_ptr<qv::DeviceHost> MakeWindowHost(const WindowOptions& options, QString& error) {
-    if (!options.simulate) {
-        if (!options.traceFile.isEmpty()) {
-            error = QStringLiteral("--trace needs --sim: only the simulated chip keeps a trace.");
+    const std::string traceFile = QFile::encodeName(options.traceFile).toStdString();
+    if (options.simulate && !options.replayFile.isEmpty()) {
+        error = QStringLiteral("--replay and --sim exclude each other.");
+        return nullptr;
+    }
+    if (options.simulate) {
+        auto sim = std::make_unique<qv::sim::SimHost>(qv::sim::SimClock::Mode::Real);
+        if (!traceFile.empty() && !sim->GetTrace().WriteTo(traceFile, kProgram)) {
+            error = QStringLiteral("Cannot write the trace file %1.").arg(options.traceFile);
             return nullptr;
         }
-        return qv::MakeSystemHost();
+        sim->AttachNew(qv::sim::UserDeviceIdentity());
+        return sim;
     }
-    auto sim = std::make_unique<qv::sim::SimHost>(qv::sim::SimClock::Mode::Real);
-    if (!options.traceFile.isEmpty() &&
-        !sim->GetTrace().WriteTo(QFile::encodeName(options.traceFile).toStdString())) {
+    std::unique_ptr<qv::DeviceHost> host;
+    std::string hostKind = qv::SystemHostKind();
+    if (!options.replayFile.isEmpty()) {
+        host = MakeReplayHost(options.replayFile, error);
+        if (!host) return nullptr;
+        hostKind = "replay";
+    } else {
+        host = qv::MakeSystemHost();
+    }
+    if (traceFile.empty()) return host;
+    std::ofstream file(traceFile, std::ios::trunc);
+    if (!file) {
         error = QStringLiteral("Cannot write the trace file %1.").arg(options.traceFile);
         return nullptr;
     }
-    sim->AttachNew(qv::sim::UserDeviceIdentity());
-    return sim;
+    for (const std::string& line : qv::TraceHeaderLines(kProgram, hostKind)) file << line << '\n';
+    return std::make_unique<TracedHost>(std::move(host), std::move(file));
 }

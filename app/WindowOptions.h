@@ -7,7 +7,8 @@ class QCoreApplication;
 // The window's command line.
 struct WindowOptions {
     bool simulate = false;     // --sim: the simulated chip instead of real USB
-    QString traceFile;         // --trace FILE: the simulator's request trace
+    QString traceFile;         // --trace FILE: one line per control transfer
+    QString replayFile;        // --replay FILE: answer from a recorded trace instead of USB
     bool engineering = false;  // --engineering: every page and group reachable
 };
 

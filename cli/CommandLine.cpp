@@ -58,6 +58,10 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
         ->needs(sim);
     app.add_option("--trace", options.traceFile,
                    "Write one line per control transfer to FILE (see the README)");
+    app.add_option("--replay", options.replayFile,
+                   "Answer from the trace FILE instead of a device (see the README)")
+        ->excludes(sim)
+        ->check(CLI::ExistingFile);
     app.add_option("--vid", options.vid, "VID of the user's device (hexadecimal)")
         ->capture_default_str();
     app.add_option("--pid", options.pid, "PID of the user's device (hexadecimal)")

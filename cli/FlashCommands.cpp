@@ -86,9 +86,11 @@ public:
             Finish(kExitNoDevice, error.what());
             throw;
         } catch (const OperationFailed& error) {
+            FailIfReplayStopped(false);
             Finish(kExitFailed, error.what());
             throw;
         }
+        FailIfReplayStopped(true);
         Finish(kExitSuccess, view_->LastProcessInfo());
     }
 
@@ -126,6 +128,14 @@ public:
     }
 
 private:
+    // A replay that stopped is the verdict, whatever the job made of it (see WithSession).
+    void FailIfReplayStopped(bool succeeded) {
+        const std::string problem = session_.ReplayProblem(succeeded);
+        if (problem.empty()) return;
+        Finish(kExitFailed, problem);
+        throw OperationFailed(problem);
+    }
+
     void Check(bool ok) {
         if (!ok) throw OperationFailed(view_->LastProcessInfo());
     }

@@ -6,6 +6,8 @@
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
 #include "device/host/InterfacePath.h"
+#include "device/host/ReplayHost.h"
+#include "device/host/TraceFormat.h"
 #include "device/host/SystemHost.h"
 #include "device/host/TracingHost.h"
 #include "isp/GangFlash.h"
@@ -30,24 +32,45 @@ static std::string SelectorOf(const std::string& path) {
     return parsed && !parsed->location.empty() ? parsed->location : path;
 }
 
+// The host that answers from a recorded trace; BadInput when the file is no trace of a device.
+static std::unique_ptr<ReplayHost> MakeReplayHost(const std::string& fileName) {
+    std::string error;
+    auto trace = ReadTraceFile(fileName, error);
+    if (!trace) throw BadInput(error);
+    if (ReplayHost::DevicePathOf(*trace).empty())
+        throw BadInput(fileName + ": the trace names no device (no '# device:' line)");
+    return std::make_unique<ReplayHost>(std::move(*trace));
+}
+
 Session::Session(const GlobalOptions& options)
     : simFlashFile_(options.simFlashFile),
       selector_(options.device),
       userDeviceMatch_(UserMatch(options)) {
     if (!options.sim) {
-        hosts_.push_back(MakeSystemHost());
+        std::string hostKind = SystemHostKind();
+        if (!options.replayFile.empty()) {
+            hosts_.push_back(MakeReplayHost(options.replayFile));
+            replay_ = static_cast<ReplayHost*>(hosts_.back().get());
+            hostKind = "replay";
+        } else {
+            hosts_.push_back(MakeSystemHost());
+        }
         if (!options.traceFile.empty()) {
             traceFile_ = std::make_unique<std::ofstream>(options.traceFile, std::ios::trunc);
             if (!*traceFile_) throw BadInput("Cannot write " + options.traceFile);
-            hosts_.push_back(std::make_unique<TracingHost>(
+            for (const std::string& line : TraceHeaderLines("qvusb", hostKind))
+                *traceFile_ << line << '\n';
+            auto tracing = std::make_unique<TracingHost>(
                 *hosts_.back(), [file = traceFile_.get()](const std::string& line) {
                     *file << line << '\n' << std::flush;
-                }));
+                });
+            tracing->NameDevices(true);
+            hosts_.push_back(std::move(tracing));
         }
     } else {
         auto host = std::make_unique<sim::SimHost>(options.simRealTime ? sim::SimClock::Mode::Real
                                                                        : sim::SimClock::Mode::Virtual);
-        if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile))
+        if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile, "qvusb"))
             throw BadInput("Cannot write " + options.traceFile);
         if (options.simDevices < 1 || (options.simDevices > 1 && !simFlashFile_.empty()))
             throw BadInput("--sim-flash keeps the flash of one simulated device only");
@@ -88,6 +111,12 @@ void Session::Finish() {
         throw OperationFailed("Cannot write " + simFlashFile_);
 }
 
+std::string Session::ReplayProblem(bool commandSucceeded) const {
+    if (!replay_) return {};
+    const std::string divergence = replay_->Divergence();
+    return !divergence.empty() || !commandSucceeded ? divergence : replay_->EndedEarly();
+}
+
 void WithSession(const GlobalOptions& options, const std::function<void(Session&)>& command) {
     Session session(options);
     try {
@@ -98,9 +127,14 @@ void WithSession(const GlobalOptions& options, const std::function<void(Session&
         } catch (const OperationFailed&) {
             // The command's own failure is the one to report.
         }
+        // Unless the replay stopped: then what followed the divergence is no evidence.
+        if (const std::string problem = session.ReplayProblem(false); !problem.empty())
+            throw OperationFailed(problem);
         throw;
     }
     session.Finish();
+    if (const std::string problem = session.ReplayProblem(true); !problem.empty())
+        throw OperationFailed(problem);
 }
 
 Session::~Session() = default;

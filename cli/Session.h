@@ -12,6 +12,9 @@
 #include "device/QuorvexUsb.h"
 #include "device/host/DeviceHost.h"
 
+namespace qv {
+class ReplayHost;
+}
 namespace qv::sim {
 class SimChip;
 }
@@ -28,16 +31,17 @@ struct GlobalOptions {
     bool simRealTime = false;            // pace the simulated chip in real time
     unsigned simReplug = 0;              // boards per port a simulated operator plugs in
     std::string traceFile;
+    std::string replayFile;  // --replay: answer from this trace instead of a device
     std::string vid = "6b94";
     std::string pid = "F82D";
-    std::string device;    // --device: the selector of the one device to use
-    bool verbose = false;  // -v: each request's summary on standard error
+    std::string device;              // --device: the selector of the one device to use
+    bool verbose = false;            // -v: each request's summary on standard error
     Reporting* reporting = nullptr;  // owned by main
 };
 
 // A device a command could mean, as `list` shows it.
 struct Candidate {
-    std::string selector;  // bus and port chain, stable while the device stays plugged in
+    std::string selector;    // bus and port chain, stable while the device stays plugged in
     bool userDevice = true;  // else a firmware-update device
     bool ksMode = true;      // reached through the audio driver, else the USB driver
     std::string path;
@@ -63,12 +67,16 @@ public:
     // Keeps the simulated flash in its file, when one was named; throws OperationFailed when
     // the file cannot be written.
     void Finish();
+    // With --replay: why the replay stopped ("replay diverged at line N: ..."), or, after a
+    // command that succeeded, that the trace ended before the command did; else empty.
+    std::string ReplayProblem(bool commandSucceeded) const;
 
 private:
     std::shared_ptr<sim::SimChip> simChip_;
     std::string simFlashFile_;
     std::string selector_;
     std::unique_ptr<std::ofstream> traceFile_;
+    ReplayHost* replay_ = nullptr;  // the base host, when replaying
     // The host, then the hosts that wrap it (trace file, -v); the last is the one used.
     std::vector<std::unique_ptr<DeviceHost>> hosts_;
     Candidate chosen_;
@@ -79,6 +87,5 @@ private:
 // Runs one command on a new session and finishes the session, also when the command failed
 // (what a failed command did to the simulated flash is kept too).
 void WithSession(const GlobalOptions& options, const std::function<void(Session&)>& command);
-
 
 }  // namespace qv::cli

@@ -16,7 +16,11 @@ constexpr std::uint64_t kReplugDelayUs = 1'000'000;
 thread_local bool lastTimedOut = false;
 }  // namespace
 
-SimHost::SimHost(SimClock::Mode clockMode) : clock_(clockMode) {}
+SimHost::SimHost(SimClock::Mode clockMode)
+    : clock_(clockMode), tracer_(wire_, [this](const std::string& line) { trace_.Write(line); }) {
+    tracer_.NameDevices(true);
+    tracer_.WriteOnlyWhile([this] { return trace_.IsOn(); });
+}
 
 std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
     std::lock_guard lock(mutex_);
@@ -97,7 +101,9 @@ std::optional<std::vector<std::string>> SimHost::ListInterfaces(const Guid& inte
     return paths;
 }
 
-HostHandle SimHost::OpenPath(const std::string& path) {
+HostHandle SimHost::OpenPath(const std::string& path) { return tracer_.OpenPath(path); }
+
+HostHandle SimHost::Open(const std::string& path) {
     std::lock_guard lock(mutex_);
     for (const Slot& slot : slots_) {
         for (const Guid& cls : {kUsbDeviceInterfaceClass, kAudioInterfaceClass}) {
@@ -120,6 +126,12 @@ void SimHost::ClosePath(HostHandle handle) {
 bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                         std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                         std::uint32_t& bytesReturned) {
+    return tracer_.IoControl(handle, controlCode, input, output, bytesReturned);
+}
+
+bool SimHost::Transfer(HostHandle handle, std::uint32_t controlCode,
+                       std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                       std::uint32_t& bytesReturned) {
     const bool ok = DeliverIoControl(handle, controlCode, input, output, bytesReturned);
     // On real time a transfer takes its bus time too (virtual time counted it already); other
     // devices' transfers go on meanwhile, as they share the bus's microframes.
@@ -161,9 +173,7 @@ void SimHost::DetachAfterTransfers(const SimChip& chip, std::uint64_t transfers)
 bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,
                       std::uint32_t& bytesReturned) {
     if (call.kind == DriverCall::Kind::SupportQuery) {
-        const bool supported = chip.SupportQuery();
-        trace_.SupportQuery(supported);
-        return supported;
+        return chip.SupportQuery();
     }
     clock_.AdvanceUs(transferLatencyUs_);
     ++transfers_;
@@ -173,10 +183,8 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
     if (call.setup.IsDeviceToHost()) {
         const std::size_t count = std::min(result.data.size(), output.size());
         if (result.ok) std::copy_n(result.data.begin(), count, output.begin());
-        trace_.Transfer(call.carrier, call.setup, result.ok, result.data);
         bytesReturned = result.ok ? static_cast<std::uint32_t>(count) : 0;
     } else {
-        trace_.Transfer(call.carrier, call.setup, result.ok, call.outData);
         bytesReturned = result.ok ? call.setup.length : 0;
     }
     return result.ok;

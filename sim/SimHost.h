@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "device/host/DeviceHost.h"
+#include "device/host/TracingHost.h"
 #include "sim/SimChip.h"
 #include "sim/SimClock.h"
 #include "sim/Trace.h"
@@ -17,10 +18,13 @@ namespace qv::sim {
 
 // A simulated USB bus standing in for the operating system and both kernel drivers. Devices
 // can be attached and detached at any time; I/O controls are decoded by the drivers' rules and
-// reach the simulated firmware; every transfer the firmware receives goes into the trace.
+// reach the simulated firmware. Every transfer goes through a TracingHost into the trace, so
+// the simulator's trace and a trace of real USB are written by the same code.
 class SimHost : public DeviceHost {
 public:
     explicit SimHost(SimClock::Mode clockMode = SimClock::Mode::Virtual);
+    SimHost(const SimHost&) = delete;
+    SimHost& operator=(const SimHost&) = delete;
 
     SimClock& Clock() { return clock_; }
     Trace& GetTrace() { return trace_; }
@@ -70,11 +74,34 @@ private:
         std::string location;
         std::uint64_t plugAtUs;
     };
+    // The bus without its trace, as the TracingHost in front of it sees it.
+    class Wire : public DeviceHost {
+    public:
+        explicit Wire(SimHost& bus) : bus_(bus) {}
+        std::optional<std::vector<std::string>> ListInterfaces(const Guid& cls) override {
+            return bus_.ListInterfaces(cls);
+        }
+        HostHandle OpenPath(const std::string& path) override { return bus_.Open(path); }
+        void ClosePath(HostHandle handle) override { bus_.ClosePath(handle); }
+        bool IoControl(HostHandle handle, std::uint32_t controlCode,
+                       std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                       std::uint32_t& bytesReturned) override {
+            return bus_.Transfer(handle, controlCode, input, output, bytesReturned);
+        }
+        void Sleep(std::uint32_t milliseconds) override { bus_.Sleep(milliseconds); }
+        std::uint64_t NowMs() override { return bus_.NowMs(); }
+
+    private:
+        SimHost& bus_;
+    };
     struct OpenInterface {
         const SimChip* chip;
         Carrier carrier;
     };
 
+    HostHandle Open(const std::string& path);
+    bool Transfer(HostHandle handle, std::uint32_t controlCode, std::span<const std::uint8_t> input,
+                  std::span<std::uint8_t> output, std::uint32_t& bytesReturned);
     bool DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
                           std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                           std::uint32_t& bytesReturned);
@@ -85,6 +112,8 @@ private:
 
     SimClock clock_;
     Trace trace_;
+    Wire wire_{*this};
+    TracingHost tracer_;
     std::vector<Slot> slots_;
     int nextPort_ = 1;
     std::map<HostHandle, OpenInterface> handles_;

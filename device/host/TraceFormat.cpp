@@ -1,6 +1,7 @@
 #include "device/host/TraceFormat.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "common/HexFormat.h"
 
@@ -22,5 +23,16 @@ std::string FormatTransferLine(std::uint64_t seq, Carrier carrier, const Control
 std::string FormatProbeLine(std::uint64_t seq, bool ok) {
     return std::to_string(seq) + " K PROBE " + (ok ? "OK" : "FAIL");
 }
+
+std::vector<std::string> TraceHeaderLines(const std::string& program, const std::string& hostKind) {
+    const std::time_t now = std::time(nullptr);
+    char date[32] = "";
+    if (const std::tm* utc = std::gmtime(&now))
+        std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", utc);
+    return {"# tool: " + program + " " + QV_VERSION, "# host: " + hostKind,
+            std::string("# date: ") + date};
+}
+
+std::string FormatDeviceLine(const std::string& path) { return "# device: " + path; }
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "device/host/DriverCall.h"
 
@@ -16,5 +17,11 @@ namespace qv {
 std::string FormatTransferLine(std::uint64_t seq, Carrier carrier, const ControlSetup& setup,
                                bool ok, std::span<const std::uint8_t> data);
 std::string FormatProbeLine(std::uint64_t seq, bool ok);
+
+// A trace file opens with comment lines ('#', skipped by readers), "# key: value":
+//   # tool: <program> <version>      # host: <usb|windows|sim|replay>      # date: <UTC, ISO 8601>
+// and "# device: <interface path>" before the first transfer on each device it opens.
+std::vector<std::string> TraceHeaderLines(const std::string& program, const std::string& hostKind);
+std::string FormatDeviceLine(const std::string& path);
 
 }  // namespace qv

@@ -14,7 +14,13 @@ std::optional<std::vector<std::string>> TracingHost::ListInterfaces(const Guid& 
     return inner_.ListInterfaces(interfaceClass);
 }
 
-HostHandle TracingHost::OpenPath(const std::string& path) { return inner_.OpenPath(path); }
+HostHandle TracingHost::OpenPath(const std::string& path) {
+    const HostHandle handle = inner_.OpenPath(path);
+    if (handle == kNoHandle || !nameDevices_ || (active_ && !active_())) return handle;
+    std::lock_guard lock(mutex_);
+    if (namedPaths_.insert(path).second) writeLine_(FormatDeviceLine(path));
+    return handle;
+}
 bool TracingHost::LastOpenDenied() const { return inner_.LastOpenDenied(); }
 void TracingHost::ClosePath(HostHandle handle) { inner_.ClosePath(handle); }
 bool TracingHost::LastIoControlTimedOut() const { return inner_.LastIoControlTimedOut(); }
@@ -26,7 +32,7 @@ bool TracingHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                             std::uint32_t& bytesReturned) {
     const DriverCall call = DecodeDriverCall(controlCode, input, output);
     const bool ok = inner_.IoControl(handle, controlCode, input, output, bytesReturned);
-    if (call.kind == DriverCall::Kind::Rejected) return ok;
+    if (call.kind == DriverCall::Kind::Rejected || (active_ && !active_())) return ok;
     std::lock_guard lock(mutex_);
     if (call.kind == DriverCall::Kind::SupportQuery) {
         writeLine_(FormatProbeLine(++seq_, ok));

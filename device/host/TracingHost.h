@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "device/host/DeviceHost.h"
@@ -17,6 +18,12 @@ public:
 
     TracingHost(DeviceHost& inner, LineWriter writeLine);
 
+    // Also writes "# device: PATH" (TraceFormat) when a device interface is first opened, so a
+    // trace file names the device its transfers went to. Off for a stream of transfers only.
+    void NameDevices(bool on) { nameDevices_ = on; }
+    // While this says no, nothing is formatted, written or counted (a trace that is off).
+    void WriteOnlyWhile(std::function<bool()> active) { active_ = std::move(active); }
+
     std::optional<std::vector<std::string>> ListInterfaces(const Guid& interfaceClass) override;
     HostHandle OpenPath(const std::string& path) override;
     bool LastOpenDenied() const override;
@@ -31,6 +38,9 @@ public:
 private:
     DeviceHost& inner_;
     LineWriter writeLine_;
+    bool nameDevices_ = false;
+    std::function<bool()> active_;
+    std::set<std::string> namedPaths_;
     std::mutex mutex_;  // devices driven from several threads share the numbering
     std::uint64_t seq_ = 0;
 };

@@ -4,5 +4,6 @@
 namespace qv {
 
 std::unique_ptr<DeviceHost> MakeSystemHost() { return std::make_unique<UsbDeviceHost>(); }
+const char* SystemHostKind() { return "usb"; }
 
 }  // namespace qv

@@ -43,7 +43,12 @@ protected:
         args.insert(args.begin(), {"--sim", "--trace", "trace.log"});
         return RunQvusb(args, folder.Path());
     }
-    std::vector<std::string> Trace() const { return folder.Lines("trace.log"); }
+    // The trace's transfer lines (its comment lines left out).
+    std::vector<std::string> Trace() const {
+        auto lines = folder.Lines("trace.log");
+        std::erase_if(lines, [](const std::string& line) { return line.starts_with('#'); });
+        return lines;
+    }
 
     TestFolder folder;
 };

@@ -18,7 +18,8 @@ protected:
     std::vector<std::string> TraceLines() const {
         std::ifstream file(tracePath);
         std::vector<std::string> lines;
-        for (std::string line; std::getline(file, line);) lines.push_back(line);
+        for (std::string line; std::getline(file, line);)
+            if (!line.starts_with('#')) lines.push_back(line);
         return lines;
     }
     GlobalOptions Options() const {

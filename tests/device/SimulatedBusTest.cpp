@@ -87,7 +87,10 @@ TEST_F(SimulatedBusTest, UnpluggedDeviceFailsItsOpenHandleAndCannotBeOpenedAgain
     EXPECT_FALSE(ReadRegister(0x10, value));
     device.Close();
     EXPECT_FALSE(device.Open());
-    EXPECT_TRUE(host.GetTrace().Lines().empty());
+    // The trace holds what the host returned: the read failed; the failed open sent nothing.
+    ASSERT_EQ(host.GetTrace().Lines().size(), 1u);
+    EXPECT_TRUE(host.GetTrace().Lines()[0].ends_with(" IN A0 91 0000 0010 1 FAIL -"))
+        << host.GetTrace().Lines()[0];
     host.Attach(chip);
     EXPECT_TRUE(device.CheckPresent());
 }

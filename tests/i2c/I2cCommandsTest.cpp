@@ -45,7 +45,8 @@ protected:
     Lines TraceLines() const {
         std::ifstream file(tracePath);
         Lines lines;
-        for (std::string line; std::getline(file, line);) lines.push_back(line);
+        for (std::string line; std::getline(file, line);)
+            if (!line.starts_with('#')) lines.push_back(line);
         return lines;
     }
     // The bytes written to the transmit register, in order.

@@ -36,7 +36,7 @@ protected:
         std::ifstream file(tracePath);
         std::vector<std::string> lines;
         for (std::string line; std::getline(file, line);)
-            lines.push_back(line.substr(line.find(' ') + 1));
+            if (!line.starts_with('#')) lines.push_back(line.substr(line.find(' ') + 1));
         return lines;
     }
     bool Traced(const std::string& line) const {

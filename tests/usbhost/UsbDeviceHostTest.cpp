@@ -16,11 +16,12 @@
 #include "device/Guid.h"
 #include "device/QuorvexUsb.h"
 #include "device/Records.h"
+#include "device/host/TraceFormat.h"
+#include "device/host/TracingHost.h"
 #include "device/host/UsbDeviceHost.h"
 #include "sim/SimChip.h"
 #include "sim/SimClock.h"
 #include "sim/SimHost.h"
-#include "sim/Trace.h"
 #include "tests/usbhost/UmockdevUsbBus.h"
 
 namespace qv {
@@ -59,8 +60,7 @@ bool Eventually(const std::function<bool()>& condition) {
 }
 
 std::string Describe(const WireTransfer& transfer) {
-    return sim::Trace::FormatTransfer(0, Carrier::DirectUsb, transfer.setup, transfer.ok,
-                                      transfer.data);
+    return FormatTransferLine(0, Carrier::DirectUsb, transfer.setup, transfer.ok, transfer.data);
 }
 
 class UsbDeviceHostOnUmockdev : public testing::Test {
@@ -172,9 +172,8 @@ TEST_F(UsbDeviceHostOnUmockdev, DiscoveryFindsEachDeviceOnItsCarrierAndProbesIt)
     const auto probe = bus.Transfers(user);
     ASSERT_EQ(probe.size(), 1u);
     const auto descriptor = user.DeviceDescriptor();
-    EXPECT_EQ(Describe(probe[0]),
-              sim::Trace::FormatTransfer(0, Carrier::DirectUsb, {0x80, 6, 0x0100, 1, 18}, true,
-                                         descriptor));
+    EXPECT_EQ(Describe(probe[0]), FormatTransferLine(0, Carrier::DirectUsb,
+                                                     {0x80, 6, 0x0100, 1, 18}, true, descriptor));
 
     // The update device is on the generic class only.
     EXPECT_TRUE(Find(device, false, kUpdateMatch));
@@ -277,7 +276,9 @@ std::vector<Outcome> RunScript(QuorvexUsb& device, sim::SimChip& chip) {
 
 TEST_F(UsbDeviceHostOnUmockdev, AnswersEveryRequestAsTheSimulatedHostDoes) {
     bus.Plug(user, "1-1");
-    QuorvexUsb device(StartHost());
+    std::vector<std::string> usbTrace;
+    TracingHost traced(StartHost(), [&](const std::string& line) { usbTrace.push_back(line); });
+    QuorvexUsb device(traced);
 
     sim::SimHost simHost;
     sim::SimChip& simChip = *simHost.AttachNew(sim::UserDeviceIdentity());
@@ -290,6 +291,7 @@ TEST_F(UsbDeviceHostOnUmockdev, AnswersEveryRequestAsTheSimulatedHostDoes) {
         ASSERT_TRUE(Find(simDevice, ksMode, kUserMatch));
         bus.ClearTransfers();
         simHost.GetTrace().ClearLines();
+        usbTrace.clear();
 
         const auto outcomes = RunScript(device, user);
         const auto expected = RunScript(simDevice, simChip);
@@ -312,6 +314,8 @@ TEST_F(UsbDeviceHostOnUmockdev, AnswersEveryRequestAsTheSimulatedHostDoes) {
         for (const std::string& line : simHost.GetTrace().Lines())
             simWire.push_back(line.substr(line.find(' ') + 1));
         EXPECT_EQ(wire, simWire);
+        // and a trace of the libusb session has the simulator's lines, numbers included.
+        EXPECT_EQ(usbTrace, simHost.GetTrace().Lines());
     }
     for (std::uint8_t address : {0x10, 0x11, 0x12}) {
         EXPECT_EQ(user.Register(0x0E, address), simChip.Register(0x0E, address));
