@@ -2,8 +2,10 @@
 // of --json and the audit log of --log, all parsed as a script would parse them.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 
 #include "QvusbProcess.h"
 
@@ -115,6 +117,41 @@ TEST_F(ProductionOutputTest, UsageMistakesAreNamedAsTheUserTypedThem) {
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     }
     EXPECT_EQ(Run({"--version"}).out, QV_VERSION "\n");
+}
+
+// A station with a simulated operator: every board of every port judged once, one verdict
+// each and the summary; a faulty board fails alone and the exit code says so.
+TEST_F(ProductionOutputTest, AStationJudgesEveryBoardOnceWithAVerdictEach) {
+    struct Case {
+        Args faults;
+        int exitCode;
+        int passed;
+    };
+    const Case cases[] = {{{}, 0, 12}, {{"--sim-fault", "never-ready@300"}, 1, 9}};
+    for (const Case& c : cases) {
+        Args args{"--sim", "--sim-devices", "4", "--sim-replug", "3", "--log", "station.log"};
+        args.insert(args.end(), c.faults.begin(), c.faults.end());
+        args.insert(args.end(), {"station", DEMO_FIRMWARE, "--units", "12"});
+        const QvusbResult result = Run(args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        std::map<std::string, int> verdicts;  // "PASS 1-2" -> count
+        std::istringstream lines(result.out);
+        for (std::string word, port, rest; lines >> word >> port && std::getline(lines, rest);)
+            if (word == "PASS" || word == "FAIL") ++verdicts[word + " " + port];
+        int passed = 0, judged = 0;
+        for (const auto& [verdict, count] : verdicts) {
+            EXPECT_EQ(count, verdict.rfind("FAIL", 0) == 0 ? 3 : count) << verdict;
+            judged += count;
+            passed += verdict.rfind("PASS", 0) == 0 ? count : 0;
+        }
+        EXPECT_EQ(judged, 12);
+        EXPECT_EQ(passed, c.passed);
+        EXPECT_NE(result.out.find("passed " + std::to_string(c.passed) + ", failed " +
+                                  std::to_string(12 - c.passed)),
+                  std::string::npos)
+            << result.out;
+    }
+    EXPECT_EQ(JsonLines(folder.Read("station.log")).size(), 24u);
 }
 
 // On a terminal (a pseudo-terminal from script(1)), the bar counts the image's bytes, not the
