@@ -202,6 +202,7 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
             session.RequireDevice();
             IspSession isp(session.Device(), args->noIsp);
             flash.Run([&](FlashRun& job) { run(job, *args); });
+            if (!isp.Leave()) throw OperationFailed(kExitIspFailText);
         });
     });
     return command;

@@ -292,8 +292,13 @@ void IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* suc
     if (StepFailed && device_.Unanswering()) view_.ShowProcessInfo(kChipSilentText);
 }
 
-// The protection step checks what it did: the block-protect bits must read set afterwards.
+// The protection step checks what it did: the block-protect bits must read set afterwards. A
+// busy flash ignores the write enable and the status write, so an erase a stop request left
+// running is waited for first, for as long as a whole chip erase may take.
 bool IspJobs::ProtectFlash() {
+    if (StopRequested)
+        FlashWalks(device_, view_, flash_, StopRequested)
+            .WaitWhileBusy(ChipErasePolls(flash_.ChipId));
     WriteEnable(device_);
     WriteFlashStatus(device_, kProtectedStatus);
     WaitWhileBusy();
