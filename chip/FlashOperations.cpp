@@ -34,8 +34,10 @@ std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId) {
     return chipId[0] == 0xC2 && chipId[1] == 0x22 ? 32 : 256;
 }
 
+// A collect request that failed leaves the chip holding the previous instruction's response,
+// which the ready poll and the fetch would then deliver as this one's: it is a failed read.
 bool ReadChipId(QuorvexUsb& device, FlashContext& flash) {
-    StartFlashRead(device, kReadIdInstruction, 3);
+    if (!StartFlashRead(device, kReadIdInstruction, 3)) return false;
     if (!PollReady(device, kChipIdPolls)) return false;
     return FetchFlashResponse(device, flash.ChipId);
 }
@@ -50,7 +52,7 @@ bool WriteDisable(QuorvexUsb& device) {
 
 std::uint8_t ReadFlashStatus(QuorvexUsb& device) {
     std::uint8_t status = kStatusTimedOut;
-    StartFlashRead(device, kReadStatusInstruction, 1);
+    if (!StartFlashRead(device, kReadStatusInstruction, 1)) return kStatusTimedOut;
     if (!PollReady(device, kStatusPolls)) return kStatusTimedOut;
     // A failed or short fetch counts as busy.
     if (!FetchFlashResponse(device, std::span(&status, 1))) return kStatusTimedOut;

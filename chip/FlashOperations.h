@@ -36,12 +36,13 @@ struct FlashContext {
 // The page size the tool programs with for an identified flash.
 std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId);
 
-// Reads the identification into flash.ChipId; a read that never gets ready leaves it alone.
+// Reads the identification into flash.ChipId; a refused request or a read that never gets ready
+// leaves it alone.
 bool ReadChipId(QuorvexUsb& device, FlashContext& flash);
 bool WriteEnable(QuorvexUsb& device);
 bool WriteDisable(QuorvexUsb& device);
-// The status register, or 0xFF when the chip never answers ready or its answer is short (bit 0
-// then reads busy).
+// The status register, or 0xFF when its request is refused, the chip never answers ready or its
+// answer is short (bit 0 then reads busy).
 std::uint8_t ReadFlashStatus(QuorvexUsb& device);
 bool WriteFlashStatus(QuorvexUsb& device, std::uint8_t status);
 bool EraseChip(QuorvexUsb& device);

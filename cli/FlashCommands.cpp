@@ -231,6 +231,7 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
                 run.ChooseDevice();
                 IspSession isp(session.Device(), args->noIsp);
                 step(run, *args);
+                if (!isp.Leave()) throw OperationFailed(kExitIspFailText);
             });
         });
     });

@@ -25,12 +25,15 @@ void RunIspSwitch(Session& session, IspMode mode) {
 void RunFlashId(Session& session, bool noIsp, std::ostream& out) {
     session.RequireDevice();
     IspSession isp(session.Device(), noIsp);
-    OpenedDevice opened(session.Device());
     FlashContext flash;
-    if (!ReadChipId(session.Device(), flash))
-        throw OperationFailed("The flash identification did not arrive");
+    {
+        OpenedDevice opened(session.Device());
+        if (!ReadChipId(session.Device(), flash))
+            throw OperationFailed("The flash identification did not arrive");
+    }
     out << Hex2(flash.ChipId[0]) << " " << Hex2(flash.ChipId[1]) << " " << Hex2(flash.ChipId[2])
         << "\n";
+    if (!isp.Leave()) throw OperationFailed(kExitIspFailText);
 }
 
 // With a value: write enable, write status, then the status read back shows what took.
@@ -39,13 +42,18 @@ void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, 
     const auto value = write ? ParseHexArgument("--write", writeText, 0xFF) : 0;
     session.RequireDevice();
     IspSession isp(session.Device(), noIsp);
-    OpenedDevice opened(session.Device());
-    if (write) {
-        WriteEnable(session.Device());
-        if (!WriteFlashStatus(session.Device(), static_cast<std::uint8_t>(value)))
-            throw OperationFailed("The status write failed");
+    std::uint8_t status = 0;
+    {
+        OpenedDevice opened(session.Device());
+        if (write) {
+            WriteEnable(session.Device());
+            if (!WriteFlashStatus(session.Device(), static_cast<std::uint8_t>(value)))
+                throw OperationFailed("The status write failed");
+        }
+        status = ReadFlashStatus(session.Device());
     }
-    out << "0x" << Hex2(ReadFlashStatus(session.Device())) << "\n";
+    out << "0x" << Hex2(status) << "\n";
+    if (!isp.Leave()) throw OperationFailed(kExitIspFailText);
 }
 
 }  // namespace

@@ -16,8 +16,11 @@ constexpr std::uint32_t kErasePauseMs = 10;
 constexpr int kPageWaitReads = 101;
 constexpr int kPageDonePolls = 10;
 constexpr int kBlockAttempts = 3;
+constexpr std::uint8_t kBusyBit = 0x01;
+constexpr std::uint8_t kWriteEnableLatch = 0x02;
+constexpr std::uint8_t kBlockProtectBits = 0x1C;
 
-bool Busy(std::uint8_t status) { return (status & 0x01) != 0; }
+bool Busy(std::uint8_t status) { return (status & kBusyBit) != 0; }
 
 // Fills the block buffer with each expected byte inverted: no byte of it can pass.
 void Invert(std::span<const std::uint8_t> expected, std::span<std::uint8_t> block) {
@@ -62,18 +65,31 @@ bool FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t 
         view_.ShowStatusRegister("Status Register: 0x" + Hex2(status));
         view_.ShowProgress(static_cast<double>(poll) / polls);
         view_.PumpEvents();
-        if (!Busy(status)) return true;
+        // Protection that came back after it was cleared made the flash refuse the erase.
+        if (!Busy(status)) return (status & kBlockProtectBits) == 0;
         device_.Host().Sleep(kErasePauseMs);
     }
     return false;
 }
 
+// An erase instruction is taken only by an idle, unprotected flash whose write enable latch is
+// set, and an erase it ignored leaves nothing busy to poll: the polls would report it done.
+// So the status read after the write enable must show the latch alone, and the instruction's
+// request must go through; otherwise the erase has not started.
+bool FlashWalks::StartErase(const std::function<bool()>& sendErase) {
+    WriteEnable(device_);
+    const std::uint8_t status = ReadFlashStatus(device_);
+    if ((status & (kBusyBit | kWriteEnableLatch | kBlockProtectBits)) != kWriteEnableLatch)
+        return false;
+    if (!sendErase()) return false;
+    device_.Host().Sleep(kErasePauseMs);
+    return true;
+}
+
 bool FlashWalks::EraseWholeChip() {
     const std::string caption = "Flash Erase All ";
     view_.ShowProcessInfo(caption);
-    WriteEnable(device_);
-    EraseChip(device_);
-    device_.Host().Sleep(kErasePauseMs);
+    if (!StartErase([&] { return EraseChip(device_); })) return false;
     return PollErase(caption, ChipErasePolls(flash_.ChipId), 0);
 }
 
@@ -86,10 +102,8 @@ bool FlashWalks::EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize)
         if (StopAt(address)) return false;
         ShowProgress(rangeStart,
                      static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX)), address);
-        WriteEnable(device_);
-        EraseSector(device_, address);
-        device_.Host().Sleep(kErasePauseMs);
-        if (!PollErase("Flash Sector Erase: 0x " + Hex6(address), kErasePolls, address)) {
+        if (!StartErase([&] { return EraseSector(device_, address); }) ||
+            !PollErase("Flash Sector Erase: 0x " + Hex6(address), kErasePolls, address)) {
             if (stopRequested_ || device_.Unanswering()) return false;
             allFinished = false;
         }
@@ -177,6 +191,12 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
             if (end - a <= size) break;
             a += size;
         }
+    }
+    if (start < end && !WaitWhileBusy(kBlockAttempts)) {
+        view_.ShowProcessInfo(device_.Unanswering()        ? kChipSilentText
+                              : check == BlockCheck::Blank ? "Blanking Fail: the flash is busy"
+                                                           : "Verifying Fail: the flash is busy");
+        return false;
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -34,12 +35,17 @@ public:
                const bool& stopRequested);
 
     // Chip erase and its status polls, as many as the identified size needs (at least 1000);
-    // false when the chip still reported busy at the end.
+    // false when the erase did not start (see StartErase), the chip still reported busy at the
+    // end, or the flash ended protected.
     bool EraseWholeChip();
     // One sector erase per 4 KB step from rangeStart below rangeStart + rangeSize, polls fresh
-    // for each; false when any sector's polls ran out.
+    // for each; false when any sector's erase did not start or its polls ran out.
     bool EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize);
 
+    // The block walks. A busy flash ignores the read instruction and the bus then reads 0xFF,
+    // which a blank check or a read back would take for content: a walk that read its blocks
+    // ends by reading the status (up to three times, 10 ms apart) and fails while the flash
+    // still reports busy.
     bool BlankCheckRange(std::uint32_t start, std::uint32_t end);
     bool VerifyRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
     bool ProgramRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
@@ -64,6 +70,9 @@ private:
     bool WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
                     const ImagePlacement* placement, std::vector<std::uint8_t>* readBack);
     bool PollErase(const std::string& caption, int polls, std::uint32_t address);
+    // Write enable, then the erase request sendErase makes, then the pause before the polls;
+    // false when the flash cannot take the erase or the request failed.
+    bool StartErase(const std::function<bool()>& sendErase);
     bool WaitBeforePage();
     void ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address);
 

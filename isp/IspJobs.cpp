@@ -328,11 +328,13 @@ void IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* suc
     if (StepFailed && device_.Unanswering()) view_.ShowProcessInfo(kChipSilentText);
 }
 
-// The protection step checks what it did: the block-protect bits must read set afterwards. It
-// first waits for the flash to be ready, as long as a chip erase may take: after a stop in the
-// middle of an erase, a status write sent at once would be ignored by the busy part.
+// The protection step checks what it did: the block-protect bits must read set afterwards. A
+// busy flash ignores the write enable and the status write, so an erase a stop request left
+// running is waited for first, for as long as a whole chip erase may take.
 bool IspJobs::ProtectFlash() {
-    FlashWalks(device_, view_, flash_, StopRequested).WaitWhileBusy(ChipErasePolls(flash_.ChipId));
+    if (StopRequested)
+        FlashWalks(device_, view_, flash_, StopRequested)
+            .WaitWhileBusy(ChipErasePolls(flash_.ChipId));
     WriteEnable(device_);
     WriteFlashStatus(device_, kProtectedStatus);
     WaitWhileBusy();

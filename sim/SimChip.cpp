@@ -22,7 +22,7 @@ SimChip::SimChip(SimClock& clock, SimIdentity identity, const FlashChip& flashCh
       identity_(identity),
       flash_(clock, flashChip, faults_.flash),
       flashBridge_(flash_, faults_, !identity.firmwareUpdateLoader) {
-    if (!identity.firmwareUpdateLoader) flash_.SetContents(DemoFlashImage(flashChip.sizeBytes));
+    if (!identity.firmwareUpdateLoader) flash_.Store(0, DemoFirmware());
     peripherals_.push_back(&i2c_);
     peripherals_.push_back(&mailbox_);
     peripherals_.push_back(&playback_);
@@ -62,7 +62,8 @@ std::array<std::uint8_t, 18> SimChip::DeviceDescriptor() const {
     return descriptor;
 }
 
-bool SimChip::BeginTransfer() {
+bool SimChip::BeginTransfer(std::uint8_t request) {
+    if (keepRequestLog_) requestLog_.push_back(request);
     auto due = std::stable_partition(armed_.begin(), armed_.end(), [&](const ArmedFault& fault) {
         return fault.afterTransfers > transfers_;
     });
@@ -74,11 +75,11 @@ bool SimChip::BeginTransfer() {
 }
 
 bool SimChip::SupportQuery() {
-    return BeginTransfer() && !faults_.refuseSupportQuery && !faults_.silent;
+    return BeginTransfer(kSupportQueryEntry) && !faults_.refuseSupportQuery && !faults_.silent;
 }
 
 TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
-    if (!BeginTransfer() || faults_.stalledRequests.contains(setup.request)) return {};
+    if (!BeginTransfer(setup.request) || faults_.stalledRequests.contains(setup.request)) return {};
     if (faults_.silent) return {false, {}, true};
     const bool standard = (setup.requestType & 0x60) == 0;
     if (standard) return StandardRequest(setup);

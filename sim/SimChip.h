@@ -53,6 +53,12 @@ public:
     void ArmFaultsAfter(std::uint64_t transfers, std::function<void(SimChip&)> arm) {
         armed_.push_back({transfers, std::move(arm)});
     }
+    // The request number of every transfer received, in order, while asked to keep them (the
+    // support question as kSupportQueryEntry): a sweep arms a fault only at the transfers it
+    // acts on, also when several devices' transfers interleave in the trace.
+    static constexpr std::uint8_t kSupportQueryEntry = 0xFF;
+    void KeepRequestLog(bool keep) { keepRequestLog_ = keep; }
+    const std::vector<std::uint8_t>& RequestLog() const { return requestLog_; }
     SimClock& Clock() { return clock_; }
     SimFlash& Flash() { return flash_; }
     SimI2cBus& I2c() { return i2c_; }
@@ -79,7 +85,7 @@ private:
     TransferResult StandardRequest(const ControlSetup& setup) const;
     RegisterPeripheral* PeripheralFor(std::uint8_t address) const;
     // Counts one transfer, fires the faults armed for this point; false when it stalls.
-    bool BeginTransfer();
+    bool BeginTransfer(std::uint8_t request);
 
     SimClock& clock_;
     SimIdentity identity_;
@@ -96,6 +102,8 @@ private:
         std::function<void(SimChip&)> arm;
     };
     std::vector<ArmedFault> armed_;
+    bool keepRequestLog_ = false;
+    std::vector<std::uint8_t> requestLog_;
     std::map<std::uint8_t, std::array<std::uint8_t, 256>> banks_;
     std::vector<RegisterPeripheral*>
         peripherals_;  // members of this chip, installed at construction

@@ -19,6 +19,12 @@ bool SimFlash::SetContents(std::span<const std::uint8_t> image) {
     return true;
 }
 
+void SimFlash::Store(std::uint32_t address, std::span<const std::uint8_t> bytes) {
+    if (address >= memory_.size()) return;
+    const std::size_t count = std::min(bytes.size(), memory_.size() - address);
+    std::copy_n(bytes.begin(), count, memory_.begin() + address);
+}
+
 void SimFlash::SetStoredStatus(std::uint8_t bits) { statusBits_ = bits & kWritableStatusBits; }
 
 bool SimFlash::IsBusy() const { return faults_.staysBusy || clock_.NowUs() < busyUntilUs_; }

@@ -56,6 +56,9 @@ public:
     void SetStoredStatus(std::uint8_t bits);
     // Replaces the whole array; false (and nothing changed) unless the image has its size.
     bool SetContents(std::span<const std::uint8_t> image);
+    // Stores bytes from an address on, as a programmer would have left them; what does not fit
+    // the array is left out.
+    void Store(std::uint32_t address, std::span<const std::uint8_t> bytes);
 
 private:
     std::uint8_t Answer(std::size_t position) const;

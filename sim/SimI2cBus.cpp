@@ -122,10 +122,11 @@ void SimI2cBus::AddressByte(std::uint8_t byte) {
     }
     const unsigned attempt = ++attemptsSinceStop_[address];
     const std::optional<unsigned>& from = found->second.acknowledgeFromAttempt;
-    const bool acknowledged = from && attempt >= *from;
+    const bool reading = (byte & kReadDirectionBit) != 0;
+    const bool acknowledged = from && attempt >= *from && !(reading && found->second.refusesReads);
     if (acknowledged) {
         selected_ = address;
-        reading_ = (byte & kReadDirectionBit) != 0;
+        reading_ = reading;
         subAddressNext_ = !reading_;
     }
     BeginTransfer(acknowledged);

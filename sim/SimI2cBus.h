@@ -22,6 +22,8 @@ struct SimI2cSlave {
     std::optional<unsigned> acknowledgeFromAttempt = 1;
     // Bytes written after the address are neither acknowledged nor stored.
     bool refusesBytes = false;
+    // The address is never acknowledged for a read (a device that can only be written).
+    bool refusesReads = false;
 };
 
 // The chip's I2C master behind registers 0x10 to 0x14 of bank 0x0E, and the bus behind it.

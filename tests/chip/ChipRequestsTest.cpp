@@ -1,6 +1,8 @@
 // Register and flash requests as the simulated chip receives them, read from the trace.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "chip/FlashOperations.h"
 #include "chip/FlashRequests.h"
 #include "chip/Registers.h"
@@ -69,6 +71,23 @@ TEST_F(ChipRequestsTest, StatusThatNeverGetsReadyReadsAsBusyAfterTenPolls) {
     EXPECT_EQ(qv::ReadFlashStatus(device), 0xFF);
     ASSERT_EQ(Trace().size(), 11u);
     EXPECT_EQ(Trace()[0], "1 D OUT 43 81 0001 0001 1 OK 05");
+}
+
+// A refused collect request leaves the chip holding the previous instruction's answer, ready to
+// be fetched: the identification and the status then read as failed, never as that answer.
+TEST_F(ChipRequestsTest, ARefusedCollectRequestIsAFailedReadNotThePreviousAnswer) {
+    std::array<std::uint8_t, 64> block{};
+    ASSERT_TRUE(qv::ReadFlashData(device, 0, block));  // an erased flash: FF FF FF ...
+    chip->Faults().stalledRequests = {0x81};
+    qv::FlashContext flash;
+    flash.ChipId = {1, 2, 3};
+    EXPECT_FALSE(qv::ReadChipId(device, flash));
+    EXPECT_EQ(flash.ChipId, (std::array<std::uint8_t, 3>{1, 2, 3}));
+
+    chip->Faults().stalledRequests.clear();
+    ASSERT_EQ(qv::ReadFlashStatus(device), 0x00);  // idle
+    chip->Faults().stalledRequests = {0x81};
+    EXPECT_EQ(qv::ReadFlashStatus(device), 0xFF);  // busy, as a status that cannot be read
 }
 
 TEST_F(ChipRequestsTest, ReadDataPausesOneMillisecondAfterEachMissedPoll) {

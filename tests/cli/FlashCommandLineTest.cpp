@@ -110,42 +110,68 @@ TEST_F(FlashCommandLineTest, ARangeBeyondTheIdentifiedFlashFailsWithoutEraseOrPr
     }
 }
 
+// The simulated flash kept in a file shows what the runs left in the chip: the image on an
+// erased flash after the sequence, and nothing changed by a refused program.
 TEST_F(FlashCommandLineTest, ProgramFailsOnADirtyOrProtectedFlashInsteadOfReportingSuccess) {
     folder.Write("other.bin", std::string(300, '\x5A'));
     QvusbResult dirty = Run({"program", "other.bin"});  // the demo firmware is in the flash
     EXPECT_EQ(dirty.exitCode, 1);
     EXPECT_NE(dirty.err.find("Verifying Fail at 0x"), std::string::npos) << dirty.err;
 
-    ASSERT_EQ(Run({"--sim-flash", "flash.img", "flash", DEMO_FIRMWARE}).exitCode, 0);
+    std::string image(5000, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + i / 256);
+    folder.Write("image.bin", image);
+    ASSERT_EQ(Run({"--sim-flash", "flash.img", "flash", "image.bin"}).exitCode, 0);
+    std::string flash = folder.Read("flash.img");
+    ASSERT_EQ(flash.size(), 1u << 20);
+    EXPECT_EQ(flash.substr(0, image.size()), image);
+    EXPECT_EQ(flash.find_first_not_of('\xFF', image.size()), std::string::npos);
     EXPECT_EQ(folder.Read("flash.img.status"), "FC\n");  // protected, and kept so
+
     const QvusbResult protectedFlash = Run({"--sim-flash", "flash.img", "program", "other.bin"});
     EXPECT_EQ(protectedFlash.exitCode, 1);
     EXPECT_NE(protectedFlash.err.find("Flash is write-protected (status 0xFC)"), std::string::npos)
         << protectedFlash.err;
     EXPECT_FALSE(SentInstruction(Trace(), "02"));
+    EXPECT_EQ(folder.Read("flash.img"), flash);
 }
 
-// A fault armed at the protection step or at the ISP exit of an otherwise good run.
+// A fault armed at the protection step or at the ISP exit of an otherwise good run. The single
+// flash commands hold ISP mode around their work: a refused exit fails them too.
 TEST_F(FlashCommandLineTest, AFailedProtectionOrIspExitFailsTheRun) {
-    ASSERT_EQ(Run({"flash", DEMO_FIRMWARE}).exitCode, 0);
-    const auto good = Trace();
-    const std::size_t protect = LastLineWith(good, " OK 01FF");
-    const std::size_t exit = LastLineWith(good, " 85 2D7C 3E92 ");
-    ASSERT_GT(protect, 0u);
+    folder.Write("image.bin", std::string(700, '\x3C'));
     struct Case {
-        std::string fault;
+        Args command;
+        std::string fault;  // KIND: armed at the exit; KIND@N: from transfer N
+        std::string workDone;
         std::string message;
     };
+    ASSERT_EQ(Run({"flash", DEMO_FIRMWARE}).exitCode, 0);
+    const std::size_t protect = LastLineWith(Trace(), " OK 01FF");
+    ASSERT_GT(protect, 0u);
     const Case cases[] = {
-        {"wel-ignored@" + std::to_string(protect - 1), "Protect Flash Fail"},
-        {"stall@" + std::to_string(exit), "Exit ISP Fail"},
-        {"unplug@" + std::to_string(exit), "Exit ISP Fail"},
+        {{"flash", DEMO_FIRMWARE},
+         "wel-ignored@" + std::to_string(protect - 1),
+         "Verifying Success",
+         "Protect Flash Fail"},
+        {{"flash", DEMO_FIRMWARE}, "stall", "Verifying Success", "Exit ISP Fail"},
+        {{"flash", DEMO_FIRMWARE}, "unplug", "Verifying Success", "Exit ISP Fail"},
+        {{"blank", "image.bin", "--range", "64:4"}, "stall", "Blanking Success", "Exit ISP Fail"},
+        {{"read-back", "flash.bin"}, "unplug", "Read Flash content Success", "Exit ISP Fail"},
+        {{"flash-id"}, "stall", "EF 40 14", "Exit ISP Fail"},
     };
     for (const Case& c : cases) {
-        const QvusbResult result = Run({"--sim-fault", c.fault, "flash", DEMO_FIRMWARE});
-        EXPECT_EQ(result.exitCode, 1) << c.fault;
-        EXPECT_NE(result.err.find(c.message), std::string::npos) << c.fault << ": " << result.err;
-        EXPECT_NE(result.out.find("Verifying Success"), std::string::npos) << c.fault;
+        std::string fault = c.fault;
+        if (fault.find('@') == std::string::npos) {
+            ASSERT_EQ(Run(c.command).exitCode, 0) << c.command[0];
+            fault += "@" + std::to_string(LastLineWith(Trace(), " 85 2D7C 3E92 "));
+        }
+        Args faulty = {"--sim-fault", fault};
+        faulty.insert(faulty.end(), c.command.begin(), c.command.end());
+        const QvusbResult result = Run(faulty);
+        EXPECT_EQ(result.exitCode, 1) << c.command[0] << " " << fault;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << fault << ": " << result.err;
+        EXPECT_NE(result.out.find(c.workDone), std::string::npos) << fault << ": " << result.out;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/Session.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -29,10 +30,8 @@ protected:
         return options;
     }
 
-    std::filesystem::path tracePath =
-        std::filesystem::temp_directory_path() /
-        ("qvusb-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         ".log");
+    TempDir folder;
+    std::filesystem::path tracePath = folder.Path("trace.log");
     std::ostringstream out;
 };
 

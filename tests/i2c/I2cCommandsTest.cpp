@@ -9,6 +9,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/I2cCommands.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -29,8 +30,6 @@ private:
 
 class I2cCommandsTest : public ::testing::Test {
 protected:
-    void TearDown() override { std::filesystem::remove(tracePath); }
-
     // Runs "qvusb --sim --trace FILE <arguments>" and returns what it printed.
     std::string Run(const std::string& arguments) {
         GlobalOptions options;
@@ -59,10 +58,8 @@ protected:
         return sent;
     }
 
-    std::filesystem::path tracePath =
-        std::filesystem::temp_directory_path() /
-        ("qvusb-i2c-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         ".log");
+    TempDir folder;
+    std::filesystem::path tracePath = folder.Path("trace.log");
 };
 
 TEST_F(I2cCommandsTest, ReadSetsTheMasterUpThenPrintsTheSlavesBytes) {

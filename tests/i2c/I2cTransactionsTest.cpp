@@ -118,12 +118,21 @@ TEST_F(I2cTransactionsTest, AddressAcknowledgedAtTheTenthAttemptIsAcceptedWithou
                             kStart + Send("21") + Receive("00", true) + kStop);
 }
 
+// Refused at its write address, or only at its read address after the sub-address went out:
+// either way ten attempts, one stop, a failed read and nothing received.
 TEST_F(I2cTransactionsTest, SilentSlaveCostsTenStartsAndOneStopAndDeliversNothing) {
     Slave(0x20).acknowledgeFromAttempt = 11;
     Bytes buffer{0x66};
     EXPECT_FALSE(qv::I2CReadRegisters(device, 0x20, 0x00, buffer));
     EXPECT_EQ(buffer, Bytes{0x66});
     EXPECT_EQ(Traced(), Repeat(10, kStart + Send("20", false)) + kStop);
+
+    Slave(0x60).refusesReads = true;
+    host.GetTrace().ClearLines();
+    EXPECT_FALSE(qv::I2CReadCommand(device, 0x60, Bytes{0x07}, buffer));
+    EXPECT_EQ(buffer, Bytes{0x66});
+    EXPECT_EQ(Traced(),
+              kStart + Send("60") + Send("07") + Repeat(10, kStart + Send("61", false)) + kStop);
 }
 
 TEST_F(I2cTransactionsTest, RefusedDataBytesDoNotEndTheWriteOrChangeItsResult) {

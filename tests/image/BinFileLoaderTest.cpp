@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <string>
 
-#include "TempDir.h"
 #include "image/ImageLoaders.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

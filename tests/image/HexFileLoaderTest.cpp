@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "TempDir.h"
 #include "image/ImageLoaders.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "TableImages.h"
-#include "TempDir.h"
 #include "common/HexFormat.h"
 #include "common/TypedNumber.h"
 #include "image/ImageEditor.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "TempDir.h"
 #include "image/ProgramFile.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "RecordingView.h"
 #include "isp/IspJobs.h"
 #include "sim/SimHost.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -173,7 +174,7 @@ TEST_F(FlashWalksTest, SectorEraseCoversEachFourKilobyteStepOfTheRange) {
 }
 
 TEST_F(FlashWalksTest, ChipEraseGrowsADotEveryTwentyPollsAndFailsWhenItStaysBusy) {
-    chip->Faults().flash.staysBusy = true;
+    view.onPump = [&] { chip->Faults().flash.staysBusy = true; };  // once the erase runs
     EXPECT_FALSE(jobs.Erase(true));
     EXPECT_TRUE(jobs.StepFailed);
     EXPECT_EQ(view.LastInfo(), "Erase Flash Fail");
@@ -189,17 +190,16 @@ TEST_F(FlashWalksTest, ReadBackWritesTheFirst128KilobytesAndSaysWhenItCannot) {
     LoadImage(Bytes{1, 2, 3});
     ASSERT_TRUE(jobs.Program(true));
     EXPECT_TRUE(jobs.ReadBack());
-    const auto path = std::filesystem::temp_directory_path() / "qv-readback-test.bin";
+    const TempDir folder;
+    const auto path = folder.Path("flash.bin");
     ASSERT_TRUE(jobs.SaveReadBack(path.string()));
     EXPECT_EQ(view.LastInfo(), "Read Flash content Success");
     EXPECT_EQ(std::filesystem::file_size(path), 0x20000u);
     char first[4] = {};
     std::ifstream(path, std::ios::binary).read(first, 4);
     EXPECT_EQ(Bytes(first, first + 4), (Bytes{1, 2, 3, 0xFF}));
-    std::filesystem::remove(path);
 
-    const std::string unwritable =
-        (std::filesystem::temp_directory_path() / "no-such-dir" / "x.bin").string();
+    const std::string unwritable = (folder.Path("no-such-dir") / "x.bin").string();
     EXPECT_FALSE(jobs.SaveReadBack(unwritable));
     EXPECT_EQ(view.LastInfo(), "Cannot write " + unwritable);
 }
@@ -210,6 +210,27 @@ TEST_F(FlashWalksTest, ProgramButtonIdentifiesTheFlashWhenNoPageSizeIsKnown) {
     EXPECT_TRUE(jobs.Program(true));
     EXPECT_EQ(flash.FlashPageSize, 256);
     EXPECT_EQ(FlashBytes(0, 300), Bytes(300, 0x11));
+}
+
+// A page program that outlasts the 101 status reads before the next page: the walk ends there,
+// without sending that page to a flash that would ignore it, and reports no success.
+TEST_F(FlashWalksTest, AFlashStillBusyBeforeAPageEndsTheProgramWalk) {
+    static const qv::sim::FlashChip slowPages = [] {
+        qv::sim::FlashChip part = qv::sim::kFlashChips[0];
+        part.pageProgramUs = 200'000;
+        return part;
+    }();
+    host.Detach(*chip);
+    chip = std::make_shared<qv::sim::SimChip>(host.Clock(), qv::sim::FirmwareUpdateIdentity(0x4D17),
+                                              slowPages);
+    host.Attach(chip);
+    ASSERT_TRUE(device.FindDevice());
+    LoadImage(Bytes(512, 0x00));
+    host.GetTrace().KeepLines(true);
+    EXPECT_FALSE(jobs.Program(true));
+    EXPECT_EQ(view.LastInfo(), "Start Programming...");
+    // The first page's write enable, address and data; the second's write enable only.
+    EXPECT_EQ(Count("80"), 4u);
 }
 
 TEST_F(FlashWalksTest, StopEndsAWalkAtTheNextBlock) {

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 #include <functional>
 #include <map>
@@ -11,6 +9,7 @@
 #include "isp/GangFlash.h"
 #include "isp/Station.h"
 #include "sim/SimHost.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -108,11 +107,10 @@ TEST(Station, AStopEndsEveryRunningBoardWithItsCleanUp) {
 }
 
 TEST(GangFlash, EveryAttachedChipGetsTheImageAndAFailingOneIsReportedAlone) {
-    std::vector<char> image(3000);
+    std::string image(3000, '\0');
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13 + 5);
-    const auto file = std::filesystem::temp_directory_path() / "qv-gang.bin";
-    std::ofstream(file, std::ios::binary)
-        .write(image.data(), static_cast<std::streamsize>(image.size()));
+    const TempDir folder;
+    const auto file = folder.Write("gang.bin", image);
 
     qv::sim::SimHost host;
     std::vector<std::shared_ptr<qv::sim::SimChip>> chips;

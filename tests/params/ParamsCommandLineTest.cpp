@@ -10,6 +10,7 @@
 #include "cli/CliErrors.h"
 #include "cli/ParamsCommands.h"
 #include "cli/StatusCommands.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -23,7 +24,6 @@ protected:
         AddParamsCommands(app, options);
         AddStatusCommands(app, options);
     }
-    void TearDown() override { std::filesystem::remove(tracePath); }
 
     void Run(std::vector<std::string> args) {
         args.insert(args.begin(), "qvusb");
@@ -44,10 +44,8 @@ protected:
         return std::ranges::find(lines, line) != lines.end();
     }
 
-    std::filesystem::path tracePath =
-        std::filesystem::temp_directory_path() /
-        ("qvusb-params-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         ".log");
+    TempDir folder;
+    std::filesystem::path tracePath = folder.Path("trace.log");
     GlobalOptions options;
     CLI::App app;
     std::ostringstream out;

@@ -6,6 +6,7 @@
 #include "sim/DemoFirmware.h"
 #include "sim/FlashImageFile.h"
 #include "sim/SimChip.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -14,12 +15,8 @@ namespace fs = std::filesystem;
 
 class FlashImageFileTest : public ::testing::Test {
 protected:
-    void TearDown() override { fs::remove(path); }
-
-    fs::path path =
-        fs::temp_directory_path() /
-        ("qv-sim-flash-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
+    TempDir folder;
+    fs::path path = folder.Path("flash.bin");
     SimClock clock;
 };
 

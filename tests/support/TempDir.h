@@ -1,20 +1,22 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 
-// A fresh directory under the system's temporary place, removed with everything in it when the
-// object goes.
+// A fresh folder of the test's own under the system's temporary place, removed with everything
+// in it when the object goes: two test runs on one machine never share a file.
 class TempDir {
 public:
     TempDir() {
         std::random_device random;
         do {
             path_ =
-                std::filesystem::temp_directory_path() / ("qv-image-" + std::to_string(random()));
+                std::filesystem::temp_directory_path() / ("qv-test-" + std::to_string(random()));
         } while (!std::filesystem::create_directory(path_));
     }
     ~TempDir() {
@@ -32,6 +34,11 @@ public:
         std::ofstream(path, std::ios::binary)
             .write(content.data(), static_cast<std::streamsize>(content.size()));
         return path;
+    }
+    std::filesystem::path Write(const std::string& name,
+                                std::span<const std::uint8_t> bytes) const {
+        return Write(name,
+                     std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
 
 private:
