@@ -1,143 +1,721 @@
-// The automatic sequence run once per fault point: whatever breaks and wherever, it ends in
-// bounded time and never reports success for a flash that does not hold the image.
+// The flash jobs run once per fault point, on virtual time: for every transfer of a clean run
+// and every fault kind that acts on that transfer, and for a stop request at every point where
+// a job lets pending work run. After each run the chip's whole state is held against the
+// outcome: a success must leave the flash holding what the job promised, protected when the
+// protection was chosen, and the chip out of ISP mode; a failure must name what failed. The
+// runs go in batches to child processes, so that a crash or a run that never ends is seen and
+// counted instead of ending the sweep.
 #include <gtest/gtest.h>
+#include <malloc.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <array>
+#include <csignal>
+#include <cstdlib>
+#include <deque>
 #include <functional>
+#include <iomanip>
 #include <iostream>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <thread>
 
-#include "RecordingView.h"
 #include "chip/EepromMailbox.h"
+#include "chip/FlashOperations.h"
 #include "chip/I2cMaster.h"
 #include "chip/I2cTransactions.h"
+#include "cli/IspSession.h"
+#include "image/RangeChoice.h"
+#include "isp/FlashWalks.h"
+#include "isp/GangFlash.h"
 #include "isp/IspJobs.h"
+#include "isp/LastTextView.h"
+#include "sim/DemoFirmware.h"
+#include "sim/FaultChoice.h"
 #include "sim/SimHost.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-using Fault = std::function<void(qv::sim::SimHost&, qv::sim::SimChip&, std::uint64_t k)>;
+using Bytes = std::vector<std::uint8_t>;
+using qv::sim::SimChip;
+using qv::sim::SimHost;
 
-struct Counts {
-    int runs = 0;
-    int falseSuccesses = 0;
-    int hangs = 0;
+constexpr const char* kUserDeviceMatch = "vid_6b94&pid_f82d";
+// Small enough that a run is a few hundred transfers: four 256-byte pages, 32 of 32 bytes.
+constexpr std::size_t kImageBytes = 1024;
+// The assigned range: one 4 KB sector at 64 KB, as "--range 64:4" and the window's edits give it.
+constexpr const char* kRangeStartKb = "64";
+constexpr const char* kRangeSizeKb = "4";
+constexpr std::uint32_t kRangeStart = 64 * 1024;
+constexpr std::uint32_t kRangeSize = 4 * 1024;
+// A run beyond either budget is a hang. The longest bounded run, a status that never arrives
+// through a whole chip erase's polls and the protection's wait, takes about 35 s and 35,000
+// transfers.
+constexpr std::uint64_t kBudgetTransfers = 150'000;
+constexpr std::uint64_t kBudgetMs = 120'000;
+// A run that loops without sending anything has no budget to exceed: the child is stopped.
+constexpr unsigned kWatchdogSeconds = 30;
+constexpr std::uint8_t kBlockProtectBits = 0x1C;
+constexpr std::size_t kBatchPoints = 40;
+// The sanitized build runs some fifty times slower: it sweeps every n-th point of each kind,
+// spread over the whole of every job.
+#ifndef QV_SWEEP_STRIDE
+#define QV_SWEEP_STRIDE 1
+#endif
+constexpr std::size_t kPointStride = QV_SWEEP_STRIDE;
+// Where a flash that should be blank, or hold the image, has one byte that differs.
+constexpr std::size_t kOddByte = kImageBytes - 3;
+
+enum class Job { Auto, Erase, Blank, Program, Verify, ReadBack };
+
+// What the flash holds before the run.
+enum class Start {
+    InUse,      // the demo firmware, an older image over the assigned range, protected
+    Erased,     // all 0xFF, unprotected
+    OddErased,  // erased but one byte of the image's range
+    Image,      // the image over the range, the rest erased
+    OddImage,   // the image but one byte
 };
 
-constexpr std::uint64_t kHangTransfers = 200000;  // far beyond any bounded sequence of this image
+struct Variant {
+    const char* name;
+    const qv::sim::FlashChip& part;
+    Job job;
+    bool wholeFlash;
+    Start start;
+    bool gang = false;  // two devices at once, the fault on the first
+    // Set for a job that walks the same block thousands of times: only this many transfers
+    // and pumps at either end are swept (its first and last blocks, what comes before and
+    // after them); the blocks between repeat the same requests.
+    std::uint64_t edgeTransfers = 0;
+    std::uint64_t edgePumps = 0;
+};
 
-std::vector<std::uint8_t> Pattern(std::size_t size) {
-    std::vector<std::uint8_t> bytes(size);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 29 + 3);
+// The faulted device of the gang runs the 8 Mbit part's assigned-range sequence, so that one is
+// not swept again alone. On the 32-byte part the sequence is swept over a range and its whole-
+// flash erase as a step of its own.
+const Variant kVariants[] = {
+    {"auto all", qv::sim::kFlashChips[0], Job::Auto, true, Start::InUse},
+    {"auto range 32", qv::sim::kFlashChips[1], Job::Auto, false, Start::InUse},
+    {"gang range", qv::sim::kFlashChips[0], Job::Auto, false, Start::InUse, true},
+    {"erase all 32", qv::sim::kFlashChips[1], Job::Erase, true, Start::InUse},
+    {"erase range", qv::sim::kFlashChips[0], Job::Erase, false, Start::InUse},
+    {"blank", qv::sim::kFlashChips[0], Job::Blank, true, Start::Erased},
+    {"blank dirty", qv::sim::kFlashChips[0], Job::Blank, true, Start::OddErased},
+    {"program", qv::sim::kFlashChips[0], Job::Program, true, Start::Erased},
+    {"program 32", qv::sim::kFlashChips[1], Job::Program, true, Start::Erased},
+    {"verify", qv::sim::kFlashChips[0], Job::Verify, true, Start::Image},
+    {"verify wrong", qv::sim::kFlashChips[0], Job::Verify, true, Start::OddImage},
+    {"read-back", qv::sim::kFlashChips[0], Job::ReadBack, true, Start::InUse, false, 26, 4},
+};
+
+// Which transfers a fault kind acts on, read from the simulator: a fault armed from a transfer
+// it does not act on gives the same run as one armed from the next transfer it does, so only
+// those are swept.
+enum class ActsOn { Every, ReadyPoll, Fetch, FlashInstruction, Mailbox, Pump };
+
+struct Kind {
+    const char* name;
+    ActsOn actsOn;
+};
+
+// Every kind of --sim-fault, then two the sweep adds: one fetch whose first byte arrives with
+// a bit flipped, and the stop request (Ctrl-C, the Stop button) at each point a job pumps.
+const Kind kKinds[] = {
+    {"unplug", ActsOn::Every},
+    {"stall", ActsOn::Every},
+    {"timeout", ActsOn::Every},
+    {"never-ready", ActsOn::ReadyPoll},
+    {"flip", ActsOn::Fetch},
+    {"short", ActsOn::Fetch},
+    {"stays-busy", ActsOn::FlashInstruction},
+    {"wel-ignored", ActsOn::FlashInstruction},
+    {"protect-stuck", ActsOn::FlashInstruction},
+    {"slow", ActsOn::FlashInstruction},
+    {"wp-locked", ActsOn::FlashInstruction},
+    {"mailbox-silent", ActsOn::Mailbox},
+    {"flip-once", ActsOn::Fetch},
+    {"stop", ActsOn::Pump},
+};
+constexpr std::size_t kNamedKinds = 12;
+
+bool Acts(ActsOn actsOn, std::uint8_t request) {
+    switch (actsOn) {
+        case ActsOn::Every:
+            return true;
+        case ActsOn::ReadyPoll:
+            return request == 0x83;
+        case ActsOn::Fetch:
+            return request == 0x82;
+        case ActsOn::FlashInstruction:  // the flash sees bytes, or chip select rises
+            return request == 0x80 || request == 0x81 || request == 0x85;
+        default:
+            return false;  // the flash jobs never use the parameter mailbox
+    }
+}
+
+// A wrong report is a failure whose last text names nothing that failed, a stop that left the
+// flash unprotected or the chip in ISP mode, or a gang whose device without the fault did not
+// succeed.
+enum class Verdict { Success, Failure, FalseSuccess, WrongReport, Hang, Crash };
+constexpr std::size_t kVerdicts = 6;
+
+// One point of a sweep: the fault from transfer k (and, for a flipped fetch, which fetch that
+// is), or the stop request at pump k.
+struct Point {
+    std::uint64_t k = 0;
+    unsigned fetch = 0;
+};
+
+// The texts a failed job may end with: each names the step or the clean-up that failed, the
+// stop, or the chip that stopped answering.
+bool NamesAFailure(const std::string& text) {
+    static const char* const kPrefixes[] = {
+        "Erase Flash Fail",         "Blanking Fail at 0x",    "Verifying Fail at 0x",
+        "Blanking Fail: ",          "Verifying Fail: ",       "Protect Flash Fail",
+        qv::cli::kExitIspFailText,  qv::kChipSilentText,      "Stopped at 0x",
+        "Flash is write-protected", "Range beyond the flash", qv::kDeviceNotAvailableText,
+    };
+    // The program walk has no failure text of its own: its start text stays.
+    if (text == "Start Programming" || text == "Start Programming...") return true;
+    return std::any_of(std::begin(kPrefixes), std::end(kPrefixes),
+                       [&](const char* prefix) { return text.rfind(prefix, 0) == 0; });
+}
+
+Bytes Pattern(std::size_t size, unsigned seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 29 + seed);
     return bytes;
 }
 
+// A view that keeps the last texts and lets the sweep act at a pump.
+class SweepView : public qv::LastTextView {
+public:
+    void PumpEvents() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
+    std::uint64_t pumps = 0;
+    std::function<void()> onPump;
+};
+
+struct RunResult {
+    Verdict verdict = Verdict::Success;
+    std::uint64_t transfers = 0;
+    std::uint64_t ms = 0;
+    std::uint64_t pumps = 0;
+    std::string text;
+    Bytes requests;  // of the first device, when asked for
+    Bytes readBack;  // what a read-back job read
+};
+
 class FaultSweep {
 public:
-    FaultSweep() : image_(Pattern(1024)) {
-        file_ = (std::filesystem::temp_directory_path() / "qv-sweep.bin").string();
-        std::ofstream(file_, std::ios::binary)
-            .write(reinterpret_cast<const char*>(image_.data()),
-                   static_cast<std::streamsize>(image_.size()));
-    }
-    ~FaultSweep() { std::filesystem::remove(file_); }
-
-    // The number of transfers a clean sequence takes: the points to sweep.
-    std::uint64_t CleanLength() {
-        qv::sim::SimHost host;
-        auto chip = host.AttachNew(qv::sim::UserDeviceIdentity());
-        Run(host, *chip);
-        return host.TransferCount();
+    FaultSweep()
+        : image_(Pattern(kImageBytes, 3)), file_(folder_.Write("image.bin", image_).string()) {
+        for (const Variant& v : kVariants) startingFlash_.push_back(StartingFlash(v));
     }
 
-    void Sweep(const char* name, const Fault& fault, std::uint64_t step) {
-        Counts counts;
-        const std::uint64_t length = CleanLength();
-        for (std::uint64_t k = 1; k <= length; k += step) {
-            qv::sim::SimHost host;
-            auto chip = host.AttachNew(qv::sim::UserDeviceIdentity());
-            fault(host, *chip, k);
-            const bool succeeded = Run(host, *chip);
-            ++counts.runs;
-            if (succeeded && !Holds(*chip)) ++counts.falseSuccesses;
-            if (host.TransferCount() > kHangTransfers) ++counts.hangs;
+    // One run of the variant with a fault armed (or a stop asked) at the point.
+    RunResult Run(const Variant& v, const Kind* kind, Point point, bool keepLog = false) const {
+        SimHost host;
+        std::vector<std::shared_ptr<SimChip>> chips;
+        for (int i = 0; i < (v.gang ? 2 : 1); ++i) {
+            chips.push_back(
+                std::make_shared<SimChip>(host.Clock(), qv::sim::UserDeviceIdentity(), v.part));
+            Prepare(v, *chips.back());
+            host.Attach(chips.back());
         }
-        std::cout << "fault sweep " << name << ": runs " << counts.runs << ", false successes "
-                  << counts.falseSuccesses << ", hangs " << counts.hangs << ", crashes 0\n";
-        EXPECT_EQ(counts.falseSuccesses, 0) << name;
-        EXPECT_EQ(counts.hangs, 0) << name;
+        SimChip& chip = *chips.front();
+        chip.KeepRequestLog(keepLog);
+        // Armed before anything is sent, as qvusb arms --sim-fault.
+        if (kind && kind->actsOn != ActsOn::Pump) Arm(host, chip, *kind, point);
+        const std::uint64_t stopAt = kind && kind->actsOn == ActsOn::Pump ? point.k : 0;
+
+        RunResult result;
+        bool succeeded = false;
+        bool cleanedUp = true;
+        if (v.gang) {
+            succeeded = RunGang(v, host, chips, result.text, cleanedUp);
+        } else {
+            succeeded = RunOne(v, host, stopAt, result);
+            // A stopped job still protects (when chosen) and leaves ISP mode.
+            if (stopAt && !succeeded) cleanedUp = Protected(v, chip) && !chip.InIspMode();
+        }
+        result.transfers = host.TransferCount();
+        result.ms = host.Clock().NowMs();
+        result.requests = chip.RequestLog();
+        if (result.transfers > kBudgetTransfers || result.ms > kBudgetMs)
+            result.verdict = Verdict::Hang;
+        else if (succeeded)
+            result.verdict =
+                Holds(v, chip, result.readBack) ? Verdict::Success : Verdict::FalseSuccess;
+        else
+            result.verdict =
+                NamesAFailure(result.text) && cleanedUp ? Verdict::Failure : Verdict::WrongReport;
+        return result;
     }
 
 private:
-    bool Run(qv::sim::SimHost& host, qv::sim::SimChip&) {
-        qv::QuorvexUsb device(host);
+    // The flash each variant starts from, worked out once: a run only copies it in.
+    Bytes StartingFlash(const Variant& v) const {
+        Bytes contents(v.part.sizeBytes, 0xFF);
+        const std::uint32_t at = v.wholeFlash ? 0 : kRangeStart;
+        switch (v.start) {
+            case Start::InUse: {
+                contents = qv::sim::DemoFlashImage(v.part.sizeBytes);
+                const Bytes older = Pattern(kRangeSize, 101);
+                std::copy(older.begin(), older.end(), contents.begin() + kRangeStart);
+                break;
+            }
+            case Start::OddErased:
+                contents[at + kOddByte] = 0x00;
+                break;
+            case Start::Image:
+            case Start::OddImage:
+                std::copy(image_.begin(), image_.end(), contents.begin() + at);
+                if (v.start == Start::OddImage) contents[at + kOddByte] ^= 0x80;
+                break;
+            case Start::Erased:
+                break;
+        }
+        return contents;
+    }
+
+    void Prepare(const Variant& v, SimChip& chip) const {
+        chip.Flash().SetContents(startingFlash_[static_cast<std::size_t>(&v - kVariants)]);
+        // A device in use was protected by the run that programmed it.
+        if (v.start == Start::InUse) chip.Flash().SetStoredStatus(0xFC);
+    }
+
+    static void Arm(SimHost& host, SimChip& chip, const Kind& kind, Point point) {
+        if (std::string(kind.name) == "flip-once")
+            chip.Faults().corruptedFetches = {point.fetch};
+        else
+            qv::sim::ArmFault(host, chip, {kind.name, point.k});
+    }
+
+    static void Find(qv::QuorvexUsb& device) {
         device.SetKsMode(true);
-        device.SetMatchText("vid_6b94&pid_f82d");
+        device.SetMatchText(kUserDeviceMatch);
         device.FindDevice();
-        RecordingView view;
+    }
+
+    qv::AutoRequest Request(const Variant& v) const {
+        qv::AutoRequest request;
+        request.wholeFlash = v.wholeFlash;
+        request.startText = kRangeStartKb;
+        request.sizeText = kRangeSizeKb;
+        request.fileText = file_;
+        return request;
+    }
+
+    // The automatic sequence as the Auto button runs it, or a single step as qvusb's step
+    // commands run it: range and file first, then ISP mode held around the job.
+    bool RunOne(const Variant& v, SimHost& host, std::uint64_t stopAt, RunResult& result) const {
+        qv::QuorvexUsb device(host);
+        Find(device);
+        SweepView view;
         qv::ProgramFile program;
         qv::FlashContext flash;
         qv::IspJobs jobs(device, view, program, flash);
-        qv::AutoRequest request;
-        request.fileText = file_;
         bool autoBusy = false;
-        const bool succeeded = jobs.Auto(request, autoBusy) == qv::AutoOutcome::Succeeded;
-        // The outcome and the text the user reads must agree.
-        EXPECT_EQ(succeeded, view.LastInfo() == "Verifying Success");
+        const qv::AutoRequest request = Request(v);
+        view.onPump = [&] {
+            if (view.pumps != stopAt) return;
+            if (v.job == Job::Auto)
+                jobs.Auto(request, autoBusy);  // the Stop click
+            else
+                jobs.StopRequested = true;  // Ctrl-C
+        };
+        bool succeeded = false;
+        if (v.job == Job::Auto) {
+            const qv::AutoOutcome outcome = jobs.Auto(request, autoBusy);
+            succeeded = outcome == qv::AutoOutcome::Succeeded;
+            result.text =
+                outcome == qv::AutoOutcome::Refused ? view.lastMessage : view.lastProcessInfo;
+            // The outcome and the text the user reads must agree: a disagreement names nothing.
+            if (succeeded != (result.text == "Verifying Success")) {
+                succeeded = false;
+                result.text.clear();
+            }
+        } else {
+            qv::ApplyRangeChoice(program, v.wholeFlash, kRangeStartKb, kRangeSizeKb);
+            program.ProgramFileName = file_;
+            qv::ReadProgramFile(program);
+            qv::cli::IspSession isp(device, false);
+            succeeded = Step(v.job, jobs, v.wholeFlash);
+            result.text = view.lastProcessInfo;
+            if (succeeded && !isp.Leave()) {
+                succeeded = false;
+                result.text = qv::cli::kExitIspFailText;
+            }
+            if (v.job == Job::ReadBack) result.readBack = jobs.ReadBackBuffer;
+        }
+        result.pumps = view.pumps;
         return succeeded;
     }
-    bool Holds(qv::sim::SimChip& chip) const {
-        const auto contents = chip.Flash().Contents();
-        return std::equal(image_.begin(), image_.end(), contents.begin());
+
+    static bool Step(Job job, qv::IspJobs& jobs, bool wholeFlash) {
+        switch (job) {
+            case Job::Erase:
+                return jobs.ClearProtectionAndErase(wholeFlash);
+            case Job::Blank:
+                return jobs.BlankCheck(wholeFlash);
+            case Job::Program:
+                return jobs.ProgramAndVerify(wholeFlash, true);
+            case Job::Verify:
+                return jobs.Verify(wholeFlash);
+            case Job::ReadBack:
+                return jobs.ReadBack();
+            case Job::Auto:
+                break;
+        }
+        return false;
     }
 
-    std::vector<std::uint8_t> image_;
+    // Both devices at once; the one without the fault must succeed whatever the other does.
+    bool RunGang(const Variant& v, SimHost& host,
+                 const std::vector<std::shared_ptr<SimChip>>& chips, std::string& text,
+                 bool& otherSucceeded) const {
+        const auto targets = qv::FindGangTargets(host, kUserDeviceMatch);
+        const auto results = qv::FlashAll(host, targets, Request(v));
+        // An unplugged first device is no target: the other is the last result either way.
+        otherSucceeded = !results.empty() && results.back().outcome == qv::AutoOutcome::Succeeded &&
+                         Holds(v, *chips.back(), {});
+        if (results.size() < 2) {
+            text = qv::kDeviceNotAvailableText;
+            return false;
+        }
+        text = results.front().text;
+        return results.front().outcome == qv::AutoOutcome::Succeeded;
+    }
+
+    static bool Protected(const Variant& v, SimChip& chip) {
+        return v.job != Job::Auto ||
+               (chip.Flash().Status() & kBlockProtectBits) == kBlockProtectBits;
+    }
+
+    // What a success promises, read from the chip itself.
+    bool Holds(const Variant& v, SimChip& chip, const Bytes& readBack) const {
+        const auto flash = chip.Flash().Contents();
+        const std::uint32_t at = v.wholeFlash ? 0 : kRangeStart;
+        const auto imageHeld = [&] {
+            return std::equal(image_.begin(), image_.end(), flash.begin() + at);
+        };
+        const auto blank = [&](std::size_t from, std::size_t to) {
+            return std::all_of(flash.begin() + from, flash.begin() + to,
+                               [](std::uint8_t b) { return b == 0xFF; });
+        };
+        bool holds = false;
+        switch (v.job) {
+            case Job::Auto:
+                holds = imageHeld() && Protected(v, chip);
+                break;
+            case Job::Program:
+            case Job::Verify:
+                holds = imageHeld();
+                break;
+            case Job::Erase:
+                holds = v.wholeFlash ? blank(0, flash.size()) : blank(at, at + kRangeSize);
+                break;
+            case Job::Blank:
+                holds = blank(at, at + kImageBytes);
+                break;
+            case Job::ReadBack:
+                holds =
+                    readBack.size() >= qv::kReadBackEnd &&
+                    std::equal(flash.begin(), flash.begin() + qv::kReadBackEnd, readBack.begin());
+                break;
+        }
+        return holds && !chip.InIspMode();
+    }
+
+    TempDir folder_;
+    Bytes image_;
     std::string file_;
+    std::vector<Bytes> startingFlash_;
 };
 
-TEST(FaultSweep, TheAutomaticSequenceNeverReportsAFalseSuccess) {
-    FaultSweep sweep;
-    using qv::sim::SimChip;
-    using qv::sim::SimFaults;
-    using qv::sim::SimHost;
-    sweep.Sweep(
-        "unplugged after transfer k",
-        [](SimHost& host, SimChip& chip, std::uint64_t k) { host.DetachAfterTransfers(chip, k); },
-        3);
-    sweep.Sweep(
-        "transfer k stalls",
-        [](SimHost&, SimChip& chip, std::uint64_t k) { chip.Faults().stalledTransfers = {k}; }, 3);
-    sweep.Sweep(
-        "fetch k has a flipped bit",
-        [](SimHost&, SimChip& chip, std::uint64_t k) {
-            chip.Faults().corruptedFetches = {unsigned(k)};
-        },
-        5);
-    const std::pair<const char*, std::function<void(SimFaults&)>> armed[] = {
-        {"ready byte never comes from transfer k", [](SimFaults& f) { f.flashNeverReady = true; }},
-        {"flash stays busy from transfer k", [](SimFaults& f) { f.flash.staysBusy = true; }},
-        {"write enable ignored from transfer k",
-         [](SimFaults& f) { f.flash.writeEnableIgnored = true; }},
-        {"protection never clears from transfer k",
-         [](SimFaults& f) { f.flash.protectionStuck = true; }},
-    };
-    for (const auto& [name, armFaults] : armed) {
-        const auto& arm = armFaults;
-        sweep.Sweep(
-            name, [&arm](SimHost&, SimChip& chip, std::uint64_t k) { chip.ArmFaultsAfter(k, [&arm](SimChip& c) { arm(c.Faults()); }); },
-            17);
+struct Counts {
+    std::array<std::uint64_t, kVerdicts> of{};
+    std::uint64_t runs = 0;
+    std::uint64_t maxTransfers = 0;
+    std::uint64_t maxMs = 0;
+    std::vector<std::string> examples;  // of runs that went wrong, for the failure message
+
+    void Add(Verdict verdict, std::uint64_t transfers, std::uint64_t ms, const std::string& what) {
+        ++runs;
+        ++of[static_cast<std::size_t>(verdict)];
+        maxTransfers = std::max(maxTransfers, transfers);
+        maxMs = std::max(maxMs, ms);
+        const bool wrong = verdict != Verdict::Success && verdict != Verdict::Failure;
+        if (wrong && examples.size() < 3) examples.push_back(what);
     }
+    std::uint64_t operator[](Verdict verdict) const {
+        return of[static_cast<std::size_t>(verdict)];
+    }
+};
+
+struct Batch {
+    std::size_t variant;
+    std::size_t kind;
+    std::vector<Point> points;
+    std::size_t first = 0;  // where a child resumes after an earlier one died
+};
+
+// Runs batches in child processes, one per core; each child reports a line per run, so when
+// one dies the run it died in is known, counted, and the batch goes on after it.
+class ChildRunner {
+public:
+    ChildRunner(const FaultSweep& sweep,
+                std::map<std::pair<std::size_t, std::size_t>, Counts>& counts)
+        : sweep_(sweep), counts_(counts) {}
+
+    void RunAll(std::deque<Batch> batches) {
+        std::vector<Child> running;
+        while (!batches.empty() || !running.empty()) {
+            while (running.size() < children_ && !batches.empty()) {
+                running.push_back(Start(std::move(batches.front())));
+                batches.pop_front();
+            }
+            std::vector<pollfd> fds;
+            for (const Child& child : running) fds.push_back({child.fd, POLLIN, 0});
+            ::poll(fds.data(), fds.size(), -1);
+            for (std::size_t i = 0; i < running.size(); ++i) {
+                if (fds[i].revents == 0) continue;
+                if (Read(running[i])) continue;
+                if (auto rest = Finish(running[i])) batches.push_front(std::move(*rest));
+                running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+                break;  // fds no longer match
+            }
+        }
+    }
+
+private:
+    struct Child {
+        pid_t pid;
+        int fd;
+        Batch batch;
+        std::size_t next;  // the first point not yet reported
+        std::string pending;
+    };
+
+    Child Start(Batch batch) {
+        int fds[2];
+        if (::pipe(fds) != 0) std::abort();
+        std::cout.flush();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            // Each run allocates a few megabytes (the flash, the image, the read-back buffer):
+            // kept on the heap instead of mapped afresh, they cost no page faults run after run.
+            ::mallopt(M_MMAP_THRESHOLD, 256 << 20);
+            ::mallopt(M_TRIM_THRESHOLD, 512 << 20);
+            RunChild(batch, fds[1]);
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        const std::size_t first = batch.first;
+        return {pid, fds[0], std::move(batch), first, ""};
+    }
+
+    void RunChild(const Batch& batch, int fd) const {
+        const Variant& v = kVariants[batch.variant];
+        const Kind& kind = kKinds[batch.kind];
+        for (std::size_t i = batch.first; i < batch.points.size(); ++i) {
+            ::alarm(kWatchdogSeconds);
+            const RunResult r = sweep_.Run(v, &kind, batch.points[i]);
+            std::ostringstream line;
+            line << i << ' ' << static_cast<int>(r.verdict) << ' ' << r.transfers << ' ' << r.ms
+                 << ' ' << r.text << '\n';
+            const std::string text = line.str();
+            for (std::size_t done = 0; done < text.size();) {
+                const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+                if (n <= 0) ::_exit(3);
+                done += static_cast<std::size_t>(n);
+            }
+        }
+        ::alarm(0);
+    }
+
+    // False at the end of the child's output.
+    bool Read(Child& child) {
+        char buffer[4096];
+        const ssize_t n = ::read(child.fd, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        child.pending.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t end; (end = child.pending.find('\n')) != std::string::npos;) {
+            std::istringstream fields(child.pending.substr(0, end));
+            child.pending.erase(0, end + 1);
+            std::size_t index = 0;
+            int verdict = 0;
+            std::uint64_t transfers = 0, ms = 0;
+            fields >> index >> verdict >> transfers >> ms;
+            std::string text;
+            std::getline(fields >> std::ws, text);
+            Record(child.batch, index, static_cast<Verdict>(verdict), transfers, ms, text);
+            child.next = index + 1;
+        }
+        return true;
+    }
+
+    // Reaps the child; a child that died before the end of its points costs the run it was in
+    // (a crash, or a hang when the watchdog stopped it) and leaves the rest to a new child.
+    std::optional<Batch> Finish(Child& child) {
+        ::close(child.fd);
+        int status = 0;
+        ::waitpid(child.pid, &status, 0);
+        if (child.next >= child.batch.points.size()) return std::nullopt;
+        const bool watchdog = WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM;
+        Record(child.batch, child.next, watchdog ? Verdict::Hang : Verdict::Crash, 0, 0,
+               "child ended with status " + std::to_string(status));
+        Batch rest = std::move(child.batch);
+        rest.first = child.next + 1;
+        if (rest.first >= rest.points.size()) return std::nullopt;
+        return rest;
+    }
+
+    void Record(const Batch& batch, std::size_t index, Verdict verdict, std::uint64_t transfers,
+                std::uint64_t ms, const std::string& text) {
+        const std::string what = std::string(kKinds[batch.kind].name) + "@" +
+                                 std::to_string(batch.points[index].k) + ": " + text;
+        counts_[{batch.variant, batch.kind}].Add(verdict, transfers, ms, what);
+    }
+
+    const FaultSweep& sweep_;
+    std::map<std::pair<std::size_t, std::size_t>, Counts>& counts_;
+    const std::size_t children_ = std::max(2u, std::thread::hardware_concurrency());
+};
+
+bool AtAnEdge(std::uint64_t k, std::uint64_t count, std::uint64_t edge) {
+    return edge == 0 || k <= edge || k + edge > count;
 }
 
-// The EEPROM mailbox and the I2C transactions under the same faults: bounded work, no crash.
+// The points of a kind in a clean run: the transfers it acts on, or every pump.
+std::vector<Point> PointsOf(const Variant& v, const Kind& kind, const RunResult& clean) {
+    std::vector<Point> points;
+    if (kind.actsOn == ActsOn::Pump) {
+        for (std::uint64_t p = 1; p <= clean.pumps; ++p)
+            if (AtAnEdge(p, clean.pumps, v.edgePumps)) points.push_back({p, 0});
+        return points;
+    }
+    unsigned fetches = 0;
+    for (std::size_t i = 0; i < clean.requests.size(); ++i) {
+        fetches += clean.requests[i] == 0x82;
+        if (Acts(kind.actsOn, clean.requests[i]) &&
+            AtAnEdge(i + 1, clean.requests.size(), v.edgeTransfers))
+            points.push_back({i + 1, fetches});
+    }
+    return points;
+}
+
+// Every fetch arriving with the same bit flipped: both reads of a read-back's block agree, and
+// with no image to hold them against no read-back can tell. One flipped fetch is swept there.
+bool Undetectable(const Variant& v, const Kind& kind) {
+    return v.job == Job::ReadBack && std::string(kind.name) == "flip";
+}
+
+std::set<std::string> SplitList(const std::string& list) {
+    std::set<std::string> items;
+    std::istringstream fields(list);
+    for (std::string item; std::getline(fields >> std::ws, item, ',');) items.insert(item);
+    return items;
+}
+
+TEST(FaultSweep, EveryFaultAtEveryTransferEndsInATrueReport) {
+    // The table above names every kind qvusb's --sim-fault knows, and no other.
+    std::set<std::string> named;
+    for (std::size_t i = 0; i < kNamedKinds; ++i) named.insert(kKinds[i].name);
+    ASSERT_EQ(named, SplitList(qv::sim::FaultKindList()));
+
+    const FaultSweep sweep;
+    std::deque<Batch> batches;
+    std::vector<RunResult> clean;
+    for (std::size_t v = 0; v < std::size(kVariants); ++v) {
+        const Variant& variant = kVariants[v];
+        clean.push_back(sweep.Run(variant, nullptr, {}, true));
+        // Without a fault every job succeeds, except on the flash made to fail it.
+        const bool failsClean =
+            variant.start == Start::OddErased || variant.start == Start::OddImage;
+        ASSERT_EQ(clean.back().verdict, failsClean ? Verdict::Failure : Verdict::Success)
+            << variant.name << ": " << clean.back().text;
+        for (std::size_t k = 0; k < std::size(kKinds); ++k) {
+            if (variant.gang && kKinds[k].actsOn == ActsOn::Pump) continue;  // no stop in a gang
+            if (Undetectable(variant, kKinds[k])) continue;
+            const auto all = PointsOf(variant, kKinds[k], clean.back());
+            std::vector<Point> points;
+            for (std::size_t i = 0; i < all.size(); i += kPointStride) points.push_back(all[i]);
+            // In batches small enough that both cores stay busy to the end.
+            for (std::size_t from = 0; from < points.size(); from += kBatchPoints) {
+                const auto to = points.begin() + std::min(from + kBatchPoints, points.size());
+                batches.push_back({v, k, std::vector<Point>(points.begin() + from, to)});
+            }
+        }
+    }
+
+    std::map<std::pair<std::size_t, std::size_t>, Counts> counts;
+    ChildRunner(sweep, counts).RunAll(std::move(batches));
+
+    // A table of runs per variant and kind, each as successes + failures; any other outcome is
+    // named after the table with where it happened.
+    Counts total;
+    if (kPointStride > 1) std::cout << "fault sweep: every " << kPointStride << "th point\n";
+    std::cout << "fault sweep over a " << kImageBytes << "-byte image: runs = successes + failures"
+              << " per variant (with its clean run's transfers) and kind\n"
+              << std::left << std::setw(20) << "variant";
+    for (const Kind& kind : kKinds) std::cout << std::setw(15) << kind.name;
+    std::cout << "\n";
+    for (std::size_t v = 0; v < std::size(kVariants); ++v) {
+        std::cout << std::setw(20)
+                  << (kVariants[v].name + std::string(" ") +
+                      std::to_string(clean[v].requests.size()));
+        for (std::size_t k = 0; k < std::size(kKinds); ++k) {
+            const Counts& c = counts[{v, k}];
+            const bool swept = c.runs > 0 || !Undetectable(kVariants[v], kKinds[k]);
+            std::cout << std::setw(15)
+                      << (!swept
+                              ? std::string("-")
+                              : std::to_string(c.runs) + "=" + std::to_string(c[Verdict::Success]) +
+                                    "+" + std::to_string(c[Verdict::Failure]));
+            for (std::size_t i = 0; i < kVerdicts; ++i) total.of[i] += c.of[i];
+            total.runs += c.runs;
+            total.maxTransfers = std::max(total.maxTransfers, c.maxTransfers);
+            total.maxMs = std::max(total.maxMs, c.maxMs);
+            for (const std::string& example : c.examples)
+                ADD_FAILURE() << kVariants[v].name << ", " << example;
+        }
+        std::cout << "\n";
+    }
+    std::cout << std::right << "not swept: mailbox-silent (no flash job uses the parameter "
+              << "mailbox), stop in a gang (no stop request reaches one), flip on read-back (-: "
+              << "every answer altered alike, with no image to compare; flip-once is swept)\n"
+              << "fault sweep: runs " << total.runs << ", successes " << total[Verdict::Success]
+              << ", failures " << total[Verdict::Failure] << ", false successes "
+              << total[Verdict::FalseSuccess] << ", wrong reports " << total[Verdict::WrongReport]
+              << ", hangs " << total[Verdict::Hang] << ", crashes " << total[Verdict::Crash]
+              << "; longest run " << total.maxTransfers << " transfers, " << total.maxMs / 1000
+              << " s virtual\n";
+    EXPECT_EQ(total[Verdict::FalseSuccess], 0u);
+    EXPECT_EQ(total[Verdict::WrongReport], 0u);
+    EXPECT_EQ(total[Verdict::Hang], 0u);
+    EXPECT_EQ(total[Verdict::Crash], 0u);
+}
+
+// The EEPROM mailbox and the I2C transactions under the faults that reach them: bounded work,
+// no crash.
 TEST(FaultSweep, MailboxAndI2cTransactionsStayBounded) {
     for (std::uint64_t k = 1; k <= 120; ++k) {
-        for (int fault = 0; fault < 2; ++fault) {
+        for (const char* kind : {"unplug", "stall", "timeout", "mailbox-silent"}) {
             qv::sim::SimHost host;
             auto chip = host.AttachNew(qv::sim::UserDeviceIdentity());
-            if (fault == 0) host.DetachAfterTransfers(*chip, k);
-            if (fault == 1) chip->Faults().stalledTransfers = {k};
+            qv::sim::ArmFault(host, *chip, {kind, k});
             qv::QuorvexUsb device(host);
             device.SetKsMode(true);
             device.SetMatchText("vid_6b94&pid_f82d");
@@ -153,7 +731,7 @@ TEST(FaultSweep, MailboxAndI2cTransactionsStayBounded) {
                 EXPECT_FALSE(read) << "k=" << k;  // a gone slave cannot acknowledge
             }
             device.Close();
-            EXPECT_LT(host.TransferCount(), 2000u) << "k=" << k;
+            EXPECT_LT(host.TransferCount(), 2000u) << kind << "@" << k;
         }
     }
 }
