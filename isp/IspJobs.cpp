@@ -369,11 +369,12 @@ AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     const bool protectFailed = rangeFits && steps.protect && !ProtectFlash();
     const bool exitFailed = steps.ispMode && !LeaveIspMode();
     device_.Close();
+    // A chip that went silent is the cause whatever step noticed it first.
     const bool earlierFailure = StepFailed || StopRequested;
-    if (!earlierFailure && (protectFailed || exitFailed))
-        view_.ShowProcessInfo(device_.Unanswering() ? kChipSilentText
-                              : protectFailed       ? "Protect Flash Fail"
-                                                    : "Exit ISP Fail");
+    if (device_.Unanswering())
+        view_.ShowProcessInfo(kChipSilentText);
+    else if (!earlierFailure && (protectFailed || exitFailed))
+        view_.ShowProcessInfo(protectFailed ? "Protect Flash Fail" : "Exit ISP Fail");
     if (StopRequested) {
         if (!StepFailed) view_.ShowProcessInfo("Stopped at " + Address6(range.start));
         return AutoOutcome::Stopped;
