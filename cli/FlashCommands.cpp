@@ -11,6 +11,7 @@
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
 #include "common/AtomicFile.h"
+#include "device/host/InterfacePath.h"
 #include "image/ProgramFileCheck.h"
 #include "image/RangeChoice.h"
 #include "isp/FlashWalks.h"
@@ -178,8 +179,7 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
     for (const GangResult& result : results) {
         RunRecord record;
         record.command = "flash";
-        for (const Candidate& candidate : session.Candidates())
-            if (candidate.path == result.target.path) record.device = candidate.selector;
+        record.device = SelectorOf(result.target.path);
         record.devicePath = result.target.path;
         DescribeFile(record, args.file, program.ProgramImage);
         record.range = args.range;

@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonLine.h"
 #include "cli/Reporting.h"
+#include "common/HexFormat.h"
 #include "device/host/InterfacePath.h"
 
 namespace qv::cli {
@@ -15,30 +16,36 @@ struct ListArguments {
     bool verbose = false;
 };
 
+struct Ids {
+    std::string vid;
+    std::string pid;
+};
+
+// The VID and PID an interface path names, as four upper-case digits; `unknown` when it names
+// none.
+Ids IdsOf(const Candidate& candidate, const char* unknown) {
+    const auto path = InterfacePath::Parse(candidate.path);
+    if (!path) return {unknown, unknown};
+    return {Hex4(path->vendorId), Hex4(path->productId)};
+}
+
 // "1-3  user device  6B94:F82D  audio driver", the interface path only when asked.
 void PrintCandidate(const Candidate& candidate, bool withPath, std::ostream& out) {
-    const auto path = InterfacePath::Parse(candidate.path);
-    char ids[16] = "?";
-    if (path) std::snprintf(ids, sizeof ids, "%04X:%04X", path->vendorId, path->productId);
+    const Ids ids = IdsOf(candidate, "?");
     out << candidate.selector << "  "
-        << (candidate.userDevice ? "user device" : "firmware-update device") << "  " << ids
-        << "  " << (candidate.ksMode ? "audio driver" : "USB driver");
+        << (candidate.userDevice ? "user device" : "firmware-update device") << "  " << ids.vid
+        << ":" << ids.pid << "  " << (candidate.ksMode ? "audio driver" : "USB driver");
     if (withPath) out << "  " << candidate.path;
     out << "\n";
 }
 
 std::string CandidateJson(const Candidate& candidate) {
-    const auto path = InterfacePath::Parse(candidate.path);
-    char vid[8] = "", pid[8] = "";
-    if (path) {
-        std::snprintf(vid, sizeof vid, "%04X", path->vendorId);
-        std::snprintf(pid, sizeof pid, "%04X", path->productId);
-    }
+    const Ids ids = IdsOf(candidate, "");
     return JsonLine()
         .Add("selector", candidate.selector)
         .Add("kind", candidate.userDevice ? "user" : "firmware-update")
-        .Add("vid", vid)
-        .Add("pid", pid)
+        .Add("vid", ids.vid)
+        .Add("pid", ids.pid)
         .Add("carrier", candidate.ksMode ? "audio" : "usb")
         .Add("path", candidate.path)
         .Text();

@@ -26,12 +26,6 @@ static std::string UserMatch(const GlobalOptions& options) {
     return MakeDeviceMatch(vidText, pidText);
 }
 
-// The bus and port chain of an interface path; the path itself when it has another form.
-static std::string SelectorOf(const std::string& path) {
-    const auto parsed = InterfacePath::Parse(path);
-    return parsed && !parsed->location.empty() ? parsed->location : path;
-}
-
 // The host that answers from a recorded trace; BadInput when the file is no trace of a device.
 static std::unique_ptr<ReplayHost> MakeReplayHost(const std::string& fileName) {
     std::string error;

@@ -17,11 +17,6 @@ namespace {
 
 constexpr std::uint32_t kPollMs = 333;
 
-std::string SelectorOf(const std::string& path) {
-    const auto parsed = InterfacePath::Parse(path);
-    return parsed && !parsed->location.empty() ? parsed->location : path;
-}
-
 // What one board's job reports, read by the station's thread while the job runs on its own.
 class SlotView : public IspView {
 public:

@@ -14,6 +14,16 @@ struct FaultKind {
     ArmFunction arm;
 };
 
+void Raise(SimFaults& faults, bool SimFaults::*flag) { faults.*flag = true; }
+void Raise(SimFaults& faults, bool FlashFaults::*flag) { faults.flash.*flag = true; }
+
+// A fault that is one flag of the chip's faults, raised once the chip has received `after`
+// transfers.
+template <auto flag>
+void ArmFlag(SimHost&, SimChip& chip, std::uint64_t after) {
+    chip.ArmFaultsAfter(after, [](SimChip& c) { Raise(c.Faults(), flag); });
+}
+
 constexpr std::array kFaultKinds{
     // The device vanishes from the bus before transfer N.
     FaultKind{"unplug",
@@ -25,46 +35,16 @@ constexpr std::array kFaultKinds{
               [](SimHost&, SimChip& chip, std::uint64_t after) {
                   chip.Faults().stalledTransfers.insert(after + 1);
               }},
-    FaultKind{"never-ready",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flashNeverReady = true; });
-              }},
-    FaultKind{"stays-busy",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flash.staysBusy = true; });
-              }},
-    FaultKind{"wel-ignored",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after,
-                           [](SimChip& c) { c.Faults().flash.writeEnableIgnored = true; });
-              }},
-    FaultKind{"protect-stuck",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after,
-                           [](SimChip& c) { c.Faults().flash.protectionStuck = true; });
-              }},
-    FaultKind{"flip",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flipEveryFetch = true; });
-              }},
-    FaultKind{"slow",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().flash.slow = true; });
-              }},
-    FaultKind{"wp-locked",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after,
-                                      [](SimChip& c) { c.Faults().flash.writeProtectPinLow = true; });
-              }},
+    FaultKind{"never-ready", ArmFlag<&SimFaults::flashNeverReady>},
+    FaultKind{"stays-busy", ArmFlag<&FlashFaults::staysBusy>},
+    FaultKind{"wel-ignored", ArmFlag<&FlashFaults::writeEnableIgnored>},
+    FaultKind{"protect-stuck", ArmFlag<&FlashFaults::protectionStuck>},
+    FaultKind{"flip", ArmFlag<&SimFaults::flipEveryFetch>},
+    FaultKind{"slow", ArmFlag<&FlashFaults::slow>},
+    FaultKind{"wp-locked", ArmFlag<&FlashFaults::writeProtectPinLow>},
     // From transfer N on the device answers nothing: each transfer takes the host's timeout.
-    FaultKind{"timeout",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().silent = true; });
-              }},
-    FaultKind{"short",
-              [](SimHost&, SimChip& chip, std::uint64_t after) {
-                  chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().shortFetches = true; });
-              }},
+    FaultKind{"timeout", ArmFlag<&SimFaults::silent>},
+    FaultKind{"short", ArmFlag<&SimFaults::shortFetches>},
     // Reads answer at most 64 bytes: a chip that cannot serve larger read blocks.
     FaultKind{"short-read",
               [](SimHost&, SimChip& chip, std::uint64_t after) {

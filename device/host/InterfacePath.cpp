@@ -45,4 +45,9 @@ std::optional<InterfacePath> InterfacePath::Parse(const std::string& text) {
     return std::nullopt;
 }
 
+std::string SelectorOf(const std::string& path) {
+    const auto parsed = InterfacePath::Parse(path);
+    return parsed && !parsed->location.empty() ? parsed->location : path;
+}
+
 }  // namespace qv

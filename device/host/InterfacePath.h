@@ -23,4 +23,8 @@ struct InterfacePath {
     static std::optional<InterfacePath> Parse(const std::string& text);
 };
 
+// The short name a user picks a device by: the bus and port chain of its interface path, stable
+// while the device stays plugged in; the path itself when it has another form.
+std::string SelectorOf(const std::string& path);
+
 }  // namespace qv
