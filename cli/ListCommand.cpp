@@ -21,26 +21,26 @@ struct Ids {
     std::string pid;
 };
 
-// The VID and PID an interface path names, as four upper-case digits; `unknown` when it names
-// none.
-Ids IdsOf(const Candidate& candidate, const char* unknown) {
+// The VID and PID an interface path names, as four upper-case digits; empty when it names none.
+Ids IdsOf(const Candidate& candidate) {
     const auto path = InterfacePath::Parse(candidate.path);
-    if (!path) return {unknown, unknown};
+    if (!path) return {};
     return {Hex4(path->vendorId), Hex4(path->productId)};
 }
 
 // "1-3  user device  6B94:F82D  audio driver", the interface path only when asked.
 void PrintCandidate(const Candidate& candidate, bool withPath, std::ostream& out) {
-    const Ids ids = IdsOf(candidate, "?");
+    const Ids ids = IdsOf(candidate);
     out << candidate.selector << "  "
-        << (candidate.userDevice ? "user device" : "firmware-update device") << "  " << ids.vid
-        << ":" << ids.pid << "  " << (candidate.ksMode ? "audio driver" : "USB driver");
+        << (candidate.userDevice ? "user device" : "firmware-update device") << "  "
+        << (ids.vid.empty() ? "?" : ids.vid + ":" + ids.pid) << "  "
+        << (candidate.ksMode ? "audio driver" : "USB driver");
     if (withPath) out << "  " << candidate.path;
     out << "\n";
 }
 
 std::string CandidateJson(const Candidate& candidate) {
-    const Ids ids = IdsOf(candidate, "");
+    const Ids ids = IdsOf(candidate);
     return JsonLine()
         .Add("selector", candidate.selector)
         .Add("kind", candidate.userDevice ? "user" : "firmware-update")
