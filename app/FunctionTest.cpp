@@ -34,9 +34,9 @@ void TForm1::RunOnDevice(const std::function<void()>& action) {
     device_.Close();
 }
 
-void TForm1::RunFlashJob(bool (qv::IspJobs::*job)(bool wholeFlash)) {
+void TForm1::RunFlashJob(qv::JobResult (qv::IspJobs::*job)(bool wholeFlash)) {
     if (jobs_.Busy()) return;
-    ShowJobEnd((jobs_.*job)(ui->rbnRange0->isChecked()));
+    ShowJobEnd((jobs_.*job)(ui->rbnRange0->isChecked()).Ok());
     CloseIfPutOff();
 }
 
@@ -78,8 +78,10 @@ void TForm1::btnUSBWriteDisableClick() {
 
 void TForm1::btnUSBReadStatusClick() {
     RunOnDevice([this] {
-        const std::uint8_t status = qv::ReadFlashStatus(device_);
-        ui->lblUSBStatus->setText("0x" + QString::fromStdString(qv::Hex2(status)));
+        // A status that did not arrive is not shown as one.
+        const auto status = qv::ReadFlashStatus(device_);
+        ui->lblUSBStatus->setText(
+            "0x" + (status.Ok() ? QString::fromStdString(qv::Hex2(status.value)) : "??"));
     });
 }
 
@@ -105,7 +107,7 @@ void TForm1::btnUSBVerifyClick() { RunFlashJob(&qv::IspJobs::Verify); }
 // not the file: a good read ends at its success text also when the dialog is cancelled.
 void TForm1::btnReadBackClick() {
     if (jobs_.Busy()) return;
-    const bool read = jobs_.ReadBack();
+    const bool read = jobs_.ReadBack().Ok();
     ShowJobEnd(read);
     if (closePutOff_) {
         CloseIfPutOff();

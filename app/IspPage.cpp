@@ -49,10 +49,10 @@ void TForm1::btnUSBISPAutoClick() {
                                   options.startText,
                                   options.sizeText,
                                   EncodedName(ui->cbxReadISPFile->currentText())};
-    const qv::AutoOutcome outcome = jobs_.Auto(request, presence_.AutoBusy);
+    const std::optional<qv::JobResult> result = jobs_.Auto(request, presence_.AutoBusy);
     ShowAutoCaption();
     ShowFileHistory();
-    ShowJobEnd(outcome == qv::AutoOutcome::Succeeded);
+    ShowJobEnd(result && result->Ok());
     CloseIfPutOff();
 }
 

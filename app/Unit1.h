@@ -111,7 +111,7 @@ private:
     void btnUSBVerifyClick();
     void btnReadBackClick();
     void RunOnDevice(const std::function<void()>& action);
-    void RunFlashJob(bool (qv::IspJobs::*job)(bool wholeFlash));
+    void RunFlashJob(qv::JobResult (qv::IspJobs::*job)(bool wholeFlash));
 
     // The Register page (RegisterPage.cpp), with the read loop both register tables share.
     void ConnectRegisterPage();

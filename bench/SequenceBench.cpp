@@ -91,7 +91,7 @@ Run RunSequence(const std::string& file, qv::sim::SimClock::Mode mode, std::uint
     const std::uint64_t startUs = host.Clock().NowUs();
     const auto wallStart = Clock::now();
     Run run;
-    run.ok = jobs.Auto(request, autoBusy) == qv::AutoOutcome::Succeeded;
+    run.ok = jobs.Auto(request, autoBusy)->Ok();
     run.wallSeconds = std::chrono::duration<double>(Clock::now() - wallStart).count();
     run.virtualSeconds = static_cast<double>(host.Clock().NowUs() - startUs) / 1e6;
     run.transfers = host.TransferCount() - startTransfers;
@@ -279,10 +279,10 @@ void PrintGangTiming() {
         for (int d = 0; d < counts[i]; ++d) host.AttachNew(qv::sim::UserDeviceIdentity());
         const auto targets = qv::FindGangTargets(host, "vid_6b94&pid_f82d");
         const auto start = Clock::now();
-        const auto results = qv::FlashAll(host, targets, request);
+        const auto results = qv::FlashAll(host, targets, qv::ProgramFile{}, request, {});
         seconds[i] = std::chrono::duration<double>(Clock::now() - start).count();
         for (const auto& result : results) {
-            if (result.outcome != qv::AutoOutcome::Succeeded) std::printf("  a device FAILED\n");
+            if (!result.result.Ok()) std::printf("  a device FAILED\n");
         }
     }
     std::printf(

@@ -16,7 +16,7 @@ constexpr unsigned kBoardsPerPort = 2;
 
 struct QuietFront : qv::StationFront {
     void BoardJudged(const qv::StationBoard& board) override {
-        failed += board.outcome == qv::AutoOutcome::Succeeded ? 0 : 1;
+        failed += board.run.result.Ok() ? 0 : 1;
     }
     void Show(const std::vector<qv::SlotSnapshot>&) override {}
     bool StopRequested() override { return false; }

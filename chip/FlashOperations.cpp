@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "chip/FlashParts.h"
 #include "chip/FlashRequests.h"
 #include "chip/Registers.h"
 
@@ -19,77 +20,78 @@ std::array<std::uint8_t, 3> AddressBytes(std::uint32_t address) {
             static_cast<std::uint8_t>(address)};
 }
 
-// Polls back to back, without a pause, until ready or the budget is spent; a chip that has
-// stopped answering is not polled on.
-bool PollReady(QuorvexUsb& device, int polls) {
-    for (int i = 0; i < polls && !device.Unanswering(); ++i) {
-        if (FlashReady(device)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId) {
-    return chipId[0] == 0xC2 && chipId[1] == 0x22 ? 32 : 256;
+    return PartFor(chipId).pageSize;
 }
 
 // A collect request that failed leaves the chip holding the previous instruction's response,
 // which the ready poll and the fetch would then deliver as this one's: it is a failed read.
-bool ReadChipId(QuorvexUsb& device, FlashContext& flash) {
-    if (!StartFlashRead(device, kReadIdInstruction, 3)) return false;
-    if (!PollReady(device, kChipIdPolls)) return false;
-    return FetchFlashResponse(device, flash.ChipId);
+Reply ReadChipId(QuorvexUsb& device, FlashContext& flash) {
+    if (const Reply started = StartFlashRead(device, kReadIdInstruction, 3); started != Reply::Done)
+        return started;
+    if (const Reply ready = AwaitFlashReady(device, kChipIdPolls); ready != Reply::Done)
+        return ready;
+    std::array<std::uint8_t, 3> id{};
+    const Reply fetched = FetchFlashResponse(device, id);
+    if (fetched == Reply::Done) flash.ChipId = id;
+    return fetched;
 }
 
-bool WriteEnable(QuorvexUsb& device) {
+Reply WriteEnable(QuorvexUsb& device) {
     return SendFlashInstruction(device, kWriteEnableInstruction);
 }
 
-bool WriteDisable(QuorvexUsb& device) {
+Reply WriteDisable(QuorvexUsb& device) {
     return SendFlashInstruction(device, kWriteDisableInstruction);
 }
 
-std::uint8_t ReadFlashStatus(QuorvexUsb& device) {
-    std::uint8_t status = kStatusTimedOut;
-    if (!StartFlashRead(device, kReadStatusInstruction, 1)) return kStatusTimedOut;
-    if (!PollReady(device, kStatusPolls)) return kStatusTimedOut;
-    // A failed or short fetch counts as busy.
-    if (!FetchFlashResponse(device, std::span(&status, 1))) return kStatusTimedOut;
-    return status;
+ReplyWith<std::uint8_t> ReadFlashStatus(QuorvexUsb& device) {
+    if (const Reply started = StartFlashRead(device, kReadStatusInstruction, 1);
+        started != Reply::Done)
+        return {started};
+    if (const Reply ready = AwaitFlashReady(device, kStatusPolls); ready != Reply::Done)
+        return {ready};
+    std::uint8_t status = 0;
+    const Reply fetched = FetchFlashResponse(device, std::span(&status, 1));
+    return {fetched, status};
 }
 
-bool WriteFlashStatus(QuorvexUsb& device, std::uint8_t status) {
+Reply WriteFlashStatus(QuorvexUsb& device, std::uint8_t status) {
     return SendFlashInstruction(device, kWriteStatusInstruction, std::span(&status, 1));
 }
 
-bool EraseChip(QuorvexUsb& device) { return SendFlashInstruction(device, kChipEraseInstruction); }
+Reply EraseChip(QuorvexUsb& device) { return SendFlashInstruction(device, kChipEraseInstruction); }
 
-bool EraseSector(QuorvexUsb& device, std::uint32_t address) {
+Reply EraseSector(QuorvexUsb& device, std::uint32_t address) {
     return SendFlashInstruction(device, kSectorEraseInstruction, AddressBytes(address));
 }
 
-bool ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
-                      std::span<const std::uint8_t> data) {
+Reply ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
+                       std::span<const std::uint8_t> data) {
     const auto a = AddressBytes(address);
     std::uint8_t header[4] = {kPageProgramInstruction, a[0], a[1], a[2]};
-    device.VendorRequest(kVendorOut, kFlashWriteRequest, 0, kKeepInstructionOpen, header);
+    const Reply opened =
+        device.Request(kVendorOut, kFlashWriteRequest, 0, kKeepInstructionOpen, header);
     std::vector<std::uint8_t> page(data.begin(),
                                    data.begin() + std::min(data.size(), kMaxFlashPage));
-    return device.VendorRequest(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, page);
+    return FirstFailure(opened,
+                        device.Request(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, page));
 }
 
-bool ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer) {
+Reply ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer) {
     const auto a = AddressBytes(address);
     std::uint8_t command[4] = {kReadDataInstruction, a[0], a[1], a[2]};
-    if (!device.VendorRequest(kVendorOut, kFlashCollectRequest,
-                              static_cast<std::uint16_t>(buffer.size()), kEndInstruction, command))
-        return false;
-    for (int i = 0; i < kReadDataPolls && !device.Unanswering(); ++i) {
-        if (FlashReady(device)) return FetchFlashResponse(device, buffer);
-        device.Host().Sleep(kReadDataPauseMs);
-    }
-    return false;
+    if (const Reply started = device.Request(kVendorOut, kFlashCollectRequest,
+                                             static_cast<std::uint16_t>(buffer.size()),
+                                             kEndInstruction, command);
+        started != Reply::Done)
+        return started;
+    if (const Reply ready = AwaitFlashReady(device, kReadDataPolls, kReadDataPauseMs);
+        ready != Reply::Done)
+        return ready;
+    return FetchFlashResponse(device, buffer);
 }
 
 }  // namespace qv

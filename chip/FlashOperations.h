@@ -19,8 +19,12 @@ inline constexpr std::uint8_t kSectorEraseInstruction = 0x20;
 inline constexpr std::uint8_t kPageProgramInstruction = 0x02;
 inline constexpr std::uint8_t kReadDataInstruction = 0x03;
 
-inline constexpr std::uint8_t kStatusTimedOut = 0xFF;
 inline constexpr std::size_t kMaxFlashPage = 256;
+
+// Status register bits: the write in progress and the write-enable latch; which bits protect
+// blocks depends on the part (FlashParts.h).
+inline constexpr std::uint8_t kBusyBit = 0x01;
+inline constexpr std::uint8_t kWriteEnableLatch = 0x02;
 // Bytes per read-data request: the walks read 64 unless told otherwise; the request's count
 // field carries 1 to 255.
 inline constexpr std::uint8_t kDefaultReadBlock = 64;
@@ -33,23 +37,24 @@ struct FlashContext {
     std::uint8_t ReadBlockSize = kDefaultReadBlock;  // bytes per read-data request, 1 to 255
 };
 
-// The page size the tool programs with for an identified flash.
+// The page size the tool programs with for an identified flash (the parts table's).
 std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId);
 
-// Reads the identification into flash.ChipId; a refused request or a read that never gets ready
-// leaves it alone.
-bool ReadChipId(QuorvexUsb& device, FlashContext& flash);
-bool WriteEnable(QuorvexUsb& device);
-bool WriteDisable(QuorvexUsb& device);
-// The status register, or 0xFF when its request is refused, the chip never answers ready or its
-// answer is short (bit 0 then reads busy).
-std::uint8_t ReadFlashStatus(QuorvexUsb& device);
-bool WriteFlashStatus(QuorvexUsb& device, std::uint8_t status);
-bool EraseChip(QuorvexUsb& device);
-bool EraseSector(QuorvexUsb& device, std::uint32_t address);
-// Address phase (kept open) and data phase; the result is the data phase's. Does not wait.
-bool ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
-                      std::span<const std::uint8_t> data);
-bool ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer);
+// Reads the identification into flash.ChipId; a read that did not arrive whole (a refused
+// collect request, no ready answer, a short fetch) leaves it alone.
+Reply ReadChipId(QuorvexUsb& device, FlashContext& flash);
+Reply WriteEnable(QuorvexUsb& device);
+Reply WriteDisable(QuorvexUsb& device);
+// The status register, when its collect request went through, the chip answered ready and the
+// fetch brought the byte.
+ReplyWith<std::uint8_t> ReadFlashStatus(QuorvexUsb& device);
+Reply WriteFlashStatus(QuorvexUsb& device, std::uint8_t status);
+Reply EraseChip(QuorvexUsb& device);
+Reply EraseSector(QuorvexUsb& device, std::uint32_t address);
+// Address phase (kept open) and data phase, both sent whatever the first returned; Done only
+// when both went through. Does not wait for the page to be written.
+Reply ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
+                       std::span<const std::uint8_t> data);
+Reply ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer);
 
 }  // namespace qv

@@ -7,16 +7,16 @@
 
 namespace qv {
 
-bool SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
-                          std::span<const std::uint8_t> arguments) {
+Reply SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
+                           std::span<const std::uint8_t> arguments) {
     std::vector<std::uint8_t> data{instruction};
     data.insert(data.end(), arguments.begin(), arguments.end());
-    return device.VendorRequest(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, data);
+    return device.Request(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, data);
 }
 
-bool StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount) {
-    return device.VendorRequest(kVendorOut, kFlashCollectRequest, responseCount, kEndInstruction,
-                                std::span(&instruction, 1));
+Reply StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount) {
+    return device.Request(kVendorOut, kFlashCollectRequest, responseCount, kEndInstruction,
+                          std::span(&instruction, 1));
 }
 
 bool FlashReady(QuorvexUsb& device) {
@@ -25,25 +25,38 @@ bool FlashReady(QuorvexUsb& device) {
            device.LastBytesReturned() == 1 && ready != 0;
 }
 
-// A short answer leaves part of the buffer as it was: it is a failed read, never data.
-bool FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response) {
-    return device.VendorRequest(kVendorIn, kFlashFetchRequest, 0, 0, response) &&
-           device.LastBytesReturned() == response.size();
+Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs) {
+    for (int i = 0; i < polls; ++i) {
+        if (FlashReady(device)) return Reply::Done;
+        if (device.Gone()) return Reply::Gone;
+        if (device.Unanswering()) return Reply::NoAnswer;
+        if (pauseMs > 0) device.Host().Sleep(pauseMs);
+    }
+    return Reply::NotReady;
 }
 
-bool SetIspMode(QuorvexUsb& device, IspMode mode) {
+// A short answer leaves part of the buffer as it was: it is a failed read, never data.
+Reply FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response) {
+    return device.Request(kVendorIn, kFlashFetchRequest, 0, 0, response);
+}
+
+Reply SetIspMode(QuorvexUsb& device, IspMode mode) {
     const bool entering = mode == IspMode::Enter;
-    const bool switched =
-        entering ? device.VendorRequest(kVendorOut, kEnterIspRequest, 0x4B6E, 0x1F09, {})
-                 : device.VendorRequest(kVendorOut, kExitIspRequest, 0x2D7C, 0x3E92, {});
-    SelectBank(device, kIspBank);
+    Reply reply = entering ? device.Request(kVendorOut, kEnterIspRequest, 0x4B6E, 0x1F09, {})
+                           : device.Request(kVendorOut, kExitIspRequest, 0x2D7C, 0x3E92, {});
+    // The registers are written whatever the switch request returned; the first failure counts.
+    const auto write = [&](std::uint8_t address, std::uint8_t value) {
+        WriteRegister(device, address, value);
+        reply = FirstFailure(reply, device.LastReply());
+    };
+    write(kBankSelectRegister, kIspBank);
     if (entering) {
-        WriteRegister(device, 0x07, 0x10);
-        WriteRegister(device, 0x01, 0x03);
+        write(0x07, 0x10);
+        write(0x01, 0x03);
     } else {
-        WriteRegister(device, 0x07, 0x00);
+        write(0x07, 0x00);
     }
-    return switched;
+    return reply;
 }
 
 }  // namespace qv

@@ -20,18 +20,22 @@ inline constexpr std::uint16_t kEndInstruction = 1;
 inline constexpr std::uint16_t kKeepInstructionOpen = 0;
 
 // Instruction byte followed by 0 to 3 argument bytes, ending the instruction.
-bool SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
-                          std::span<const std::uint8_t> arguments = {});
+Reply SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
+                           std::span<const std::uint8_t> arguments = {});
 // Clocks out the instruction byte and has the chip collect responseCount (1 to 255) bytes.
-bool StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount);
+Reply StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount);
 // True only when the request succeeded and the chip's ready byte is non-zero.
 bool FlashReady(QuorvexUsb& device);
-// False when the request failed or brought fewer bytes than asked.
-bool FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response);
+// Polls the ready byte back to back, pausing pauseMs after each "not ready", at most polls
+// times: Done at the first ready answer; NotReady when the budget ran out; Gone or NoAnswer
+// as soon as the device is gone or has stopped answering.
+Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs = 0);
+// Short when the answer brought fewer bytes than asked.
+Reply FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response);
 
 enum class IspMode { Enter, Leave };
 // The access-coded switch request, then the ISP bank's registers whatever the request returned.
-// Returns the switch request's result.
-bool SetIspMode(QuorvexUsb& device, IspMode mode);
+// Done only when the switch and every register write went through.
+Reply SetIspMode(QuorvexUsb& device, IspMode mode);
 
 }  // namespace qv

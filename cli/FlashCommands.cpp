@@ -8,6 +8,7 @@
 #include "cli/FlashOptions.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
+#include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
 #include "common/AtomicFile.h"
@@ -86,30 +87,31 @@ public:
         } catch (const NoDevice& error) {
             Finish(kExitNoDevice, error.what());
             throw;
+        } catch (const JobFailed& error) {
+            FailIfReplayStopped(false);
+            Finish(kExitFailed, error.what(), error.result.kind);
+            throw;
         } catch (const OperationFailed& error) {
             FailIfReplayStopped(false);
             Finish(kExitFailed, error.what());
             throw;
         }
         FailIfReplayStopped(true);
-        Finish(kExitSuccess, view_->LastProcessInfo());
+        Finish(kExitSuccess, succeeded_.text);
     }
 
     void Auto(const FlashArguments& args) {
         bool autoBusy = false;
-        switch (jobs_.Auto(RequestFrom(args, range_), autoBusy)) {
-            case AutoOutcome::Succeeded:
-                return;
-            case AutoOutcome::Refused:
-                throw BadInput(view_->LastMessage());
-            default:
-                throw OperationFailed(view_->LastProcessInfo());
-        }
+        Check(*jobs_.Auto(RequestFrom(args, range_), autoBusy));
     }
 
     // Clears the status register first, as the sequence's erase step does, so a protected
     // flash is erased rather than reported erased.
     void Erase() { Check(jobs_.ClearProtectionAndErase(range_.wholeFlash)); }
+    // ISP mode around a single step: a failed entry ends the run before the step, a failed
+    // exit fails work that succeeded.
+    void EnterIsp(IspSession& isp) { CheckSwitch(isp.Enter(), FailureKind::IspEntryFailed); }
+    void LeaveIsp(IspSession& isp) { CheckSwitch(isp.Leave(), FailureKind::IspExitFailed); }
     void BlankCheck() { Check(jobs_.BlankCheck(range_.wholeFlash)); }
     // Refuses a write-protected flash and verifies what it wrote unless told not to.
     void Program(bool verify) { Check(jobs_.ProgramAndVerify(range_.wholeFlash, verify)); }
@@ -121,11 +123,11 @@ public:
         if (!range_.wholeFlash)
             range = FlashRange{program_.RangeStart, program_.RangeStart + program_.RangeSize};
         view_->SetTotalBytes(range ? range->end - range->start : 0);
-        const bool read = jobs_.ReadBackRange(range);
-        const std::string failure = view_->LastProcessInfo();
-        if (!read && failure.rfind("Range beyond", 0) == 0) throw OperationFailed(failure);
-        Check(jobs_.SaveReadBack(out));
-        if (!read) throw OperationFailed(failure);
+        const JobResult read = jobs_.ReadBackRange(range);
+        // A read that ran is saved also when it failed (unread bytes as 0x5A); one that was
+        // refused read nothing.
+        if (jobs_.ReadBackRan()) Check(jobs_.SaveReadBack(out));
+        Check(read);
     }
 
 private:
@@ -137,14 +139,27 @@ private:
         throw OperationFailed(problem);
     }
 
-    void Check(bool ok) {
-        if (!ok) throw OperationFailed(view_->LastProcessInfo());
+    void CheckSwitch(Reply reply, FailureKind kind) {
+        if (reply != Reply::Done) {
+            const JobResult failed = FailureOf(reply, kind);
+            view_->ShowProcessInfo(failed.text);
+            ThrowFailure(failed);
+        }
     }
 
-    void Finish(int exitCode, const std::string& message) {
+    // A job's result: a failure ends the run (ThrowFailure); a success keeps its text for
+    // the verdict.
+    void Check(const JobResult& result) {
+        if (!result.Ok()) ThrowFailure(result);
+        succeeded_ = result;
+    }
+
+    void Finish(int exitCode, const std::string& message,
+                std::optional<FailureKind> kind = std::nullopt) {
         record_.ok = exitCode == kExitSuccess;
         record_.exitCode = exitCode;
         record_.message = message;
+        record_.failure = kind ? KindName(*kind) : record_.ok ? "" : "refused";
         record_.chipId = ChipIdText(flash_.ChipId);
         record_.seconds = static_cast<double>(session_.Host().NowMs() - startedMs_) / 1000;
         reporting_.Finish(*view_, record_);
@@ -158,14 +173,16 @@ private:
     IspJobs jobs_;
     RangeArgument range_;
     RunRecord record_;
+    JobResult succeeded_;
     // The host's clock: real time on hardware, the chip's own time on the simulator.
     std::uint64_t startedMs_ = session_.Host().NowMs();
 };
 
-// Gang programming: every matching device at once, then one verdict per device.
+// Gang programming: every matching device at once, then one verdict per device. SIGINT and
+// SIGTERM stop every device's job at its next block or step, with its clean-up, as they stop
+// a single device's.
 void FlashEveryDevice(Session& session, const GlobalOptions& options, const FlashArguments& args,
                       const RangeArgument& range) {
-    const std::uint64_t startedMs = session.Host().NowMs();
     const auto targets = FindGangTargets(session.Host(), session.UserDeviceMatch());
     if (targets.empty()) throw NoDevice();
     ProgramFile program;
@@ -173,20 +190,23 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
     ReadProgramFile(program);
     Reporting& reporting = *options.reporting;
     const auto view = reporting.NewView();
-    const auto results = FlashAll(session.Host(), targets, RequestFrom(args, range));
-    const double seconds = static_cast<double>(session.Host().NowMs() - startedMs) / 1000;
+    std::vector<BoardResult> results;
+    {
+        StopOnSignal stopOnSignal;
+        results = FlashAll(session.Host(), targets, ProgramFile{}, RequestFrom(args, range),
+                           &StopOnSignal::Requested);
+    }
     std::size_t failed = 0;
-    for (const GangResult& result : results) {
+    for (const BoardResult& board : results) {
         RunRecord record;
         record.command = "flash";
-        record.device = SelectorOf(result.target.path);
-        record.devicePath = result.target.path;
+        record.device = SelectorOf(board.target.path);
+        record.devicePath = board.target.path;
         DescribeFile(record, args.file, program.ProgramImage);
         record.range = args.range;
-        record.ok = result.outcome == AutoOutcome::Succeeded;
-        record.exitCode = record.ok ? kExitSuccess : kExitFailed;
-        record.message = result.text;
-        record.seconds = seconds;
+        RecordResult(record, board.result);
+        record.chipId = ChipIdText(board.chipId);
+        record.seconds = board.seconds;
         reporting.Finish(*view, record);
         failed += record.ok ? 0 : 1;
     }
@@ -230,8 +250,9 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
                 run.CheckRange(input == StepInput::ProgramFile, input != StepInput::ProgramFile);
                 run.ChooseDevice();
                 IspSession isp(session.Device(), args->noIsp);
+                run.EnterIsp(isp);
                 step(run, *args);
-                if (!isp.Leave()) throw OperationFailed(kExitIspFailText);
+                run.LeaveIsp(isp);
             });
         });
     });

@@ -9,31 +9,49 @@
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
+#include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
 
 namespace qv::cli {
 namespace {
 
+// A request that did not go through ends the command with what became of it.
+void Require(Reply reply, FailureKind kind) {
+    if (reply != Reply::Done) ThrowFailure(FailureOf(reply, kind));
+}
+
 void RunIspSwitch(Session& session, IspMode mode) {
     session.RequireDevice();
     OpenedDevice opened(session.Device());
-    if (!SetIspMode(session.Device(), mode))
-        throw OperationFailed(mode == IspMode::Enter ? "The chip refused to enter ISP mode"
-                                                     : "The chip refused to leave ISP mode");
+    Require(session.Device().IsOpen() ? SetIspMode(session.Device(), mode) : Reply::Gone,
+            mode == IspMode::Enter ? FailureKind::IspEntryFailed : FailureKind::IspExitFailed);
 }
 
 void RunFlashId(Session& session, bool noIsp, std::ostream& out) {
     session.RequireDevice();
     IspSession isp(session.Device(), noIsp);
+    Require(isp.Enter(), FailureKind::IspEntryFailed);
     FlashContext flash;
     {
         OpenedDevice opened(session.Device());
-        if (!ReadChipId(session.Device(), flash))
-            throw OperationFailed("The flash identification did not arrive");
+        Require(ReadChipId(session.Device(), flash), FailureKind::IdentifyFailed);
     }
     out << Hex2(flash.ChipId[0]) << " " << Hex2(flash.ChipId[1]) << " " << Hex2(flash.ChipId[2])
         << "\n";
-    if (!isp.Leave()) throw OperationFailed(kExitIspFailText);
+    Require(isp.Leave(), FailureKind::IspExitFailed);
+}
+
+// The status once the flash is idle (a status write keeps it busy for a while), at most about
+// a second later; a status that cannot be read is never printed as one.
+ReplyWith<std::uint8_t> IdleStatus(QuorvexUsb& device) {
+    constexpr int kPolls = 100;
+    ReplyWith<std::uint8_t> status;
+    for (int i = 0; i < kPolls; ++i) {
+        status = ReadFlashStatus(device);
+        if (!status.Ok() || (status.value & kBusyBit) == 0) break;
+        device.Host().Sleep(10);
+    }
+    return status;
 }
 
 // With a value: write enable, write status, then the status read back shows what took.
@@ -42,18 +60,21 @@ void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, 
     const auto value = write ? ParseHexArgument("--write", writeText, 0xFF) : 0;
     session.RequireDevice();
     IspSession isp(session.Device(), noIsp);
-    std::uint8_t status = 0;
+    Require(isp.Enter(), FailureKind::IspEntryFailed);
+    ReplyWith<std::uint8_t> status;
     {
         OpenedDevice opened(session.Device());
         if (write) {
-            WriteEnable(session.Device());
-            if (!WriteFlashStatus(session.Device(), static_cast<std::uint8_t>(value)))
-                throw OperationFailed("The status write failed");
+            Require(WriteEnable(session.Device()), FailureKind::StatusWriteFailed);
+            Require(WriteFlashStatus(session.Device(), static_cast<std::uint8_t>(value)),
+                    FailureKind::StatusWriteFailed);
         }
-        status = ReadFlashStatus(session.Device());
+        status = IdleStatus(session.Device());
     }
-    out << "0x" << Hex2(status) << "\n";
-    if (!isp.Leave()) throw OperationFailed(kExitIspFailText);
+    Require(status.reply == Reply::NotReady ? Reply::NoAnswer : status.reply,
+            FailureKind::StatusUnreadable);
+    out << "0x" << Hex2(status.value) << "\n";
+    Require(isp.Leave(), FailureKind::IspExitFailed);
 }
 
 }  // namespace

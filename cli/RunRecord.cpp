@@ -24,6 +24,7 @@ void AddOutcome(JsonLine& line, const RunRecord& record) {
         .Add("message", record.message)
         .Add("seconds", record.seconds, 2)
         .Add("device", record.device);
+    if (!record.failure.empty()) line.Add("failure", record.failure);
 }
 
 void AddFile(JsonLine& line, const RunRecord& record) {

@@ -24,6 +24,7 @@ struct RunRecord {
     bool ok = false;
     int exitCode = 1;
     std::string message;          // the last step's text: the outcome, or the failing step
+    std::string failure;          // the failure's kind ("program_failed", ...); empty for none
     double seconds = 0;
 };
 
@@ -36,8 +37,9 @@ std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId);
 // "PASS 1-3 fw.bin 0x1A2B 4.1 s Verifying Success" or "FAIL ... Blanking Fail at 0x000000";
 // the file and checksum only where the command has a file.
 std::string VerdictLine(const RunRecord& record);
-// {"event":"result","ok":...,"exit_code":...,"message":...,"seconds":...,"device":..., and for
-// image commands "file","length","checksum","sha256"}
+// {"event":"result","ok":...,"exit_code":...,"message":...,"seconds":...,"device":..., with
+// "failure" (its kind) when it failed, and for image commands "file","length","checksum",
+// "sha256"}
 std::string ResultJson(const RunRecord& record);
 // The audit log's line: the result's fields and when, where and how it ran.
 std::string LogJson(const RunRecord& record, const std::string& utcTime,

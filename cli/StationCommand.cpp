@@ -6,6 +6,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/FlashOptions.h"
+#include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
 #include "image/ProgramFileCheck.h"
@@ -52,12 +53,10 @@ public:
         ClearLive();
         RunRecord record = fileRecord_;
         record.device = board.selector;
-        record.devicePath = board.path;
-        record.chipId = ChipIdText(board.chipId);
-        record.ok = board.outcome == AutoOutcome::Succeeded;
-        record.exitCode = record.ok ? kExitSuccess : kExitFailed;
-        record.message = board.text;
-        record.seconds = board.seconds;
+        record.devicePath = board.run.target.path;
+        record.chipId = ChipIdText(board.run.chipId);
+        RecordResult(record, board.run.result);
+        record.seconds = board.run.seconds;
         reporting_.Finish(*view_, record);
         (record.ok ? passed_ : failed_) += 1;
     }

@@ -22,7 +22,8 @@ bool QuorvexUsb::Open() {
     Close();
     unanswered_ = 0;
     Handle = host_.OpenPath(DevicePath);
-    return Handle != kNoHandle;
+    gone_ = Handle == kNoHandle;
+    return !gone_;
 }
 
 void QuorvexUsb::Close() {
@@ -33,12 +34,39 @@ void QuorvexUsb::Close() {
 
 bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                                std::uint16_t index, std::span<std::uint8_t> data) {
-    if (Handle == kNoHandle) return false;
     lastBytesReturned_ = 0;
+    if (Handle == kNoHandle) {
+        lastReply_ = Reply::Gone;
+        gone_ = true;
+        return false;
+    }
     const bool ok = KsMode ? SendPropertyRequest(requestType, request, value, index, data)
                            : SendSetupRequest(requestType, request, value, index, data);
-    unanswered_ = !ok && host_.LastIoControlTimedOut() ? unanswered_ + 1 : 0;
+    lastReply_ = Reply::Done;
+    if (!ok) {
+        switch (host_.LastIoControlFailure()) {
+            case DeviceHost::IoFailure::Gone:
+                lastReply_ = Reply::Gone;
+                gone_ = true;
+                break;
+            case DeviceHost::IoFailure::NoAnswer:
+                lastReply_ = Reply::NoAnswer;
+                break;
+            case DeviceHost::IoFailure::Refused:
+                lastReply_ = Reply::Refused;
+                break;
+        }
+    } else if (IsDeviceToHost(requestType) && lastBytesReturned_ < data.size()) {
+        lastReply_ = Reply::Short;
+    }
+    unanswered_ = lastReply_ == Reply::NoAnswer ? unanswered_ + 1 : 0;
     return ok;
+}
+
+Reply QuorvexUsb::Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                          std::uint16_t index, std::span<std::uint8_t> data) {
+    VendorRequest(requestType, request, value, index, data);
+    return lastReply_;
 }
 
 bool QuorvexUsb::SendPropertyRequest(std::uint8_t requestType, std::uint8_t request,

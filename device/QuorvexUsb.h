@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "device/Reply.h"
 #include "device/host/DeviceHost.h"
 
 namespace qv {
@@ -48,12 +49,24 @@ public:
     // need every byte look at LastBytesReturned).
     bool VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                        std::uint16_t index, std::span<std::uint8_t> data);
+    // The same transfer, with what became of it: a read that brought fewer bytes than the
+    // buffer holds is Short. Every chip operation that must know its requests went through
+    // sends them here.
+    Reply Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                  std::uint16_t index, std::span<std::uint8_t> data);
+    // What became of the last request, as Request reports it.
+    Reply LastReply() const { return lastReply_; }
 
     // The data bytes the driver returned for the last request (a read may come back short).
     std::uint32_t LastBytesReturned() const { return lastBytesReturned_; }
     // True once three requests in a row got no answer at all within the host's timeout: the
     // chip has gone silent, and the jobs stop waiting for it. Opening the device starts over.
     bool Unanswering() const { return unanswered_ >= kSilentAfterTimeouts; }
+    // True once the device could not be opened or a request found it gone: nothing more can
+    // reach it until it is opened again.
+    bool Gone() const { return gone_; }
+    // Gone or gone silent: no poll loop or walk waits for it any longer.
+    bool Unreachable() const { return Gone() || Unanswering(); }
 
     // Opens DevicePath on a handle of its own and asks the driver a harmless question:
     // the device descriptor (vendor driver) or support of the property set (audio driver).
@@ -77,7 +90,9 @@ private:
     HostHandle Handle = kNoHandle;
     static constexpr int kSilentAfterTimeouts = 3;
     std::uint32_t lastBytesReturned_ = 0;
+    Reply lastReply_ = Reply::Done;
     int unanswered_ = 0;
+    bool gone_ = false;
 };
 
 }  // namespace qv

@@ -71,21 +71,21 @@ void RunFlashJob(FuzzedHost& host, QuorvexUsb& device, bool verify) {
 
 void ReadChipIdOperation(FuzzedHost&, QuorvexUsb& device) {
     FlashContext flash;
-    Require(!ReadChipId(device, flash) || device.IsOpen(),
+    Require(ReadChipId(device, flash) != Reply::Done || device.IsOpen(),
             "a closed device gives no identification");
 }
 
 void ReadFlashStatusOperation(FuzzedHost&, QuorvexUsb& device) {
     const bool open = device.IsOpen();
-    const std::uint8_t status = ReadFlashStatus(device);
-    Require(open || status == kStatusTimedOut, "a closed device's status reads as timed out");
+    const auto status = ReadFlashStatus(device);
+    Require(open || status.reply == Reply::Gone, "a closed device's status is a device gone");
 }
 
 void ReadFlashDataOperation(FuzzedHost& host, QuorvexUsb& device) {
     const auto address = host.Input().ConsumeIntegral<std::uint32_t>();
     std::vector<std::uint8_t> buffer(
         host.Input().ConsumeIntegralInRange<std::size_t>(1, kMaxFlashPage));
-    Require(!ReadFlashData(device, address, buffer) || device.IsOpen(),
+    Require(ReadFlashData(device, address, buffer) != Reply::Done || device.IsOpen(),
             "a closed device gives no flash data");
 }
 

@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "isp/RangeCheck.h"
 
 namespace qv {
 namespace {
 
-// Typical figures for the estimate of what a chip erase saves: a 4 KB sector erase takes about
-// 45 ms and is polled every 10 ms; a chip erase takes about 2 s per MiB of the part.
-constexpr double kSectorEraseMs = 50;
-constexpr double kChipEraseMsPerMiB = 2000;
-constexpr double kMinChipEraseMs = 1000;
+// The estimate of what a chip erase saves takes the part's typical erase times; an erase is
+// polled every 10 ms, so it is seen done about 5 ms after it ends.
+constexpr double kPollLagMs = 5;
 
 }  // namespace
 
@@ -37,16 +34,7 @@ std::uint32_t ChangedSectors::Last(const Sector& sector) const {
         std::min<std::uint64_t>(std::uint64_t{sector.address} + kSectorSize, end_));
 }
 
-bool ChangedSectors::Fail(const std::string& text) {
-    if (stopRequested_) return false;
-    if (device_.Unanswering())
-        view_.ShowProcessInfo(kChipSilentText);
-    else if (!text.empty())
-        view_.ShowProcessInfo(text);
-    return false;
-}
-
-bool ChangedSectors::Rewrite(std::uint32_t start, std::uint32_t end,
+JobResult ChangedSectors::Rewrite(std::uint32_t start, std::uint32_t end,
                              const ImagePlacement& placement, bool mayEraseChip) {
     start_ = start;
     end_ = end;
@@ -59,28 +47,31 @@ bool ChangedSectors::Rewrite(std::uint32_t start, std::uint32_t end,
     view_.ShowProcessInfo("Comparing with the image");
     const std::uint64_t surveyStart = device_.Host().NowMs();
     for (Sector& sector : sectors) {
-        if (!Survey(sector)) return false;
+        if (auto surveyed = Survey(sector); !surveyed.Ok()) return surveyed;
     }
     const bool chipErase =
         mayEraseChip &&
         ChipEraseIsFaster(sectors, device_.Host().NowMs() - surveyStart, blocksRead_);
-    if (chipErase && !walks_.EraseWholeChip()) return Fail("Erase Flash Fail");
+    if (chipErase) {
+        if (auto erased = walks_.EraseWholeChip(); !erased.Ok()) return erased;
+    }
 
     std::size_t changed = 0;
     for (const Sector& sector : sectors) {
         changed += sector.found != Found::Image ? 1 : 0;
         // After a chip erase every sector is written again, those that held the image too.
         if (sector.found == Found::Image && !chipErase) continue;
-        if (!RewriteSector(sector, chipErase)) return false;
+        if (auto rewritten = RewriteSector(sector, chipErase); !rewritten.Ok()) return rewritten;
     }
-    view_.ShowProcessInfo(ChangedSectorsVerdict(changed, sectors.size()));
-    return true;
+    const std::string verdict = ChangedSectorsVerdict(changed, sectors.size());
+    view_.ShowProcessInfo(verdict);
+    return Succeeded(verdict);
 }
 
 // Reads the part of the sector the range covers and compares it with the image; a sector the
 // range covers only in part is read whole and kept, for its bytes outside the range. Reading
 // a whole sector stops at the first block that shows it must be erased.
-bool ChangedSectors::Survey(Sector& sector) {
+JobResult ChangedSectors::Survey(Sector& sector) {
     const std::uint32_t first = First(sector);
     const std::uint32_t last = Last(sector);
     const std::uint32_t sectorEnd = sector.address + kSectorSize;
@@ -94,12 +85,15 @@ bool ChangedSectors::Survey(Sector& sector) {
     bool blank = true;
     std::array<std::uint8_t, kMaxReadBlock> storage{};
     for (std::uint32_t a = from; a < to && (partial || image || blank); a += size) {
-        if (walks_.StopAt(a)) return false;
+        if (auto stop = walks_.StopAt(a)) return *stop;
         const auto block = std::span(storage).first(std::min(size, to - a));
         // Each byte inverted from what would make the sector pass as holding the image.
         for (std::uint32_t k = 0; k < block.size(); ++k)
             block[k] = static_cast<std::uint8_t>(~placement_->ByteAt(a + k));
-        if (!walks_.ReadBlock(a, block)) return Fail("Reading Fail at " + Address6(a));
+        // Bytes outside the range are kept across an erase: two reads of them must agree.
+        const bool keeps = partial && (a < first || a + block.size() > last);
+        const Reply read = keeps ? walks_.ReadBlockTwice(a, block) : walks_.ReadBlock(a, block);
+        if (read != Reply::Done) return walks_.Fail(FailureKind::ReadFailed, a, read);
         ++blocksRead_;
         for (std::uint32_t k = 0; k < block.size(); ++k) {
             if (a + k < first || a + k >= last) continue;
@@ -113,20 +107,18 @@ bool ChangedSectors::Survey(Sector& sector) {
         view_.PumpEvents();
     }
     sector.found = image ? Found::Image : blank ? Found::Blank : Found::Other;
-    return true;
+    return Succeeded();
 }
 
 // Erases the sector unless it reads blank where the image goes (or the chip was erased),
 // programs its pages that are not all 0xFF and verifies it. Bytes outside the range take the
 // content read before the erase; where nothing was erased they are left as they are (0xFF
 // programs nothing) and not verified.
-bool ChangedSectors::RewriteSector(const Sector& sector, bool chipErased) {
+JobResult ChangedSectors::RewriteSector(const Sector& sector, bool chipErased) {
     const std::uint32_t s = sector.address;
-    if (walks_.StopAt(s)) return false;
+    if (auto stop = walks_.StopAt(s)) return *stop;
     view_.ShowProcessInfo("Rewriting sector " + Address6(s));
     const bool erase = sector.found == Found::Other && !chipErased;
-    if (erase && !walks_.EraseSectors(s, kSectorSize))
-        return Fail("Erase Flash Fail at " + Address6(s));
     const bool restore = (erase || chipErased) && !sector.before.empty();
     const std::uint32_t first = First(sector);
     const std::uint32_t last = Last(sector);
@@ -139,11 +131,17 @@ bool ChangedSectors::RewriteSector(const Sector& sector, bool chipErased) {
             wanted[k] = sector.before[k];
     }
     const ImagePlacement sectorContent{wanted, s};
-    if (!walks_.ProgramRange(s, s + kSectorSize, sectorContent))
-        return Fail("Programming Fail at " + Address6(s));
-    const bool verified = restore ? walks_.VerifyRange(s, s + kSectorSize, sectorContent)
-                                  : walks_.VerifyRange(first, last, sectorContent);
-    return verified || Fail("");
+    // A sector with bytes kept from before is erased and written back as one piece of work
+    // that a stop does not cut short.
+    if (erase && restore) return walks_.RewriteSector(s, sectorContent, first, last);
+    if (erase) {
+        if (auto erased = walks_.EraseRange(s, kSectorSize); !erased.Ok()) return erased;
+    }
+    if (auto programmed = walks_.ProgramRange(s, s + kSectorSize, sectorContent);
+        !programmed.Ok())
+        return programmed;
+    return restore ? walks_.VerifyRange(s, s + kSectorSize, sectorContent)
+                   : walks_.VerifyRange(first, last, sectorContent);
 }
 
 // A chip erase saves the sector erases but takes the sectors that already held the image with
@@ -157,14 +155,15 @@ bool ChangedSectors::ChipEraseIsFaster(const std::vector<Sector>& sectors, std::
     const auto toRedo = std::count_if(sectors.begin(), sectors.end(),
                                       [](const Sector& s) { return s.found == Found::Image; });
     if (toErase == 0 || blocksRead == 0 || flash_.FlashPageSize == 0) return false;
-    const double mib = static_cast<double>(FlashCapacity(flash_.ChipId)) / (1u << 20);
-    const double chipEraseMs = std::max(kMinChipEraseMs, kChipEraseMsPerMiB * mib);
+    const FlashPart part = walks_.Part();
+    const double chipEraseMs = part.chipEraseMs + kPollLagMs;
+    const double sectorEraseMs = part.sectorEraseMs + kPollLagMs;
     const std::uint32_t size = walks_.ReadBlockSize();
     const double blocksPerSector = (kSectorSize + size - 1) / size;
     const double sectorReadMs = static_cast<double>(surveyMs) / blocksRead * blocksPerSector;
     const double redoMs = 2 * sectorReadMs + kSectorSize / flash_.FlashPageSize;
     return chipEraseMs + static_cast<double>(toRedo) * redoMs <
-           static_cast<double>(toErase) * kSectorEraseMs;
+           static_cast<double>(toErase) * sectorEraseMs;
 }
 
 }  // namespace qv

@@ -13,7 +13,8 @@ namespace qv {
 // the flash context's read size, the walks' three attempts per block) and compared with the
 // image; a sector that already holds its part is left alone, one that reads all 0xFF there is
 // programmed without an erase, any other is erased, programmed and verified. Bytes of a
-// sector outside the range are read before the erase and programmed back. The flash must be
+// sector outside the range are read before the erase and programmed back (tried twice, and
+// not cut short by a stop request, so they are not lost). The flash must be
 // identified and its protection cleared; the caller protects it and leaves ISP mode after.
 //
 // The job succeeds only when the whole range equals the image: the sectors left alone were
@@ -27,8 +28,8 @@ public:
     // changed") on success, or where it failed. mayEraseChip allows one chip erase in place of
     // the sector erases when that is estimated to be faster (the range is the whole flash,
     // which a chip erase also clears beyond the range).
-    bool Rewrite(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement,
-                 bool mayEraseChip);
+    JobResult Rewrite(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement,
+                      bool mayEraseChip);
 
 private:
     // What the first read found in the part of a sector the range covers.
@@ -40,16 +41,13 @@ private:
         std::vector<std::uint8_t> before;
     };
 
-    bool Survey(Sector& sector);
-    bool RewriteSector(const Sector& sector, bool erased);
+    JobResult Survey(Sector& sector);
+    JobResult RewriteSector(const Sector& sector, bool erased);
     bool ChipEraseIsFaster(const std::vector<Sector>& sectors, std::uint64_t surveyMs,
                            std::uint64_t blocksRead) const;
     // The part of the sector the range covers, [first, last).
     std::uint32_t First(const Sector& sector) const;
     std::uint32_t Last(const Sector& sector) const;
-    // Ends the job: shows text, or the silent-chip text, unless a stop already said where.
-    bool Fail(const std::string& text);
-
     QuorvexUsb& device_;
     IspView& view_;
     const FlashContext& flash_;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 #include "chip/FlashRequests.h"
 #include "common/HexFormat.h"
@@ -11,14 +10,16 @@
 namespace qv {
 namespace {
 
-constexpr int kErasePolls = 1000;
+constexpr int kSectorErasePolls = 1000;
 constexpr std::uint32_t kErasePauseMs = 10;
 constexpr int kPageWaitReads = 101;
 constexpr int kPageDonePolls = 10;
 constexpr int kBlockAttempts = 3;
-constexpr std::uint8_t kBusyBit = 0x01;
-constexpr std::uint8_t kWriteEnableLatch = 0x02;
-constexpr std::uint8_t kBlockProtectBits = 0x1C;
+constexpr int kStatusAttempts = 3;
+constexpr int kWriteBackAttempts = 2;
+constexpr int kWaitAfterReads = 3;
+// The stop flag of work that must not be cut short.
+constexpr bool kNeverStop = false;
 
 bool Busy(std::uint8_t status) { return (status & kBusyBit) != 0; }
 
@@ -29,6 +30,8 @@ void Invert(std::span<const std::uint8_t> expected, std::span<std::uint8_t> bloc
 }
 
 }  // namespace
+
+Reply StatusCause(Reply reply) { return reply == Reply::NotReady ? Reply::NoAnswer : reply; }
 
 std::string Address6(std::uint32_t address) { return "0x" + Hex6(address); }
 
@@ -41,95 +44,190 @@ FlashWalks::FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& fl
                        const bool& stopRequested)
     : device_(device), view_(view), flash_(flash), stopRequested_(stopRequested) {}
 
-bool FlashWalks::StopAt(std::uint32_t address) {
-    if (device_.Unanswering()) {
-        view_.ShowProcessInfo(kChipSilentText);
-        return true;
-    }
-    if (!stopRequested_) return false;
-    view_.ShowProcessInfo("Stopped at " + Address6(address));
-    return true;
+JobResult FlashWalks::Fail(FailureKind kind, std::optional<std::uint32_t> address, Reply reply,
+                           const std::string& detail) const {
+    if (device_.Gone() || reply == Reply::Gone) return Failure(FailureKind::DeviceGone, address);
+    if (device_.Unanswering() || reply == Reply::NoAnswer)
+        return Failure(FailureKind::NotAnswering, address);
+    if (stopRequested_) return Failure(FailureKind::Stopped, address);
+    return Failure(kind, address, detail);
+}
+
+std::optional<JobResult> FlashWalks::StopAt(std::uint32_t address) const {
+    if (!device_.Unreachable() && !stopRequested_) return std::nullopt;
+    return Fail(FailureKind::Stopped, address);
 }
 
 void FlashWalks::ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address) {
     if (end > start) view_.ShowProgress(static_cast<double>(address - start) / (end - start));
 }
 
-// One erase instruction's polls: the caption grows a full stop every 20 polls, nine at most.
-// A stop request or a silent chip ends the wait (the flash may still be erasing).
-bool FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t address) {
-    for (int poll = 0; poll < polls; ++poll) {
-        if (StopAt(address)) return false;
-        const std::uint8_t status = ReadFlashStatus(device_);
-        view_.ShowProcessInfo(caption + std::string((poll / 20) % 10, '.'));
-        view_.ShowStatusRegister("Status Register: 0x" + Hex2(status));
-        view_.ShowProgress(static_cast<double>(poll) / polls);
-        view_.PumpEvents();
-        // Protection that came back after it was cleared made the flash refuse the erase.
-        if (!Busy(status)) return (status & kBlockProtectBits) == 0;
+ReplyWith<std::uint8_t> FlashWalks::ReadStatus() {
+    ReplyWith<std::uint8_t> status{Reply::Refused};
+    for (int i = 0; i < kStatusAttempts && !device_.Unreachable(); ++i) {
+        status = ReadFlashStatus(device_);
+        if (status.Ok()) break;
+    }
+    return status;
+}
+
+JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
+                                    std::optional<std::uint32_t> address) {
+    for (int i = 0; i < polls; ++i) {
+        const auto status = ReadStatus();
+        if (!status.Ok())
+            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+        if (!Busy(status.value)) return Succeeded();
         device_.Host().Sleep(kErasePauseMs);
     }
-    return false;
+    return Fail(busyKind, address);
+}
+
+// One erase instruction's polls: the caption grows a full stop every 20 polls, nine at most.
+// A stop request or a silent chip ends the wait (the flash may still be erasing). An erase
+// ends with the write-enable latch clear: a flash that reads idle with the latch still set
+// never took the erase (or the status read was garbled), so it is not reported erased.
+JobResult FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t address) {
+    const std::uint8_t protection = Part().blockProtectMask;
+    for (int poll = 0; poll < polls; ++poll) {
+        if (auto stop = StopAt(address)) return *stop;
+        const auto status = ReadStatus();
+        if (!status.Ok())
+            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+        view_.ShowProcessInfo(caption + std::string((poll / 20) % 10, '.'));
+        view_.ShowStatusRegister("Status Register: 0x" + Hex2(status.value));
+        view_.ShowProgress(static_cast<double>(poll) / polls);
+        view_.PumpEvents();
+        if (!Busy(status.value)) {
+            if (status.value & protection)  // protection came back: the erase was refused
+                return Fail(FailureKind::WriteProtected, address, Reply::Done,
+                            "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+            if (status.value & kWriteEnableLatch) return Fail(FailureKind::EraseFailed);
+            return Succeeded();
+        }
+        device_.Host().Sleep(kErasePauseMs);
+    }
+    return Fail(FailureKind::EraseFailed);
 }
 
 // An erase instruction is taken only by an idle, unprotected flash whose write enable latch is
 // set, and an erase it ignored leaves nothing busy to poll: the polls would report it done.
 // So the status read after the write enable must show the latch alone, and the instruction's
 // request must go through; otherwise the erase has not started.
-bool FlashWalks::StartErase(const std::function<bool()>& sendErase) {
-    WriteEnable(device_);
-    const std::uint8_t status = ReadFlashStatus(device_);
-    if ((status & (kBusyBit | kWriteEnableLatch | kBlockProtectBits)) != kWriteEnableLatch)
-        return false;
-    if (!sendErase()) return false;
+JobResult FlashWalks::StartErase(const std::function<Reply()>& sendErase, std::uint32_t address) {
+    if (const Reply enabled = WriteEnable(device_); enabled != Reply::Done)
+        return Fail(FailureKind::EraseFailed, std::nullopt, enabled);
+    const auto status = ReadStatus();
+    if (!status.Ok())
+        return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+    if (status.value & Part().blockProtectMask)
+        return Fail(FailureKind::WriteProtected, address, Reply::Done,
+                    "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+    if ((status.value & (kBusyBit | kWriteEnableLatch)) != kWriteEnableLatch)
+        return Fail(FailureKind::EraseFailed);
+    if (const Reply sent = sendErase(); sent != Reply::Done)
+        return Fail(FailureKind::EraseFailed, std::nullopt, sent);
     device_.Host().Sleep(kErasePauseMs);
-    return true;
+    return Succeeded();
 }
 
-bool FlashWalks::EraseWholeChip() {
+JobResult FlashWalks::EraseWholeChip() {
     const std::string caption = "Flash Erase All ";
     view_.ShowProcessInfo(caption);
-    if (!StartErase([&] { return EraseChip(device_); })) return false;
+    if (auto started = StartErase([&] { return EraseChip(device_); }, 0); !started.Ok())
+        return started;
     return PollErase(caption, ChipErasePolls(flash_.ChipId), 0);
 }
 
-bool FlashWalks::EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize) {
+JobResult FlashWalks::EraseRange(std::uint32_t start, std::uint32_t size) {
     view_.ShowProcessInfo("Flash Sector Erase");
-    bool allFinished = true;
-    const std::uint64_t end = std::uint64_t{rangeStart} + rangeSize;
-    for (std::uint64_t a = rangeStart; a < end; a += kSectorSize) {
-        const auto address = static_cast<std::uint32_t>(a);
-        if (StopAt(address)) return false;
-        ShowProgress(rangeStart,
-                     static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX)), address);
-        if (!StartErase([&] { return EraseSector(device_, address); }) ||
-            !PollErase("Flash Sector Erase: 0x " + Hex6(address), kErasePolls, address)) {
-            if (stopRequested_ || device_.Unanswering()) return false;
-            allFinished = false;
+    const std::uint64_t end = std::uint64_t{start} + size;
+    const std::uint32_t rangeEnd = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX));
+    for (std::uint64_t s = start - start % kSectorSize; s < end; s += kSectorSize) {
+        const auto sector = static_cast<std::uint32_t>(s);
+        if (auto stop = StopAt(std::max(sector, start))) return *stop;
+        ShowProgress(start, rangeEnd, std::max(sector, start));
+        if (auto erased = EraseSector(sector, start, rangeEnd); !erased.Ok()) return erased;
+    }
+    // A stop asked while the last sector's kept bytes were written back.
+    if (auto stop = StopAt(rangeEnd)) return *stop;
+    return Succeeded();
+}
+
+// A sector the range covers only in part is read whole first, and the bytes outside the range
+// are written back after its erase.
+JobResult FlashWalks::EraseSector(std::uint32_t sector, std::uint32_t rangeStart,
+                                  std::uint32_t rangeEnd) {
+    const bool partial = sector < rangeStart || rangeEnd - sector < kSectorSize;
+    std::vector<std::uint8_t> kept;
+    if (partial) {
+        kept.assign(kSectorSize, 0xFF);
+        const std::uint32_t size = ReadBlockSize();
+        for (std::uint32_t a = sector; a < sector + kSectorSize; a += size) {
+            const auto block =
+                std::span(kept).subspan(a - sector, std::min(size, sector + kSectorSize - a));
+            if (const Reply read = ReadBlockTwice(a, block); read != Reply::Done)
+                return Fail(FailureKind::ReadFailed, a, read);
         }
+        // Inside the range the sector stays erased.
+        for (std::uint32_t k = 0; k < kSectorSize; ++k)
+            if (sector + k >= rangeStart && sector + k < rangeEnd) kept[k] = 0xFF;
     }
-    return allFinished;
+    if (partial) return RewriteSector(sector, ImagePlacement{kept, sector}, rangeStart, rangeEnd);
+    if (auto started = StartErase([&] { return qv::EraseSector(device_, sector); }, sector);
+        !started.Ok())
+        return started;
+    return PollErase("Flash Sector Erase: 0x " + Hex6(sector), kSectorErasePolls, sector);
 }
 
-bool FlashWalks::WaitWhileBusy(int polls) {
-    for (int i = 0; i < polls && !device_.Unanswering(); ++i) {
-        if (!Busy(ReadFlashStatus(device_))) return true;
-        device_.Host().Sleep(kErasePauseMs);
-    }
-    return false;
+// An erase that did not start changed nothing; one that did is followed by the write-back also
+// when its polls failed or were stopped (the flash finishes an erase it has begun).
+JobResult FlashWalks::RewriteSector(std::uint32_t sector, const ImagePlacement& content,
+                                    std::uint32_t rangeStart, std::uint32_t rangeEnd) {
+    if (auto started = StartErase([&] { return qv::EraseSector(device_, sector); }, sector);
+        !started.Ok())
+        return started;
+    const JobResult erased =
+        PollErase("Flash Sector Erase: 0x " + Hex6(sector), kSectorErasePolls, sector);
+    const JobResult written = WriteBackSector(sector, content, rangeStart, rangeEnd);
+    return written.Ok() ? erased : written;
 }
 
-bool FlashWalks::BlankCheckRange(std::uint32_t start, std::uint32_t end) {
+JobResult FlashWalks::WriteBackSector(std::uint32_t sector, const ImagePlacement& content,
+                                      std::uint32_t rangeStart, std::uint32_t rangeEnd) {
+    FlashWalks unstoppable(device_, view_, flash_, kNeverStop);
+    const std::uint32_t end = sector + kSectorSize;
+    JobResult written;
+    for (int attempt = 0; attempt < kWriteBackAttempts && !device_.Unreachable(); ++attempt) {
+        written = unstoppable.WaitWhileBusy(kSectorErasePolls, FailureKind::EraseFailed, sector);
+        if (written.Ok()) written = unstoppable.ProgramRange(sector, end, content);
+        if (written.Ok()) written = unstoppable.VerifyRange(sector, end, content);
+        if (written.Ok()) return written;
+    }
+    std::string lost;
+    const auto span = [&](std::uint32_t from, std::uint32_t to) {
+        if (from >= to) return;
+        if (!lost.empty()) lost += " and ";
+        lost += Address6(from) + "-" + Address6(to - 1);
+    };
+    span(sector, std::min(std::max(rangeStart, sector), end));
+    span(std::max(std::min(rangeEnd, end), sector), end);
+    const JobResult cause = Fail(FailureKind::ProgramFailed, sector);
+    return Failure(FailureKind::KeptBytesLost, sector,
+                   "Bytes outside the range lost at " + lost + " (" + cause.text + ")");
+}
+
+JobResult FlashWalks::BlankCheckRange(std::uint32_t start, std::uint32_t end) {
     return WalkBlocks(start, end, BlockCheck::Blank, nullptr, nullptr);
 }
 
-bool FlashWalks::VerifyRange(std::uint32_t start, std::uint32_t end,
-                             const ImagePlacement& placement) {
+JobResult FlashWalks::VerifyRange(std::uint32_t start, std::uint32_t end,
+                                  const ImagePlacement& placement) {
     return WalkBlocks(start, end, BlockCheck::Verify, &placement, nullptr);
 }
 
-bool FlashWalks::ReadBackRange(std::uint32_t start, std::uint32_t end,
-                               std::vector<std::uint8_t>& buffer) {
+JobResult FlashWalks::ReadBackRange(std::uint32_t start, std::uint32_t end,
+                                    std::vector<std::uint8_t>& buffer) {
     if (buffer.size() < end) buffer.resize(end);
     std::fill(buffer.begin() + start, buffer.begin() + end, kUnreadByte);
     return WalkBlocks(start, end, BlockCheck::ReadBack, nullptr, &buffer);
@@ -139,18 +237,21 @@ bool FlashWalks::ReadBackRange(std::uint32_t start, std::uint32_t end,
 // three attempts in a row, a good block resets the count. Before each read the buffer is
 // filled with bytes that cannot match what is expected there, so an answer that brings fewer
 // bytes than asked is a mismatch even if it were taken for a good read.
-bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
-                            const ImagePlacement* placement, std::vector<std::uint8_t>* readBack) {
+JobResult FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
+                                 const ImagePlacement* placement,
+                                 std::vector<std::uint8_t>* readBack) {
     const char* addressCaption =
         check == BlockCheck::Blank ? "Blanking Addr: " : "Verifying Addr: ";
-    const char* failCaption =
-        check == BlockCheck::Blank ? "Blanking Fail at " : "Verifying Fail at ";
+    const FailureKind failKind = check == BlockCheck::Blank    ? FailureKind::BlankCheckFailed
+                                 : check == BlockCheck::Verify ? FailureKind::VerifyFailed
+                                                               : FailureKind::ReadFailed;
     const std::uint32_t size = ReadBlockSize();
     int errors = 0;
     std::uint32_t failingOffset = 0;
+    Reply lastReply = Reply::Done;
     std::uint32_t a = start;
     while (a < end) {
-        if (StopAt(a)) return false;
+        if (auto stop = StopAt(a)) return *stop;
         // Only the bytes before the end count; the read still asks for the whole block.
         const std::uint32_t counted = std::min(size, end - a);
         std::array<std::uint8_t, kMaxReadBlock> expected{};
@@ -159,7 +260,8 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
         std::array<std::uint8_t, kMaxReadBlock> storage{};
         const std::span block = std::span(storage).first(size);
         if (check != BlockCheck::ReadBack) Invert(expected, block);
-        if (!ReadFlashData(device_, a, block)) {
+        lastReply = ReadFlashData(device_, a, block);
+        if (lastReply != Reply::Done) {
             ++errors;
             failingOffset = 0;
         } else {
@@ -182,9 +284,11 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
             view_.PumpEvents();
         }
         if (errors >= kBlockAttempts) {
-            view_.ShowProcessInfo(device_.Unanswering() ? std::string(kChipSilentText)
-                                                        : failCaption + Address6(a + failingOffset));
-            return false;
+            // A read back fails with the verify's text, as the window has always shown it.
+            const std::string detail = check == BlockCheck::ReadBack
+                                           ? "Verifying Fail at " + Address6(a + failingOffset)
+                                           : std::string();
+            return Fail(failKind, a + failingOffset, lastReply, detail);
         }
         if (errors == 0) {
             // A last block that reaches past 0xFFFFFFFF ends the walk: a + size would wrap.
@@ -192,20 +296,40 @@ bool FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck c
             a += size;
         }
     }
-    if (start < end && !WaitWhileBusy(kBlockAttempts)) {
-        view_.ShowProcessInfo(device_.Unanswering()        ? kChipSilentText
-                              : check == BlockCheck::Blank ? "Blanking Fail: the flash is busy"
-                                                           : "Verifying Fail: the flash is busy");
-        return false;
-    }
-    return true;
+    if (start >= end) return Succeeded();
+    const std::string busyText = check == BlockCheck::Blank ? "Blanking Fail: the flash is busy"
+                                                            : "Verifying Fail: the flash is busy";
+    JobResult idle = WaitWhileBusy(kWaitAfterReads, failKind);
+    if (idle.kind == failKind) idle = Fail(failKind, std::nullopt, Reply::Done, busyText);
+    return idle;
 }
 
-bool FlashWalks::ReadBlock(std::uint32_t address, std::span<std::uint8_t> block) {
-    for (int attempt = 0; attempt < kBlockAttempts && !device_.Unanswering(); ++attempt) {
-        if (ReadFlashData(device_, address, block)) return true;
+Reply FlashWalks::ReadBlock(std::uint32_t address, std::span<std::uint8_t> block) {
+    Reply reply = Reply::Refused;
+    for (int attempt = 0; attempt < kBlockAttempts && !device_.Unreachable(); ++attempt) {
+        reply = ReadFlashData(device_, address, block);
+        if (reply == Reply::Done) break;
     }
-    return false;
+    return device_.Gone() ? Reply::Gone : reply;
+}
+
+// Bytes that are written back after an erase are the only copy there will be: a block counts
+// as read when two reads of it agree (three attempts, as every block gets).
+Reply FlashWalks::ReadBlockTwice(std::uint32_t address, std::span<std::uint8_t> block) {
+    std::array<std::uint8_t, kMaxReadBlock> again{};
+    const auto second = std::span(again).first(block.size());
+    Reply reply = Reply::Refused;
+    for (int attempt = 0; attempt < kBlockAttempts && !device_.Unreachable(); ++attempt) {
+        reply = ReadFlashData(device_, address, block);
+        if (reply != Reply::Done) continue;
+        std::transform(block.begin(), block.end(), second.begin(),
+                       [](std::uint8_t byte) { return static_cast<std::uint8_t>(~byte); });
+        reply = ReadFlashData(device_, address, second);
+        if (reply == Reply::Done && std::equal(block.begin(), block.end(), second.begin()))
+            return Reply::Done;
+        if (reply == Reply::Done) reply = Reply::Refused;  // the two reads differ
+    }
+    return device_.Gone() ? Reply::Gone : reply;
 }
 
 std::uint32_t FlashWalks::ReadBlockSize() const {
@@ -213,37 +337,72 @@ std::uint32_t FlashWalks::ReadBlockSize() const {
     return size == 0 ? kDefaultReadBlock : size;
 }
 
-// Before a page, and after the last one: up to 101 status reads, 1 ms after each busy answer.
-bool FlashWalks::WaitBeforePage() {
-    for (int i = 0; i < kPageWaitReads && !device_.Unanswering(); ++i) {
-        if (!Busy(ReadFlashStatus(device_))) return true;
+// A write enable, then a status read: a flash still busy with the last page ignored the write
+// enable, so both go again after 1 ms (up to 101 reads); an idle flash must show the latch set,
+// or the page would be ignored.
+JobResult FlashWalks::EnableWriteForPage(std::uint32_t address) {
+    for (int i = 0; i < kPageWaitReads; ++i) {
+        if (const Reply enabled = WriteEnable(device_); enabled != Reply::Done)
+            return Fail(FailureKind::ProgramFailed, address, enabled);
+        const auto status = ReadStatus();
+        if (!status.Ok())
+            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+        if (!Busy(status.value)) {
+            if (status.value & Part().blockProtectMask)  // the page would be ignored
+                return Fail(FailureKind::WriteProtected, address, Reply::Done,
+                            "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+            if (status.value & kWriteEnableLatch) return Succeeded();
+            return Fail(FailureKind::ProgramFailed, address);
+        }
         device_.Host().Sleep(1);
     }
-    return false;
+    return Fail(FailureKind::ProgramFailed, address);
 }
 
-bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
-                              const ImagePlacement& placement) {
+// After the last page: up to 101 status reads, 1 ms after each busy answer. What follows (a
+// verify, the protection write) would find the flash still busy.
+JobResult FlashWalks::WaitAfterLastPage(std::uint32_t address) {
+    for (int i = 0; i < kPageWaitReads; ++i) {
+        const auto status = ReadStatus();
+        if (!status.Ok())
+            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+        if (Busy(status.value)) {
+            device_.Host().Sleep(1);
+            continue;
+        }
+        // Protection that came up meanwhile made the flash ignore the page.
+        if (status.value & Part().blockProtectMask)
+            return Fail(FailureKind::WriteProtected, address, Reply::Done,
+                        "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+        return Succeeded();
+    }
+    return Fail(FailureKind::ProgramFailed, address);
+}
+
+JobResult FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
+                                   const ImagePlacement& placement) {
     const std::uint32_t page = flash_.FlashPageSize;
-    if (page == 0 || page > kMaxFlashPage) return false;  // the flash was never identified
-    bool programmed = false;
+    if (page == 0 || page > kMaxFlashPage)  // the flash was never identified
+        return Fail(FailureKind::IdentifyFailed);
+    std::optional<std::uint32_t> lastPage;
     std::uint32_t a = start;
     while (a < end) {
-        if (StopAt(a)) return false;
+        if (auto stop = StopAt(a)) return *stop;
         std::array<std::uint8_t, kMaxFlashPage> buffer{};
         for (std::uint32_t k = 0; k < page; ++k) buffer[k] = placement.ByteAt(a + k);
         const bool blank = std::all_of(buffer.begin(), buffer.begin() + page,
                                        [](std::uint8_t byte) { return byte == 0xFF; });
         if (!blank) {
-            const bool ready = WaitBeforePage();
-            WriteEnable(device_);
+            const JobResult enabled = EnableWriteForPage(a);
             view_.ShowProcessAddress(Address6(a));
             ShowProgress(start, end, std::min(end, a + page));
             view_.PumpEvents();
-            if (!ready) return false;
-            ProgramFlashPage(device_, a, std::span(buffer).first(page));
-            programmed = true;
-            for (int i = 0; i < kPageDonePolls; ++i) {
+            if (!enabled.Ok()) return enabled;
+            if (const Reply sent = ProgramFlashPage(device_, a, std::span(buffer).first(page));
+                sent != Reply::Done)
+                return Fail(FailureKind::ProgramFailed, a, sent);
+            lastPage = a;
+            for (int i = 0; i < kPageDonePolls && !device_.Unreachable(); ++i) {
                 device_.Host().Sleep(1);
                 if (FlashReady(device_)) break;
             }
@@ -251,9 +410,8 @@ bool FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
         if (end - a <= page) break;  // the last page: a + page could wrap past 0xFFFFFFFF
         a += page;
     }
-    // The last page gets the same wait as every other: what follows (a verify, the protection
-    // write) would find the flash still busy.
-    return !programmed || WaitBeforePage();
+    if (!lastPage) return Succeeded();
+    return WaitAfterLastPage(*lastPage);
 }
 
 }  // namespace qv

@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "chip/FlashOperations.h"
+#include "chip/FlashParts.h"
 #include "device/QuorvexUsb.h"
 #include "isp/IspView.h"
+#include "isp/JobResult.h"
 
 namespace qv {
 
@@ -25,55 +28,85 @@ struct ImagePlacement {
 };
 
 // Erase, blank check, program, verify and read back over the device object, which the caller
-// has opened. Each walk keeps to its poll and retry budgets and reports through the view.
-// A raised stop flag ends a walk at the next block, page or erase poll: the walk fails with
-// "Stopped at 0x" and the address reached. A chip that has stopped answering ends a walk the
-// same way, with "The chip does not answer".
+// has opened. Each walk keeps to its poll and retry budgets, reports its progress through the
+// view and returns how it ended; it shows no failure text itself (the job shows the result's).
+// A raised stop flag ends a walk at the next block, page or erase poll ("Stopped at 0x" and
+// the address reached); a device that vanished or stopped answering ends it at once.
 class FlashWalks {
 public:
     FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash,
                const bool& stopRequested);
 
-    // Chip erase and its status polls, as many as the identified size needs (at least 1000);
-    // false when the erase did not start (see StartErase), the chip still reported busy at the
-    // end, or the flash ended protected.
-    bool EraseWholeChip();
-    // One sector erase per 4 KB step from rangeStart below rangeStart + rangeSize, polls fresh
-    // for each; false when any sector's erase did not start or its polls ran out.
-    bool EraseSectors(std::uint32_t rangeStart, std::uint32_t rangeSize);
+    // Chip erase and its status polls, as many as the part's datasheet maximum needs (at least
+    // 1000). It fails when the erase could not start (see StartErase), the flash stayed busy,
+    // or the status at the end says the erase was not taken.
+    JobResult EraseWholeChip();
+    // Erases every 4 KB sector that [start, start + size) touches. The bytes of those sectors
+    // outside the range are read before the erase and written back after it, so nothing
+    // outside the range changes; writing them back is tried twice, and a failure names the
+    // span that was lost.
+    JobResult EraseRange(std::uint32_t start, std::uint32_t size);
 
     // The block walks. A busy flash ignores the read instruction and the bus then reads 0xFF,
     // which a blank check or a read back would take for content: a walk that read its blocks
-    // ends by reading the status (up to three times, 10 ms apart) and fails while the flash
-    // still reports busy.
-    bool BlankCheckRange(std::uint32_t start, std::uint32_t end);
-    bool VerifyRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
-    bool ProgramRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
+    // ends by reading the status until it shows the flash idle (three reads at most, 10 ms
+    // apart) and fails while the flash still reports busy.
+    JobResult BlankCheckRange(std::uint32_t start, std::uint32_t end);
+    JobResult VerifyRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
+    // Page by page; before each page a write enable and a status read that must show the
+    // flash idle with the latch set (up to 101 reads, 1 ms apart, while busy), then the page,
+    // whose two requests must both go through. Ends with the same wait after the last page.
+    JobResult ProgramRange(std::uint32_t start, std::uint32_t end, const ImagePlacement& placement);
     // Reads [start, end) into buffer (unread bytes stay 0x5A), each block twice to compare.
-    bool ReadBackRange(std::uint32_t start, std::uint32_t end, std::vector<std::uint8_t>& buffer);
+    JobResult ReadBackRange(std::uint32_t start, std::uint32_t end,
+                            std::vector<std::uint8_t>& buffer);
 
-    // Reads the status until bit 0 clears, 10 ms apart, at most polls times; no report.
-    bool WaitWhileBusy(int polls);
+    // Erases one sector and writes content (a whole sector's bytes: those kept from before,
+    // and what the range is to hold) into it, then verifies it. The writing is done whatever
+    // the stop flag says, also after an erase whose polls failed or were stopped, and is tried
+    // twice; a failure names the span of the sector outside [rangeStart, rangeEnd) as lost.
+    JobResult RewriteSector(std::uint32_t sector, const ImagePlacement& content,
+                            std::uint32_t rangeStart, std::uint32_t rangeEnd);
+
+    // The status register, read up to three times in a row until one read arrives whole.
+    ReplyWith<std::uint8_t> ReadStatus();
+    // Reads the status until bit 0 clears, 10 ms apart, at most polls times. A flash still busy
+    // at the end is a failure of busyKind; a status that cannot be read, the failure its reply
+    // names.
+    JobResult WaitWhileBusy(int polls, FailureKind busyKind,
+                            std::optional<std::uint32_t> address = std::nullopt);
 
     // One read-data request into block (its size is the count asked), with the walks' three
-    // attempts; false, with nothing shown, when all three failed. The caller fills the block
-    // first with bytes that cannot pass for what it expects.
-    bool ReadBlock(std::uint32_t address, std::span<std::uint8_t> block);
+    // attempts; the last attempt's reply. The caller fills the block first with bytes that
+    // cannot pass for what it expects.
+    Reply ReadBlock(std::uint32_t address, std::span<std::uint8_t> block);
+    // The same, done when two reads of the block agree: for bytes kept across an erase.
+    Reply ReadBlockTwice(std::uint32_t address, std::span<std::uint8_t> block);
     // Bytes per read-data request: the flash context's, 64 unless told otherwise.
     std::uint32_t ReadBlockSize() const;
-    // True, with the reason shown, when the walk must end here: a stop request ("Stopped at
-    // 0x" and the address) or a chip that has stopped answering.
-    bool StopAt(std::uint32_t address);
+    // The failure that ends the walk here: a stop request ("Stopped at 0x" and the address),
+    // a device gone or gone silent; nothing when the walk may go on.
+    std::optional<JobResult> StopAt(std::uint32_t address) const;
+    // A failure of kind, unless the device is gone or silent, or a stop was asked for: then
+    // that is what ended the step. reply is the last request's, when it names the cause.
+    JobResult Fail(FailureKind kind, std::optional<std::uint32_t> address = std::nullopt,
+                   Reply reply = Reply::Refused, const std::string& detail = {}) const;
+    // The identified part (or the fallbacks for an identification the table does not know).
+    FlashPart Part() const { return PartFor(flash_.ChipId); }
 
 private:
     enum class BlockCheck { Blank, Verify, ReadBack };
-    bool WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
-                    const ImagePlacement* placement, std::vector<std::uint8_t>* readBack);
-    bool PollErase(const std::string& caption, int polls, std::uint32_t address);
-    // Write enable, then the erase request sendErase makes, then the pause before the polls;
-    // false when the flash cannot take the erase or the request failed.
-    bool StartErase(const std::function<bool()>& sendErase);
-    bool WaitBeforePage();
+    JobResult WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCheck check,
+                         const ImagePlacement* placement, std::vector<std::uint8_t>* readBack);
+    JobResult EraseSector(std::uint32_t sector, std::uint32_t rangeStart, std::uint32_t rangeEnd);
+    JobResult WriteBackSector(std::uint32_t sector, const ImagePlacement& content,
+                              std::uint32_t rangeStart, std::uint32_t rangeEnd);
+    JobResult PollErase(const std::string& caption, int polls, std::uint32_t address);
+    // Write enable, a status read that must show the latch alone (idle, unprotected), then the
+    // erase request sendErase makes, and the pause before the polls.
+    JobResult StartErase(const std::function<Reply()>& sendErase, std::uint32_t address);
+    JobResult EnableWriteForPage(std::uint32_t address);
+    JobResult WaitAfterLastPage(std::uint32_t address);
     void ShowProgress(std::uint32_t start, std::uint32_t end, std::uint32_t address);
 
     QuorvexUsb& device_;
@@ -82,9 +115,11 @@ private:
     const bool& stopRequested_;
 };
 
+// The cause of a status or identification that would not arrive: a chip that keeps saying
+// "not ready" to them is not answering.
+Reply StatusCause(Reply reply);
+
 // "0x" and six upper-case hexadecimal digits, as the labels show flash addresses.
 std::string Address6(std::uint32_t address);
-
-inline constexpr const char* kChipSilentText = "The chip does not answer";
 
 }  // namespace qv

@@ -19,20 +19,31 @@ void AddMatching(DeviceHost& host, bool ksMode, const std::string& match,
     }
 }
 
-GangResult FlashOne(DeviceHost& host, const GangTarget& target, const AutoRequest& request) {
-    QuorvexUsb device(host);
-    device.SetKsMode(target.ksMode);
-    device.UseFoundInterface(target.path);
-    LastTextView view;
-    ProgramFile program;
-    FlashContext flash;
-    IspJobs jobs(device, view, program, flash);
-    bool autoBusy = false;
-    const AutoOutcome outcome = jobs.Auto(request, autoBusy);
-    const std::string& text =
-        outcome == AutoOutcome::Refused ? view.lastMessage : view.lastProcessInfo;
-    return {target, outcome, text};
-}
+// Passes everything on to the view it wraps; where the job lets pending work run, it raises
+// the job's stop flag once a stop was asked for, so the flag is only touched by the job's own
+// thread.
+class StoppableView : public IspView {
+public:
+    StoppableView(IspView& inner, const StopAsked& stopAsked)
+        : inner_(inner), stopAsked_(stopAsked) {}
+    void Watch(bool& stopRequested) { stopRequested_ = &stopRequested; }
+
+    void ShowProcessInfo(const std::string& text) override { inner_.ShowProcessInfo(text); }
+    void ShowProcessAddress(const std::string& text) override { inner_.ShowProcessAddress(text); }
+    void ShowStatusRegister(const std::string& text) override { inner_.ShowStatusRegister(text); }
+    void ShowProgress(double fraction) override { inner_.ShowProgress(fraction); }
+    void ShowChecksum(const std::string& text) override { inner_.ShowChecksum(text); }
+    void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
+    void PumpEvents() override {
+        inner_.PumpEvents();
+        if (stopRequested_ != nullptr && stopAsked_ && stopAsked_()) *stopRequested_ = true;
+    }
+
+private:
+    IspView& inner_;
+    const StopAsked& stopAsked_;
+    bool* stopRequested_ = nullptr;
+};
 
 }  // namespace
 
@@ -45,13 +56,34 @@ std::vector<GangTarget> FindGangTargets(DeviceHost& host, const std::string& use
     return targets;
 }
 
-std::vector<GangResult> FlashAll(DeviceHost& host, const std::vector<GangTarget>& targets,
-                                 const AutoRequest& request) {
-    std::vector<GangResult> results(targets.size());
+BoardResult FlashOne(DeviceHost& host, const GangTarget& target, const ProgramFile& image,
+                     const AutoRequest& request, IspView& view, const StopAsked& stopAsked) {
+    const std::uint64_t startedMs = host.NowMs();
+    QuorvexUsb device(host);
+    device.SetKsMode(target.ksMode);
+    device.UseFoundInterface(target.path);
+    ProgramFile program = image;
+    FlashContext flash;
+    StoppableView stoppable(view, stopAsked);
+    IspJobs jobs(device, stoppable, program, flash);
+    stoppable.Watch(jobs.StopRequested);
+    bool autoBusy = false;
+    const JobResult result = *jobs.Auto(request, autoBusy);
+    return {target, result, flash.ChipId,
+            static_cast<double>(host.NowMs() - startedMs) / 1000};
+}
+
+std::vector<BoardResult> FlashAll(DeviceHost& host, const std::vector<GangTarget>& targets,
+                                  const ProgramFile& image, const AutoRequest& request,
+                                  const StopAsked& stopAsked) {
+    std::vector<BoardResult> results(targets.size());
+    std::vector<LastTextView> views(targets.size());
     std::vector<std::thread> workers;
     workers.reserve(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        workers.emplace_back([&, i] { results[i] = FlashOne(host, targets[i], request); });
+        workers.emplace_back([&, i] {
+            results[i] = FlashOne(host, targets[i], image, request, views[i], stopAsked);
+        });
     }
     for (std::thread& worker : workers) worker.join();
     return results;

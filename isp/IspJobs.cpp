@@ -18,9 +18,8 @@ namespace {
 constexpr int kStatusWaitPolls = 1000;
 constexpr std::uint8_t kUnprotectedStatus = 0x00;
 constexpr std::uint8_t kProtectedStatus = 0xFF;
-constexpr std::uint8_t kBusyBit = 0x01;
-constexpr std::uint8_t kBlockProtectBits = 0x1C;
-constexpr std::uint8_t kStatusRegisterProtect = 0x80;
+// The stop flag of the clean-up, which a stop request must not cut short.
+constexpr bool kNoStop = false;
 
 // Holds a flag raised for the length of one job.
 class FlagGuard {
@@ -71,316 +70,357 @@ IspJobs::IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashC
       program_(program),
       flash_(flash) {}
 
+FlashWalks IspJobs::Walks() { return FlashWalks(device_, view_, flash_, StopRequested); }
+FlashWalks IspJobs::CleanUpWalks() { return FlashWalks(device_, view_, flash_, kNoStop); }
+
+JobResult IspJobs::Finish(JobResult result) {
+    if (!result.Ok() && result.kind != FailureKind::Refused) view_.ShowProcessInfo(result.text);
+    StepFailed = !result.Ok();
+    return result;
+}
+
 // The Erase button leaves the protection as it is; a protected flash would ignore the erase,
 // so it fails here instead of reporting an erase that did not happen.
-bool IspJobs::Erase(bool wholeFlash) {
+JobResult IspJobs::Erase(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     {
         OpenedDevice open(device_);
-        if (!wholeFlash && !IdentifyAndCheckRange(wholeFlash, false, true)) return false;
-        if (ReadFlashStatus(device_) & (kBlockProtectBits | kStatusRegisterProtect)) {
-            view_.ShowProcessInfo("Erase Flash Fail");
-            StepFailed = true;
-            return false;
-        }
+        if (auto identified = IdentifyAndCheckRange(wholeFlash, false, !wholeFlash);
+            !identified.Ok())
+            return Finish(identified);
+        if (auto unprotected = CheckNotProtected(); !unprotected.Ok())
+            return Finish(unprotected.kind == FailureKind::WriteProtected
+                              ? Failure(FailureKind::WriteProtected, std::nullopt,
+                                        "Erase Flash Fail")
+                              : unprotected);
     }
-    return EraseStep(wholeFlash);
+    return Finish(EraseStep(wholeFlash));
 }
 
-bool IspJobs::ClearProtectionAndErase(bool wholeFlash) {
+JobResult IspJobs::ClearProtectionAndErase(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     {
         OpenedDevice open(device_);
-        if (!wholeFlash && !IdentifyAndCheckRange(wholeFlash, false, true)) return false;
-        if (!ClearStatusRegister()) return false;
+        if (auto identified = IdentifyAndCheckRange(wholeFlash, false, !wholeFlash);
+            !identified.Ok())
+            return Finish(identified);
+        if (auto cleared = ClearStatusRegister(); !cleared.Ok()) return Finish(cleared);
     }
-    return EraseStep(wholeFlash);
+    return Finish(EraseStep(wholeFlash));
 }
 
-// A status register that keeps its protection after the clear (its lock bit held by the
-// write-protect pin, or bits that cannot be cleared) ignores every erase and program: the
-// job fails here instead of reporting work the flash did not do.
-bool IspJobs::ClearStatusRegister() {
+// A status register that keeps its block protection after the clear (its lock bit held by the
+// write-protect pin, or bits that cannot be cleared) ignores every erase and program: the job
+// fails here instead of reporting work the flash did not do. The lock bit alone protects no
+// block.
+JobResult IspJobs::ClearStatusRegister() {
     view_.ShowProcessInfo("Clear Status register");
-    WriteEnable(device_);
-    WriteFlashStatus(device_, kUnprotectedStatus);
-    WaitWhileBusy();
-    return RefuseProtected(ReadFlashStatus(device_), kBlockProtectBits | kStatusRegisterProtect);
+    FlashWalks walks = Walks();
+    const Reply enabled = WriteEnable(device_);
+    const Reply sent = FirstFailure(enabled, WriteFlashStatus(device_, kUnprotectedStatus));
+    if (sent != Reply::Done) return walks.Fail(FailureKind::EraseFailed, std::nullopt, sent);
+    if (auto idle = walks.WaitWhileBusy(kStatusWaitPolls, FailureKind::EraseFailed); !idle.Ok())
+        return idle;
+    return CheckNotProtected();
 }
 
-bool IspJobs::CheckNotProtected() {
-    return RefuseProtected(ReadFlashStatus(device_), kBlockProtectBits);
+JobResult IspJobs::CheckNotProtected() {
+    FlashWalks walks = Walks();
+    const auto status = walks.ReadStatus();
+    if (!status.Ok())
+        return walks.Fail(FailureKind::StatusUnreadable, std::nullopt, StatusCause(status.reply));
+    if ((status.value & walks.Part().blockProtectMask) == 0) return Succeeded();
+    return Failure(FailureKind::WriteProtected, std::nullopt,
+                   "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
 }
 
-bool IspJobs::RefuseProtected(std::uint8_t status, std::uint8_t protectionBits) {
-    if ((status & protectionBits) == 0) return true;
-    view_.ShowProcessInfo(device_.Unanswering()
-                              ? kChipSilentText
-                              : "Flash is write-protected (status 0x" + Hex2(status) + ")");
-    StepFailed = true;
-    return false;
+JobResult IspJobs::Identify() {
+    const Reply read = ReadChipId(device_, flash_);
+    if (read != Reply::Done)
+        return Walks().Fail(FailureKind::IdentifyFailed, std::nullopt, StatusCause(read));
+    flash_.FlashPageSize = PageSizeFor(flash_.ChipId);
+    return Succeeded();
 }
 
-bool IspJobs::IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase) {
-    IdentifyFlash();
+JobResult IspJobs::IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase) {
+    if (auto identified = Identify(); !identified.Ok()) return identified;
     const auto refusal = JobRangeRefusal(program_, wholeFlash, walks, sectorErase, flash_.ChipId);
-    if (!refusal) return true;
-    view_.ShowProcessInfo(*refusal);
-    StepFailed = true;
-    return false;
+    if (!refusal) return Succeeded();
+    return Failure(FailureKind::RangeBeyondFlash, std::nullopt, *refusal);
 }
 
-bool IspJobs::EraseStep(bool wholeFlash) {
+JobResult IspJobs::EraseStep(bool wholeFlash) {
     OpenedDevice open(device_);
-    FlashWalks walks(device_, view_, flash_, StopRequested);
-    const bool finished = wholeFlash ? walks.EraseWholeChip()
-                                     : walks.EraseSectors(program_.RangeStart, program_.RangeSize);
-    if (!finished && !StopRequested)
-        view_.ShowProcessInfo(device_.Unanswering() ? kChipSilentText : "Erase Flash Fail");
-    if (!finished) StepFailed = true;
-    return finished;
+    if (!device_.IsOpen()) return Failure(FailureKind::DeviceGone);
+    FlashWalks walks = Walks();
+    const JobResult erased = wholeFlash ? walks.EraseWholeChip()
+                                        : walks.EraseRange(program_.RangeStart, program_.RangeSize);
+    // The window shows no text for a finished erase; the command line's verdict needs one.
+    return erased.Ok() ? Succeeded("Erase Flash Success") : erased;
 }
 
-bool IspJobs::BlankWalk(FlashRange range) {
-    return FlashWalks(device_, view_, flash_, StopRequested)
-        .BlankCheckRange(range.start, range.end);
+JobResult IspJobs::BlankWalk(FlashRange range) {
+    return Walks().BlankCheckRange(range.start, range.end);
 }
 
-bool IspJobs::ProgramWalk(FlashRange range) {
+JobResult IspJobs::ProgramWalk(FlashRange range) {
     const ImagePlacement placement{program_.ProgramImage.Bytes, program_.RangeStart};
-    return FlashWalks(device_, view_, flash_, StopRequested)
-        .ProgramRange(range.start, range.end, placement);
+    return Walks().ProgramRange(range.start, range.end, placement);
 }
 
-bool IspJobs::VerifyWalk(FlashRange range) {
+JobResult IspJobs::VerifyWalk(FlashRange range) {
     const ImagePlacement placement{program_.ProgramImage.Bytes, program_.RangeStart};
-    return FlashWalks(device_, view_, flash_, StopRequested)
-        .VerifyRange(range.start, range.end, placement);
+    return Walks().VerifyRange(range.start, range.end, placement);
 }
 
-bool IspJobs::ChangedSectorsWalk(FlashRange range, bool wholeFlash) {
+JobResult IspJobs::ChangedSectorsWalk(FlashRange range, bool wholeFlash) {
     const ImagePlacement placement{program_.ProgramImage.Bytes, program_.RangeStart};
     return ChangedSectors(device_, view_, flash_, StopRequested)
         .Rewrite(range.start, range.end, placement, wholeFlash);
 }
 
-bool IspJobs::BlankCheck(bool wholeFlash) {
+JobResult IspJobs::BlankCheck(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Blanking Check");
     OpenedDevice open(device_);
-    if (!IdentifyAndCheckRange(wholeFlash, true, false)) return false;
-    const bool ok = BlankWalk(ImageRange(program_, wholeFlash));
-    if (ok) view_.ShowProcessInfo("Blanking Success");
-    return ok;
+    if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
+        return Finish(identified);
+    return Finish(Walked("Blanking Success", &IspJobs::BlankWalk, ImageRange(program_, wholeFlash)));
 }
 
-void IspJobs::IdentifyFlash() {
-    ReadChipId(device_, flash_);
-    flash_.FlashPageSize = PageSizeFor(flash_.ChipId);
+JobResult IspJobs::ProgramStep(bool wholeFlash) {
+    return Walked("Programming Success", &IspJobs::ProgramWalk, ImageRange(program_, wholeFlash));
 }
 
-bool IspJobs::ProgramStep(bool wholeFlash) {
-    const bool ok = ProgramWalk(ImageRange(program_, wholeFlash));
-    if (ok) view_.ShowProcessInfo("Programming Success");
-    return ok;
+JobResult IspJobs::VerifyStep(bool wholeFlash) {
+    return Walked("Verifying Success", &IspJobs::VerifyWalk, ImageRange(program_, wholeFlash));
 }
 
-bool IspJobs::VerifyStep(bool wholeFlash) {
-    const bool ok = VerifyWalk(ImageRange(program_, wholeFlash));
-    if (ok) view_.ShowProcessInfo("Verifying Success");
-    return ok;
-}
-
-bool IspJobs::Program(bool wholeFlash) {
+JobResult IspJobs::Program(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Programming...");
     OpenedDevice open(device_);
-    return IdentifyAndCheckRange(wholeFlash, true, false) && ProgramStep(wholeFlash);
+    if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
+        return Finish(identified);
+    return Finish(ProgramStep(wholeFlash));
 }
 
-bool IspJobs::Verify(bool wholeFlash) {
+JobResult IspJobs::Verify(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Verifying Check");
     OpenedDevice open(device_);
-    return IdentifyAndCheckRange(wholeFlash, true, false) && VerifyStep(wholeFlash);
+    if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
+        return Finish(identified);
+    return Finish(VerifyStep(wholeFlash));
 }
 
-bool IspJobs::ProgramAndVerify(bool wholeFlash, bool verify) {
+JobResult IspJobs::ProgramAndVerify(bool wholeFlash, bool verify) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Start Programming...");
     OpenedDevice open(device_);
-    if (!IdentifyAndCheckRange(wholeFlash, true, false) || !CheckNotProtected() ||
-        !ProgramStep(wholeFlash))
-        return false;
-    if (!verify) return true;
+    if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
+        return Finish(identified);
+    if (auto unprotected = CheckNotProtected(); !unprotected.Ok()) return Finish(unprotected);
+    if (auto programmed = ProgramStep(wholeFlash); !programmed.Ok() || !verify)
+        return Finish(programmed);
     view_.ShowProcessInfo("Start Verifying Check");
-    return VerifyStep(wholeFlash);
+    return Finish(VerifyStep(wholeFlash));
 }
 
-bool IspJobs::ReadBack() {
+JobResult IspJobs::ReadBack() {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Read Flash data back");
     OpenedDevice open(device_);
     readBack_ = {0, kReadBackEnd};
-    readBackSucceeded_ = FlashWalks(device_, view_, flash_, StopRequested)
-                             .ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
-    return readBackSucceeded_;
+    readBackRan_ = true;
+    const JobResult read = Walks().ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
+    readBackSucceeded_ = read.Ok();
+    return Finish(read.Ok() ? Succeeded(kReadBackSuccessText) : read);
 }
 
-bool IspJobs::ReadBackRange(std::optional<FlashRange> range) {
+JobResult IspJobs::ReadBackRange(std::optional<FlashRange> range) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Read Flash data back");
     OpenedDevice open(device_);
+    readBackRan_ = false;
     readBackSucceeded_ = false;
-    IdentifyFlash();
+    if (auto identified = Identify(); !identified.Ok()) return Finish(identified);
     const std::uint64_t capacity = FlashCapacity(flash_.ChipId);
     readBack_ = range.value_or(FlashRange{0, static_cast<std::uint32_t>(capacity)});
     if (const auto refusal = FlashSizeRefusal(readBack_.start, readBack_.end - readBack_.start,
-                                              flash_.ChipId)) {
-        view_.ShowProcessInfo(*refusal);
-        return false;
-    }
-    readBackSucceeded_ = FlashWalks(device_, view_, flash_, StopRequested)
-                             .ReadBackRange(readBack_.start, readBack_.end, ReadBackBuffer);
-    return readBackSucceeded_;
+                                              flash_.ChipId))
+        return Finish(Failure(FailureKind::RangeBeyondFlash, std::nullopt, *refusal));
+    readBackRan_ = true;
+    const JobResult read = Walks().ReadBackRange(readBack_.start, readBack_.end, ReadBackBuffer);
+    readBackSucceeded_ = read.Ok();
+    return Finish(read.Ok() ? Succeeded(kReadBackSuccessText) : read);
 }
 
-bool IspJobs::SaveReadBack(const std::string& path) {
+JobResult IspJobs::SaveReadBack(const std::string& path) {
     const auto bytes =
         std::span(ReadBackBuffer).subspan(readBack_.start, readBack_.end - readBack_.start);
-    if (!WriteFileAtomically(path, bytes)) {
-        view_.ShowProcessInfo("Cannot write " + path);
-        return false;
-    }
+    if (!WriteFileAtomically(path, bytes))
+        return Finish(Failure(FailureKind::OutputNotWritten, std::nullopt, "Cannot write " + path));
     // A read that failed keeps its failure text: the file holds 0x5A where blocks were unread.
     if (readBackSucceeded_) view_.ShowProcessInfo(kReadBackSuccessText);
-    return true;
-}
-
-bool IspJobs::WaitWhileBusy() {
-    return FlashWalks(device_, view_, flash_, StopRequested).WaitWhileBusy(kStatusWaitPolls);
+    return Succeeded(kReadBackSuccessText);
 }
 
 // Loads the file the combo names when asked to, and refuses to go on without an image for
 // a program or verify step: nothing is erased for a file that is not there.
-bool IspJobs::PrepareImage(const AutoRequest& request) {
+std::optional<JobResult> IspJobs::PrepareImage(const AutoRequest& request) {
+    const auto refuse = [&](const char* text) {
+        view_.ShowMessage(text);
+        return Failure(FailureKind::Refused, std::nullopt, text);
+    };
     if (request.steps.reloadFile) {
         if (request.fileText != program_.ProgramFileName)
             program_.ProgramFileName = request.fileText;
         const ProgramFileReport report = ReadProgramFile(program_);
         if (!report.checksumText.empty()) view_.ShowChecksum(report.checksumText);
-        if (report.outcome != ProgramFileOutcome::Loaded) {
-            view_.ShowMessage(kProgramFileNotReadyText);
-            return false;
-        }
+        if (report.outcome != ProgramFileOutcome::Loaded) return refuse(kProgramFileNotReadyText);
     }
     const bool needsImage = request.steps.program || request.steps.verify || request.changedOnly;
-    if (needsImage && program_.ProgramImage.LoadedLength == 0) {
-        view_.ShowMessage(kProgramFileNotReadyText);
-        return false;
-    }
-    return true;
+    if (needsImage && program_.ProgramImage.LoadedLength == 0)
+        return refuse(kProgramFileNotReadyText);
+    return std::nullopt;
 }
 
-AutoOutcome IspJobs::Auto(const AutoRequest& request, bool& autoBusy) {
+std::optional<JobResult> IspJobs::Auto(const AutoRequest& request, bool& autoBusy) {
     if (running_) {
         StopRequested = true;
-        return AutoOutcome::StopAsked;
+        return std::nullopt;
     }
-    if (busy_) return AutoOutcome::Refused;
+    const auto refuse = [&](const std::string& text) {
+        view_.ShowMessage(text);
+        return Failure(FailureKind::Refused, std::nullopt, text);
+    };
+    if (busy_) return Failure(FailureKind::Refused, std::nullopt, "Another flash job is running");
     StepFailed = false;
-    if (!device_.IsPresent()) {
-        view_.ShowMessage(kDeviceNotAvailableText);
-        return AutoOutcome::Refused;
-    }
-    if (!program_.ProgramFileReady && request.fileText.empty()) {
-        view_.ShowMessage(kProgramFileNotReadyText);
-        return AutoOutcome::Refused;
-    }
+    if (!device_.IsPresent()) return refuse(kDeviceNotAvailableText);
+    if (!program_.ProgramFileReady && request.fileText.empty())
+        return refuse(kProgramFileNotReadyText);
     FlagGuard busyGuard(autoBusy);
     FlagGuard jobGuard(busy_);
     FlagGuard runningGuard(running_);
     StopRequested = false;
-    if (!PrepareImage(request)) return AutoOutcome::Refused;
+    if (auto refused = PrepareImage(request)) return refused;
     // A range text that does not convert ends the click before anything is sent.
     try {
         if (!request.wholeFlash)
             ApplyRangeChoice(program_, false, request.startText, request.sizeText);
     } catch (const ConversionError& error) {
-        view_.ShowMessage(error.what());
-        return AutoOutcome::Refused;
+        return refuse(error.what());
     }
     // A range no flash can hold is refused before anything is sent.
     if (const auto refusal = JobRangeRefusal(program_, request.wholeFlash, true,
-                                             !request.wholeFlash && StepsRun(request).erase)) {
-        view_.ShowMessage(*refusal);
-        return AutoOutcome::Refused;
-    }
-    return RunSequence(request, ImageRange(program_, request.wholeFlash));
+                                             !request.wholeFlash && StepsRun(request).erase))
+        return refuse(*refusal);
+    return Finish(RunSequence(request, ImageRange(program_, request.wholeFlash)));
 }
 
-void IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* successText,
-                             bool (IspJobs::*walk)(FlashRange), FlashRange range) {
-    if (!chosen || StepFailed || StopRequested) return;
+JobResult IspJobs::RunCheckedStep(bool chosen, const char* startText, const char* successText,
+                                  JobResult (IspJobs::*walk)(FlashRange), FlashRange range) {
+    if (!chosen) return Succeeded();
     view_.ShowProcessInfo(startText);
-    StepFailed = !(this->*walk)(range);
-    if (!StepFailed) view_.ShowProcessInfo(successText);
-    if (StepFailed && device_.Unanswering()) view_.ShowProcessInfo(kChipSilentText);
+    return Walked(successText, walk, range);
 }
 
-// The protection step checks what it did: the block-protect bits must read set afterwards. A
-// busy flash ignores the write enable and the status write, so an erase a stop request left
-// running is waited for first, for as long as a whole chip erase may take.
-bool IspJobs::ProtectFlash() {
-    if (StopRequested)
-        FlashWalks(device_, view_, flash_, StopRequested)
-            .WaitWhileBusy(ChipErasePolls(flash_.ChipId));
-    WriteEnable(device_);
-    WriteFlashStatus(device_, kProtectedStatus);
-    WaitWhileBusy();
-    const std::uint8_t status = ReadFlashStatus(device_);
-    return (status & (kBusyBit | kBlockProtectBits)) == kBlockProtectBits;
+JobResult IspJobs::Walked(const char* successText, JobResult (IspJobs::*walk)(FlashRange),
+                          FlashRange range) {
+    const JobResult result = (this->*walk)(range);
+    if (!result.Ok()) return result;
+    view_.ShowProcessInfo(successText);
+    return Succeeded(successText);
 }
 
-bool IspJobs::LeaveIspMode() { return SetIspMode(device_, IspMode::Leave); }
+// The protection step checks what it did: the part's block-protect bits must read set
+// afterwards. A busy flash ignores the write enable and the status write, so an erase a stop
+// request left running is waited for first, for as long as a whole chip erase may take.
+JobResult IspJobs::ProtectFlash() {
+    FlashWalks walks = CleanUpWalks();
+    if (StopRequested) {
+        if (auto idle = walks.WaitWhileBusy(ChipErasePolls(flash_.ChipId),
+                                            FailureKind::ProtectFailed);
+            !idle.Ok())
+            return idle;
+    }
+    const Reply enabled = WriteEnable(device_);
+    const Reply sent = FirstFailure(enabled, WriteFlashStatus(device_, kProtectedStatus));
+    if (sent != Reply::Done) return walks.Fail(FailureKind::ProtectFailed, std::nullopt, sent);
+    if (auto idle = walks.WaitWhileBusy(kStatusWaitPolls, FailureKind::ProtectFailed); !idle.Ok())
+        return idle;
+    const auto status = walks.ReadStatus();
+    if (!status.Ok())
+        return walks.Fail(FailureKind::ProtectFailed, std::nullopt, StatusCause(status.reply));
+    const std::uint8_t protection = walks.Part().blockProtectMask;
+    if ((status.value & (kBusyBit | protection)) == protection) return Succeeded();
+    return Failure(FailureKind::ProtectFailed);
+}
 
-AutoOutcome IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
+// Steps run while every step before them succeeded and no stop was asked for; the clean-up
+// (protection, ISP exit) is tried whatever failed before it, and its own failure is the
+// result only when it is the first. So the result always names the step that went wrong first.
+JobResult IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     const AutoSteps steps = StepsRun(request);
     view_.ShowProcessInfo("Enter ISP Mode");
     view_.PumpEvents();
-    device_.Open();
-    if (steps.ispMode) SetIspMode(device_, IspMode::Enter);
-    // A range beyond the identified flash: nothing is erased, written or protected.
-    const bool rangeFits =
-        IdentifyAndCheckRange(request.wholeFlash, true, !request.wholeFlash && steps.erase);
-    if (rangeFits && steps.erase && !StopRequested && ClearStatusRegister())
-        EraseStep(request.wholeFlash);  // opens the device anew and closes it
-    if (rangeFits && request.changedOnly && !StopRequested && ClearStatusRegister())
-        StepFailed = !ChangedSectorsWalk(range, request.wholeFlash);
-    device_.Open();
-    RunCheckedStep(steps.blank, "Start Blanking Check", "Blanking Success", &IspJobs::BlankWalk,
-                   range);
-    RunCheckedStep(steps.program, "Start Programming", "Programming Success", &IspJobs::ProgramWalk,
-                   range);
-    RunCheckedStep(steps.verify, "Start Verifying Check", "Verifying Success", &IspJobs::VerifyWalk,
-                   range);
-    // The clean-up is tried whatever failed before it; its own failure is reported when it is
-    // the first one, so the text always names the step that went wrong first.
-    const bool protectFailed = rangeFits && steps.protect && !ProtectFlash();
-    const bool exitFailed = steps.ispMode && !LeaveIspMode();
-    device_.Close();
-    // A chip that went silent is the cause whatever step noticed it first.
-    const bool earlierFailure = StepFailed || StopRequested;
-    if (device_.Unanswering())
-        view_.ShowProcessInfo(kChipSilentText);
-    else if (!earlierFailure && (protectFailed || exitFailed))
-        view_.ShowProcessInfo(protectFailed ? "Protect Flash Fail" : "Exit ISP Fail");
-    if (StopRequested) {
-        if (!StepFailed) view_.ShowProcessInfo("Stopped at " + Address6(range.start));
-        return AutoOutcome::Stopped;
+    if (!device_.Open()) return Failure(FailureKind::DeviceGone);
+    JobResult first = Succeeded();
+    const auto go = [&] { return first.Ok() && !StopRequested; };
+    if (steps.ispMode) {
+        const Reply entered = SetIspMode(device_, IspMode::Enter);
+        if (entered != Reply::Done)
+            first = CleanUpWalks().Fail(FailureKind::IspEntryFailed, std::nullopt, entered);
     }
-    if (protectFailed || exitFailed) StepFailed = true;
-    return StepFailed ? AutoOutcome::Failed : AutoOutcome::Succeeded;
+    // Each step runs while those before it succeeded; the text of the last one that did is
+    // the sequence's success text.
+    std::string done = "Enter ISP Mode";
+    const auto step = [&](JobResult result) {
+        if (result.Ok() && !result.text.empty()) done = result.text;
+        first = result;
+    };
+    // The identification sizes the flash for every step that touches it; a sequence with no
+    // such step only reads it, as the window always has.
+    const bool touchesFlash = steps.erase || steps.blank || steps.program || steps.verify ||
+                              steps.protect || request.changedOnly;
+    if (go() && touchesFlash)
+        step(IdentifyAndCheckRange(request.wholeFlash, true, !request.wholeFlash && steps.erase));
+    else if (go() && !Identify().Ok())
+        flash_.FlashPageSize = PageSizeFor(flash_.ChipId);
+    // Nothing is erased, written or protected on a flash that was not identified or that
+    // cannot hold the range.
+    const bool identified = first.Ok();
+    if (go() && (steps.erase || request.changedOnly)) step(ClearStatusRegister());
+    if (go() && steps.erase) step(EraseStep(request.wholeFlash));  // opens the device anew
+    if (go() && request.changedOnly) step(ChangedSectorsWalk(range, request.wholeFlash));
+    // The erase step closed the device; the rest of the sequence and its clean-up need it.
+    if (!device_.Open() && first.Ok()) first = Failure(FailureKind::DeviceGone);
+    if (go())
+        step(RunCheckedStep(steps.blank, "Start Blanking Check", "Blanking Success",
+                            &IspJobs::BlankWalk, range));
+    if (go())
+        step(RunCheckedStep(steps.program, "Start Programming", "Programming Success",
+                            &IspJobs::ProgramWalk, range));
+    if (go())
+        step(RunCheckedStep(steps.verify, "Start Verifying Check", "Verifying Success",
+                            &IspJobs::VerifyWalk, range));
+    // A stop between steps ends the sequence where it stood.
+    if (first.Ok() && StopRequested) first = Failure(FailureKind::Stopped, range.start);
+    // A device gone or gone silent gets no clean-up: it has failed the sequence already.
+    const JobResult protect = identified && steps.protect && !device_.Unreachable()
+                                  ? ProtectFlash()
+                                  : Succeeded();
+    JobResult exit = Succeeded();
+    if (steps.ispMode && !device_.Unreachable()) {
+        const Reply left = SetIspMode(device_, IspMode::Leave);
+        if (left != Reply::Done)
+            exit = CleanUpWalks().Fail(FailureKind::IspExitFailed, std::nullopt, left);
+    }
+    device_.Close();
+    if (!first.Ok()) return first;
+    if (!protect.Ok()) return protect;
+    return exit.Ok() ? Succeeded(done) : exit;
 }
 
 }  // namespace qv

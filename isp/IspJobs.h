@@ -8,7 +8,9 @@
 #include "chip/FlashOperations.h"
 #include "device/QuorvexUsb.h"
 #include "image/ProgramFile.h"
+#include "isp/FlashWalks.h"
 #include "isp/IspView.h"
+#include "isp/JobResult.h"
 
 namespace qv {
 
@@ -46,47 +48,45 @@ struct AutoRequest {
     bool changedOnly = false;
 };
 
-enum class AutoOutcome {
-    Refused,    // not started: no device, no program file, bad range text
-    Succeeded,  // every chosen step succeeded
-    Failed,     // a step failed; the process text says which
-    Stopped,    // ended by a stop request
-    StopAsked,  // this click asked the running sequence to stop
-};
-
 // The flash jobs of the ISP page over one device object: the Function Test buttons and the
-// automatic sequence. Each job opens the device at its start and closes it at its end.
+// automatic sequence. Each job opens the device at its start and closes it at its end, and
+// ends in one result: the window shows its text, the command line its verdict. A failed job
+// leaves its text as the last process text.
 class IspJobs {
 public:
     IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashContext& flash);
 
-    // Chip erase ("All") or the sector walk over RangeStart/RangeSize; sets StepFailed and
-    // shows "Erase Flash Fail" when the chip stayed busy. A sector range beyond the flash is
-    // refused before anything is erased (the flash is identified first to know its size).
-    bool Erase(bool wholeFlash);
+    // Chip erase ("All") or the sectors RangeStart/RangeSize touch; "Erase Flash Fail" when
+    // the chip stayed busy. The Erase button leaves the protection as it is: a flash whose
+    // block protection is set fails before anything is sent to erase it. A sector range beyond
+    // the flash is refused before anything is erased (the flash is identified first).
+    JobResult Erase(bool wholeFlash);
     // The sequence's erase step on its own: clears the status register (and so the block
     // protection) first, then erases; a protection that stays set fails before any erase.
-    bool ClearProtectionAndErase(bool wholeFlash);
+    JobResult ClearProtectionAndErase(bool wholeFlash);
     // Blank check, program and verify identify the flash first and refuse an image range
     // beyond it.
-    bool BlankCheck(bool wholeFlash);
-    bool Program(bool wholeFlash);
-    bool Verify(bool wholeFlash);
+    JobResult BlankCheck(bool wholeFlash);
+    JobResult Program(bool wholeFlash);
+    JobResult Verify(bool wholeFlash);
     // Programming that proves itself: refuses a write-protected flash before writing
     // ("Flash is write-protected (status 0xNN)"), then programs and, when asked, verifies.
-    bool ProgramAndVerify(bool wholeFlash, bool verify);
+    JobResult ProgramAndVerify(bool wholeFlash, bool verify);
     // Reads flash addresses 0 to 0x1FFFF into ReadBackBuffer (unread bytes 0x5A).
-    bool ReadBack();
+    JobResult ReadBack();
     // The command line's read back: [start, end), or without a range the whole flash as its
     // identification sizes it; a range beyond the flash is refused before anything is read.
-    bool ReadBackRange(std::optional<FlashRange> range);
+    JobResult ReadBackRange(std::optional<FlashRange> range);
+    // Whether the last read back read anything (a refused one did not): only then is there a
+    // buffer to save.
+    bool ReadBackRan() const { return readBackRan_; }
     // Writes what the last read back covered (its bytes of ReadBackBuffer) to a new or
     // replaced file; "Cannot write " + path when it fails, the success text only when the last
     // read back succeeded.
-    bool SaveReadBack(const std::string& path);
+    JobResult SaveReadBack(const std::string& path);
 
-    // The Auto button: a click while a sequence runs only asks it to stop.
-    AutoOutcome Auto(const AutoRequest& request, bool& autoBusy);
+    // The Auto button. Nothing when the click only asked the running sequence to stop.
+    std::optional<JobResult> Auto(const AutoRequest& request, bool& autoBusy);
     bool Running() const { return running_; }
     // True while any job of this object runs: other device actions wait for it to end.
     bool Busy() const { return busy_; }
@@ -96,27 +96,35 @@ public:
     std::vector<std::uint8_t> ReadBackBuffer;
 
 private:
-    bool EraseStep(bool wholeFlash);
-    // Identifies the flash and shows why the job's range does not fit it; false then.
-    bool IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase);
-    bool ProgramStep(bool wholeFlash);
-    bool VerifyStep(bool wholeFlash);
-    // False, with the write-protected text shown, when block protection bits are set.
-    bool CheckNotProtected();
-    bool RefuseProtected(std::uint8_t status, std::uint8_t protectionBits);
-    bool ProtectFlash();
-    bool LeaveIspMode();
-    AutoOutcome RunSequence(const AutoRequest& request, FlashRange range);
-    bool PrepareImage(const AutoRequest& request);
-    void RunCheckedStep(bool chosen, const char* startText, const char* successText,
-                        bool (IspJobs::*walk)(FlashRange), FlashRange range);
-    bool BlankWalk(FlashRange range);
-    bool ProgramWalk(FlashRange range);
-    bool VerifyWalk(FlashRange range);
-    bool ChangedSectorsWalk(FlashRange range, bool wholeFlash);
-    void IdentifyFlash();
-    bool WaitWhileBusy();
-    bool ClearStatusRegister();
+    // Ends a job: a failure's text becomes the last process text (a refusal was shown as a
+    // message instead), and StepFailed follows the result.
+    JobResult Finish(JobResult result);
+    // The walks of the running job (a stop request ends them), and those of its clean-up
+    // (which a stop request must not cut short).
+    FlashWalks Walks();
+    FlashWalks CleanUpWalks();
+    JobResult EraseStep(bool wholeFlash);
+    // Identifies the flash (its page size, capacity and protection bits come from the parts
+    // table) and refuses the job's range when it does not fit.
+    JobResult Identify();
+    JobResult IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase);
+    // Fails, with the write-protected text, while block-protect bits of the part are set.
+    JobResult CheckNotProtected();
+    JobResult ClearStatusRegister();
+    JobResult ProtectFlash();
+    JobResult RunSequence(const AutoRequest& request, FlashRange range);
+    std::optional<JobResult> PrepareImage(const AutoRequest& request);
+    // A walk of the sequence: its start text, the walk, and its success text when it passed.
+    JobResult RunCheckedStep(bool chosen, const char* startText, const char* successText,
+                             JobResult (IspJobs::*walk)(FlashRange), FlashRange range);
+    JobResult Walked(const char* successText, JobResult (IspJobs::*walk)(FlashRange),
+                     FlashRange range);
+    JobResult BlankWalk(FlashRange range);
+    JobResult ProgramWalk(FlashRange range);
+    JobResult VerifyWalk(FlashRange range);
+    JobResult ProgramStep(bool wholeFlash);
+    JobResult VerifyStep(bool wholeFlash);
+    JobResult ChangedSectorsWalk(FlashRange range, bool wholeFlash);
 
     QuorvexUsb& device_;
     IspView& view_;
@@ -124,6 +132,7 @@ private:
     FlashContext& flash_;
     bool running_ = false;
     bool busy_ = false;
+    bool readBackRan_ = false;
     bool readBackSucceeded_ = false;
     FlashRange readBack_{0, 0x20000};
 };

@@ -2,26 +2,18 @@
 
 #include <algorithm>
 
+#include "chip/FlashParts.h"
+
 namespace qv {
-namespace {
-
-constexpr std::uint8_t kSmallestCapacityCode = 0x10;
-constexpr std::uint8_t kLargestCapacityCode = 0x18;
-
-}  // namespace
 
 std::uint64_t FlashCapacity(const std::array<std::uint8_t, 3>& chipId) {
-    const std::uint8_t code = chipId[2];
-    if (code < kSmallestCapacityCode || code > kLargestCapacityCode) return kAddressSpaceSize;
-    return std::uint64_t{1} << code;
+    return PartFor(chipId).capacity;
 }
 
+// 10 ms apart, with a fifth to spare for the transfers between the pauses.
 int ChipErasePolls(const std::array<std::uint8_t, 3>& chipId) {
-    constexpr std::uint64_t kPollsPerTwoMegabytes = 4000;  // 40 s at 10 ms
-    const std::uint64_t capacity = FlashCapacity(chipId);
-    if (capacity == kAddressSpaceSize) return 1000;  // a size the tool cannot tell
-    return static_cast<int>(
-        std::max<std::uint64_t>(1000, capacity * kPollsPerTwoMegabytes / (2u << 20)));
+    constexpr std::uint32_t kLeastPolls = 1000;
+    return static_cast<int>(std::max(kLeastPolls, PartFor(chipId).chipEraseMaxMs * 12 / 100));
 }
 
 std::optional<std::string> AddressSpaceRefusal(std::uint64_t start, std::uint64_t length) {

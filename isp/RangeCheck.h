@@ -12,12 +12,11 @@ namespace qv {
 // Flash addresses travel in three bytes: nothing beyond 16 MB can be reached.
 inline constexpr std::uint64_t kAddressSpaceSize = std::uint64_t{1} << 24;
 
-// The capacity an identification names: 2^capacity-code bytes for the usual JEDEC codes
-// (0x10, 64 KB, to 0x18, 16 MB); the whole address space for one the tool cannot size.
+// The capacity of the part an identification names (the parts table, or its fallbacks).
 std::uint64_t FlashCapacity(const std::array<std::uint8_t, 3>& chipId);
 
-// Status polls, 10 ms apart, a chip erase may take: its datasheet maximum grows with the size
-// (40 s per 2 MB at most), and never fewer than 1000.
+// Status polls, 10 ms apart, a chip erase may take: the part's datasheet maximum, never fewer
+// than 1000.
 int ChipErasePolls(const std::array<std::uint8_t, 3>& chipId);
 
 // Why [start, start + length) cannot be used, computed without wrap-around: beyond the address

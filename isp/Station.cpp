@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "device/host/InterfacePath.h"
-#include "isp/GangFlash.h"
 
 namespace qv {
 namespace {
@@ -20,9 +19,6 @@ constexpr std::uint32_t kPollMs = 333;
 // What one board's job reports, read by the station's thread while the job runs on its own.
 class SlotView : public IspView {
 public:
-    explicit SlotView(const std::atomic<bool>& stop) : stop_(stop) {}
-    void Watch(bool& stopRequested) { stopRequested_ = &stopRequested; }
-
     void ShowProcessInfo(const std::string& text) override {
         std::lock_guard lock(mutex_);
         text_ = text;
@@ -33,10 +29,7 @@ public:
     void ShowProgress(double fraction) override { progress_ = fraction; }
     void ShowChecksum(const std::string&) override {}
     void ShowMessage(const std::string& text) override { ShowProcessInfo(text); }
-    // The job's own thread raises its stop flag here, so the flag is only touched by it.
-    void PumpEvents() override {
-        if (stop_ && stopRequested_ != nullptr) *stopRequested_ = true;
-    }
+    void PumpEvents() override {}
 
     std::string Text() const {
         std::lock_guard lock(mutex_);
@@ -45,33 +38,23 @@ public:
     double Progress() const { return progress_; }
 
 private:
-    const std::atomic<bool>& stop_;
-    bool* stopRequested_ = nullptr;
     mutable std::mutex mutex_;
     std::string text_;
     std::atomic<double> progress_ = 0;
 };
 
-// One board on its port: its own device object, image copy and jobs, in a thread of its own.
+// One board on its port, in a thread of its own; a raised station stop stops its job.
 class BoardRun {
 public:
     BoardRun(DeviceHost& host, const GangTarget& target, const ProgramFile& image,
              const AutoRequest& request, const std::atomic<bool>& stop,
              std::function<void()> onEnd)
-        : device_(host), view_(stop), program_(image), jobs_(device_, view_, program_, flash_) {
-        view_.Watch(jobs_.StopRequested);
-        device_.SetKsMode(target.ksMode);
-        board_.selector = SelectorOf(target.path);
-        board_.path = target.path;
-        startedMs_ = host.NowMs();
-        thread_ = std::thread([this, &host, request, onEnd = std::move(onEnd)] {
+        : selector_(SelectorOf(target.path)), startedMs_(host.NowMs()) {
+        thread_ = std::thread([this, &host, target, &image, request, &stop,
+                               onEnd = std::move(onEnd)] {
             // Only the station lists the bus: a board swapped on a port is always seen gone.
-            device_.UseFoundInterface(board_.path);
-            bool autoBusy = false;
-            board_.outcome = jobs_.Auto(request, autoBusy);
-            board_.text = view_.Text();
-            board_.chipId = flash_.ChipId;
-            board_.seconds = static_cast<double>(host.NowMs() - startedMs_) / 1000;
+            board_ = {selector_,
+                      FlashOne(host, target, image, request, view_, [&stop] { return stop.load(); })};
             done_ = true;
             onEnd();
         });
@@ -88,16 +71,13 @@ public:
         return board_;
     }
     SlotSnapshot Snapshot(DeviceHost& host) const {
-        return {board_.selector, SlotSnapshot::State::Flashing, view_.Progress(), view_.Text(),
+        return {selector_, SlotSnapshot::State::Flashing, view_.Progress(), view_.Text(),
                 static_cast<double>(host.NowMs() - startedMs_) / 1000};
     }
 
 private:
-    QuorvexUsb device_;
+    std::string selector_;
     SlotView view_;
-    ProgramFile program_;
-    FlashContext flash_;
-    IspJobs jobs_;
     StationBoard board_;
     std::uint64_t startedMs_ = 0;
     std::atomic<bool> done_ = false;
@@ -146,10 +126,10 @@ private:
             if (!port.run || !port.run->Done()) continue;
             const StationBoard board = port.run->Judged();
             port.run.reset();
-            const bool passed = board.outcome == AutoOutcome::Succeeded;
+            const bool passed = board.run.result.Ok();
             port.shown = {selector,
                           passed ? SlotSnapshot::State::Passed : SlotSnapshot::State::Failed, 1.0,
-                          board.text, board.seconds};
+                          board.run.result.text, board.run.seconds};
             judged_.push_back(board);
             front_.BoardJudged(board);
         }

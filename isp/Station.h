@@ -7,18 +7,14 @@
 
 #include "device/host/DeviceHost.h"
 #include "image/ProgramFile.h"
-#include "isp/IspJobs.h"
+#include "isp/GangFlash.h"
 
 namespace qv {
 
-// One board judged at a station.
+// One board judged at a station: its port (bus and port chain) and how its run ended.
 struct StationBoard {
-    std::string selector;  // the port: bus and port chain
-    std::string path;
-    AutoOutcome outcome = AutoOutcome::Failed;
-    std::string text;  // the last step's text: the outcome, or the step that failed
-    std::array<std::uint8_t, 3> chipId{};
-    double seconds = 0;  // the board's run, on the host's clock
+    std::string selector;
+    BoardResult run;
 };
 
 // A port as the station's screen shows it.

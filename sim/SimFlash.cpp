@@ -5,7 +5,6 @@
 namespace qv::sim {
 
 namespace {
-constexpr std::uint8_t kWritableStatusBits = 0xFC;
 constexpr std::uint8_t kFloatingBus = 0xFF;  // what the host reads when the part does not drive
 constexpr std::size_t kAddressEnd = 4;       // instruction byte + 3 address bytes
 }  // namespace
@@ -25,13 +24,13 @@ void SimFlash::Store(std::uint32_t address, std::span<const std::uint8_t> bytes)
     std::copy_n(bytes.begin(), count, memory_.begin() + address);
 }
 
-void SimFlash::SetStoredStatus(std::uint8_t bits) { statusBits_ = bits & kWritableStatusBits; }
+void SimFlash::SetStoredStatus(std::uint8_t bits) { statusBits_ = bits & chip_.writableStatusBits; }
 
 bool SimFlash::IsBusy() const { return faults_.staysBusy || clock_.NowUs() < busyUntilUs_; }
 
 std::uint8_t SimFlash::Status() const {
     std::uint8_t status = statusBits_;
-    if (faults_.protectionStuck) status |= kBlockProtectBits;
+    if (faults_.protectionStuck) status |= chip_.blockProtectMask;
     // The latch stays set while the operation it enabled runs.
     if (writeEnabled_ || clock_.NowUs() < busyUntilUs_) status |= kWriteEnableLatch;
     if (IsBusy()) status |= kBusyBit;
@@ -118,14 +117,14 @@ std::uint32_t SimFlash::Address() const {
 
 void SimFlash::WriteStatus() {
     if (faults_.writeProtectPinLow && (statusBits_ & kStatusRegisterProtect)) return;
-    statusBits_ = received_[1] & kWritableStatusBits;
+    statusBits_ = received_[1] & chip_.writableStatusBits;
     StartBusy(chip_.statusWriteUs, chip_.statusWriteMaxUs);
 }
 
 // Bytes past the end of the page wrap to its start; of bytes sent twice the last counts. The
 // cells can only go from 1 to 0, so the page becomes old AND new.
 void SimFlash::ProgramPage() {
-    if (Status() & kBlockProtectBits) return;
+    if (Status() & chip_.blockProtectMask) return;
     const std::uint32_t address = Address() % chip_.sizeBytes;
     const std::uint32_t pageStart = address - address % chip_.pageSize;
     std::vector<std::uint8_t> buffer(chip_.pageSize, 0xFF);
@@ -139,7 +138,7 @@ void SimFlash::ProgramPage() {
 }
 
 void SimFlash::EraseSector() {
-    if (Status() & kBlockProtectBits) return;
+    if (Status() & chip_.blockProtectMask) return;
     const std::uint32_t address = Address() % chip_.sizeBytes;
     const auto start = memory_.begin() + (address - address % chip_.sectorSize);
     std::fill(start, start + chip_.sectorSize, 0xFF);
@@ -147,7 +146,7 @@ void SimFlash::EraseSector() {
 }
 
 void SimFlash::EraseChip() {
-    if (Status() & kBlockProtectBits) return;
+    if (Status() & chip_.blockProtectMask) return;
     std::fill(memory_.begin(), memory_.end(), 0xFF);
     StartBusy(chip_.chipEraseUs, chip_.chipEraseMaxUs);
 }

@@ -35,7 +35,6 @@ class SimFlash {
 public:
     static constexpr std::uint8_t kBusyBit = 0x01;
     static constexpr std::uint8_t kWriteEnableLatch = 0x02;
-    static constexpr std::uint8_t kBlockProtectBits = 0x1C;
     static constexpr std::uint8_t kStatusRegisterProtect = 0x80;
 
     SimFlash(SimClock& clock, const FlashChip& chip, const FlashFaults& faults);
@@ -50,8 +49,8 @@ public:
     bool IsBusy() const;
 
     std::span<const std::uint8_t> Contents() const { return memory_; }
-    // The status register's non-volatile bits (2 to 7: block protection and its lock), as a
-    // part keeps them across power cycles.
+    // The status register's non-volatile bits (those of bits 2 to 7 the part has: block
+    // protection and its lock), as a part keeps them across power cycles.
     std::uint8_t StoredStatus() const { return statusBits_; }
     void SetStoredStatus(std::uint8_t bits);
     // Replaces the whole array; false (and nothing changed) unless the image has its size.

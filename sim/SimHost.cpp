@@ -13,7 +13,7 @@ constexpr std::uint64_t kHostTimeoutUs = 1'000'000;
 // in after the delay.
 constexpr std::uint64_t kPullAfterUs = 1'000'000;
 constexpr std::uint64_t kReplugDelayUs = 1'000'000;
-thread_local bool lastTimedOut = false;
+thread_local DeviceHost::IoFailure lastFailure = DeviceHost::IoFailure::Refused;
 }  // namespace
 
 SimHost::SimHost(SimClock::Mode clockMode)
@@ -144,7 +144,7 @@ bool SimHost::DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
                                std::uint32_t& bytesReturned) {
     std::lock_guard lock(mutex_);
     bytesReturned = 0;
-    lastTimedOut = false;
+    lastFailure = IoFailure::Gone;
     const auto open = handles_.find(handle);
     if (open == handles_.end()) return false;
     // A handle outlives its device when the device is unplugged; the driver then fails.
@@ -152,6 +152,7 @@ bool SimHost::DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
         return s.chip.get() == open->second.chip;
     });
     if (slot == slots_.end()) return false;
+    lastFailure = IoFailure::Refused;
     const DriverCall call = DecodeDriverCall(controlCode, input, output);
     if (call.kind == DriverCall::Kind::Rejected || call.carrier != open->second.carrier)
         return false;
@@ -178,7 +179,7 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
     clock_.AdvanceUs(transferLatencyUs_);
     ++transfers_;
     const TransferResult result = chip.Control(call.setup, call.outData);
-    lastTimedOut = result.noAnswer;
+    if (result.noAnswer) lastFailure = IoFailure::NoAnswer;
     if (result.noAnswer) clock_.AdvanceUs(kHostTimeoutUs);
     if (call.setup.IsDeviceToHost()) {
         const std::size_t count = std::min(result.data.size(), output.size());
@@ -190,7 +191,7 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
     return result.ok;
 }
 
-bool SimHost::LastIoControlTimedOut() const { return lastTimedOut; }
+DeviceHost::IoFailure SimHost::LastIoControlFailure() const { return lastFailure; }
 
 void SimHost::Sleep(std::uint32_t milliseconds) { clock_.Sleep(milliseconds); }
 std::uint64_t SimHost::NowMs() { return clock_.NowMs(); }

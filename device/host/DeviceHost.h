@@ -37,9 +37,11 @@ public:
     virtual bool IoControl(HostHandle handle, std::uint32_t controlCode,
                            std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                            std::uint32_t& bytesReturned) = 0;
-    // Whether the last I/O control of the calling thread failed for want of any answer within
-    // the host's transfer timeout (a device gone silent), rather than by a stall or a refusal.
-    virtual bool LastIoControlTimedOut() const { return false; }
+    // Why the calling thread's last I/O control failed: refused (a stall, a record the driver
+    // would not take), unanswered within the host's transfer timeout (a device gone silent), or
+    // gone (the device is no longer on the bus, or the handle is not open).
+    enum class IoFailure { Refused, NoAnswer, Gone };
+    virtual IoFailure LastIoControlFailure() const { return IoFailure::Refused; }
 
     // Every fixed wait of the chip protocols goes through here, so a simulated host can run
     // on virtual time.

@@ -135,6 +135,11 @@ void ReplayHost::Diverge(const std::string& sent, const RecordedTransfer& record
                   sent + ", recorded " + recorded.text;
 }
 
+DeviceHost::IoFailure ReplayHost::LastIoControlFailure() const {
+    std::lock_guard lock(mutex_);
+    return Gone() ? IoFailure::Gone : IoFailure::Refused;
+}
+
 void ReplayHost::Sleep(std::uint32_t milliseconds) {
     std::lock_guard lock(mutex_);
     nowUs_ += std::uint64_t{milliseconds} * 1000;

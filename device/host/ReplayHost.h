@@ -40,6 +40,9 @@ public:
     bool IoControl(HostHandle handle, std::uint32_t controlCode,
                    std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    std::uint32_t& bytesReturned) override;
+    // A transfer after the trace's end or a divergence found no device; a recorded FAIL line
+    // is a refusal (a time-out is recorded as a plain FAIL).
+    IoFailure LastIoControlFailure() const override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 

@@ -23,7 +23,9 @@ HostHandle TracingHost::OpenPath(const std::string& path) {
 }
 bool TracingHost::LastOpenDenied() const { return inner_.LastOpenDenied(); }
 void TracingHost::ClosePath(HostHandle handle) { inner_.ClosePath(handle); }
-bool TracingHost::LastIoControlTimedOut() const { return inner_.LastIoControlTimedOut(); }
+DeviceHost::IoFailure TracingHost::LastIoControlFailure() const {
+    return inner_.LastIoControlFailure();
+}
 void TracingHost::Sleep(std::uint32_t milliseconds) { inner_.Sleep(milliseconds); }
 std::uint64_t TracingHost::NowMs() { return inner_.NowMs(); }
 

@@ -31,7 +31,7 @@ public:
     bool IoControl(HostHandle handle, std::uint32_t controlCode,
                    std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    std::uint32_t& bytesReturned) override;
-    bool LastIoControlTimedOut() const override;
+    IoFailure LastIoControlFailure() const override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 

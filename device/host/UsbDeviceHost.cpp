@@ -13,7 +13,7 @@ namespace {
 
 // Whether the calling thread's last transfer ran into the timeout: kept per thread, since
 // several devices may be driven at once.
-thread_local bool lastTimedOut = false;
+thread_local DeviceHost::IoFailure lastFailure = DeviceHost::IoFailure::Refused;
 thread_local bool lastOpenDenied = false;
 
 constexpr std::uint8_t kAudioControlSubclass = 1;
@@ -141,12 +141,15 @@ bool UsbDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                               std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                               std::uint32_t& bytesReturned) {
     bytesReturned = 0;
-    lastTimedOut = false;
+    lastFailure = IoFailure::Refused;
     OpenDevice device{};
     {
         std::lock_guard lock(mutex_);
         const auto open = handles_.find(handle);
-        if (open == handles_.end()) return false;
+        if (open == handles_.end()) {
+            lastFailure = IoFailure::Gone;
+            return false;
+        }
         device = open->second;
     }
     const DriverCall call = DecodeDriverCall(controlCode, input, output);
@@ -165,7 +168,9 @@ bool UsbDeviceHost::Transfer(libusb_device_handle* handle, const DriverCall& cal
     const int result = libusb_control_transfer(
         handle, setup.requestType, setup.request, setup.value, setup.index, buffer.data(),
         static_cast<std::uint16_t>(setup.length), kTransferTimeoutMs);
-    lastTimedOut = result == LIBUSB_ERROR_TIMEOUT;
+    lastFailure = result == LIBUSB_ERROR_TIMEOUT     ? IoFailure::NoAnswer
+                  : result == LIBUSB_ERROR_NO_DEVICE ? IoFailure::Gone
+                                                     : IoFailure::Refused;
     if (result < 0) return false;
     bytesReturned = static_cast<std::uint32_t>(result);
     if (setup.IsDeviceToHost()) {
@@ -175,7 +180,7 @@ bool UsbDeviceHost::Transfer(libusb_device_handle* handle, const DriverCall& cal
     return true;
 }
 
-bool UsbDeviceHost::LastIoControlTimedOut() const { return lastTimedOut; }
+DeviceHost::IoFailure UsbDeviceHost::LastIoControlFailure() const { return lastFailure; }
 bool UsbDeviceHost::LastOpenDenied() const { return lastOpenDenied; }
 
 void UsbDeviceHost::Sleep(std::uint32_t milliseconds) {

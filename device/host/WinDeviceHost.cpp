@@ -7,6 +7,9 @@
 namespace qv {
 namespace {
 
+// Why the calling thread's last I/O control failed, from the error Windows gave for it.
+thread_local DeviceHost::IoFailure lastFailure = DeviceHost::IoFailure::Refused;
+
 GUID ToWindowsGuid(const Guid& guid) {
     GUID windowsGuid{};
     windowsGuid.Data1 = guid.data1;
@@ -72,13 +75,28 @@ bool WinDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
                               std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                               std::uint32_t& bytesReturned) {
     DWORD returned = 0;
+    if (handle == kNoHandle) {
+        lastFailure = IoFailure::Gone;
+        return false;
+    }
     const BOOL ok = api_.DeviceIoControl(
         AsHandle(handle), controlCode, const_cast<std::uint8_t*>(input.data()),
         static_cast<DWORD>(input.size()), output.empty() ? nullptr : output.data(),
         static_cast<DWORD>(output.size()), &returned, nullptr);
     bytesReturned = returned;
+    lastFailure = IoFailure::Refused;
+    if (ok == FALSE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_NO_SUCH_DEVICE ||
+            error == ERROR_BAD_COMMAND)
+            lastFailure = IoFailure::Gone;
+        else if (error == ERROR_SEM_TIMEOUT || error == ERROR_TIMEOUT)
+            lastFailure = IoFailure::NoAnswer;
+    }
     return ok != FALSE;
 }
+
+DeviceHost::IoFailure WinDeviceHost::LastIoControlFailure() const { return lastFailure; }
 
 void WinDeviceHost::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 

@@ -4,8 +4,10 @@
 #include <array>
 
 #include "chip/FlashOperations.h"
+#include "chip/FlashParts.h"
 #include "chip/FlashRequests.h"
 #include "chip/Registers.h"
+#include "common/HexFormat.h"
 #include "sim/SimHost.h"
 
 namespace {
@@ -42,8 +44,8 @@ TEST_F(ChipRequestsTest, FailedRegisterReadLeavesTheByteAndClosedDeviceSendsNoth
 
 TEST_F(ChipRequestsTest, IspModeSwitchWritesItsRegistersEvenWhenRefused) {
     chip->Faults().stalledRequests = {0x84, 0x85};
-    EXPECT_FALSE(qv::SetIspMode(device, qv::IspMode::Enter));
-    EXPECT_FALSE(qv::SetIspMode(device, qv::IspMode::Leave));
+    EXPECT_EQ(qv::SetIspMode(device, qv::IspMode::Enter), qv::Reply::Refused);
+    EXPECT_EQ(qv::SetIspMode(device, qv::IspMode::Leave), qv::Reply::Refused);
     EXPECT_EQ(Trace(), (Lines{
                            "1 D OUT 43 84 4B6E 1F09 0 FAIL -",
                            "2 D OUT 43 90 0000 0000 1 OK 0D",
@@ -59,16 +61,16 @@ TEST_F(ChipRequestsTest, ChipIdThatNeverGetsReadyIsNotFetchedAndKeepsTheOldId) {
     NeverReady();
     qv::FlashContext flash;
     flash.ChipId = {1, 2, 3};
-    EXPECT_FALSE(qv::ReadChipId(device, flash));
+    EXPECT_EQ(qv::ReadChipId(device, flash), qv::Reply::NotReady);
     EXPECT_EQ(flash.ChipId, (std::array<std::uint8_t, 3>{1, 2, 3}));
     ASSERT_EQ(Trace().size(), 101u);  // the read, 100 polls, no fetch
     EXPECT_EQ(Trace()[0], "1 D OUT 43 81 0003 0001 1 OK 9F");
     EXPECT_EQ(Trace()[100], "101 D IN C3 83 0000 0000 1 FAIL -");
 }
 
-TEST_F(ChipRequestsTest, StatusThatNeverGetsReadyReadsAsBusyAfterTenPolls) {
+TEST_F(ChipRequestsTest, StatusThatNeverGetsReadyIsNoStatusAfterTenPolls) {
     NeverReady();
-    EXPECT_EQ(qv::ReadFlashStatus(device), 0xFF);
+    EXPECT_EQ(qv::ReadFlashStatus(device).reply, qv::Reply::NotReady);
     ASSERT_EQ(Trace().size(), 11u);
     EXPECT_EQ(Trace()[0], "1 D OUT 43 81 0001 0001 1 OK 05");
 }
@@ -77,42 +79,75 @@ TEST_F(ChipRequestsTest, StatusThatNeverGetsReadyReadsAsBusyAfterTenPolls) {
 // be fetched: the identification and the status then read as failed, never as that answer.
 TEST_F(ChipRequestsTest, ARefusedCollectRequestIsAFailedReadNotThePreviousAnswer) {
     std::array<std::uint8_t, 64> block{};
-    ASSERT_TRUE(qv::ReadFlashData(device, 0, block));  // an erased flash: FF FF FF ...
+    ASSERT_EQ(qv::ReadFlashData(device, 0, block), qv::Reply::Done);  // erased: FF FF FF ...
     chip->Faults().stalledRequests = {0x81};
     qv::FlashContext flash;
     flash.ChipId = {1, 2, 3};
-    EXPECT_FALSE(qv::ReadChipId(device, flash));
+    EXPECT_EQ(qv::ReadChipId(device, flash), qv::Reply::Refused);
     EXPECT_EQ(flash.ChipId, (std::array<std::uint8_t, 3>{1, 2, 3}));
 
     chip->Faults().stalledRequests.clear();
-    ASSERT_EQ(qv::ReadFlashStatus(device), 0x00);  // idle
+    const auto idle = qv::ReadFlashStatus(device);
+    ASSERT_TRUE(idle.Ok());
+    EXPECT_EQ(idle.value, 0x00);
     chip->Faults().stalledRequests = {0x81};
-    EXPECT_EQ(qv::ReadFlashStatus(device), 0xFF);  // busy, as a status that cannot be read
+    EXPECT_EQ(qv::ReadFlashStatus(device).reply, qv::Reply::Refused);
 }
 
 TEST_F(ChipRequestsTest, ReadDataPausesOneMillisecondAfterEachMissedPoll) {
     NeverReady();
     std::uint8_t buffer[64];
     const auto before = host.NowMs();
-    EXPECT_FALSE(qv::ReadFlashData(device, 0x012345, buffer));
+    EXPECT_EQ(qv::ReadFlashData(device, 0x012345, buffer), qv::Reply::NotReady);
     EXPECT_GE(host.NowMs() - before, 100u);
     ASSERT_EQ(Trace().size(), 101u);
     EXPECT_EQ(Trace()[0], "1 D OUT 43 81 0040 0001 4 OK 03012345");
 
     chip->Faults().stalledRequests = {0x81};
     host.GetTrace().ClearLines();
-    EXPECT_FALSE(qv::ReadFlashData(device, 0, buffer));
+    EXPECT_EQ(qv::ReadFlashData(device, 0, buffer), qv::Reply::Refused);
     EXPECT_EQ(Trace().size(), 1u);  // a refused read is not polled
 }
 
-TEST_F(ChipRequestsTest, PageProgramSendsBothPhasesWhateverTheFirstReturned) {
-    chip->Faults().stalledRequests = {0x80};
+// Both phases go out whatever the first returned, and a page either of them lost is a
+// failed page: the header alone stalled fails it too.
+TEST_F(ChipRequestsTest, PageProgramSendsBothPhasesAndFailsWhenEitherFailed) {
     const std::uint8_t data[3] = {0xDE, 0xAD, 0x01};
-    EXPECT_FALSE(qv::ProgramFlashPage(device, 0x0A0100, data));
+    const std::uint64_t probed = 1;  // the device descriptor, when the device was found
+    chip->Faults().stalledTransfers = {probed + 1};
+    EXPECT_EQ(qv::ProgramFlashPage(device, 0x0A0100, data), qv::Reply::Refused);
     EXPECT_EQ(Trace(), (Lines{
                            "1 D OUT 43 80 0000 0000 4 FAIL -",
-                           "2 D OUT 43 80 0000 0001 3 FAIL -",
+                           "2 D OUT 43 80 0000 0001 3 OK DEAD01",
                        }));
+    chip->Faults().stalledTransfers = {probed + 4};
+    EXPECT_EQ(qv::ProgramFlashPage(device, 0x0A0100, data), qv::Reply::Refused);
+    EXPECT_EQ(Trace()[3], "4 D OUT 43 80 0000 0001 3 FAIL -");
+}
+
+// What a request that did not go through was: a device that was closed or unplugged is gone,
+// a chip that answers nothing within the timeout did not answer, a short fetch is short.
+TEST_F(ChipRequestsTest, EachFailedRequestSaysWhatBecameOfIt) {
+    std::uint8_t status = 0;
+    EXPECT_EQ(qv::WriteEnable(device), qv::Reply::Done);
+    chip->Faults().shortFetches = true;
+    ASSERT_EQ(qv::StartFlashRead(device, 0x9F, 3), qv::Reply::Done);
+    std::uint8_t id[3];
+    EXPECT_EQ(qv::FetchFlashResponse(device, id), qv::Reply::Short);
+    chip->Faults().silent = true;
+    EXPECT_EQ(qv::WriteEnable(device), qv::Reply::NoAnswer);
+    EXPECT_FALSE(device.Unanswering());
+    qv::WriteEnable(device);
+    qv::WriteEnable(device);
+    EXPECT_TRUE(device.Unanswering());
+    device.Close();
+    EXPECT_EQ(qv::FetchFlashResponse(device, std::span(&status, 1)), qv::Reply::Gone);
+    EXPECT_TRUE(device.Gone());
+    chip->Faults().silent = false;
+    device.Open();
+    EXPECT_FALSE(device.Unreachable());
+    host.Detach(*chip);
+    EXPECT_EQ(qv::WriteEnable(device), qv::Reply::Gone);
 }
 
 TEST_F(ChipRequestsTest, SingleInstructionsCarryTheirArguments) {
@@ -129,10 +164,34 @@ TEST_F(ChipRequestsTest, SingleInstructionsCarryTheirArguments) {
     EXPECT_EQ(Trace()[4].substr(2), "D OUT 43 80 0000 0001 1 OK C7");
 }
 
-TEST(FlashPageSize, ThirtyTwoBytesOnlyForTheC222Family) {
-    EXPECT_EQ(qv::PageSizeFor({0xC2, 0x22, 0x14}), 32);
-    EXPECT_EQ(qv::PageSizeFor({0xC2, 0x20, 0x14}), 256);
-    EXPECT_EQ(qv::PageSizeFor({0xEF, 0x22, 0x14}), 256);
+// The parts the table knows, and what an identification it does not know gets: the capacity
+// its third byte names (else the 24-bit address space), 32-byte pages only for C2 22, and
+// block-protect bits 2 to 4.
+TEST(FlashParts, KnownPartsAndTheFallbacksOfAnUnknownId) {
+    struct Case {
+        std::array<std::uint8_t, 3> id;
+        std::uint32_t capacity;
+        std::uint16_t pageSize;
+        std::uint8_t protectMask;
+        std::uint32_t chipEraseMaxMs;
+    };
+    const Case cases[] = {
+        {{0xEF, 0x40, 0x14}, 1u << 20, 256, 0x1C, 6'000},
+        {{0xC2, 0x22, 0x11}, 128u << 10, 32, 0x0C, 2'000},
+        {{0xEF, 0x40, 0x15}, 2u << 20, 256, 0x1C, 25'000},
+        {{0xC2, 0x22, 0x14}, 1u << 20, 32, 0x1C, 20'000},      // unknown: 40 s per 2 MB
+        {{0xEF, 0x22, 0x13}, 512u << 10, 256, 0x1C, 10'000},   // at least 10 s
+        {{0x00, 0x00, 0x00}, 16u << 20, 256, 0x1C, 10'000},    // no size to tell
+        {{0xFF, 0xFF, 0xFF}, 16u << 20, 256, 0x1C, 10'000},
+    };
+    for (const Case& c : cases) {
+        const qv::FlashPart part = qv::PartFor(c.id);
+        EXPECT_EQ(part.capacity, c.capacity) << qv::Hex2(c.id[0]) << qv::Hex2(c.id[2]);
+        EXPECT_EQ(part.pageSize, c.pageSize) << qv::Hex2(c.id[0]) << qv::Hex2(c.id[2]);
+        EXPECT_EQ(qv::PageSizeFor(c.id), c.pageSize);
+        EXPECT_EQ(part.blockProtectMask, c.protectMask) << qv::Hex2(c.id[0]) << qv::Hex2(c.id[2]);
+        EXPECT_EQ(part.chipEraseMaxMs, c.chipEraseMaxMs) << qv::Hex2(c.id[0]) << qv::Hex2(c.id[2]);
+    }
 }
 
 }  // namespace

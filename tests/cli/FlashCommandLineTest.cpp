@@ -134,6 +134,54 @@ TEST_F(FlashCommandLineTest, ProgramFailsOnADirtyOrProtectedFlashInsteadOfReport
         << protectedFlash.err;
     EXPECT_FALSE(SentInstruction(Trace(), "02"));
     EXPECT_EQ(folder.Read("flash.img"), flash);
+
+    // One block-protect bit protects the flash; the status register's lock bit alone does not,
+    // though with the write-protect pin low it keeps the register from being written.
+    folder.Write("flash.img.status", "10\n");
+    const QvusbResult oneBit = Run({"--sim-flash", "flash.img", "program", "other.bin"});
+    EXPECT_NE(oneBit.err.find("Flash is write-protected (status 0x10)"), std::string::npos)
+        << oneBit.err;
+    folder.Write("flash.img.status", "80\n");
+    const QvusbResult lockOnly =
+        Run({"--sim-fault", "wp-locked", "--sim-flash", "flash.img", "erase"});
+    EXPECT_EQ(lockOnly.exitCode, 0) << lockOnly.err;
+    EXPECT_EQ(folder.Read("flash.img").find_first_not_of('\xFF'), std::string::npos);
+}
+
+// Each step switch of the sequence leaves out its own step and nothing else, read from the
+// trace: the chip erase, reads before the first page (the blank check) and after the last
+// (the verify), and the protection write.
+TEST_F(FlashCommandLineTest, EachStepSwitchLeavesOutItsOwnStepAlone) {
+    struct Case {
+        const char* option;
+        bool erase, blank, verify, protect;
+    };
+    const Case cases[] = {
+        {"--range=all", true, true, true, true},   {"--no-erase", false, true, true, true},
+        {"--no-blank", true, false, true, true},   {"--no-verify", true, true, false, true},
+        {"--no-protect", true, true, true, false},
+    };
+    for (const Case& c : cases) {
+        folder.Write("erased.img", std::string(1u << 20, '\xFF'));
+        folder.Write("erased.img.status", "00\n");  // unprotected, as the erase would leave it
+        const QvusbResult result =
+            Run({"--sim-flash", "erased.img", "flash", DEMO_FIRMWARE, c.option});
+        EXPECT_EQ(result.exitCode, 0) << c.option << ": " << result.err;
+        const auto trace = Trace();
+        const std::size_t firstPage = std::distance(
+            trace.begin(), std::find_if(trace.begin(), trace.end(), [](const std::string& line) {
+                return line.find(" OUT 20 80 0000 0000 4 OK 02") != std::string::npos;
+            }));
+        const std::size_t lastPage = LastLineWith(trace, " OUT 20 80 0000 0000 4 OK 02");
+        const std::size_t firstRead = std::distance(
+            trace.begin(), std::find_if(trace.begin(), trace.end(), [](const std::string& line) {
+                return line.find(" 81 0040 0001 4 OK 03") != std::string::npos;
+            }));
+        EXPECT_EQ(SentInstruction(trace, "C7"), c.erase) << c.option;
+        EXPECT_EQ(firstRead < firstPage, c.blank) << c.option;
+        EXPECT_EQ(LastLineWith(trace, " 81 0040 0001 4 OK 03") > lastPage, c.verify) << c.option;
+        EXPECT_EQ(LastLineWith(trace, " OK 01FF") > 0, c.protect) << c.option;
+    }
 }
 
 // A fault armed at the protection step or at the ISP exit of an otherwise good run. The single
@@ -155,9 +203,9 @@ TEST_F(FlashCommandLineTest, AFailedProtectionOrIspExitFailsTheRun) {
          "Verifying Success",
          "Protect Flash Fail"},
         {{"flash", DEMO_FIRMWARE}, "stall", "Verifying Success", "Exit ISP Fail"},
-        {{"flash", DEMO_FIRMWARE}, "unplug", "Verifying Success", "Exit ISP Fail"},
+        {{"flash", DEMO_FIRMWARE}, "unplug", "Verifying Success", "The board is gone"},
         {{"blank", "image.bin", "--range", "64:4"}, "stall", "Blanking Success", "Exit ISP Fail"},
-        {{"read-back", "flash.bin"}, "unplug", "Read Flash content Success", "Exit ISP Fail"},
+        {{"read-back", "flash.bin"}, "unplug", "Read Flash content Success", "The board is gone"},
         {{"flash-id"}, "stall", "EF 40 14", "Exit ISP Fail"},
     };
     for (const Case& c : cases) {
@@ -210,7 +258,7 @@ TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
     const Case cases[] = {
         {{"--sim-fault", "slow", "flash", DEMO_FIRMWARE}, 0, ""},
         {{"--sim-fault", "timeout@300", "flash", DEMO_FIRMWARE}, 1, "The chip does not answer"},
-        {{"--sim-fault", "short@300", "flash", DEMO_FIRMWARE}, 1, "Erase Flash Fail"},
+        {{"--sim-fault", "short@300", "flash", DEMO_FIRMWARE}, 1, "Read Flash Status Fail"},
         {{"--sim-fault", "short@400", "verify", DEMO_FIRMWARE}, 1, "Verifying Fail at 0x000000"},
         {{"--sim-fault", "wp-locked", "--sim-flash", "f.img", "flash", DEMO_FIRMWARE}, 0, ""},
         {{"--sim-fault", "wp-locked", "--sim-flash", "f.img", "flash", DEMO_FIRMWARE}, 1,
@@ -291,22 +339,39 @@ TEST_F(FlashCommandLineTest, ParameterWritesFailWhenTheFirmwareNeverCompletes) {
     EXPECT_NE(result.err.find("The chip did not complete the EEPROM write"), std::string::npos);
 }
 
-// On real time, as an operator presses Ctrl-C in the middle of the walks.
+// On real time, as an operator presses Ctrl-C in the middle of the walks: of one device, and
+// of every device of a gang, each of which gets its verdict.
 TEST_F(FlashCommandLineTest, InterruptStopsTheWalkThenProtectsAndLeavesIspMode) {
-    QvusbProcess process(
-        {"--sim", "--sim-speed", "real", "--trace", "trace.log", "flash", DEMO_FIRMWARE},
-        folder.Path());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Trace().size() < 800 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    process.Signal(SIGINT);
-    const QvusbResult result = process.Wait();
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err.rfind("qvusb: Stopped at 0x", 0), 0u) << result.err;
-    const auto trace = Trace();
-    const std::size_t lastRead = LastLineWith(trace, " OUT 20 81 0040 ");
-    EXPECT_GT(LastLineWith(trace, " OK 01FF"), lastRead);
-    EXPECT_GE(LastLineWith(trace, " 85 2D7C 3E92 ") + 3, trace.size());
+    const std::pair<Args, std::size_t> cases[] = {
+        {{"flash", DEMO_FIRMWARE}, 1},
+        {{"--sim-devices", "2", "flash", DEMO_FIRMWARE, "--all"}, 2},
+    };
+    for (const auto& [command, devices] : cases) {
+        Args args = {"--sim", "--sim-speed", "real", "--trace", "trace.log"};
+        args.insert(args.end(), command.begin(), command.end());
+        QvusbProcess process(args, folder.Path());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (Trace().size() < 800 * devices && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        process.Signal(SIGINT);
+        const QvusbResult result = process.Wait();
+        EXPECT_EQ(result.exitCode, 1);
+        std::size_t stopped = 0;
+        for (std::size_t at = 0; (at = result.out.find("FAIL ", at)) != std::string::npos; ++at)
+            stopped += result.out.find("Stopped at 0x", at) != std::string::npos;
+        EXPECT_EQ(stopped, devices) << result.out;
+        const auto trace = Trace();
+        std::size_t protections = 0, exits = 0;
+        for (const std::string& line : trace) {
+            protections += line.ends_with(" OK 01FF");
+            exits += line.find(" 85 2D7C 3E92 ") != std::string::npos;
+        }
+        EXPECT_EQ(protections, devices);
+        EXPECT_EQ(exits, devices);
+        const std::size_t lastRead = LastLineWith(trace, " OUT 20 81 0040 ");
+        EXPECT_GT(LastLineWith(trace, " OK 01FF"), lastRead);
+        EXPECT_GE(LastLineWith(trace, " 85 2D7C 3E92 ") + 3 * devices, trace.size());
+    }
 }
 
 }  // namespace

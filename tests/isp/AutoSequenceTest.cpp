@@ -20,6 +20,12 @@ Bytes Pattern(std::size_t size) {
     return bytes;
 }
 
+// The kind a click ended with; nothing for a click that only asked a running sequence to stop.
+std::optional<qv::FailureKind> Kind(const std::optional<qv::JobResult>& result) {
+    if (!result) return std::nullopt;
+    return result->kind;
+}
+
 class AutoSequenceTest : public ::testing::Test {
 protected:
     void SetUp() override { Plug(qv::sim::DefaultFlashChip()); }
@@ -81,7 +87,7 @@ protected:
 TEST_F(AutoSequenceTest, FullSequenceProgramsVerifiesAndProtects) {
     const Bytes image = Pattern(5000);
     const auto file = WriteFile("full.bin", image);
-    EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
+    EXPECT_EQ(Kind(jobs.Auto(RequestFor(file), autoBusy)), qv::FailureKind::None);
     EXPECT_TRUE(FlashHolds(image));
     EXPECT_EQ(view.LastInfo(), "Verifying Success");
     EXPECT_EQ(view.checksum.rfind("Checksum : 0x", 0), 0u);
@@ -95,7 +101,7 @@ TEST_F(AutoSequenceTest, FullSequenceProgramsVerifiesAndProtects) {
 TEST_F(AutoSequenceTest, AllStepsClearOnlyIdentifiesTheFlash) {
     qv::AutoRequest request = RequestFor("unused.bin");
     request.steps = {false, false, false, false, false, false, false};
-    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded);
+    EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None);
     EXPECT_FALSE(Traced(" 84 "));
     EXPECT_TRUE(Traced(" 81 0003 0001 1 "));  // the identification, refused outside ISP mode
     EXPECT_EQ(flash.FlashPageSize, 256);
@@ -105,8 +111,8 @@ TEST_F(AutoSequenceTest, AllStepsClearOnlyIdentifiesTheFlash) {
 TEST_F(AutoSequenceTest, C222FlashIsProgrammedIn32BytePages) {
     Plug(qv::sim::kFlashChips[1]);
     const Bytes image = Pattern(100);
-    EXPECT_EQ(jobs.Auto(RequestFor(WriteFile("c2.bin", image)), autoBusy),
-              qv::AutoOutcome::Succeeded);
+    EXPECT_EQ(Kind(jobs.Auto(RequestFor(WriteFile("c2.bin", image)), autoBusy)),
+              qv::FailureKind::None);
     EXPECT_EQ(flash.FlashPageSize, 32);
     EXPECT_TRUE(FlashHolds(image));
 }
@@ -116,14 +122,14 @@ TEST_F(AutoSequenceTest, FailedBlankCheckSkipsTheRestButStillProtectsAndLeavesIs
     const Bytes image = Pattern(256);
     qv::AutoRequest request = RequestFor(WriteFile("blank.bin", image));
     request.steps.erase = false;  // the demo firmware is still in the flash
-    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Failed);
+    EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::BlankCheckFailed);
     EXPECT_EQ(view.LastInfo().rfind("Blanking Fail at 0x", 0), 0u);
     EXPECT_TRUE(Traced("2 OK 01FF"));  // write status 0xFF
     EXPECT_TRUE(Traced(" 85 2D7C 3E92 "));
     EXPECT_EQ(std::count(view.processInfo.begin(), view.processInfo.end(), "Start Programming"), 0);
 
     request.steps.erase = true;
-    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded);
+    EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None);
     EXPECT_EQ(view.LastInfo(), "Verifying Success");
     EXPECT_TRUE(FlashHolds(image));
 }
@@ -135,7 +141,7 @@ TEST_F(AutoSequenceTest, ReloadTakesTheComboFileAndAssignedRangeTheCurrentTexts)
     request.wholeFlash = false;
     request.startText = "64";
     request.sizeText = "8";
-    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded);
+    EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None);
     EXPECT_EQ(program.ProgramFileName, request.fileText);
     EXPECT_EQ(program.RangeStart, 0x10000u);
     EXPECT_TRUE(FlashHolds(image, 0x10000));
@@ -145,18 +151,18 @@ TEST_F(AutoSequenceTest, ReloadTakesTheComboFileAndAssignedRangeTheCurrentTexts)
 }
 
 TEST_F(AutoSequenceTest, NothingIsSentWhenTheFileIsMissingOrTheImageEmptyOrTheRangeBad) {
-    EXPECT_EQ(jobs.Auto(RequestFor(WriteFile("x.txt", Pattern(4))), autoBusy),
-              qv::AutoOutcome::Refused);
-    EXPECT_EQ(jobs.Auto(RequestFor("/nonexistent/qv.bin"), autoBusy), qv::AutoOutcome::Refused);
+    EXPECT_EQ(Kind(jobs.Auto(RequestFor(WriteFile("x.txt", Pattern(4))), autoBusy)),
+              qv::FailureKind::Refused);
+    EXPECT_EQ(Kind(jobs.Auto(RequestFor("/nonexistent/qv.bin"), autoBusy)), qv::FailureKind::Refused);
     qv::AutoRequest noReload = RequestFor("something.bin");
     noReload.steps.reloadFile = false;
-    EXPECT_EQ(jobs.Auto(noReload, autoBusy), qv::AutoOutcome::Refused);
+    EXPECT_EQ(Kind(jobs.Auto(noReload, autoBusy)), qv::FailureKind::Refused);
     EXPECT_EQ(view.messages, std::vector<std::string>(3, "Program File Not Ready !!    "));
 
     qv::AutoRequest badRange = RequestFor(WriteFile("range.bin", Pattern(4)));
     badRange.wholeFlash = false;
     badRange.startText = "1O";
-    EXPECT_EQ(jobs.Auto(badRange, autoBusy), qv::AutoOutcome::Refused);
+    EXPECT_EQ(Kind(jobs.Auto(badRange, autoBusy)), qv::FailureKind::Refused);
     EXPECT_EQ(view.messages.back(), "'1O' is not a valid integer value");
     EXPECT_TRUE(host.GetTrace().Lines().empty());
     EXPECT_FALSE(autoBusy);
@@ -169,18 +175,18 @@ TEST_F(AutoSequenceTest, ARangeIsCheckedBeforeAnythingIsErasedOrWritten) {
         const char* start;
         const char* size;
         std::size_t imageBytes;
-        qv::AutoOutcome outcome;
+        qv::FailureKind outcome;
         const char* text;  // the refusal, shown as a message or as the step text
     };
     const Case cases[] = {
-        {"1016", "8", 8192, qv::AutoOutcome::Succeeded, ""},  // touching the end
-        {"1016", "8", 8193, qv::AutoOutcome::Failed, "Range beyond the flash (1024 KB)"},
-        {"1016", "12", 100, qv::AutoOutcome::Failed, "Range beyond the flash (1024 KB)"},
-        {"2048", "8", 100, qv::AutoOutcome::Failed, "Range beyond the flash (1024 KB)"},
-        {"-1", "4", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
-        {"4194303", "4", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
-        {"4194304", "4", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
-        {"0", "16385", 100, qv::AutoOutcome::Refused, "Range beyond the 24-bit address space"},
+        {"1016", "8", 8192, qv::FailureKind::None, ""},  // touching the end
+        {"1016", "8", 8193, qv::FailureKind::RangeBeyondFlash, "Range beyond the flash (1024 KB)"},
+        {"1016", "12", 100, qv::FailureKind::RangeBeyondFlash, "Range beyond the flash (1024 KB)"},
+        {"2048", "8", 100, qv::FailureKind::RangeBeyondFlash, "Range beyond the flash (1024 KB)"},
+        {"-1", "4", 100, qv::FailureKind::Refused, "Range beyond the 24-bit address space"},
+        {"4194303", "4", 100, qv::FailureKind::Refused, "Range beyond the 24-bit address space"},
+        {"4194304", "4", 100, qv::FailureKind::Refused, "Range beyond the 24-bit address space"},
+        {"0", "16385", 100, qv::FailureKind::Refused, "Range beyond the 24-bit address space"},
     };
     for (const Case& c : cases) {
         Plug(qv::sim::DefaultFlashChip());
@@ -189,13 +195,13 @@ TEST_F(AutoSequenceTest, ARangeIsCheckedBeforeAnythingIsErasedOrWritten) {
         request.startText = c.start;
         request.sizeText = c.size;
         const std::string what = std::string(c.start) + ":" + c.size;
-        EXPECT_EQ(jobs.Auto(request, autoBusy), c.outcome) << what;
-        if (c.outcome == qv::AutoOutcome::Succeeded) continue;
-        const std::string shown = c.outcome == qv::AutoOutcome::Refused ? view.messages.back()
+        EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), c.outcome) << what;
+        if (c.outcome == qv::FailureKind::None) continue;
+        const std::string shown = c.outcome == qv::FailureKind::Refused ? view.messages.back()
                                                                          : view.LastInfo();
         EXPECT_EQ(shown, c.text) << what;
         EXPECT_FALSE(Traced(" OK 20") || Traced(" OK C7") || Traced(" OK 02")) << what;
-        EXPECT_EQ(Traced(" 85 2D7C 3E92 "), c.outcome == qv::AutoOutcome::Failed) << what;
+        EXPECT_EQ(Traced(" 85 2D7C 3E92 "), c.outcome == qv::FailureKind::RangeBeyondFlash) << what;
     }
 }
 
@@ -210,7 +216,7 @@ TEST_F(AutoSequenceTest, SlowPartsAreWaitedForTheirDatasheetMaximum) {
         qv::AutoRequest request = RequestFor(file);
         request.steps.verify = false;
         const std::uint64_t before = host.Clock().NowMs();
-        EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded) << view.LastInfo();
+        EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None) << view.LastInfo();
         EXPECT_TRUE(FlashHolds(image));
         EXPECT_EQ(chip->Flash().Status() & 0x1C, 0x1C);
         const std::uint64_t seconds = (host.Clock().NowMs() - before) / 1000;
@@ -223,7 +229,7 @@ TEST_F(AutoSequenceTest, SlowPartsAreWaitedForTheirDatasheetMaximum) {
 TEST_F(AutoSequenceTest, ALockedStatusRegisterFailsEveryEraseAndProgram) {
     const auto file = WriteFile("locked.bin", Pattern(700));
     chip->Faults().flash.writeProtectPinLow = true;
-    ASSERT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
+    ASSERT_EQ(Kind(jobs.Auto(RequestFor(file), autoBusy)), qv::FailureKind::None);
     const std::vector<std::uint8_t> before(chip->Flash().Contents().begin(),
                                            chip->Flash().Contents().end());
     const std::string locked = "Flash is write-protected (status 0xFC)";
@@ -232,19 +238,18 @@ TEST_F(AutoSequenceTest, ALockedStatusRegisterFailsEveryEraseAndProgram) {
     device.Close();
     struct Case {
         const char* what;
-        std::function<bool()> job;
+        std::function<qv::JobResult()> job;
         std::string text;
     };
     const Case cases[] = {
         {"erase", [&] { return jobs.ClearProtectionAndErase(true); }, locked},
         {"program", [&] { return jobs.ProgramAndVerify(true, true); }, locked},
         {"Erase button", [&] { return jobs.Erase(true); }, "Erase Flash Fail"},
-        {"sequence", [&] { return jobs.Auto(RequestFor(file), autoBusy) ==
-                                  qv::AutoOutcome::Succeeded; }, locked},
+        {"sequence", [&] { return *jobs.Auto(RequestFor(file), autoBusy); }, locked},
     };
     for (const Case& c : cases) {
         host.GetTrace().ClearLines();
-        EXPECT_FALSE(c.job()) << c.what;
+        EXPECT_EQ(c.job().kind, qv::FailureKind::WriteProtected) << c.what;
         EXPECT_EQ(view.LastInfo(), c.text) << c.what;
         EXPECT_FALSE(Traced(" OK C7") || Traced(" OK 20") || Traced(" OK 02")) << c.what;
         EXPECT_TRUE(std::equal(before.begin(), before.end(), chip->Flash().Contents().begin()));
@@ -256,15 +261,15 @@ TEST_F(AutoSequenceTest, ALockedStatusRegisterFailsEveryEraseAndProgram) {
 TEST_F(AutoSequenceTest, ShortAnswersNeverPassForTheFlashContent) {
     const Bytes image(3000, 0x00);
     const auto file = WriteFile("short.bin", image);
-    ASSERT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::Succeeded);
+    ASSERT_EQ(Kind(jobs.Auto(RequestFor(file), autoBusy)), qv::FailureKind::None);
     const std::uint64_t transfers = host.GetTrace().Lines().size();
     int failures = 0;
     for (std::uint64_t k = 20; k < transfers; k += 37) {
         Plug(qv::sim::DefaultFlashChip());
         chip->ArmFaultsAfter(k, [](qv::sim::SimChip& c) { c.Faults().shortFetches = true; });
-        const auto outcome = jobs.Auto(RequestFor(file), autoBusy);
-        EXPECT_TRUE(outcome != qv::AutoOutcome::Succeeded || FlashHolds(image)) << "k=" << k;
-        failures += outcome == qv::AutoOutcome::Failed;
+        const auto outcome = Kind(jobs.Auto(RequestFor(file), autoBusy));
+        EXPECT_TRUE(outcome != qv::FailureKind::None || FlashHolds(image)) << "k=" << k;
+        failures += outcome != qv::FailureKind::None;
     }
     EXPECT_GT(failures, 0);
 }
@@ -276,14 +281,14 @@ TEST_F(AutoSequenceTest, ASilentChipEndsTheJobWithinSecondsNotHours) {
     for (const bool changedOnly : {false, true}) {
         request.changedOnly = changedOnly;
         Plug(qv::sim::DefaultFlashChip());
-        ASSERT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded);
+        ASSERT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None);
         const std::uint64_t transfers = host.GetTrace().Lines().size();
         for (std::uint64_t k = 3; k < transfers - 2; k += transfers / 7) {
             Plug(qv::sim::DefaultFlashChip());
             chip->ArmFaultsAfter(k, [](qv::sim::SimChip& c) { c.Faults().silent = true; });
             const std::uint64_t before = host.Clock().NowMs();
             const std::string what = "k=" + std::to_string(k) + (changedOnly ? " changed" : "");
-            EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Failed) << what;
+            EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::NotAnswering) << what;
             EXPECT_EQ(view.LastInfo(), "The chip does not answer") << what;
             EXPECT_LT(host.Clock().NowMs() - before, 30'000u) << what;
         }
@@ -306,6 +311,7 @@ TEST_F(AutoSequenceTest, ChangedOnlyErasesAndProgramsOnlyWhatDiffers) {
     Bytes small = Pattern(3 * 0x1000);
     std::fill(small.begin() + 0x1200, small.begin() + 0x1300, 0xFF);  // a blank page in sector 1
     const Bytes large = Pattern(48 * 0x1000);
+    const Bytes huge = Pattern(112 * 0x1000);
     const auto holdingSmall = [&](Bytes& memory) {
         std::copy(small.begin(), small.end(), memory.begin());
     };
@@ -336,6 +342,13 @@ TEST_F(AutoSequenceTest, ChangedOnlyErasesAndProgramsOnlyWhatDiffers) {
          "48 of 48 sectors changed"},
         {"the same in a range", large, 0, otherData, SectorAddresses(0, 48), 768,
          "48 of 48 sectors changed"},
+        // A chip erase still pays off; the 12 sectors that held the image are written again.
+        {"mostly other firmware", huge, kWhole,
+         [&](Bytes& memory) {
+             otherData(memory);
+             std::copy(huge.begin(), huge.begin() + 12 * 0x1000, memory.begin());
+         },
+         {"chip"}, 112 * 16, "100 of 112 sectors changed"},
     };
     for (const Case& c : cases) {
         Plug(qv::sim::DefaultFlashChip());
@@ -349,7 +362,7 @@ TEST_F(AutoSequenceTest, ChangedOnlyErasesAndProgramsOnlyWhatDiffers) {
         request.startText = std::to_string(c.start / 1024);
         request.sizeText = "4";
         program.RangeStart = 0;  // as the window's "All" sets it
-        EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Succeeded) << c.what;
+        EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None) << c.what;
         EXPECT_EQ(view.LastInfo(), c.verdict) << c.what;
         const bool chipErased = std::any_of(
             host.GetTrace().Lines().begin(), host.GetTrace().Lines().end(),
@@ -376,7 +389,7 @@ TEST_F(AutoSequenceTest, ChangedOnlyErasesAndProgramsOnlyWhatDiffers) {
 TEST_F(AutoSequenceTest, NoDeviceIsAMessageAndNothingElse) {
     host.Detach(*chip);
     device.CheckPresent();
-    EXPECT_EQ(jobs.Auto(RequestFor("a.bin"), autoBusy), qv::AutoOutcome::Refused);
+    EXPECT_EQ(Kind(jobs.Auto(RequestFor("a.bin"), autoBusy)), qv::FailureKind::Refused);
     EXPECT_EQ(view.messages, std::vector<std::string>{"USB device is NOT available !!    "});
 }
 
@@ -389,12 +402,12 @@ TEST_F(AutoSequenceTest, StopEndsAtTheNextBlockAndStillProtectsAndLeavesIsp) {
         int pumps = 0;
         view.onPump = [&] {
             if (++pumps == std::abs(stopAtPump)) {
-                EXPECT_EQ(jobs.Auto(RequestFor(file), autoBusy), qv::AutoOutcome::StopAsked);
+                EXPECT_EQ(Kind(jobs.Auto(RequestFor(file), autoBusy)), std::nullopt);
             }
         };
         qv::AutoRequest request = RequestFor(file);
         request.changedOnly = stopAtPump < 0;
-        EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Stopped) << stopAtPump;
+        EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::Stopped) << stopAtPump;
         EXPECT_EQ(view.LastInfo().rfind("Stopped at 0x", 0), 0u) << view.LastInfo();
         EXPECT_TRUE(Traced(" 85 2D7C 3E92 "));
         EXPECT_TRUE(Traced("2 OK 01FF"));
@@ -412,7 +425,7 @@ TEST_F(AutoSequenceTest, ASectorThatStaysBusyFailsTheEraseEvenIfTheLastOneFinish
     int polls = 0;
     // The first sector's polls all read busy, the second's do not.
     view.onPump = [&] { chip->Faults().flash.staysBusy = ++polls <= 1000; };
-    EXPECT_EQ(jobs.Auto(request, autoBusy), qv::AutoOutcome::Failed);
+    EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::EraseFailed);
     EXPECT_TRUE(jobs.StepFailed);
     EXPECT_EQ(view.LastInfo(), "Erase Flash Fail");
 }
@@ -426,10 +439,10 @@ TEST_F(AutoSequenceTest, UnpluggedAtAnyPointNeverEndsInAFalseSuccess) {
     for (std::uint64_t k = 1; k < 1200; k += 13) {
         Plug(qv::sim::DefaultFlashChip());
         host.DetachAfterTransfers(*chip, k);
-        const auto outcome = jobs.Auto(RequestFor(file), autoBusy);
+        const auto outcome = Kind(jobs.Auto(RequestFor(file), autoBusy));
         ++runs;
-        if (outcome == qv::AutoOutcome::Succeeded && !FlashHolds(image)) ++falseSuccesses;
-        if (outcome != qv::AutoOutcome::Succeeded) {
+        if (outcome == qv::FailureKind::None && !FlashHolds(image)) ++falseSuccesses;
+        if (outcome != qv::FailureKind::None) {
             EXPECT_NE(view.LastInfo(), "Verifying Success") << "k=" << k;
         }
     }

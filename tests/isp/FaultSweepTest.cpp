@@ -2,8 +2,10 @@
 // and every fault kind that acts on that transfer, and for a stop request at every point where
 // a job lets pending work run. After each run the chip's whole state is held against the
 // outcome: a success must leave the flash holding what the job promised, protected when the
-// protection was chosen, and the chip out of ISP mode; a failure must name what failed. The
-// runs go in batches to child processes, so that a crash or a run that never ends is seen and
+// protection was chosen, the chip out of ISP mode and every byte outside the job's range as it
+// was; a failure must be of a kind the fault can cause (a board unplugged is a device gone, a
+// silent chip is one that does not answer, ...), and the text the user reads must be the
+// result's. The runs go in batches to child processes, so that a crash or a run that never ends is seen and
 // counted instead of ending the sweep.
 #include <gtest/gtest.h>
 #include <malloc.h>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <deque>
@@ -49,11 +52,6 @@ using qv::sim::SimHost;
 constexpr const char* kUserDeviceMatch = "vid_6b94&pid_f82d";
 // Small enough that a run is a few hundred transfers: four 256-byte pages, 32 of 32 bytes.
 constexpr std::size_t kImageBytes = 1024;
-// The assigned range: one 4 KB sector at 64 KB, as "--range 64:4" and the window's edits give it.
-constexpr const char* kRangeStartKb = "64";
-constexpr const char* kRangeSizeKb = "4";
-constexpr std::uint32_t kRangeStart = 64 * 1024;
-constexpr std::uint32_t kRangeSize = 4 * 1024;
 // A run beyond either budget is a hang. The longest bounded run, a status that never arrives
 // through a whole chip erase's polls and the protection's wait, takes about 35 s and 35,000
 // transfers.
@@ -61,7 +59,6 @@ constexpr std::uint64_t kBudgetTransfers = 150'000;
 constexpr std::uint64_t kBudgetMs = 120'000;
 // A run that loops without sending anything has no budget to exceed: the child is stopped.
 constexpr unsigned kWatchdogSeconds = 30;
-constexpr std::uint8_t kBlockProtectBits = 0x1C;
 constexpr std::size_t kBatchPoints = 40;
 // The sanitized build runs some fifty times slower: it sweeps every n-th point of each kind,
 // spread over the whole of every job.
@@ -89,35 +86,69 @@ struct Variant {
     Job job;
     bool wholeFlash;
     Start start;
-    bool gang = false;  // two devices at once, the fault on the first
+    // The assigned range in KB, as "--range START:SIZE" and the window's edits give it: the
+    // image goes to its start, a sector erase covers it.
+    const char* startKb = "64";
+    const char* sizeKb = "4";
+    bool verify = true;        // --no-verify when clear (the sequence, and program)
+    bool changedOnly = false;  // qvusb flash --changed-only
+    bool gang = false;         // two devices at once, the fault on the first
     // Set for a job that walks the same block thousands of times: only this many transfers
     // and pumps at either end are swept (its first and last blocks, what comes before and
     // after them); the blocks between repeat the same requests.
     std::uint64_t edgeTransfers = 0;
     std::uint64_t edgePumps = 0;
-    bool changedOnly = false;  // qvusb flash --changed-only
+
+    std::uint32_t RangeStart() const { return static_cast<std::uint32_t>(std::stoul(startKb)) * 1024; }
+    std::uint32_t RangeSize() const { return static_cast<std::uint32_t>(std::stoul(sizeKb)) * 1024; }
+    std::uint32_t ImageAt() const { return wholeFlash ? 0 : RangeStart(); }
 };
+
+const qv::sim::FlashChip& k8Mbit = qv::sim::kFlashChips[0];
+const qv::sim::FlashChip& k32BytePages = qv::sim::kFlashChips[1];
 
 // The faulted device of the gang runs the 8 Mbit part's assigned-range sequence, so that one is
 // not swept again alone. On the 32-byte part the sequence is swept over a range and its whole-
-// flash erase as a step of its own.
+// flash erase as a step of its own. Ranges that start and end inside a sector keep the bytes
+// of those sectors outside the range.
 const Variant kVariants[] = {
-    {"auto all", qv::sim::kFlashChips[0], Job::Auto, true, Start::InUse},
-    {"auto range 32", qv::sim::kFlashChips[1], Job::Auto, false, Start::InUse},
-    {"gang range", qv::sim::kFlashChips[0], Job::Auto, false, Start::InUse, true},
-    {"erase all 32", qv::sim::kFlashChips[1], Job::Erase, true, Start::InUse},
-    {"erase range", qv::sim::kFlashChips[0], Job::Erase, false, Start::InUse},
-    {"blank", qv::sim::kFlashChips[0], Job::Blank, true, Start::Erased},
-    {"blank dirty", qv::sim::kFlashChips[0], Job::Blank, true, Start::OddErased},
-    {"program", qv::sim::kFlashChips[0], Job::Program, true, Start::Erased},
-    {"program 32", qv::sim::kFlashChips[1], Job::Program, true, Start::Erased},
-    {"verify", qv::sim::kFlashChips[0], Job::Verify, true, Start::Image},
-    {"verify wrong", qv::sim::kFlashChips[0], Job::Verify, true, Start::OddImage},
-    {"read-back", qv::sim::kFlashChips[0], Job::ReadBack, true, Start::InUse, false, 26, 4},
-    {"changed one byte", qv::sim::kFlashChips[0], Job::Auto, true, Start::OddImage, false, 0, 0,
-     true},
-    {"changed range 32", qv::sim::kFlashChips[1], Job::Auto, false, Start::InUse, false, 0, 0,
-     true},
+    {.name = "auto all", .part = k8Mbit, .job = Job::Auto, .wholeFlash = true, .start = Start::InUse},
+    {.name = "auto range 32", .part = k32BytePages, .job = Job::Auto, .wholeFlash = false,
+     .start = Start::InUse},
+    {.name = "auto odd range", .part = k8Mbit, .job = Job::Auto, .wholeFlash = false,
+     .start = Start::InUse, .startKb = "65", .sizeKb = "6"},
+    {.name = "auto odd 32", .part = k32BytePages, .job = Job::Auto, .wholeFlash = false,
+     .start = Start::InUse, .startKb = "65", .sizeKb = "6"},
+    {.name = "auto no-verify", .part = k8Mbit, .job = Job::Auto, .wholeFlash = true,
+     .start = Start::InUse, .verify = false},
+    {.name = "gang range", .part = k8Mbit, .job = Job::Auto, .wholeFlash = false,
+     .start = Start::InUse, .gang = true},
+    {.name = "erase all 32", .part = k32BytePages, .job = Job::Erase, .wholeFlash = true,
+     .start = Start::InUse},
+    {.name = "erase range", .part = k8Mbit, .job = Job::Erase, .wholeFlash = false,
+     .start = Start::InUse},
+    {.name = "erase odd range", .part = k8Mbit, .job = Job::Erase, .wholeFlash = false,
+     .start = Start::InUse, .startKb = "65", .sizeKb = "6"},
+    {.name = "blank", .part = k8Mbit, .job = Job::Blank, .wholeFlash = true, .start = Start::Erased},
+    {.name = "blank dirty", .part = k8Mbit, .job = Job::Blank, .wholeFlash = true,
+     .start = Start::OddErased},
+    {.name = "program", .part = k8Mbit, .job = Job::Program, .wholeFlash = true,
+     .start = Start::Erased},
+    {.name = "program 32", .part = k32BytePages, .job = Job::Program, .wholeFlash = true,
+     .start = Start::Erased},
+    {.name = "program no-verify", .part = k8Mbit, .job = Job::Program, .wholeFlash = true,
+     .start = Start::Erased, .verify = false},
+    {.name = "verify", .part = k8Mbit, .job = Job::Verify, .wholeFlash = true, .start = Start::Image},
+    {.name = "verify wrong", .part = k8Mbit, .job = Job::Verify, .wholeFlash = true,
+     .start = Start::OddImage},
+    {.name = "read-back", .part = k8Mbit, .job = Job::ReadBack, .wholeFlash = true,
+     .start = Start::InUse, .edgeTransfers = 26, .edgePumps = 4},
+    {.name = "changed one byte", .part = k8Mbit, .job = Job::Auto, .wholeFlash = true,
+     .start = Start::OddImage, .changedOnly = true},
+    {.name = "changed range 32", .part = k32BytePages, .job = Job::Auto, .wholeFlash = false,
+     .start = Start::InUse, .changedOnly = true},
+    {.name = "changed odd range", .part = k8Mbit, .job = Job::Auto, .wholeFlash = false,
+     .start = Start::InUse, .startKb = "65", .sizeKb = "6", .changedOnly = true},
 };
 
 // Which transfers a fault kind acts on, read from the simulator: a fault armed from a transfer
@@ -125,29 +156,45 @@ const Variant kVariants[] = {
 // those are swept.
 enum class ActsOn { Every, ReadyPoll, Fetch, FlashInstruction, Mailbox, Pump };
 
-struct Kind {
-    const char* name;
-    ActsOn actsOn;
+using Kinds = std::set<qv::FailureKind>;
+// Every kind a failing step can have of its own; not a device gone or silent, not a stop.
+const Kinds kStepKinds = {
+    qv::FailureKind::IdentifyFailed,   qv::FailureKind::StatusUnreadable,
+    qv::FailureKind::WriteProtected,   qv::FailureKind::EraseFailed,
+    qv::FailureKind::BlankCheckFailed, qv::FailureKind::ProgramFailed,
+    qv::FailureKind::VerifyFailed,     qv::FailureKind::ReadFailed,
+    qv::FailureKind::ProtectFailed,    qv::FailureKind::IspEntryFailed,
+    qv::FailureKind::IspExitFailed,    qv::FailureKind::KeptBytesLost,
 };
 
 // Every kind of --sim-fault, then two the sweep adds: one fetch whose first byte arrives with
-// a bit flipped, and the stop request (Ctrl-C, the Stop button) at each point a job pumps.
+// a bit flipped, and the stop request (Ctrl-C, the Stop button) at each point a job pumps. Each
+// with the kinds of failure it may end in: what it breaks names the cause.
+struct Kind {
+    const char* name;
+    ActsOn actsOn;
+    Kinds causes;
+};
 const Kind kKinds[] = {
-    {"unplug", ActsOn::Every},
-    {"stall", ActsOn::Every},
-    {"timeout", ActsOn::Every},
-    {"never-ready", ActsOn::ReadyPoll},
-    {"flip", ActsOn::Fetch},
-    {"short", ActsOn::Fetch},
-    {"short-read", ActsOn::Fetch},
-    {"stays-busy", ActsOn::FlashInstruction},
-    {"wel-ignored", ActsOn::FlashInstruction},
-    {"protect-stuck", ActsOn::FlashInstruction},
-    {"slow", ActsOn::FlashInstruction},
-    {"wp-locked", ActsOn::FlashInstruction},
-    {"mailbox-silent", ActsOn::Mailbox},
-    {"flip-once", ActsOn::Fetch},
-    {"stop", ActsOn::Pump},
+    // Unplugged before the job began: refused, with the window's message.
+    {"unplug", ActsOn::Every, {qv::FailureKind::DeviceGone, qv::FailureKind::Refused}},
+    {"stall", ActsOn::Every, kStepKinds},
+    {"timeout", ActsOn::Every, {qv::FailureKind::NotAnswering}},
+    // The block walks fail at the block the chip never had ready, as they always have.
+    {"never-ready", ActsOn::ReadyPoll,
+     {qv::FailureKind::NotAnswering, qv::FailureKind::BlankCheckFailed,
+      qv::FailureKind::VerifyFailed, qv::FailureKind::ReadFailed}},
+    {"flip", ActsOn::Fetch, kStepKinds},
+    {"short", ActsOn::Fetch, kStepKinds},
+    {"short-read", ActsOn::Fetch, kStepKinds},
+    {"stays-busy", ActsOn::FlashInstruction, kStepKinds},
+    {"wel-ignored", ActsOn::FlashInstruction, kStepKinds},
+    {"protect-stuck", ActsOn::FlashInstruction, {qv::FailureKind::WriteProtected}},
+    {"slow", ActsOn::FlashInstruction, {}},
+    {"wp-locked", ActsOn::FlashInstruction, {qv::FailureKind::WriteProtected}},
+    {"mailbox-silent", ActsOn::Mailbox, {}},
+    {"flip-once", ActsOn::Fetch, kStepKinds},
+    {"stop", ActsOn::Pump, {qv::FailureKind::Stopped}},
 };
 constexpr std::size_t kNamedKinds = 13;
 
@@ -166,34 +213,31 @@ bool Acts(ActsOn actsOn, std::uint8_t request) {
     }
 }
 
-// A wrong report is a failure whose last text names nothing that failed, a stop that left the
+// A false success is a success the chip's state does not bear out; a wrong cause, a failure of
+// a kind its fault cannot cause, or whose text is not the result's; a loss, bytes outside the
+// range changed while the job did not say they were lost; a bad clean-up, a stop that left the
 // flash unprotected or the chip in ISP mode, or a gang whose device without the fault did not
 // succeed.
-enum class Verdict { Success, Failure, FalseSuccess, WrongReport, Hang, Crash };
-constexpr std::size_t kVerdicts = 6;
+enum class Verdict { Success, Failure, FalseSuccess, WrongCause, Loss, BadCleanUp, Hang, Crash };
+constexpr std::size_t kVerdicts = 8;
+const char* const kVerdictNames[kVerdicts] = {"successes",   "failures", "false successes",
+                                              "wrong causes", "losses",   "bad clean-ups",
+                                              "hangs",        "crashes"};
+
+// Without a fault every job succeeds, except a check of the flash made to fail it
+// (changed-only rewrites that flash instead).
+bool FailsClean(const Variant& v) {
+    return !v.changedOnly && (v.start == Start::OddErased || v.start == Start::OddImage);
+}
 
 // One point of a sweep: the fault from transfer k (and, for a flipped fetch, which fetch that
-// is), or the stop request at pump k.
+// is), or the stop request at pump k (last: the clean run's last pump, after which a job may
+// have nothing left to stop).
 struct Point {
     std::uint64_t k = 0;
     unsigned fetch = 0;
+    bool last = false;
 };
-
-// The texts a failed job may end with: each names the step or the clean-up that failed, the
-// stop, or the chip that stopped answering.
-bool NamesAFailure(const std::string& text) {
-    static const char* const kPrefixes[] = {
-        "Erase Flash Fail",         "Blanking Fail at 0x",    "Verifying Fail at 0x",
-        "Blanking Fail: ",          "Verifying Fail: ",       "Protect Flash Fail",
-        qv::cli::kExitIspFailText,  qv::kChipSilentText,      "Stopped at 0x",
-        "Flash is write-protected", "Range beyond the flash", qv::kDeviceNotAvailableText,
-        "Reading Fail at 0x",       "Programming Fail at 0x",  // --changed-only's own steps
-    };
-    // The program walk has no failure text of its own: its start text stays.
-    if (text == "Start Programming" || text == "Start Programming...") return true;
-    return std::any_of(std::begin(kPrefixes), std::end(kPrefixes),
-                       [&](const char* prefix) { return text.rfind(prefix, 0) == 0; });
-}
 
 Bytes Pattern(std::size_t size, unsigned seed) {
     Bytes bytes(size);
@@ -222,6 +266,12 @@ struct RunResult {
     Bytes readBack;  // what a read-back job read
 };
 
+// How one job ended, as the user sees it: the result, and the last text the view showed.
+struct Ended {
+    qv::JobResult result;
+    std::string shown;
+};
+
 class FaultSweep {
 public:
     FaultSweep()
@@ -242,43 +292,65 @@ public:
         SimChip& chip = *chips.front();
         chip.KeepRequestLog(keepLog);
         // Armed before anything is sent, as qvusb arms --sim-fault.
-        if (kind && kind->actsOn != ActsOn::Pump) Arm(host, chip, *kind, point);
-        const std::uint64_t stopAt = kind && kind->actsOn == ActsOn::Pump ? point.k : 0;
+        const bool stop = kind && kind->actsOn == ActsOn::Pump;
+        if (kind && !stop) Arm(host, chip, *kind, point);
+        const std::uint64_t stopAt = stop ? point.k : 0;
 
         RunResult result;
-        bool succeeded = false;
+        Ended ended;
         bool cleanedUp = true;
         if (v.gang) {
-            succeeded = RunGang(v, host, chips, result.text, cleanedUp);
+            ended = RunGang(v, host, chips, stopAt, cleanedUp, result.pumps);
         } else {
-            succeeded = RunOne(v, host, stopAt, result);
-            // A stopped job still protects (when chosen) and leaves ISP mode.
-            if (stopAt && !succeeded) cleanedUp = Protected(v, chip) && !chip.InIspMode();
+            ended = RunOne(v, host, stopAt, result);
         }
+        // A stopped job still protects (when chosen) and leaves ISP mode.
+        if (stop && !ended.result.Ok())
+            for (const auto& c : chips) cleanedUp = cleanedUp && Protected(v, *c) && !c->InIspMode();
+        result.text = ended.result.text;
         result.transfers = host.TransferCount();
         result.ms = host.Clock().NowMs();
         result.requests = chip.RequestLog();
+        const bool outsideKept = OutsideTheRangeKept(v, chip);
         if (result.transfers > kBudgetTransfers || result.ms > kBudgetMs)
             result.verdict = Verdict::Hang;
-        else if (succeeded)
-            result.verdict =
-                Holds(v, chip, result.readBack) ? Verdict::Success : Verdict::FalseSuccess;
+        else if (!cleanedUp)
+            result.verdict = Verdict::BadCleanUp;
+        else if (ended.result.Ok())
+            // A stop that had something left to stop ends the job as stopped.
+            result.verdict = Holds(v, chip, result.readBack) && outsideKept && (!stop || point.last)
+                                 ? Verdict::Success
+                                 : Verdict::FalseSuccess;
+        else if (!outsideKept && ended.result.kind != qv::FailureKind::KeptBytesLost)
+            result.verdict = Verdict::Loss;
         else
-            result.verdict =
-                NamesAFailure(result.text) && cleanedUp ? Verdict::Failure : Verdict::WrongReport;
+            result.verdict = RightCause(v, kind, ended) ? Verdict::Failure : Verdict::WrongCause;
         return result;
     }
 
 private:
+    // The failure is of a kind the fault can cause, or the one a check of a flash made to
+    // fail it ends in, and the user reads its text. Bytes kept across an erase that could not
+    // be written back are reported as lost, whatever the cause (the text names it too).
+    static bool RightCause(const Variant& v, const Kind* kind, const Ended& ended) {
+        const qv::FailureKind failure = ended.result.kind;
+        if (ended.shown != ended.result.text) return false;
+        if (failure == qv::FailureKind::KeptBytesLost) return true;
+        if (FailsClean(v) && (failure == qv::FailureKind::BlankCheckFailed ||
+                              failure == qv::FailureKind::VerifyFailed))
+            return true;
+        return kind && kind->causes.contains(failure);
+    }
+
     // The flash each variant starts from, worked out once: a run only copies it in.
     Bytes StartingFlash(const Variant& v) const {
         Bytes contents(v.part.sizeBytes, 0xFF);
-        const std::uint32_t at = v.wholeFlash ? 0 : kRangeStart;
+        const std::uint32_t at = v.ImageAt();
         switch (v.start) {
             case Start::InUse: {
                 contents = qv::sim::DemoFlashImage(v.part.sizeBytes);
-                const Bytes older = Pattern(kRangeSize, 101);
-                std::copy(older.begin(), older.end(), contents.begin() + kRangeStart);
+                const Bytes older = Pattern(v.RangeSize(), 101);
+                std::copy(older.begin(), older.end(), contents.begin() + v.RangeStart());
                 break;
             }
             case Start::OddErased:
@@ -295,8 +367,12 @@ private:
         return contents;
     }
 
+    const Bytes& Starting(const Variant& v) const {
+        return startingFlash_[static_cast<std::size_t>(&v - kVariants)];
+    }
+
     void Prepare(const Variant& v, SimChip& chip) const {
-        chip.Flash().SetContents(startingFlash_[static_cast<std::size_t>(&v - kVariants)]);
+        chip.Flash().SetContents(Starting(v));
         // A device in use was protected by the run that programmed it.
         if (v.start == Start::InUse) chip.Flash().SetStoredStatus(0xFC);
     }
@@ -317,16 +393,17 @@ private:
     qv::AutoRequest Request(const Variant& v) const {
         qv::AutoRequest request;
         request.wholeFlash = v.wholeFlash;
-        request.startText = kRangeStartKb;
-        request.sizeText = kRangeSizeKb;
+        request.startText = v.startKb;
+        request.sizeText = v.sizeKb;
         request.fileText = file_;
         request.changedOnly = v.changedOnly;
+        request.steps.verify = v.verify;
         return request;
     }
 
     // The automatic sequence as the Auto button runs it, or a single step as qvusb's step
     // commands run it: range and file first, then ISP mode held around the job.
-    bool RunOne(const Variant& v, SimHost& host, std::uint64_t stopAt, RunResult& result) const {
+    Ended RunOne(const Variant& v, SimHost& host, std::uint64_t stopAt, RunResult& result) const {
         qv::QuorvexUsb device(host);
         Find(device);
         SweepView view;
@@ -342,80 +419,94 @@ private:
             else
                 jobs.StopRequested = true;  // Ctrl-C
         };
-        bool succeeded = false;
+        Ended ended;
         if (v.job == Job::Auto) {
-            const qv::AutoOutcome outcome = jobs.Auto(request, autoBusy);
-            succeeded = outcome == qv::AutoOutcome::Succeeded;
-            result.text =
-                outcome == qv::AutoOutcome::Refused ? view.lastMessage : view.lastProcessInfo;
-            // The outcome and the text the user reads must agree: a disagreement names nothing.
-            const bool successText = v.changedOnly ? result.text.ends_with(" sectors changed")
-                                                   : result.text == "Verifying Success";
-            if (succeeded != successText) {
-                succeeded = false;
-                result.text.clear();
-            }
+            ended.result = *jobs.Auto(request, autoBusy);
+            ended.shown = ended.result.kind == qv::FailureKind::Refused ? view.lastMessage
+                                                                       : view.lastProcessInfo;
+            // A success shows its own text last.
+            if (ended.result.Ok() && ended.shown != ended.result.text) ended.result.kind = qv::FailureKind::Refused;
         } else {
-            qv::ApplyRangeChoice(program, v.wholeFlash, kRangeStartKb, kRangeSizeKb);
+            qv::ApplyRangeChoice(program, v.wholeFlash, v.startKb, v.sizeKb);
             program.ProgramFileName = file_;
             qv::ReadProgramFile(program);
             qv::cli::IspSession isp(device, false);
-            succeeded = Step(v.job, jobs, v.wholeFlash);
-            result.text = view.lastProcessInfo;
-            if (succeeded && !isp.Leave()) {
-                succeeded = false;
-                result.text = qv::cli::kExitIspFailText;
+            const qv::Reply entered = isp.Enter();
+            ended.result = entered == qv::Reply::Done
+                               ? Step(v, jobs)
+                               : qv::FailureOf(entered, qv::FailureKind::IspEntryFailed);
+            ended.shown = entered == qv::Reply::Done ? view.lastProcessInfo : ended.result.text;
+            const qv::Reply left = isp.Leave();
+            if (ended.result.Ok() && left != qv::Reply::Done) {
+                ended.result = qv::FailureOf(left, qv::FailureKind::IspExitFailed);
+                ended.shown = ended.result.text;
             }
             if (v.job == Job::ReadBack) result.readBack = jobs.ReadBackBuffer;
         }
         result.pumps = view.pumps;
-        return succeeded;
+        return ended;
     }
 
-    static bool Step(Job job, qv::IspJobs& jobs, bool wholeFlash) {
-        switch (job) {
+    static qv::JobResult Step(const Variant& v, qv::IspJobs& jobs) {
+        switch (v.job) {
             case Job::Erase:
-                return jobs.ClearProtectionAndErase(wholeFlash);
+                return jobs.ClearProtectionAndErase(v.wholeFlash);
             case Job::Blank:
-                return jobs.BlankCheck(wholeFlash);
+                return jobs.BlankCheck(v.wholeFlash);
             case Job::Program:
-                return jobs.ProgramAndVerify(wholeFlash, true);
+                return jobs.ProgramAndVerify(v.wholeFlash, v.verify);
             case Job::Verify:
-                return jobs.Verify(wholeFlash);
+                return jobs.Verify(v.wholeFlash);
             case Job::ReadBack:
                 return jobs.ReadBack();
             case Job::Auto:
                 break;
         }
-        return false;
+        return {};
     }
 
-    // Both devices at once; the one without the fault must succeed whatever the other does.
-    bool RunGang(const Variant& v, SimHost& host,
-                 const std::vector<std::shared_ptr<SimChip>>& chips, std::string& text,
-                 bool& otherSucceeded) const {
+    // Both devices at once, the fault on the first; a stop (Ctrl-C) asked at the stopAt-th
+    // time either device's job looks for one stops both. The one without the fault must
+    // succeed whatever the other does, unless it was stopped.
+    Ended RunGang(const Variant& v, SimHost& host,
+                  const std::vector<std::shared_ptr<SimChip>>& chips, std::uint64_t stopAt,
+                  bool& otherFine, std::uint64_t& pumps) const {
+        std::atomic<std::uint64_t> asked = 0;
+        const qv::StopAsked stopAsked = [&] { return ++asked >= stopAt && stopAt != 0; };
         const auto targets = qv::FindGangTargets(host, kUserDeviceMatch);
-        const auto results = qv::FlashAll(host, targets, Request(v));
-        // An unplugged first device is no target: the other is the last result either way.
-        otherSucceeded = !results.empty() && results.back().outcome == qv::AutoOutcome::Succeeded &&
-                         Holds(v, *chips.back(), {});
+        const auto results = qv::FlashAll(host, targets, {}, Request(v), stopAsked);
+        pumps = asked;
+        const bool otherStopped =
+            !results.empty() && results.back().result.kind == qv::FailureKind::Stopped;
+        otherFine = !results.empty() &&
+                    (otherStopped || (results.back().result.Ok() && Holds(v, *chips.back(), {})));
         if (results.size() < 2) {
-            text = qv::kDeviceNotAvailableText;
-            return false;
+            const qv::JobResult gone = qv::Failure(qv::FailureKind::DeviceGone);
+            return {gone, gone.text};
         }
-        text = results.front().text;
-        return results.front().outcome == qv::AutoOutcome::Succeeded;
+        return {results.front().result, results.front().result.text};
     }
 
     static bool Protected(const Variant& v, SimChip& chip) {
-        return v.job != Job::Auto ||
-               (chip.Flash().Status() & kBlockProtectBits) == kBlockProtectBits;
+        const std::uint8_t mask = v.part.blockProtectMask;
+        return v.job != Job::Auto || (chip.Flash().Status() & mask) == mask;
+    }
+
+    // Outside the range a job was given, every byte is as it was; a chip erase clears it all.
+    bool OutsideTheRangeKept(const Variant& v, SimChip& chip) const {
+        if (v.wholeFlash) return true;
+        const auto flash = chip.Flash().Contents();
+        const Bytes& before = Starting(v);
+        const std::uint32_t from = v.RangeStart();
+        const std::uint32_t to = from + std::max<std::uint32_t>(v.RangeSize(), kImageBytes);
+        return std::equal(flash.begin(), flash.begin() + from, before.begin()) &&
+               std::equal(flash.begin() + to, flash.end(), before.begin() + to);
     }
 
     // What a success promises, read from the chip itself.
     bool Holds(const Variant& v, SimChip& chip, const Bytes& readBack) const {
         const auto flash = chip.Flash().Contents();
-        const std::uint32_t at = v.wholeFlash ? 0 : kRangeStart;
+        const std::uint32_t at = v.ImageAt();
         const auto imageHeld = [&] {
             return std::equal(image_.begin(), image_.end(), flash.begin() + at);
         };
@@ -433,7 +524,8 @@ private:
                 holds = imageHeld();
                 break;
             case Job::Erase:
-                holds = v.wholeFlash ? blank(0, flash.size()) : blank(at, at + kRangeSize);
+                holds = v.wholeFlash ? blank(0, flash.size())
+                                     : blank(v.RangeStart(), v.RangeStart() + v.RangeSize());
                 break;
             case Job::Blank:
                 holds = blank(at, at + kImageBytes);
@@ -612,8 +704,10 @@ bool AtAnEdge(std::uint64_t k, std::uint64_t count, std::uint64_t edge) {
 std::vector<Point> PointsOf(const Variant& v, const Kind& kind, const RunResult& clean) {
     std::vector<Point> points;
     if (kind.actsOn == ActsOn::Pump) {
+        // A gang's devices each look for the stop; one may have finished before it came.
         for (std::uint64_t p = 1; p <= clean.pumps; ++p)
-            if (AtAnEdge(p, clean.pumps, v.edgePumps)) points.push_back({p, 0});
+            if (AtAnEdge(p, clean.pumps, v.edgePumps))
+                points.push_back({p, 0, v.gang || p == clean.pumps});
         return points;
     }
     unsigned fetches = 0;
@@ -621,7 +715,7 @@ std::vector<Point> PointsOf(const Variant& v, const Kind& kind, const RunResult&
         fetches += clean.requests[i] == 0x82;
         if (Acts(kind.actsOn, clean.requests[i]) &&
             AtAnEdge(i + 1, clean.requests.size(), v.edgeTransfers))
-            points.push_back({i + 1, fetches});
+            points.push_back({i + 1, fetches, false});
     }
     return points;
 }
@@ -651,14 +745,9 @@ TEST(FaultSweep, EveryFaultAtEveryTransferEndsInATrueReport) {
     for (std::size_t v = 0; v < std::size(kVariants); ++v) {
         const Variant& variant = kVariants[v];
         clean.push_back(sweep.Run(variant, nullptr, {}, true));
-        // Without a fault every job succeeds, except a check of the flash made to fail it
-        // (changed-only rewrites that flash instead).
-        const bool failsClean = !variant.changedOnly && (variant.start == Start::OddErased ||
-                                                         variant.start == Start::OddImage);
-        ASSERT_EQ(clean.back().verdict, failsClean ? Verdict::Failure : Verdict::Success)
+        ASSERT_EQ(clean.back().verdict, FailsClean(variant) ? Verdict::Failure : Verdict::Success)
             << variant.name << ": " << clean.back().text;
         for (std::size_t k = 0; k < std::size(kKinds); ++k) {
-            if (variant.gang && kKinds[k].actsOn == ActsOn::Pump) continue;  // no stop in a gang
             if (Undetectable(variant, kKinds[k])) continue;
             const auto all = PointsOf(variant, kKinds[k], clean.back());
             std::vector<Point> points;
@@ -705,18 +794,13 @@ TEST(FaultSweep, EveryFaultAtEveryTransferEndsInATrueReport) {
         std::cout << "\n";
     }
     std::cout << std::right << "not swept: mailbox-silent (no flash job uses the parameter "
-              << "mailbox), stop in a gang (no stop request reaches one), flip on read-back (-: "
-              << "every answer altered alike, with no image to compare; flip-once is swept)\n"
-              << "fault sweep: runs " << total.runs << ", successes " << total[Verdict::Success]
-              << ", failures " << total[Verdict::Failure] << ", false successes "
-              << total[Verdict::FalseSuccess] << ", wrong reports " << total[Verdict::WrongReport]
-              << ", hangs " << total[Verdict::Hang] << ", crashes " << total[Verdict::Crash]
-              << "; longest run " << total.maxTransfers << " transfers, " << total.maxMs / 1000
+              << "mailbox), flip on read-back (-: every answer altered alike, with no image to "
+              << "compare; flip-once is swept)\nfault sweep: runs " << total.runs;
+    for (std::size_t i = 0; i < kVerdicts; ++i) std::cout << ", " << kVerdictNames[i] << " " << total.of[i];
+    std::cout << "; longest run " << total.maxTransfers << " transfers, " << total.maxMs / 1000
               << " s virtual\n";
-    EXPECT_EQ(total[Verdict::FalseSuccess], 0u);
-    EXPECT_EQ(total[Verdict::WrongReport], 0u);
-    EXPECT_EQ(total[Verdict::Hang], 0u);
-    EXPECT_EQ(total[Verdict::Crash], 0u);
+    for (std::size_t i = static_cast<std::size_t>(Verdict::FalseSuccess); i < kVerdicts; ++i)
+        EXPECT_EQ(total.of[i], 0u) << kVerdictNames[i];
 }
 
 // The EEPROM mailbox and the I2C transactions under the faults that reach them: bounded work,

@@ -51,9 +51,9 @@ protected:
 
 TEST_F(FlashWalksTest, EmptyImageHasNothingToDoAndSucceeds) {
     host.GetTrace().KeepLines(true);
-    EXPECT_TRUE(jobs.BlankCheck(true));
-    EXPECT_TRUE(jobs.Program(true));
-    EXPECT_TRUE(jobs.Verify(true));
+    EXPECT_TRUE(jobs.BlankCheck(true).Ok());
+    EXPECT_TRUE(jobs.Program(true).Ok());
+    EXPECT_TRUE(jobs.Verify(true).Ok());
     EXPECT_EQ(view.LastInfo(), "Verifying Success");
     // Each job only identifies the flash, to know its size.
     EXPECT_EQ(Count("80"), 0u);
@@ -64,14 +64,14 @@ TEST_F(FlashWalksTest, ProgramThenVerifyPutsTheImageAtTheRangeStart) {
     Bytes image(1000);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
     LoadImage(image, 0x8000);
-    EXPECT_TRUE(jobs.BlankCheck(false));
-    EXPECT_TRUE(jobs.Program(false));
+    EXPECT_TRUE(jobs.BlankCheck(false).Ok());
+    EXPECT_TRUE(jobs.Program(false).Ok());
     EXPECT_EQ(view.processInfo,
               (std::vector<std::string>{"Start Blanking Check", "Blanking Success",
                                         "Start Programming...", "Programming Success"}));
     EXPECT_EQ(FlashBytes(0x8000, 1000), image);
     EXPECT_EQ(FlashBytes(0x8000 + 1000, 24), Bytes(24, 0xFF));
-    EXPECT_TRUE(jobs.Verify(false));
+    EXPECT_TRUE(jobs.Verify(false).Ok());
     EXPECT_EQ(view.processAddress.back(), "Verifying Addr: 0x0083C0");
     EXPECT_DOUBLE_EQ(view.lastProgress, 1.0);
 }
@@ -79,17 +79,17 @@ TEST_F(FlashWalksTest, ProgramThenVerifyPutsTheImageAtTheRangeStart) {
 TEST_F(FlashWalksTest, AllErasedPagesSendNoProgramRequests) {
     LoadImage(Bytes(600, 0xFF));
     host.GetTrace().KeepLines(true);
-    EXPECT_TRUE(jobs.Program(true));
+    EXPECT_TRUE(jobs.Program(true).Ok());
     EXPECT_EQ(view.LastInfo(), "Programming Success");
     EXPECT_EQ(Count("80"), 0u);
 }
 
 TEST_F(FlashWalksTest, RangeEndingInsideABlockComparesOnlyUpToTheEnd) {
     LoadImage(Bytes(70, 0x00));
-    ASSERT_TRUE(jobs.Program(true));
+    ASSERT_TRUE(jobs.Program(true).Ok());
     // The flash beyond the image still reads 0xFF; only 6 bytes of the second block count.
     program.ProgramImage.Bytes[100] = 0x12;
-    EXPECT_TRUE(jobs.Verify(true));
+    EXPECT_TRUE(jobs.Verify(true).Ok());
 }
 
 // 255-byte reads: 2000 bytes from 0x2000 take eight reads per walk, and the byte right after the
@@ -101,8 +101,8 @@ TEST_F(FlashWalksTest, LargerReadBlocksAskForTheirCountAndCountOnlyBytesBeforeTh
     ASSERT_TRUE(chip->Flash().SetContents(contents));
     flash.ReadBlockSize = 255;
     host.GetTrace().KeepLines(true);
-    EXPECT_TRUE(jobs.BlankCheck(false));
-    EXPECT_TRUE(jobs.Verify(false));
+    EXPECT_TRUE(jobs.BlankCheck(false).Ok());
+    EXPECT_TRUE(jobs.Verify(false).Ok());
     EXPECT_EQ(Count("81 00FF 0001 4"), 2 * 8u);
     EXPECT_EQ(Count("81 0040 0001 4"), 0u);
     EXPECT_EQ(view.processAddress.back(), "Verifying Addr: 0x0026F9");
@@ -114,7 +114,7 @@ TEST_F(FlashWalksTest, ReadsLargerThanTheChipAnswersFailAtTheBlockWhereTheyBegin
     LoadImage(Bytes(2000, 0xFF), 0x2000);
     struct Case {
         const char* what;
-        std::function<bool()> job;
+        std::function<qv::JobResult()> job;
         std::uint64_t transfersBeforeThirdBlock;  // an identification, then 3 or 6 per block
         std::string failure;
     };
@@ -129,7 +129,7 @@ TEST_F(FlashWalksTest, ReadsLargerThanTheChipAnswersFailAtTheBlockWhereTheyBegin
             flash.ReadBlockSize = size;
             chip->ArmFaultsAfter(host.TransferCount() + c.transfersBeforeThirdBlock,
                                  [](qv::sim::SimChip& armed) { armed.Faults().fetchLimit = 64; });
-            EXPECT_EQ(c.job(), size == 64) << c.what << " " << int(size);
+            EXPECT_EQ(c.job().Ok(), size == 64) << c.what << " " << int(size);
             if (size == 255) {
                 EXPECT_EQ(view.LastInfo(), c.failure) << c.what;
             }
@@ -139,29 +139,36 @@ TEST_F(FlashWalksTest, ReadsLargerThanTheChipAnswersFailAtTheBlockWhereTheyBegin
 
 TEST_F(FlashWalksTest, ABlockThatDiffersOnceIsReadAgainThreeTimesFails) {
     LoadImage(Bytes(128, 0x00));
-    ASSERT_TRUE(jobs.Program(true));
+    ASSERT_TRUE(jobs.Program(true).Ok());
     chip->Faults().corruptedFetches = {2};  // the second block's first read
-    EXPECT_TRUE(jobs.Verify(true));
+    EXPECT_TRUE(jobs.Verify(true).Ok());
 
     program.ProgramImage.Bytes[64 + 5] = 0x55;  // differs at every attempt
-    EXPECT_FALSE(jobs.Verify(true));
+    EXPECT_FALSE(jobs.Verify(true).Ok());
     EXPECT_EQ(view.LastInfo(), "Verifying Fail at 0x000045");
 }
 
 TEST_F(FlashWalksTest, FlashThatNeverAnswersFailsTheFirstBlockAtItsOwnAddress) {
     LoadImage(Bytes(10, 0x00), 0x1234);
-    chip->Faults().flashNeverReady = true;
     host.GetTrace().KeepLines(true);
-    EXPECT_FALSE(jobs.BlankCheck(false));
+    // From the first read on: the identification (three transfers) still arrives.
+    chip->ArmFaultsAfter(host.TransferCount() + 3,
+                         [](qv::sim::SimChip& c) { c.Faults().flashNeverReady = true; });
+    EXPECT_EQ(jobs.BlankCheck(false).kind, qv::FailureKind::BlankCheckFailed);
     EXPECT_EQ(view.LastInfo(), "Blanking Fail at 0x001234");
     EXPECT_EQ(Count("81"), 1u + 3u);  // the identification, then three attempts
+
+    // A flash whose identification never gets ready fails there: its size is not known.
+    chip->Faults().flashNeverReady = true;
+    EXPECT_EQ(jobs.BlankCheck(false).kind, qv::FailureKind::NotAnswering);
+    EXPECT_EQ(view.LastInfo(), "The chip does not answer");
 }
 
 TEST_F(FlashWalksTest, SectorEraseCoversEachFourKilobyteStepOfTheRange) {
     program.RangeStart = 0x8000;
     program.RangeSize = 0x8000;
     host.GetTrace().KeepLines(true);
-    EXPECT_TRUE(jobs.Erase(false));
+    EXPECT_TRUE(jobs.Erase(false).Ok());
     std::vector<std::string> erased;
     for (const std::string& line : host.GetTrace().Lines()) {
         const auto data = line.substr(line.rfind(' ') + 1);
@@ -175,7 +182,7 @@ TEST_F(FlashWalksTest, SectorEraseCoversEachFourKilobyteStepOfTheRange) {
 
 TEST_F(FlashWalksTest, ChipEraseGrowsADotEveryTwentyPollsAndFailsWhenItStaysBusy) {
     view.onPump = [&] { chip->Faults().flash.staysBusy = true; };  // once the erase runs
-    EXPECT_FALSE(jobs.Erase(true));
+    EXPECT_FALSE(jobs.Erase(true).Ok());
     EXPECT_TRUE(jobs.StepFailed);
     EXPECT_EQ(view.LastInfo(), "Erase Flash Fail");
     // The first caption, then one per poll: 20 without dots, 20 with one, ... nine at most.
@@ -188,11 +195,11 @@ TEST_F(FlashWalksTest, ChipEraseGrowsADotEveryTwentyPollsAndFailsWhenItStaysBusy
 
 TEST_F(FlashWalksTest, ReadBackWritesTheFirst128KilobytesAndSaysWhenItCannot) {
     LoadImage(Bytes{1, 2, 3});
-    ASSERT_TRUE(jobs.Program(true));
-    EXPECT_TRUE(jobs.ReadBack());
+    ASSERT_TRUE(jobs.Program(true).Ok());
+    EXPECT_TRUE(jobs.ReadBack().Ok());
     const TempDir folder;
     const auto path = folder.Path("flash.bin");
-    ASSERT_TRUE(jobs.SaveReadBack(path.string()));
+    ASSERT_TRUE(jobs.SaveReadBack(path.string()).Ok());
     EXPECT_EQ(view.LastInfo(), "Read Flash content Success");
     EXPECT_EQ(std::filesystem::file_size(path), 0x20000u);
     char first[4] = {};
@@ -200,20 +207,20 @@ TEST_F(FlashWalksTest, ReadBackWritesTheFirst128KilobytesAndSaysWhenItCannot) {
     EXPECT_EQ(Bytes(first, first + 4), (Bytes{1, 2, 3, 0xFF}));
 
     const std::string unwritable = (folder.Path("no-such-dir") / "x.bin").string();
-    EXPECT_FALSE(jobs.SaveReadBack(unwritable));
+    EXPECT_FALSE(jobs.SaveReadBack(unwritable).Ok());
     EXPECT_EQ(view.LastInfo(), "Cannot write " + unwritable);
 }
 
 TEST_F(FlashWalksTest, ProgramButtonIdentifiesTheFlashWhenNoPageSizeIsKnown) {
     flash.FlashPageSize = 0;
     LoadImage(Bytes(300, 0x11));
-    EXPECT_TRUE(jobs.Program(true));
+    EXPECT_TRUE(jobs.Program(true).Ok());
     EXPECT_EQ(flash.FlashPageSize, 256);
     EXPECT_EQ(FlashBytes(0, 300), Bytes(300, 0x11));
 }
 
 // A page program that outlasts the 101 status reads before the next page: the walk ends there,
-// without sending that page to a flash that would ignore it, and reports no success.
+// without sending that page to a flash that would ignore it, and fails at that page.
 TEST_F(FlashWalksTest, AFlashStillBusyBeforeAPageEndsTheProgramWalk) {
     static const qv::sim::FlashChip slowPages = [] {
         qv::sim::FlashChip part = qv::sim::kFlashChips[0];
@@ -227,20 +234,59 @@ TEST_F(FlashWalksTest, AFlashStillBusyBeforeAPageEndsTheProgramWalk) {
     ASSERT_TRUE(device.FindDevice());
     LoadImage(Bytes(512, 0x00));
     host.GetTrace().KeepLines(true);
-    EXPECT_FALSE(jobs.Program(true));
-    EXPECT_EQ(view.LastInfo(), "Start Programming...");
-    // The first page's write enable, address and data; the second's write enable only.
-    EXPECT_EQ(Count("80"), 4u);
+    EXPECT_EQ(jobs.Program(true).kind, qv::FailureKind::ProgramFailed);
+    EXPECT_EQ(view.LastInfo(), "Programming Fail at 0x000100");
+    // The first page's address and data; of the second, only the write enables.
+    EXPECT_EQ(Count("80 0000 0000 4"), 1u);
+    EXPECT_EQ(Count("80 0000 0001 256"), 1u);
 }
 
-TEST_F(FlashWalksTest, StopEndsAWalkAtTheNextBlock) {
-    LoadImage(Bytes(1024, 0x00));
-    int pumps = 0;
-    view.onPump = [&] {
-        if (++pumps == 2) jobs.StopRequested = true;
+// The stop is asked for from where the job lets pending work run (Ctrl-C, a station ending):
+// the walk ends at its next block or page.
+// Any of the part's block-protect bits protects the flash: the Erase button and programming
+// refuse it before sending anything; the status register's lock bit alone protects nothing.
+TEST_F(FlashWalksTest, TheBlockProtectBitsOfThePartDecideWhatIsProtected) {
+    LoadImage(Bytes(256, 0x00));
+    host.GetTrace().KeepLines(true);
+    struct Case {
+        std::uint8_t status;
+        bool erase;  // the Erase button, else programming
+        qv::FailureKind kind;
     };
-    EXPECT_FALSE(jobs.BlankCheck(true));
-    EXPECT_EQ(view.LastInfo(), "Stopped at 0x000080");
+    const Case cases[] = {
+        {0x10, true, qv::FailureKind::WriteProtected},
+        {0x04, false, qv::FailureKind::WriteProtected},
+        {0x10, false, qv::FailureKind::WriteProtected},
+        {0x80, true, qv::FailureKind::None},
+        {0x80, false, qv::FailureKind::None},
+    };
+    for (const Case& c : cases) {
+        chip->Flash().SetContents(Bytes(chip->Flash().Contents().size(), 0xFF));
+        chip->Flash().SetStoredStatus(c.status);
+        host.GetTrace().ClearLines();
+        const qv::JobResult result =
+            c.erase ? jobs.Erase(true) : jobs.ProgramAndVerify(true, true);
+        EXPECT_EQ(result.kind, c.kind) << int(c.status) << " " << c.erase;
+        if (!result.Ok()) {
+            EXPECT_EQ(Count("80 0000 0001 1") + Count("80 0000 0000 4"), 0u);  // no erase, no page
+        }
+    }
+}
+
+TEST_F(FlashWalksTest, StopEndsAWalkAtTheNextBlockOrPage) {
+    LoadImage(Bytes(1024, 0x00));
+    const std::pair<std::function<qv::JobResult()>, std::string> cases[] = {
+        {[&] { return jobs.BlankCheck(true); }, "Stopped at 0x000080"},
+        {[&] { return jobs.Program(true); }, "Stopped at 0x000200"},
+    };
+    for (const auto& [job, text] : cases) {
+        int pumps = 0;
+        view.onPump = [&] {
+            if (++pumps == 2) jobs.StopRequested = true;
+        };
+        EXPECT_EQ(job().kind, qv::FailureKind::Stopped) << text;
+        EXPECT_EQ(view.LastInfo(), text);
+    }
 }
 
 }  // namespace

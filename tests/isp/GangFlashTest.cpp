@@ -55,9 +55,11 @@ TEST(Station, EveryBoardIsJudgedOnceAndAFailedPortGoesOn) {
     int failed = 0;
     for (const qv::StationBoard& board : judged) {
         ++perPort[board.selector];
-        if (board.outcome != qv::AutoOutcome::Succeeded) {
+        if (!board.run.result.Ok()) {
             ++failed;
             EXPECT_EQ(board.selector, "1-2");
+            // The erase's write enable found no latch set: nothing was erased.
+            EXPECT_EQ(board.run.result.kind, qv::FailureKind::EraseFailed);
         }
     }
     EXPECT_EQ(failed, 1);
@@ -99,9 +101,11 @@ TEST(Station, AStopEndsEveryRunningBoardWithItsCleanUp) {
                                        {qv::AutoRequest{}, 0, 0}, front);
     ASSERT_EQ(judged.size(), 3u);
     for (const qv::StationBoard& board : judged)
-        EXPECT_EQ(board.outcome, qv::AutoOutcome::Stopped) << board.selector << " " << board.text;
+        EXPECT_EQ(board.run.result.kind, qv::FailureKind::Stopped)
+            << board.selector << " " << board.run.result.text;
     for (const auto& chip : chips) {
-        EXPECT_EQ(chip->Flash().Status() & 0x1C, 0x1C);
+        const std::uint8_t protection = qv::sim::kFlashChips[1].blockProtectMask;
+        EXPECT_EQ(chip->Flash().Status() & protection, protection);
         EXPECT_FALSE(chip->InIspMode());
     }
 }
@@ -121,7 +125,7 @@ TEST(GangFlash, EveryAttachedChipGetsTheImageAndAFailingOneIsReportedAlone) {
     ASSERT_EQ(targets.size(), 4u);
     qv::AutoRequest request;
     request.fileText = file.string();
-    const auto results = qv::FlashAll(host, targets, request);
+    const auto results = qv::FlashAll(host, targets, {}, request, {});
 
     ASSERT_EQ(results.size(), 4u);
     for (std::size_t i = 0; i < results.size(); ++i) {
@@ -130,19 +134,19 @@ TEST(GangFlash, EveryAttachedChipGetsTheImageAndAFailingOneIsReportedAlone) {
             std::equal(image.begin(), image.end(), contents.begin(),
                        [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
         if (i == 2) {
-            EXPECT_NE(results[i].outcome, qv::AutoOutcome::Succeeded);
+            EXPECT_EQ(results[i].result.kind, qv::FailureKind::EraseFailed);
             EXPECT_FALSE(holds);
         } else {
-            EXPECT_EQ(results[i].outcome, qv::AutoOutcome::Succeeded) << results[i].text;
-            EXPECT_EQ(results[i].text, "Verifying Success");
+            EXPECT_EQ(results[i].result.text, "Verifying Success");
             EXPECT_TRUE(holds) << "chip " << i;
         }
     }
     // Again with --changed-only: the programmed chips have nothing left to do.
     request.changedOnly = true;
-    const auto again = qv::FlashAll(host, targets, request);
+    const auto again = qv::FlashAll(host, targets, {}, request, {});
     for (std::size_t i = 0; i < again.size(); ++i)
-        EXPECT_EQ(again[i].text == "0 of 1 sectors changed", i != 2) << again[i].text;
+        EXPECT_EQ(again[i].result.text == "0 of 1 sectors changed", i != 2)
+            << again[i].result.text;
     std::filesystem::remove(file);
 }
 

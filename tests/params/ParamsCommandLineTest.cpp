@@ -88,4 +88,29 @@ TEST_F(ParamsCommandLineTest, ArgumentsReachTheirRegisters) {
     EXPECT_TRUE(Traced("K OUT 20 90 0000 0091 1 OK 02"));
 }
 
+// Each of the option bytes' data-register writes, stalled in turn: the EEPROM would keep a
+// byte the command never wrote, so the command fails.
+TEST_F(ParamsCommandLineTest, AFailedDataRegisterWriteFailsTheCommand) {
+    const std::vector<std::string> args = {"params", "write-options", "81", "E0", "7F", "00"};
+    Run(args);
+    std::vector<std::string> dataWrites;
+    std::ifstream file(tracePath);
+    for (std::string line; std::getline(file, line);) {
+        const auto at = line.find(" 90 0000 00");
+        if (line.starts_with('#') || at == std::string::npos) continue;
+        const int reg = std::stoi(line.substr(at + 11, 2), nullptr, 16);
+        if (reg >= 0x93 && reg <= 0x96) dataWrites.push_back(line.substr(0, line.find(' ')));
+    }
+    ASSERT_EQ(dataWrites.size(), 4u);
+    for (const std::string& seq : dataWrites) {
+        CLI::App stalled;
+        options.simFaults = {"stall@" + seq};
+        AddParamsCommands(stalled, options);
+        std::vector<const char*> argv = {"qvusb"};
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        EXPECT_THROW(stalled.parse(static_cast<int>(argv.size()), argv.data()), OperationFailed)
+            << "stall@" << seq;
+    }
+}
+
 }  // namespace

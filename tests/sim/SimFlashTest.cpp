@@ -166,7 +166,7 @@ TEST_F(SimFlashTest, InjectedFaults) {
 
     faults.protectionStuck = true;
     Write({spi::kWriteStatus, 0x00});
-    EXPECT_EQ(Status(), SimFlash::kBlockProtectBits);
+    EXPECT_EQ(Status(), qv::sim::DefaultFlashChip().blockProtectMask);
     Program(0, {0x00});
     EXPECT_EQ(Read(0, 1), (Bytes{0xFF}));
     faults.protectionStuck = false;
