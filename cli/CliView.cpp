@@ -8,10 +8,7 @@
 
 namespace qv::cli {
 
-void CliView::ShowProcessInfo(const std::string& text) {
-    lastInfo_ = text;
-    ShowStep(text);
-}
+void CliView::ShowProcessInfo(const std::string& text) { ShowStep(text); }
 
 void CliView::PumpEvents() {
     if (stopRequested_ != nullptr && StopOnSignal::Requested()) *stopRequested_ = true;

@@ -15,16 +15,14 @@ namespace qv::cli {
 // the run ends with ShowResult.
 enum class OutputMode { Terminal, Lines, Json, Quiet };
 
-// What every output mode shares: the texts a command needs afterwards (the last step, the
-// last message), the byte count progress refers to, and the stop request raised by a signal.
+// What every output mode shares: the byte count progress refers to, and the stop request
+// raised by a signal. A run's outcome is not read from here: the jobs return it.
 class CliView : public IspView {
 public:
     explicit CliView(std::ostream& out) : out_(out) {}
 
     // The byte count the progress fraction refers to, for the figures shown.
     void SetTotalBytes(std::uint64_t totalBytes) { totalBytes_ = totalBytes; }
-    const std::string& LastProcessInfo() const { return lastInfo_; }
-    const std::string& LastMessage() const { return lastMessage_; }
     // Raises the job's stop flag from PumpEvents once a signal asked for a stop.
     void WatchStop(bool& stopRequested) { stopRequested_ = &stopRequested; }
 
@@ -32,7 +30,8 @@ public:
     void ShowProcessAddress(const std::string&) override {}
     void ShowStatusRegister(const std::string&) override {}
     void PumpEvents() override;
-    void ShowMessage(const std::string& text) override { lastMessage_ = text; }
+    // A refusal's message: the job's result carries it to the verdict and the error line.
+    void ShowMessage(const std::string&) override {}
 
     // The end of the run on one device: its verdict in this mode's form.
     virtual void ShowResult(const RunRecord& record) = 0;
@@ -46,8 +45,6 @@ protected:
 
 private:
     bool* stopRequested_ = nullptr;
-    std::string lastInfo_;
-    std::string lastMessage_;
 };
 
 // Only the verdict line.

@@ -135,7 +135,8 @@ private:
     void FailIfReplayStopped(bool succeeded) {
         const std::string problem = session_.ReplayProblem(succeeded);
         if (problem.empty()) return;
-        Finish(kExitFailed, problem);
+        // A replay that stopped is a device that vanished from its recording.
+        Finish(kExitFailed, problem, FailureKind::DeviceGone);
         throw OperationFailed(problem);
     }
 
@@ -159,7 +160,11 @@ private:
         record_.ok = exitCode == kExitSuccess;
         record_.exitCode = exitCode;
         record_.message = message;
-        record_.failure = kind ? KindName(*kind) : record_.ok ? "" : "refused";
+        // Without a job's result: a refusal before anything was sent (exit 2, 3), else none.
+        const bool refused = exitCode == kExitBadInput || exitCode == kExitNoDevice;
+        record_.failure = kind      ? KindName(*kind)
+                          : refused ? KindName(FailureKind::Refused)
+                                    : "";
         record_.chipId = ChipIdText(flash_.ChipId);
         record_.seconds = static_cast<double>(session_.Host().NowMs() - startedMs_) / 1000;
         reporting_.Finish(*view_, record_);

@@ -87,8 +87,7 @@ bool WinDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
     lastFailure = IoFailure::Refused;
     if (ok == FALSE) {
         const DWORD error = ::GetLastError();
-        if (error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_NO_SUCH_DEVICE ||
-            error == ERROR_BAD_COMMAND)
+        if (error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_DEV_NOT_EXIST)
             lastFailure = IoFailure::Gone;
         else if (error == ERROR_SEM_TIMEOUT || error == ERROR_TIMEOUT)
             lastFailure = IoFailure::NoAnswer;

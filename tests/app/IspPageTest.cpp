@@ -1,4 +1,5 @@
 // The ISP page as the user drives it: the File button, the Auto button and its Stop, the range.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -129,6 +130,23 @@ private slots:
         QVERIFY(!bench.userDevice->InIspMode());
         QVERIFY(!bench.device.IsOpen());
         QCOMPARE(bench.Messages(), QStringList());
+    }
+
+    // With Verify unchecked, a page the flash did not take is still no success: its write
+    // enable was ignored from the second page on, and the label names that page.
+    void aPageTheFlashDidNotTakeFailsTheSequenceWithoutAVerify() {
+        Bench bench;
+        bench.Tick();
+        const QString file = bench.WriteFile("firmware.bin", Pattern(5000));
+        bench.History().setCurrentText(file);
+        bench.Child<QCheckBox>("chkVerify").setChecked(false);
+        bench.OnEveryPump([&] {
+            if (bench.Text("lblUSBProcessInfo") == "Start Programming")
+                bench.userDevice->Faults().flash.writeEnableIgnored = true;
+        });
+        bench.Button("btnUSBISPAuto").click();
+        QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("Programming Fail at 0x000100"));
+        QVERIFY(!bench.userDevice->InIspMode());
     }
 
     void autoWithoutADeviceOnlyShowsTheMessage() {

@@ -190,7 +190,7 @@ TEST_F(FlashCommandLineTest, AFailedProtectionOrIspExitFailsTheRun) {
     folder.Write("image.bin", std::string(700, '\x3C'));
     struct Case {
         Args command;
-        std::string fault;  // KIND: armed at the exit; KIND@N: from transfer N
+        std::string fault;  // KIND: armed at the exit; KIND+K: K after it; KIND@N: transfer N
         std::string workDone;
         std::string message;
     };
@@ -207,12 +207,18 @@ TEST_F(FlashCommandLineTest, AFailedProtectionOrIspExitFailsTheRun) {
         {{"blank", "image.bin", "--range", "64:4"}, "stall", "Blanking Success", "Exit ISP Fail"},
         {{"read-back", "flash.bin"}, "unplug", "Read Flash content Success", "The board is gone"},
         {{"flash-id"}, "stall", "EF 40 14", "Exit ISP Fail"},
+        // The exit's register write (bank select, then register 7): its request failed.
+        {{"flash", DEMO_FIRMWARE}, "stall+2", "Verifying Success", "Exit ISP Fail"},
     };
     for (const Case& c : cases) {
         std::string fault = c.fault;
         if (fault.find('@') == std::string::npos) {
             ASSERT_EQ(Run(c.command).exitCode, 0) << c.command[0];
-            fault += "@" + std::to_string(LastLineWith(Trace(), " 85 2D7C 3E92 "));
+            // KIND+K: K transfers after the exit request.
+            const auto plus = fault.find('+');
+            const std::size_t after = plus == std::string::npos ? 0 : std::stoul(fault.substr(plus + 1));
+            fault = fault.substr(0, plus) + "@" +
+                    std::to_string(LastLineWith(Trace(), " 85 2D7C 3E92 ") + after);
         }
         Args faulty = {"--sim-fault", fault};
         faulty.insert(faulty.end(), c.command.begin(), c.command.end());
@@ -274,12 +280,18 @@ TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
         {{"--sim-fault", "short-read", "--sim-flash", "erased.img", "blank", DEMO_FIRMWARE,
           "--range", "64:4", "--read-block", "255"},
          1, "Blanking Fail at 0x010000"},
+        // A status that was not read is no status (transfer 6 is its collect request).
+        {{"--sim-fault", "stall@6", "flash-status"}, 1, "Read Flash Status Fail"},
+        {{"--sim-fault", "unplug@2", "flash", DEMO_FIRMWARE}, 1, "The board is gone"},
+        {{"--sim-fault", "stall@2", "flash", DEMO_FIRMWARE}, 1, "Enter ISP Fail"},
     };
     for (const Case& c : cases) {
         const QvusbResult result = Run(c.args);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.args[1] << " " << c.args.back();
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     }
+    // The status after a write, once the write is over: not the busy status it passes through.
+    EXPECT_EQ(Run({"flash-status", "--write", "00"}).out, "0x00\n");
 }
 
 // --changed-only on a flash file that holds the image but for one byte in each of two of its

@@ -169,6 +169,23 @@ TEST_F(ReplayTest, ATraceThatEndsEarlyIsAnUnpluggedBoardNeverASuccess) {
     }
 }
 
+// A board that refused every page's data: the run fails at the first page and goes on to the
+// protection, where the recording (which went on with the next page) no longer matches.
+TEST_F(ReplayTest, PagesTheBoardRefusedFailTheRun) {
+    auto lines = Corpus("good-flash.trace");
+    for (std::string& line : lines) {
+        const auto at = line.find(" OUT 20 80 0000 0001 256 OK ");
+        if (at != std::string::npos) line = line.substr(0, at) + " OUT 20 80 0000 0001 256 FAIL -";
+    }
+    WriteLines("refused.trace", lines);
+    const QvusbResult result = ReplayFlash("refused.trace");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out.find("PASS"), std::string::npos);
+    EXPECT_NE(result.out.find("Programming Fail at 0x000000"), std::string::npos) << result.out;
+    EXPECT_NE(LastMessage(result).find(": sent K OUT 20 80 0000 0001 1 06, recorded "),
+              std::string::npos);
+}
+
 TEST_F(ReplayTest, AFileThatIsNoTraceOfADeviceIsRefused) {
     folder.Write("nodevice.trace", "# tool: qvusb 1.0\n1 K PROBE OK\n");
     folder.Write("garbage.trace", "# device: x\nhello\n");

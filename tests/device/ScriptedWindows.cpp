@@ -89,6 +89,7 @@ BOOL WINAPI IoControl(HANDLE handle, DWORD code, LPVOID input, DWORD inputSize, 
     const std::size_t written = std::min<std::size_t>(script->answer.size(), outputSize);
     if (written > 0) std::memcpy(output, script->answer.data(), written);
     *returned = script->bytesReported;
+    if (!script->ioResult) SetLastError(script->ioError);
     return script->ioResult;
 }
 

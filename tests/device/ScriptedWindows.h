@@ -43,11 +43,12 @@ struct ScriptedWindows {
     std::vector<HANDLE> handlesClosed;
 
     // DeviceIoControl: what the driver writes at the start of the output buffer, the count
-    // it reports and its result.
+    // it reports, its result and, when it fails, its error.
     std::vector<IoCall> ioCalls;
     std::vector<std::uint8_t> answer;
     DWORD bytesReported = 0;
     BOOL ioResult = TRUE;
+    DWORD ioError = ERROR_GEN_FAILURE;
 
     static inline const HDEVINFO kSet = reinterpret_cast<HDEVINFO>(std::intptr_t{0x5E7});
 

@@ -147,6 +147,20 @@ TEST_F(WinDeviceHostIo, AudioDriverGetsThePropertyRecordAndItsRefusalIsReported)
     EXPECT_EQ(question.input, Bytes(query.begin(), query.end()));
     EXPECT_EQ(question.output, nullptr);
     EXPECT_EQ(question.outputSize, 0u);
+
+    // Why a request failed, from Windows' error: a device that is not there, one that did not
+    // answer in time, anything else a refusal.
+    using Failure = qv::DeviceHost::IoFailure;
+    const std::pair<DWORD, Failure> errors[] = {
+        {ERROR_DEVICE_NOT_CONNECTED, Failure::Gone}, {ERROR_DEV_NOT_EXIST, Failure::Gone},
+        {ERROR_SEM_TIMEOUT, Failure::NoAnswer},      {ERROR_TIMEOUT, Failure::NoAnswer},
+        {ERROR_GEN_FAILURE, Failure::Refused},
+    };
+    for (const auto& [error, failure] : errors) {
+        windows.ioError = error;
+        EXPECT_FALSE(host.IoControl(handle, qv::kKsPropertyCode, query, {}, returned));
+        EXPECT_EQ(host.LastIoControlFailure(), failure) << error;
+    }
 }
 
 }  // namespace
