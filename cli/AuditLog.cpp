@@ -1,24 +1,15 @@
 #include "cli/AuditLog.h"
 
 #include <chrono>
-#include <cstdlib>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
-#include <fstream>
 
 #include "cli/CliErrors.h"
+#include "cli/HostName.h"
 
 namespace qv::cli {
 namespace {
-
-// The machine's name: Windows keeps it in the environment, Linux in the kernel's table.
-std::string HostName() {
-    if (const char* name = std::getenv("COMPUTERNAME")) return name;
-    for (const char* file : {"/proc/sys/kernel/hostname", "/etc/hostname"}) {
-        std::string name;
-        if (std::ifstream(file) >> name) return name;
-    }
-    return "unknown";
-}
 
 std::string UtcNow() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -28,19 +19,39 @@ std::string UtcNow() {
     return text;
 }
 
+std::string ShellQuoted(const std::string& argument) {
+    const bool plain =
+        !argument.empty() && argument.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop"
+                                                        "qrstuvwxyz0123456789-_./:=@%+,") ==
+                                 std::string::npos;
+    if (plain) return argument;
+    std::string quoted = "'";
+    for (const char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 }  // namespace
+
+std::string QuotedCommandLine(int argc, const char* const* argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) line += (i ? " " : "") + ShellQuoted(argv[i]);
+    return line;
+}
 
 AuditLog::AuditLog(const std::string& path, std::string commandLine)
     : file_(std::fopen(path.c_str(), "ab")),
+      path_(path),
       commandLine_(std::move(commandLine)),
       hostName_(HostName()) {
     if (!file_) throw BadInput("Cannot append to the log " + path);
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 }
 
-void AuditLog::Append(const RunRecord& record) {
+std::optional<std::string> AuditLog::Append(const RunRecord& record) {
     const std::string line = LogJson(record, UtcNow(), hostName_, commandLine_) + "\n";
-    std::fwrite(line.data(), 1, line.size(), file_.get());
+    errno = 0;
+    if (std::fwrite(line.data(), 1, line.size(), file_.get()) == line.size()) return std::nullopt;
+    return "the log line was not written to " + path_ + " (" + std::strerror(errno) + ")";
 }
 
 }  // namespace qv::cli

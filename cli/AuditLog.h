@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/RunRecord.h"
@@ -14,17 +15,24 @@ namespace qv::cli {
 class AuditLog {
 public:
     // Opens the file; throws BadInput when it cannot be appended to (before anything is sent).
+    // commandLine is the arguments as given, each quoted as a POSIX shell would read it back.
     AuditLog(const std::string& path, std::string commandLine);
 
-    void Append(const RunRecord& record);
+    // Appends the record's line; why it could not be written whole, nothing when it was.
+    std::optional<std::string> Append(const RunRecord& record);
 
 private:
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<std::FILE, Closer> file_;
+    std::string path_;
     std::string commandLine_;
     std::string hostName_;
 };
+
+// The arguments as one line a POSIX shell reads back into the same arguments: each quoted
+// with single quotes where it holds anything but letters, digits and "-_./:=@%+,".
+std::string QuotedCommandLine(int argc, const char* const* argv);
 
 }  // namespace qv::cli

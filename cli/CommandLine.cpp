@@ -7,8 +7,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "cli/AuditLog.h"
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/DistinctFiles.h"
 #include "cli/I2cCommands.h"
 #include "cli/JsonLine.h"
 #include "cli/ParamsCommands.h"
@@ -124,31 +126,54 @@ int Fail(int code, const std::string& message) {
     return code;
 }
 
-// Runs the parse and its command; returns the exit code and the message of a failure.
-std::pair<int, std::string> Run(CLI::App& app, int argc, char** argv) {
+// How a run of the command line ended.
+struct Ending {
+    int code = kExitSuccess;
+    // The failure's text, for standard error and the JSON result.
+    std::string message;
+    // The parser printed the failure on standard error itself, with its hint.
+    bool messagePrinted = false;
+    // What --help or --version print on standard output.
+    std::string shown;
+};
+
+Ending Failure(int code, std::string message) {
+    Ending ending;
+    ending.code = code;
+    ending.message = std::move(message);
+    return ending;
+}
+
+// Runs the parse and its command; returns how it ended.
+Ending Run(CLI::App& app, int argc, char** argv) {
     try {
         app.parse(argc, argv);
-        return {kExitSuccess, ""};
+        return {};
     } catch (const CLI::ParseError& error) {
         const auto extras = app.remaining();
         if (app.get_subcommands().empty() && !extras.empty() && extras.front()[0] != '-') {
             const std::string nearest = NearestCommand(app, extras.front());
             std::string message = "'" + extras.front() + "' is not a command";
             if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
-            return {kExitBadInput, message};
+            return Failure(kExitBadInput, message);
         }
-        const int code = app.exit(error);
-        return {code == 0 ? kExitSuccess : kExitBadInput, std::string()};
+        std::ostringstream shown;
+        const int code = app.exit(error, shown, std::cerr);
+        const bool failed = code != 0;
+        Ending ending = Failure(failed ? kExitBadInput : kExitSuccess, failed ? error.what() : "");
+        ending.messagePrinted = true;
+        ending.shown = shown.str();
+        return ending;
     } catch (const BadInput& error) {
-        return {kExitBadInput, error.what()};
+        return Failure(kExitBadInput, error.what());
     } catch (const NoDevice& error) {
-        return {kExitNoDevice, error.what()};
+        return Failure(kExitNoDevice, error.what());
     } catch (const OperationFailed& error) {
-        return {kExitFailed, error.what()};
+        return Failure(kExitFailed, error.what());
     } catch (const std::filesystem::filesystem_error& error) {
-        return {kExitBadInput, error.what()};
+        return Failure(kExitBadInput, error.what());
     } catch (const std::exception& error) {
-        return {kExitFailed, std::string("internal error: ") + error.what()};
+        return Failure(kExitFailed, std::string("internal error: ") + error.what());
     }
 }
 
@@ -173,26 +198,39 @@ int RunCommandLine(int argc, char** argv) {
                          : isatty(STDOUT_FILENO) != 0 ? OutputMode::Terminal
                                                       : OutputMode::Lines;
         if (output.json) std::cout.rdbuf(collected.rdbuf());
-        std::string commandLine;
-        for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i]);
+        // Before any file is opened: an output that is an input or another output would be
+        // destroyed by it.
+        RequireDistinctFiles(FilesOf(app, options.replayFile, options.traceFile, output.logFile,
+                                     options.simFlashFile));
         if (!output.logFile.empty())
-            reporting.log = std::make_unique<AuditLog>(output.logFile, commandLine);
+            reporting.log =
+                std::make_unique<AuditLog>(output.logFile, QuotedCommandLine(argc, argv));
     });
 
-    const auto [code, message] = Run(app, argc, argv);
+    const Ending ending = Run(app, argc, argv);
     std::cout.rdbuf(realOut.rdbuf());
-    if (reporting.mode == OutputMode::Json && !reporting.resultShown && !app.get_subcommands().empty())
+    // A parse that failed never reached the callback above, so --json is asked of the parser:
+    // a recognised command ends in one result line whatever stopped it.
+    const auto commands = app.get_subcommands();
+    const bool json = app.count("--json") > 0 && !commands.empty();
+    if (json && !reporting.resultShown)
         realOut << JsonLine()
                        .Add("event", "result")
-                       .Add("command", app.get_subcommands().front()->get_name())
-                       .Add("ok", code == kExitSuccess)
-                       .Add("exit_code", code)
-                       .Add("message", message)
-                       .Add("output", collected.str())
+                       .Add("command", commands.front()->get_name())
+                       .Add("ok", ending.code == kExitSuccess)
+                       .Add("exit_code", ending.code)
+                       .Add("message", ending.message)
+                       .Add("output", collected.str() + ending.shown)
                        .Text()
                 << "\n";
-    if (!message.empty()) Fail(code, message);
-    return code;
+    if (!json) realOut << ending.shown;
+    if (!ending.message.empty() && !ending.messagePrinted) Fail(ending.code, ending.message);
+    // Verdicts and results that did not reach standard output (a full disk, a closed pipe)
+    // leave no record of a success.
+    realOut.flush();
+    if (!realOut && ending.code == kExitSuccess)
+        return Fail(kExitFailed, "standard output could not be written");
+    return ending.code;
 }
 
 }  // namespace qv::cli

@@ -11,7 +11,7 @@
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
-#include "common/AtomicFile.h"
+#include "common/OutputFile.h"
 #include "device/host/InterfacePath.h"
 #include "image/ProgramFileCheck.h"
 #include "image/RangeChoice.h"
@@ -98,6 +98,8 @@ public:
         }
         FailIfReplayStopped(true);
         Finish(kExitSuccess, succeeded_.text);
+        // An output of the run that could not be written failed it (the record says which).
+        if (!record_.ok) throw OperationFailed(record_.message);
     }
 
     void Auto(const FlashArguments& args) {
@@ -123,11 +125,10 @@ public:
         if (!range_.wholeFlash)
             range = FlashRange{program_.RangeStart, program_.RangeStart + program_.RangeSize};
         view_->SetTotalBytes(range ? range->end - range->start : 0);
-        const JobResult read = jobs_.ReadBackRange(range);
-        // A read that ran is saved also when it failed (unread bytes as 0x5A); one that was
-        // refused read nothing.
-        if (jobs_.ReadBackRan()) Check(jobs_.SaveReadBack(out));
-        Check(read);
+        // A read that failed or was stopped leaves the file as it was: only a whole dump is
+        // written.
+        Check(jobs_.ReadBackRange(range));
+        Check(jobs_.SaveReadBack(out));
     }
 
 private:
@@ -220,12 +221,9 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
                               " devices failed");
 }
 
-// The output of read-back must be creatable before the flash is read for it.
+// The output of read-back must be writable before the flash is read for it.
 void CheckOutputFile(const std::string& file) {
-    std::error_code error;
-    if (std::filesystem::is_directory(file, error))
-        throw BadInput(file + ": is a folder, not a file");
-    if (!CanCreateFileAt(file)) throw BadInput("Cannot write " + file);
+    if (const auto problem = OutputProblem(file)) throw BadInput("Cannot write " + file + ": " + *problem);
 }
 
 // Registers a single flash step: its input checked first, then the device found and ISP mode

@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
 #include "common/HexFormat.h"
+#include "common/OutputFile.h"
 #include "image/ImageEditor.h"
 #include "image/ParameterTable.h"
 #include "image/ProgramFile.h"
@@ -114,6 +115,8 @@ void RunImagePatch(const PatchArguments& args, std::ostream& out) {
     std::error_code error;
     if (std::filesystem::equivalent(args.in, args.out, error))
         throw BadInput(args.out + ": is the source itself; the new image needs a file of its own");
+    if (const auto problem = OutputProblem(args.out))
+        throw BadInput("Cannot write " + args.out + ": " + *problem);
     ImageEditor editor;
     LoadEditorImage(editor, args.in);
     if (!SearchParameterTable(editor))

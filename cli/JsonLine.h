@@ -7,7 +7,8 @@
 namespace qv::cli {
 
 // One JSON object written on one line, field by field, in the order added: what --json and the
-// audit log print. Texts are escaped; bytes of 0x80 and above pass as they are (UTF-8).
+// audit log print. Texts are escaped so that the line is always valid JSON: control bytes as
+// escapes, bytes that are not well-formed UTF-8 as U+FFFD (see JsonString).
 class JsonLine {
 public:
     JsonLine& Add(std::string_view key, std::string_view text);
@@ -22,7 +23,7 @@ public:
     JsonLine& Add(std::string_view key, std::uint32_t value) {
         return Add(key, std::uint64_t{value});
     }
-    // A number with the given digits after the point.
+    // A number with the given digits after the point; null when it is not finite.
     JsonLine& Add(std::string_view key, double value, int decimals);
     // The object with its braces, without a line end.
     std::string Text() const { return "{" + fields_ + "}"; }
@@ -32,7 +33,7 @@ private:
     std::string fields_;
 };
 
-// A JSON string literal, quotes included.
+// A JSON string literal, quotes included, in valid UTF-8 whatever bytes `text` holds.
 std::string JsonString(std::string_view text);
 
 }  // namespace qv::cli

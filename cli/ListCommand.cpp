@@ -51,6 +51,14 @@ std::string CandidateJson(const Candidate& candidate) {
         .Text();
 }
 
+// One JSON object per device. No device is exit 3 as in the text mode; that failure, like any
+// other, ends in the result line the command line writes.
+void RunListJson(Session& session, std::ostream& out) {
+    const std::vector<Candidate> candidates = session.Candidates();
+    if (candidates.empty()) throw NoDevice();
+    for (const Candidate& candidate : candidates) out << CandidateJson(candidate) << "\n";
+}
+
 }  // namespace
 
 void RunList(Session& session, bool withPaths, std::ostream& out) {
@@ -65,14 +73,13 @@ void AddListCommand(CLI::App& app, const GlobalOptions& options) {
         "list", "The devices a command can use: selector (for --device), kind, VID:PID, carrier");
     list->add_flag("-v,--verbose", args->verbose, "Show each device's interface path too");
     list->callback([&options, args] {
+        Reporting& reporting = *options.reporting;
         WithSession(options, [&](Session& session) {
-            Reporting& reporting = *options.reporting;
-            if (reporting.mode != OutputMode::Json)
-                return RunList(session, args->verbose || options.verbose, std::cout);
-            for (const Candidate& candidate : session.Candidates())
-                *reporting.out << CandidateJson(candidate) << "\n";
-            reporting.resultShown = true;
+            if (reporting.mode == OutputMode::Json) return RunListJson(session, *reporting.out);
+            RunList(session, args->verbose || options.verbose, std::cout);
         });
+        // The devices' lines are the whole answer of a list that succeeded, with no result line.
+        reporting.resultShown = true;
     });
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <iosfwd>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "cli/AuditLog.h"
 #include "cli/CliView.h"
+#include "isp/JobResult.h"
 
 namespace qv::cli {
 
@@ -16,13 +20,29 @@ struct Reporting {
     std::ostream* out = nullptr;
     std::unique_ptr<AuditLog> log;
     bool resultShown = false;
+    // Writes what the run keeps besides the record (the simulated flash) and says which of its
+    // outputs (that, the trace) could not be written; set by the session.
+    std::function<std::vector<std::string>()> keepOutputs;
 
     std::unique_ptr<CliView> NewView() const { return MakeView(mode, *out); }
     // The end of a run on one device: the view's verdict and the log's line, from one record.
-    void Finish(CliView& view, const RunRecord& record) {
+    // An output that could not be written fails the run: the record says what happened to the
+    // board and what was not written, and no PASS is shown for it.
+    void Finish(CliView& view, RunRecord& record) {
+        if (keepOutputs)
+            for (const std::string& problem : keepOutputs()) NotWritten(record, problem);
+        if (log)
+            if (const auto problem = log->Append(record)) NotWritten(record, *problem);
         view.ShowResult(record);
-        if (log) log->Append(record);
         resultShown = true;
+    }
+
+private:
+    static void NotWritten(RunRecord& record, const std::string& problem) {
+        record.ok = false;
+        if (record.exitCode == 0) record.exitCode = 1;
+        if (record.failure.empty()) record.failure = KindName(FailureKind::OutputNotWritten);
+        record.message += (record.message.empty() ? "" : "; ") + problem;
     }
 };
 

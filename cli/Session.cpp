@@ -1,10 +1,13 @@
 #include "cli/Session.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
+#include "cli/Reporting.h"
+#include "common/OutputFile.h"
 #include "device/host/InterfacePath.h"
 #include "device/host/ReplayHost.h"
 #include "device/host/TraceFormat.h"
@@ -38,6 +41,7 @@ static std::unique_ptr<ReplayHost> MakeReplayHost(const std::string& fileName) {
 
 Session::Session(const GlobalOptions& options)
     : simFlashFile_(options.simFlashFile),
+      traceFileName_(options.traceFile),
       selector_(options.device),
       userDeviceMatch_(UserMatch(options)) {
     if (!options.sim) {
@@ -71,8 +75,15 @@ Session::Session(const GlobalOptions& options)
         simChip_ = host->AttachNew(sim::UserDeviceIdentity());
         for (unsigned i = 1; i < options.simDevices; ++i)
             host->AttachNew(sim::UserDeviceIdentity());
-        if (!simFlashFile_.empty() && !sim::LoadFlashImage(simChip_->Flash(), simFlashFile_))
-            throw BadInput(simFlashFile_ + " is not a flash image of this chip");
+        if (!simFlashFile_.empty()) {
+            std::error_code error;
+            if (!std::filesystem::exists(simFlashFile_, error))
+                if (const auto problem = OutputProblem(simFlashFile_))
+                    throw BadInput("Cannot write " + simFlashFile_ + ": " + *problem);
+            if (!sim::LoadFlashImage(simChip_->Flash(), simFlashFile_))
+                throw BadInput(simFlashFile_ + " is not a flash image of this chip");
+        }
+        simTrace_ = &host->GetTrace();
         std::vector<sim::FaultChoice> faults;
         for (const std::string& text : options.simFaults) {
             const auto fault = sim::ParseFaultChoice(text);
@@ -97,12 +108,31 @@ Session::Session(const GlobalOptions& options)
         hosts_.push_back(std::make_unique<TracingHost>(
             *hosts_.back(), [](const std::string& line) { std::cerr << line << '\n'; }));
     device_ = std::make_unique<QuorvexUsb>(Host());
+    if (options.reporting) {
+        reporting_ = options.reporting;
+        reporting_->keepOutputs = [this] { return KeepOutputs(); };
+    }
 }
 
-void Session::Finish() {
+std::vector<std::string> Session::KeepOutputs() {
+    outputsKept_ = true;
+    std::vector<std::string> problems;
     if (simChip_ && !simFlashFile_.empty() &&
         !sim::SaveFlashImage(simChip_->Flash(), simFlashFile_))
-        throw OperationFailed("Cannot write " + simFlashFile_);
+        problems.push_back("Cannot write " + simFlashFile_);
+    const bool traceLost = (traceFile_ && !traceFile_->good()) || (simTrace_ && simTrace_->Failed());
+    if (traceLost) problems.push_back("the trace was not written whole to " + traceFileName_);
+    return problems;
+}
+
+// What a run's record reported already is not kept or reported again.
+void Session::Finish() {
+    if (outputsKept_) return;
+    const auto problems = KeepOutputs();
+    if (problems.empty()) return;
+    std::string message;
+    for (const std::string& problem : problems) message += (message.empty() ? "" : "; ") + problem;
+    throw OperationFailed(message);
 }
 
 std::string Session::ReplayProblem(bool commandSucceeded) const {
@@ -131,7 +161,9 @@ void WithSession(const GlobalOptions& options, const std::function<void(Session&
         throw OperationFailed(problem);
 }
 
-Session::~Session() = default;
+Session::~Session() {
+    if (reporting_) reporting_->keepOutputs = nullptr;
+}
 
 std::vector<Candidate> Session::Candidates() {
     std::vector<Candidate> candidates;

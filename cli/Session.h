@@ -17,6 +17,7 @@ class ReplayHost;
 }
 namespace qv::sim {
 class SimChip;
+class Trace;
 }
 
 namespace qv::cli {
@@ -64,16 +65,24 @@ public:
     // it and checks that it may be opened. Throws NoDevice when none matches or it cannot be
     // opened for lack of permission, BadInput when several match and --device names none.
     const Candidate& RequireDevice();
-    // Keeps the simulated flash in its file, when one was named; throws OperationFailed when
-    // the file cannot be written.
+    // Keeps the simulated flash in its file, when one was named, and checks the trace, unless a
+    // run's record has done so; throws OperationFailed naming what could not be written.
     void Finish();
     // With --replay: why the replay stopped ("replay diverged at line N: ..."), or, after a
     // command that succeeded, that the trace ended before the command did; else empty.
     std::string ReplayProblem(bool commandSucceeded) const;
 
 private:
+    // Before a run's record is written: keeps the simulated flash, and says which outputs
+    // could not be written (the flash file, the trace).
+    std::vector<std::string> KeepOutputs();
+
     std::shared_ptr<sim::SimChip> simChip_;
     std::string simFlashFile_;
+    bool outputsKept_ = false;  // by a run's record
+    std::string traceFileName_;
+    sim::Trace* simTrace_ = nullptr;
+    Reporting* reporting_ = nullptr;
     std::string selector_;
     std::unique_ptr<std::ofstream> traceFile_;
     ReplayHost* replay_ = nullptr;  // the base host, when replaying

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "common/AtomicFile.h"
+#include "common/OutputFile.h"
 #include "common/HexFormat.h"
 #include "common/TypedNumber.h"
 #include "image/ImageFileKind.h"
@@ -14,8 +14,7 @@ namespace {
 // Creates or replaces the file with bytes 0 to LoadedLength - 1 of the image; their 16-bit
 // sum, or nothing when the file could not be written (an old file then stays as it was).
 std::optional<std::uint16_t> WriteImageFile(const ImageBuffer& image, const std::string& path) {
-    if (!WriteFileAtomically(path, std::span(image.Bytes).first(image.LoadedLength)))
-        return std::nullopt;
+    if (WriteOutput(path, std::span(image.Bytes).first(image.LoadedLength))) return std::nullopt;
     return LoadedSum(image);
 }
 

@@ -22,7 +22,6 @@ ChangedSectors::ChangedSectors(QuorvexUsb& device, IspView& view, const FlashCon
     : device_(device),
       view_(view),
       flash_(flash),
-      stopRequested_(stopRequested),
       walks_(device, view, flash, stopRequested) {}
 
 std::uint32_t ChangedSectors::First(const Sector& sector) const {

@@ -51,7 +51,6 @@ private:
     QuorvexUsb& device_;
     IspView& view_;
     const FlashContext& flash_;
-    const bool& stopRequested_;
     FlashWalks walks_;
     std::uint32_t start_ = 0;
     std::uint32_t end_ = 0;

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "chip/FlashRequests.h"
-#include "common/AtomicFile.h"
+#include "common/OutputFile.h"
 #include "common/HexFormat.h"
 #include "common/TypedNumber.h"
 #include "device/OpenedDevice.h"
@@ -72,6 +72,11 @@ IspJobs::IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashC
 
 FlashWalks IspJobs::Walks() { return FlashWalks(device_, view_, flash_, StopRequested); }
 FlashWalks IspJobs::CleanUpWalks() { return FlashWalks(device_, view_, flash_, kNoStop); }
+
+JobResult IspJobs::Refuse(const std::string& message) {
+    view_.ShowMessage(message);
+    return Failure(FailureKind::Refused, std::nullopt, message);
+}
 
 JobResult IspJobs::Finish(JobResult result) {
     if (!result.Ok() && result.kind != FailureKind::Refused) view_.ShowProcessInfo(result.text);
@@ -232,7 +237,6 @@ JobResult IspJobs::ReadBack() {
     view_.ShowProcessInfo("Read Flash data back");
     OpenedDevice open(device_);
     readBack_ = {0, kReadBackEnd};
-    readBackRan_ = true;
     const JobResult read = Walks().ReadBackRange(0, kReadBackEnd, ReadBackBuffer);
     readBackSucceeded_ = read.Ok();
     return Finish(read.Ok() ? Succeeded(kReadBackSuccessText) : read);
@@ -242,7 +246,6 @@ JobResult IspJobs::ReadBackRange(std::optional<FlashRange> range) {
     JobGuard job(busy_, StopRequested);
     view_.ShowProcessInfo("Read Flash data back");
     OpenedDevice open(device_);
-    readBackRan_ = false;
     readBackSucceeded_ = false;
     if (auto identified = Identify(); !identified.Ok()) return Finish(identified);
     const std::uint64_t capacity = FlashCapacity(flash_.ChipId);
@@ -250,7 +253,6 @@ JobResult IspJobs::ReadBackRange(std::optional<FlashRange> range) {
     if (const auto refusal = FlashSizeRefusal(readBack_.start, readBack_.end - readBack_.start,
                                               flash_.ChipId))
         return Finish(Failure(FailureKind::RangeBeyondFlash, std::nullopt, *refusal));
-    readBackRan_ = true;
     const JobResult read = Walks().ReadBackRange(readBack_.start, readBack_.end, ReadBackBuffer);
     readBackSucceeded_ = read.Ok();
     return Finish(read.Ok() ? Succeeded(kReadBackSuccessText) : read);
@@ -259,8 +261,9 @@ JobResult IspJobs::ReadBackRange(std::optional<FlashRange> range) {
 JobResult IspJobs::SaveReadBack(const std::string& path) {
     const auto bytes =
         std::span(ReadBackBuffer).subspan(readBack_.start, readBack_.end - readBack_.start);
-    if (!WriteFileAtomically(path, bytes))
-        return Finish(Failure(FailureKind::OutputNotWritten, std::nullopt, "Cannot write " + path));
+    if (const auto failed = WriteOutput(path, bytes))
+        return Finish(Failure(FailureKind::OutputNotWritten, std::nullopt,
+                              "Cannot write " + path + " (" + *failed + ")"));
     // A read that failed keeps its failure text: the file holds 0x5A where blocks were unread.
     if (readBackSucceeded_) view_.ShowProcessInfo(kReadBackSuccessText);
     return Succeeded(kReadBackSuccessText);
@@ -269,20 +272,16 @@ JobResult IspJobs::SaveReadBack(const std::string& path) {
 // Loads the file the combo names when asked to, and refuses to go on without an image for
 // a program or verify step: nothing is erased for a file that is not there.
 std::optional<JobResult> IspJobs::PrepareImage(const AutoRequest& request) {
-    const auto refuse = [&](const char* text) {
-        view_.ShowMessage(text);
-        return Failure(FailureKind::Refused, std::nullopt, text);
-    };
     if (request.steps.reloadFile) {
         if (request.fileText != program_.ProgramFileName)
             program_.ProgramFileName = request.fileText;
         const ProgramFileReport report = ReadProgramFile(program_);
         if (!report.checksumText.empty()) view_.ShowChecksum(report.checksumText);
-        if (report.outcome != ProgramFileOutcome::Loaded) return refuse(kProgramFileNotReadyText);
+        if (report.outcome != ProgramFileOutcome::Loaded) return Refuse(kProgramFileNotReadyText);
     }
     const bool needsImage = request.steps.program || request.steps.verify || request.changedOnly;
     if (needsImage && program_.ProgramImage.LoadedLength == 0)
-        return refuse(kProgramFileNotReadyText);
+        return Refuse(kProgramFileNotReadyText);
     return std::nullopt;
 }
 
@@ -291,15 +290,11 @@ std::optional<JobResult> IspJobs::Auto(const AutoRequest& request, bool& autoBus
         StopRequested = true;
         return std::nullopt;
     }
-    const auto refuse = [&](const std::string& text) {
-        view_.ShowMessage(text);
-        return Failure(FailureKind::Refused, std::nullopt, text);
-    };
     if (busy_) return Failure(FailureKind::Refused, std::nullopt, "Another flash job is running");
     StepFailed = false;
-    if (!device_.IsPresent()) return refuse(kDeviceNotAvailableText);
+    if (!device_.IsPresent()) return Refuse(kDeviceNotAvailableText);
     if (!program_.ProgramFileReady && request.fileText.empty())
-        return refuse(kProgramFileNotReadyText);
+        return Refuse(kProgramFileNotReadyText);
     FlagGuard busyGuard(autoBusy);
     FlagGuard jobGuard(busy_);
     FlagGuard runningGuard(running_);
@@ -310,12 +305,12 @@ std::optional<JobResult> IspJobs::Auto(const AutoRequest& request, bool& autoBus
         if (!request.wholeFlash)
             ApplyRangeChoice(program_, false, request.startText, request.sizeText);
     } catch (const ConversionError& error) {
-        return refuse(error.what());
+        return Refuse(error.what());
     }
     // A range no flash can hold is refused before anything is sent.
     if (const auto refusal = JobRangeRefusal(program_, request.wholeFlash, true,
                                              !request.wholeFlash && StepsRun(request).erase))
-        return refuse(*refusal);
+        return Refuse(*refusal);
     return Finish(RunSequence(request, ImageRange(program_, request.wholeFlash)));
 }
 

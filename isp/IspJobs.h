@@ -77,9 +77,6 @@ public:
     // The command line's read back: [start, end), or without a range the whole flash as its
     // identification sizes it; a range beyond the flash is refused before anything is read.
     JobResult ReadBackRange(std::optional<FlashRange> range);
-    // Whether the last read back read anything (a refused one did not): only then is there a
-    // buffer to save.
-    bool ReadBackRan() const { return readBackRan_; }
     // Writes what the last read back covered (its bytes of ReadBackBuffer) to a new or
     // replaced file; "Cannot write " + path when it fails, the success text only when the last
     // read back succeeded.
@@ -99,6 +96,8 @@ private:
     // Ends a job: a failure's text becomes the last process text (a refusal was shown as a
     // message instead), and StepFailed follows the result.
     JobResult Finish(JobResult result);
+    // Not started: the message shown as the window's modal notice, and the refusal's text.
+    JobResult Refuse(const std::string& message);
     // The walks of the running job (a stop request ends them), and those of its clean-up
     // (which a stop request must not cut short).
     FlashWalks Walks();
@@ -132,7 +131,6 @@ private:
     FlashContext& flash_;
     bool running_ = false;
     bool busy_ = false;
-    bool readBackRan_ = false;
     bool readBackSucceeded_ = false;
     FlashRange readBack_{0, 0x20000};
 };

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/AtomicFile.h"
+#include "common/OutputFile.h"
 #include "common/HexFormat.h"
 
 namespace qv::sim {
@@ -46,10 +46,10 @@ bool LoadFlashImage(SimFlash& flash, const std::filesystem::path& file) {
 
 bool SaveFlashImage(const SimFlash& flash, const std::filesystem::path& file) {
     const std::string status = Hex2(flash.StoredStatus()) + "\n";
-    return WriteFileAtomically(file, flash.Contents()) &&
-           WriteFileAtomically(StatusFileOf(file),
-                               std::span(reinterpret_cast<const std::uint8_t*>(status.data()),
-                                         status.size()));
+    return !WriteOutput(file, flash.Contents()) &&
+           !WriteOutput(StatusFileOf(file),
+                        std::span(reinterpret_cast<const std::uint8_t*>(status.data()),
+                                  status.size()));
 }
 
 }  // namespace qv::sim

@@ -20,6 +20,8 @@ public:
     void ClearLines() { lines_.clear(); }
 
     bool IsOn() const { return file_.is_open() || keepLines_; }
+    // True once a line could not be written to the file (a full disk, a failing device).
+    bool Failed() const { return file_.is_open() && !file_.good(); }
     void Write(const std::string& line);
 
 private:

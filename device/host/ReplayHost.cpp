@@ -131,8 +131,10 @@ bool ReplayHost::Answer(const DriverCall& call, std::span<std::uint8_t> output,
 }
 
 void ReplayHost::Diverge(const std::string& sent, const RecordedTransfer& recorded) {
+    // Both sides are shortened and made printable: the recorded line comes from the trace, and
+    // what was sent may hold a whole page of data.
     divergence_ = "replay diverged at line " + std::to_string(recorded.lineNumber) + ": sent " +
-                  sent + ", recorded " + recorded.text;
+                  EchoedText(sent) + ", recorded " + EchoedText(recorded.text);
 }
 
 DeviceHost::IoFailure ReplayHost::LastIoControlFailure() const {

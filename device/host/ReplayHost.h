@@ -27,7 +27,8 @@ public:
     // The recorded device's interface path; empty when the trace names none.
     static std::string DevicePathOf(const TraceFile& trace);
 
-    // "replay diverged at line N: sent ... recorded ..." once a transfer differed; else empty.
+    // "replay diverged at line N: sent ..., recorded ..." once a transfer differed (each side
+    // as EchoedText shows it: printable and at most kMaxEchoedLength characters); else empty.
     std::string Divergence() const;
     // When the tool asked for more than the trace holds (a transfer or an open after its last
     // line): "the trace ended at line N, where the board was unplugged"; else empty. A session

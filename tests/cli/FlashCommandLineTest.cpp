@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -248,6 +251,97 @@ TEST_F(FlashCommandLineTest, AReadBackThatCannotBeWrittenWholeLeavesTheOldFile) 
     EXPECT_EQ(folder.Read("flash.bin"), old);
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+}
+
+// Where the outputs go: a regular file is replaced whole and keeps its mode, a link is followed
+// (the link stays, its target is replaced), a device node is written in place, a read-only
+// file is refused before anything is sent, a full device fails the run; read-back and image
+// patch alike. A read-back that did not finish leaves the old file as it was.
+TEST_F(FlashCommandLineTest, OutputsAreReplacedWholeFollowedOrWrittenInPlace) {
+    const std::string old(1000, 'o');
+    const Args commands[] = {{"read-back", "out"}, {"image", "patch", DEMO_FIRMWARE, "out"}};
+    for (const Args& command : commands) {
+        const auto run = [&](const std::string& out, Args before = {}) {
+            Args args = command;
+            args.back() = out;
+            before.insert(before.end(), args.begin(), args.end());
+            return Run(before);
+        };
+        const std::string what = command[0];
+        folder.Write("kept.bin", old);
+        std::filesystem::permissions(folder / "kept.bin", std::filesystem::perms(0640));
+        EXPECT_EQ(run("kept.bin").exitCode, 0) << what;
+        EXPECT_NE(folder.Read("kept.bin"), old) << what;
+        EXPECT_EQ(std::filesystem::status(folder / "kept.bin").permissions(),
+                  std::filesystem::perms(0640)) << what;
+
+        folder.Write("target.bin", old);
+        std::filesystem::remove(folder / "link.bin");
+        std::filesystem::create_symlink("target.bin", folder / "link.bin");
+        EXPECT_EQ(run("link.bin").exitCode, 0) << what;
+        EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.bin")) << what;
+        EXPECT_NE(folder.Read("target.bin"), old) << what;
+
+        folder.Write("readonly.bin", old);
+        std::filesystem::permissions(folder / "readonly.bin", std::filesystem::perms(0444));
+        const QvusbResult readOnly = run("readonly.bin");
+        EXPECT_EQ(readOnly.exitCode, 2) << what;
+        EXPECT_NE(readOnly.err.find("is read-only"), std::string::npos) << readOnly.err;
+        EXPECT_EQ(folder.Read("readonly.bin"), old) << what;
+
+        const QvusbResult full = run("/dev/full");
+        EXPECT_EQ(full.exitCode, 1) << what;
+        EXPECT_NE(full.err.find("Cannot write /dev/full"), std::string::npos) << full.err;
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+
+        if (::geteuid() == 0) {  // a device node of the test's own, as root may make one
+            std::filesystem::remove(folder / "null");
+            ASSERT_EQ(::mknod((folder / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+            EXPECT_EQ(run("null").exitCode, 0) << what;
+            EXPECT_TRUE(std::filesystem::is_character_file(folder / "null")) << what;
+        }
+    }
+    folder.Write("good.bin", old);
+    const QvusbResult unplugged = Run({"--sim-fault", "unplug@300", "read-back", "good.bin"});
+    EXPECT_EQ(unplugged.exitCode, 1);
+    EXPECT_EQ(folder.Read("good.bin"), old);
+
+    // A record of the run that cannot be written fails it: no PASS for it, the verdict says
+    // what happened to the board and what was not written.
+    for (const char* record : {"--log", "--trace"}) {
+        const QvusbResult lost =
+            RunQvusb({"--sim", record, "/dev/full", "flash", DEMO_FIRMWARE}, folder.Path());
+        EXPECT_EQ(lost.exitCode, 1) << record;
+        EXPECT_EQ(lost.out.find("PASS"), std::string::npos) << lost.out;
+        EXPECT_NE(lost.out.find("Verifying Success; the "), std::string::npos) << lost.out;
+    }
+}
+
+// An output that is the same file as an input or another output, however it is spelled, is
+// refused before anything is opened or sent.
+TEST_F(FlashCommandLineTest, TheSameFileNamedTwiceIsRefusedBeforeAnythingIsSent) {
+    folder.Write("fw.bin", std::string(300, '\x11'));
+    std::filesystem::create_hard_link(folder / "fw.bin", folder / "hard.bin");
+    std::filesystem::create_symlink("fw.bin", folder / "soft.bin");
+    const std::string before = folder.Read("fw.bin");
+    const Args cases[] = {
+        {"--trace", "fw.bin", "flash", "fw.bin"},
+        {"--log", "soft.bin", "flash", "fw.bin"},
+        {"--trace", "./hard.bin", "verify", "fw.bin"},
+        {"--sim-flash", "fw.bin", "program", "hard.bin"},
+        {"--trace", "t.log", "--log", "t.log", "erase"},
+        {"--trace", "fw.bin", "read-back", "soft.bin"},
+        {"image", "patch", "fw.bin", "hard.bin"},
+    };
+    for (const Args& args : cases) {
+        std::filesystem::remove(folder / "trace.log");
+        Args all = {"--sim"};
+        all.insert(all.end(), args.begin(), args.end());
+        const QvusbResult result = RunQvusb(all, folder.Path());
+        EXPECT_EQ(result.exitCode, 2) << args[0] << " " << args[1];
+        EXPECT_NE(result.err.find("name the same file"), std::string::npos) << result.err;
+        EXPECT_TRUE(folder.Read("fw.bin") == before) << args[0] << " " << args[1];
+    }
 }
 
 // What real parts do that a kind simulator would not, each by its --sim-fault kind. A part that

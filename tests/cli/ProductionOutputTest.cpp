@@ -98,6 +98,55 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
     EXPECT_EQ(log[0]["chip_id"], "EF 40 14");
     EXPECT_EQ(log[1]["failing_step"], "Erase Flash Fail");
     EXPECT_NE(log[1]["command_line"].get<std::string>().find("stays-busy@400"), std::string::npos);
+    // The host is the system's name; the command line reads back as the arguments given.
+    const std::string hostName = RunCommand({"hostname"}, folder.Path()).out;
+    EXPECT_EQ(log[0]["host"], hostName.substr(0, hostName.find('\n')));
+    const QvusbResult quoted =
+        Run({"--sim", "--log", "quoted.log", "--device", "it's 1", "flash", DEMO_FIRMWARE});
+    EXPECT_EQ(quoted.exitCode, 3);
+    EXPECT_TRUE(JsonLines(folder.Read("quoted.log"))
+                    .back()["command_line"]
+                    .get<std::string>()
+                    .ends_with(" --sim --log quoted.log --device 'it'\\''s 1' flash " DEMO_FIRMWARE));
+}
+
+// Whatever bytes a file name or an argument holds, standard output and the log stay strict
+// JSON: control bytes come back as they were, and what is not UTF-8 as U+FFFD, one for each
+// ill-formed part (an overlong form, a surrogate, a sequence cut short, a stray byte).
+TEST_F(ProductionOutputTest, OddBytesInNamesAndArgumentsStillMakeStrictJson) {
+    std::string controls;
+    for (char c = 1; c < 0x20; ++c) controls += c;
+    const std::string bad = "\xEF\xBF\xBD", utf8 = "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+    struct Case {
+        Args args;  // after --sim --json --log station.log; "blank" gets a copy of the demo
+        std::string field;
+        std::string expected;  // in the result's field and, when logged, the log's
+    };
+    const Case cases[] = {
+        {{"blank", "fw" + controls + "\x7F\".h00"}, "file", "fw" + controls + "\x7F\".h00"},
+        {{"blank", "fw\xFF" + utf8 + ".h00"}, "file", "fw" + bad + utf8 + ".h00"},
+        {{"blank", "fw\xC0\xAF\xED\xA0\x80\xE2\x82.\x80.h00"},
+         "file",
+         "fw" + bad + bad + bad + bad + bad + bad + "." + bad + ".h00"},
+        {{"read-back", "dump\xF0\x9F\x98"}, "file", "dump" + bad},
+        {{"--device", "1-\x1B[31m\xFE\\", "erase"}, "message", "at 1-\x1B[31m" + bad + "\\ ("},
+        {{"flash", DEMO_FIRMWARE, "--bogus\x01\xFF"}, "message", "--bogus\x01" + bad},
+    };
+    for (const Case& c : cases) {
+        if (c.args[0] == "blank") std::filesystem::copy_file(DEMO_FIRMWARE, folder / c.args[1]);
+        std::filesystem::remove(folder / "station.log");
+        Args args{"--sim", "--json", "--log", "station.log"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const QvusbResult result = Run(args);
+        const auto lines = JsonLines(result.out);
+        auto carriers = JsonLines(folder.Read("station.log"));  // the log's line, then the result
+        EXPECT_EQ(carriers.size(), c.args[0] == "flash" ? 0u : 1u);  // a parse error logs nothing
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back()["exit_code"], result.exitCode);
+        carriers.push_back(lines.back());
+        for (const json& line : carriers)
+            EXPECT_NE(line[c.field].get<std::string>().find(c.expected), std::string::npos) << line;
+    }
 }
 
 TEST_F(ProductionOutputTest, UsageMistakesAreNamedAsTheUserTypedThem) {
@@ -111,12 +160,34 @@ TEST_F(ProductionOutputTest, UsageMistakesAreNamedAsTheUserTypedThem) {
         {{"--sim", "i2c", "cmd-write", "20", "--cmd", "1", "--data", "02"},
          "--cmd '1' is not a whole number of hexadecimal bytes"},
         {{"--sim", "--log", "nowhere/x.log", "erase"}, "Cannot append to the log nowhere/x.log"},
+        {{"--sim", "flash"}, "file is required"},
+        {{"--sim", "verify", DEMO_FIRMWARE, "--read-block", "999"}, "--read-block: Value 999"},
+        {{"--sim", "flash", DEMO_FIRMWARE, "--bogus"}, "not expected: --bogus"},
+        {{"--sim", "reg", "read"}, "address is required"},
+        {{"--sim-devices", "0", "--sim", "list"}, "--sim-devices: Value 0 not in range"},
     };
     for (const Case& c : cases) {
         const QvusbResult result = Run(c.args);
         EXPECT_EQ(result.exitCode, 2) << c.args[0];
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        // With --json a recognised command ends in exactly one result line (a typo names none).
+        Args asJson{"--json"};
+        asJson.insert(asJson.end(), c.args.begin(), c.args.end());
+        const QvusbResult inJson = Run(asJson);
+        const auto lines = JsonLines(inJson.out);
+        ASSERT_EQ(lines.size(), c.args[0] == "lsit" ? 0u : 1u) << inJson.out;
+        EXPECT_EQ(inJson.exitCode, 2);
+        if (lines.empty()) continue;
+        EXPECT_EQ(lines[0]["event"], "result");
+        EXPECT_EQ(lines[0]["exit_code"], inJson.exitCode);
+        EXPECT_NE(lines[0]["message"].get<std::string>().find(c.message), std::string::npos);
     }
+    // No device is exit 3 with or without --json, which ends in its result line.
+    EXPECT_EQ(Run({"--sim", "--vid", "1234", "list"}).exitCode, 3);
+    const QvusbResult none = Run({"--sim", "--vid", "1234", "--json", "list"});
+    EXPECT_EQ(none.exitCode, 3);
+    ASSERT_EQ(JsonLines(none.out).size(), 1u) << none.out;
+    EXPECT_EQ(JsonLines(none.out)[0]["exit_code"], 3);
     EXPECT_EQ(Run({"--version"}).out, QV_VERSION "\n");
 }
 

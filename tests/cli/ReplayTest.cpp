@@ -2,7 +2,9 @@
 // code and last message back; a trace that differs from what the tool sends stops the replay
 // at its line; a trace that ends early is a board that was unplugged.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -45,6 +47,12 @@ std::map<std::string, std::string> ReadExpectation(const fs::path& file) {
         fields[line.substr(0, colon)] = start == std::string::npos ? "" : line.substr(start);
     }
     return fields;
+}
+
+// True when the text holds nothing a terminal would act on: printable ASCII and line ends.
+bool Clean(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7F); });
 }
 
 Args Split(const std::string& text) {
@@ -134,6 +142,7 @@ TEST_F(ReplayTest, ATraceEditedToDivergeStopsAtTheLineThatDiffers) {
         {"the data of an OUT", find(" OUT 20 80 0000 0001 256 "), " OK 0B", " OK 0C"},
         {"the index of an IN", find(" IN A0 83 "), " 0000 1 OK", " 0001 1 OK"},
         {"the request of an OUT", find(" OUT 20 84 "), " 20 84 ", " 20 86 "},
+        {"control bytes in a long line", find(" OUT 20 80 0000 0001 256 "), " OK 0B", "\tOK\v0C"},
     };
     for (const auto& edit : edits) {
         SCOPED_TRACE(edit.what);
@@ -147,11 +156,21 @@ TEST_F(ReplayTest, ATraceEditedToDivergeStopsAtTheLineThatDiffers) {
         const QvusbResult result = ReplayFlash("edited.trace");
         EXPECT_EQ(result.exitCode, 1);
         const std::string number = std::to_string(edit.index + 1);
-        EXPECT_EQ(
-            LastMessage(result).rfind("qvusb: replay diverged at line " + number + ": sent K ", 0),
-            0u)
-            << LastMessage(result);
-        EXPECT_NE(LastMessage(result).find(", recorded " + lines[edit.index]), std::string::npos);
+        const std::string message = LastMessage(result);
+        EXPECT_EQ(message.rfind("qvusb: replay diverged at line " + number + ": sent K ", 0), 0u)
+            << message;
+        // The recorded line is echoed up to its first control byte, which shows as \xNN; a
+        // page's line (and what was sent with it) is cut short.
+        const std::string& line = lines[edit.index];
+        const std::string printable =
+            line.substr(0, std::min(line.find_first_of("\t\v"), std::size_t{150}));
+        EXPECT_NE(message.find(", recorded " + printable), std::string::npos) << message;
+        if (edit.to.find('\t') != std::string::npos) {
+            EXPECT_NE(message.find(" 256\\x09OK\\x0B0C"), std::string::npos) << message;
+        }
+        EXPECT_TRUE(Clean(result.err)) << result.err;
+        EXPECT_LE(message.size(), 500u);
+        EXPECT_EQ(message.ends_with("..."), line.size() > 200) << message;
     }
 }
 
@@ -186,13 +205,64 @@ TEST_F(ReplayTest, PagesTheBoardRefusedFailTheRun) {
               std::string::npos);
 }
 
+// Files that are no trace of a device, or hostile ones, are refused before anything is sent
+// (bad input), with a message that names the line and echoes nothing raw.
 TEST_F(ReplayTest, AFileThatIsNoTraceOfADeviceIsRefused) {
-    folder.Write("nodevice.trace", "# tool: qvusb 1.0\n1 K PROBE OK\n");
-    folder.Write("garbage.trace", "# device: x\nhello\n");
-    EXPECT_EQ(ReplayFlash("nodevice.trace").exitCode, 2);
-    const QvusbResult garbage = ReplayFlash("garbage.trace");
-    EXPECT_EQ(garbage.exitCode, 2);
-    EXPECT_NE(garbage.err.find("garbage.trace:2: not a line of a trace"), std::string::npos);
+    // The status session's comments and probe: a bad line after them is line 6.
+    const auto status = Corpus("status.trace");
+    std::string head;
+    for (std::size_t i = 0; i < 5; ++i) head += status.at(i) + "\n";
+    enum Kind { Text, Fifo, Folder, Path };
+    const struct {
+        Kind kind;
+        std::string nameOrPath, content, refusal;
+    } files[] = {
+        {Text, "nodevice.trace", "# tool: qvusb 1.0\n1 K PROBE OK\n", "names no device"},
+        {Text, "garbage.trace", "# device: x\nhello\n", "garbage.trace:2: not a line of a trace"},
+        {Text, "long.trace", head + "# " + std::string(70'000, 'x') + "\n",
+         "long.trace:6: a line longer than 65536 bytes"},
+        {Text, "gap.trace", head + "3 K OUT 20 90 0000 0000 1 OK 00\n",
+         "gap.trace:6: sequence number 3 where 2 was expected"},
+        {Text, "zero.trace", status.at(3) + "\n0 K PROBE OK\n",
+         "zero.trace:2: sequence number 0 where 1 was expected"},
+        {Text, "wrap.trace", head + "2 K IN A0 91 0000 00A4 4294967360 OK 00\n",
+         "wrap.trace:6: not a line of a trace (the length is more than the 65535 bytes"},
+        {Text, "out.trace", head + "2 K OUT 20 90 0000 0000 64 OK 00\n",
+         "out.trace:6: not a line of a trace (an OUT of 64 bytes carries 1)"},
+        {Text, "in.trace", head + "2 K IN A0 91 0000 00A4 1 OK 0001\n",
+         "in.trace:6: not a line of a trace (an IN of 1 bytes returned 2)"},
+        {Text, "dir.trace", head + "2 K IN 20 90 0000 0000 1 OK 00\n",
+         "dir.trace:6: not a line of a trace (the direction IN contradicts the type 20"},
+        {Text, "ktype.trace", head + "2 K OUT 40 90 0000 0000 1 OK 00\n",
+         "ktype.trace:6: not a line of a trace (the type of a K line is 20 or A0)"},
+        {Text, "hex.trace", head + "2 K OUT 20 9G 0000 0000 1 OK 00\n",
+         "hex.trace:6: not a line of a trace (the request is not 2 hexadecimal digits)"},
+        {Text, "data.trace", head + "2 K OUT 20 90 0000 0000 1 OK 0Z\n",
+         "data.trace:6: not a line of a trace (the data is neither"},
+        {Text, "escape.trace", head + "2 K OUT 20 90 0000 0000 1 OK \x1b]0;owned\a\x1b[2J\n",
+         ": 2 K OUT 20 90 0000 0000 1 OK \\x1B]0;owned\\x07\\x1B[2J"},
+        {Text, "path.trace", "# device: \x1b[31m\\\\?\\usb\n", "path.trace:1: the device path"},
+        {Fifo, "pipe.trace", "", "pipe.trace is not a regular file"},
+        {Folder, "folder.trace", "", "directory: folder.trace"},  // the option's own check
+        {Path, "/dev/zero", "", "/dev/zero is not a regular file"},
+        // A regular file whose reading fails: qvusb's own memory from address 0.
+        {Path, "/proc/self/mem", "", "/proc/self/mem:1: read error"},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.nameOrPath);
+        const fs::path path = folder / file.nameOrPath;
+        if (file.kind == Text) folder.Write(file.nameOrPath, file.content);
+        if (file.kind == Fifo) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        }
+        if (file.kind == Folder) fs::create_directory(path);
+        if (file.kind == Path && !fs::exists(file.nameOrPath)) continue;
+        const QvusbResult result = ReplayFlash(file.nameOrPath);
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_NE(result.err.find(file.refusal), std::string::npos) << result.err;
+        EXPECT_TRUE(Clean(result.err)) << result.err;
+        EXPECT_LE(result.err.size(), 500u);
+    }
 }
 
 }  // namespace

@@ -157,7 +157,8 @@ TEST_F(ImageCommandsTest, PatchReportsAFileItCannotOpenOrWrite) {
     const auto unwritable = dir.Path("none") / "new.bin";
     EXPECT_THROW(RunImageCommand({"patch", dir.Path("missing.bin").string(), out.string()}),
                  BadInput);
-    EXPECT_THROW(RunImageCommand({"patch", in.string(), unwritable.string()}), OperationFailed);
+    // An output that cannot be written is refused before the source is edited.
+    EXPECT_THROW(RunImageCommand({"patch", in.string(), unwritable.string()}), BadInput);
 }
 
 }  // namespace

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+
+namespace qv {
+
+// The two file operations the output rules need that the standard library does not offer.
+// Creates a new file for writing, failing (errno set) when the name exists already.
+std::FILE* CreateExclusively(const std::filesystem::path& path);
+// Has the system put what was written to the file on the disk; false (errno set) when it
+// could not.
+bool SyncToDisk(std::FILE* file);
+
+}  // namespace qv

@@ -1,0 +1,18 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "common/FileSync.h"
+
+namespace qv {
+
+std::FILE* CreateExclusively(const std::filesystem::path& path) {
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0) return nullptr;
+    std::FILE* file = ::fdopen(descriptor, "wb");
+    if (file == nullptr) ::close(descriptor);
+    return file;
+}
+
+bool SyncToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
+
+}  // namespace qv

@@ -1,0 +1,20 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include "common/FileSync.h"
+
+namespace qv {
+
+std::FILE* CreateExclusively(const std::filesystem::path& path) {
+    const int descriptor = ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                                    _S_IREAD | _S_IWRITE);
+    if (descriptor < 0) return nullptr;
+    std::FILE* file = ::_fdopen(descriptor, "wb");
+    if (file == nullptr) ::_close(descriptor);
+    return file;
+}
+
+bool SyncToDisk(std::FILE* file) { return ::_commit(::_fileno(file)) == 0; }
+
+}  // namespace qv
