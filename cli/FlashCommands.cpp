@@ -11,6 +11,7 @@
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
+#include "common/HexFormat.h"
 #include "common/OutputFile.h"
 #include "device/host/InterfacePath.h"
 #include "image/ProgramFileCheck.h"
@@ -50,15 +51,16 @@ public:
         ApplyRangeChoice(program_, range.wholeFlash, range.startText, range.sizeText);
     }
 
-    // Loads the program file, or refuses it with the cause.
+    // Reads and loads the program file once (what is programmed is what the record describes),
+    // or refuses it with the cause.
     void Load(const std::string& file) {
         record_.file = file;
-        if (const auto problem = ProgramFileProblem(file)) throw BadInput(*problem);
-        program_.ProgramFileName = file;
-        const ProgramFileReport report = ReadProgramFile(program_);
-        view_->ShowChecksum(report.checksumText);
+        const ProgramFileRead read = ReadProgramFileOnce(file);
+        if (read.problem) throw BadInput(*read.problem);
+        UseImage(program_, file, read.content);
+        view_->ShowChecksum("Checksum : 0x" + Hex4(read.content.sum));
         view_->SetTotalBytes(program_.ProgramImage.LoadedLength);
-        DescribeFile(record_, file, program_.ProgramImage);
+        DescribeFile(record_, file, read.content);
     }
     void NameOutput(const std::string& file) { record_.file = file; }
 
@@ -95,6 +97,10 @@ public:
             FailIfReplayStopped(false);
             Finish(kExitFailed, error.what());
             throw;
+        } catch (const std::exception& error) {
+            // Whatever ended the run, it ends with its verdict and log line.
+            Finish(kExitFailed, std::string("internal error: ") + error.what());
+            throw;
         }
         FailIfReplayStopped(true);
         Finish(kExitSuccess, succeeded_.text);
@@ -104,7 +110,7 @@ public:
 
     void Auto(const FlashArguments& args) {
         bool autoBusy = false;
-        Check(*jobs_.Auto(RequestFrom(args, range_), autoBusy));
+        Check(*jobs_.Auto(LoadedRequest(args, range_), autoBusy));
     }
 
     // Clears the status register first, as the sequence's erase step does, so a protected
@@ -191,15 +197,16 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
                       const RangeArgument& range) {
     const auto targets = FindGangTargets(session.Host(), session.UserDeviceMatch());
     if (targets.empty()) throw NoDevice();
+    const ProgramFileRead read = ReadProgramFileOnce(args.file);
+    if (read.problem) throw BadInput(*read.problem);
     ProgramFile program;
-    program.ProgramFileName = args.file;
-    ReadProgramFile(program);
+    UseImage(program, args.file, read.content);
     Reporting& reporting = *options.reporting;
     const auto view = reporting.NewView();
     std::vector<BoardResult> results;
     {
         StopOnSignal stopOnSignal;
-        results = FlashAll(session.Host(), targets, ProgramFile{}, RequestFrom(args, range),
+        results = FlashAll(session.Host(), targets, program, LoadedRequest(args, range),
                            &StopOnSignal::Requested);
     }
     std::size_t failed = 0;
@@ -208,7 +215,7 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
         record.command = "flash";
         record.device = SelectorOf(board.target.path);
         record.devicePath = board.target.path;
-        DescribeFile(record, args.file, program.ProgramImage);
+        DescribeFile(record, args.file, read.content);
         record.range = args.range;
         RecordResult(record, board.result);
         record.chipId = ChipIdText(board.chipId);
@@ -275,10 +282,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     AddReadBlock(flash, *args)->excludes("--all");
     flash->callback([&options, args] {
         WithSession(options, [&](Session& session) {
-            if (args->all) {
-                if (const auto problem = ProgramFileProblem(args->file)) throw BadInput(*problem);
-                return FlashEveryDevice(session, options, *args, ParseRange(args->range));
-            }
+            if (args->all) return FlashEveryDevice(session, options, *args, ParseRange(args->range));
             FlashRun sequence(session, options, "flash", args->range);
             sequence.Run([&](FlashRun& run) {
                 run.UseReadBlock(args->readBlock);

@@ -55,4 +55,16 @@ CLI::Option* AddReadBlock(CLI::App* command, FlashArguments& args) {
         ->capture_default_str();
 }
 
+AutoRequest LoadedRequest(const FlashArguments& args, const RangeArgument& range) {
+    AutoRequest request = RequestFrom(args, range);
+    request.steps.reloadFile = false;
+    return request;
+}
+
+void UseImage(ProgramFile& program, const std::string& file, const ProgramFileContent& content) {
+    program.ProgramFileName = file;
+    program.ProgramImage = content.image;
+    program.ProgramFileReady = true;
+}
+
 }  // namespace qv::cli

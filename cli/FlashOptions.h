@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "image/ProgramFileCheck.h"
 #include "isp/IspJobs.h"
 
 namespace CLI {
@@ -37,6 +38,11 @@ struct RangeArgument {
 // "all", or START_KB:SIZE_KB in decimal; throws BadInput otherwise.
 RangeArgument ParseRange(const std::string& text);
 AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range);
+// The same, for a program file the command line has read and loaded already: the sequence
+// takes that image instead of reading the file again.
+AutoRequest LoadedRequest(const FlashArguments& args, const RangeArgument& range);
+// Puts an image read once into the program file the jobs use.
+void UseImage(ProgramFile& program, const std::string& file, const ProgramFileContent& content);
 
 void AddRangeOption(CLI::App* command, FlashArguments& args);
 void AddNoIsp(CLI::App* command, FlashArguments& args);

@@ -1,8 +1,6 @@
 #include "cli/RunRecord.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "cli/JsonLine.h"
@@ -37,13 +35,12 @@ void AddFile(JsonLine& line, const RunRecord& record) {
 
 }  // namespace
 
-void DescribeFile(RunRecord& record, const std::string& file, const ImageBuffer& image) {
+void DescribeFile(RunRecord& record, const std::string& file, const ProgramFileContent& content) {
     record.file = file;
-    record.length = image.LoadedLength;
-    record.checksum = LoadedSum(image);
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    record.sha256 = Sha256Hex(bytes);
+    record.length = content.image.LoadedLength;
+    record.checksum = content.sum;
+    record.sha256 = Sha256Hex(std::span(reinterpret_cast<const std::uint8_t*>(content.bytes.data()),
+                                        content.bytes.size()));
 }
 
 std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId) {

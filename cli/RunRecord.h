@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "image/ImageBuffer.h"
+#include "image/ProgramFileCheck.h"
 
 namespace qv::cli {
 
@@ -29,8 +29,8 @@ struct RunRecord {
 };
 
 // Fills the file's fields: its name, the loaded length and checksum, and the SHA-256 of the
-// file as it lies on disk.
-void DescribeFile(RunRecord& record, const std::string& file, const ImageBuffer& image);
+// bytes the image was loaded from (the file read once).
+void DescribeFile(RunRecord& record, const std::string& file, const ProgramFileContent& content);
 // "EF 40 14"; empty for an identification never read (all zero).
 std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId);
 

@@ -112,16 +112,16 @@ private:
 void RunStationCommand(Session& session, const GlobalOptions& options,
                        const StationArguments& args) {
     const RangeArgument range = ParseRange(args.flash.range);
-    if (const auto problem = ProgramFileProblem(args.flash.file)) throw BadInput(*problem);
+    const ProgramFileRead read = ReadProgramFileOnce(args.flash.file);
+    if (read.problem) throw BadInput(*read.problem);
     ProgramFile image;
-    image.ProgramFileName = args.flash.file;
-    ReadProgramFile(image);
+    UseImage(image, args.flash.file, read.content);
     ApplyRangeChoice(image, range.wholeFlash, range.startText, range.sizeText);
 
     RunRecord fileRecord;
     fileRecord.command = "station";
     fileRecord.range = args.flash.range;
-    DescribeFile(fileRecord, args.flash.file, image.ProgramImage);
+    DescribeFile(fileRecord, args.flash.file, read.content);
     StationScreen screen(*options.reporting, fileRecord, session.Host());
     StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units};
     {

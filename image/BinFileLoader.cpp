@@ -10,9 +10,16 @@ static constexpr std::uint32_t kChunkSize = 256;
 static_assert(kProgramImageSize % kChunkSize == 0);
 
 LoadResult LoadBinFile(ImageBuffer& image, const std::filesystem::path& path) {
-    FillProgramImage(image, 0xFF);
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
+    if (!in) {
+        FillProgramImage(image, 0xFF);
+        return {};
+    }
+    return LoadBinStream(image, in);
+}
+
+LoadResult LoadBinStream(ImageBuffer& image, std::istream& in) {
+    FillProgramImage(image, 0xFF);
     image.LoadedLength = 0;
     while (image.LoadedLength < kProgramImageSize) {
         in.read(reinterpret_cast<char*>(image.Bytes.data() + image.LoadedLength), kChunkSize);

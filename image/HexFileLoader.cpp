@@ -47,9 +47,16 @@ std::uint32_t ReadRecord(std::istream& in, ImageBuffer& image) {
 }  // namespace
 
 LoadResult LoadHexFile(ImageBuffer& image, const std::filesystem::path& path) {
-    FillProgramImage(image, 0xFF);
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
+    if (!in) {
+        FillProgramImage(image, 0xFF);
+        return {};
+    }
+    return LoadHexStream(image, in);
+}
+
+LoadResult LoadHexStream(ImageBuffer& image, std::istream& in) {
+    FillProgramImage(image, 0xFF);
     std::uint32_t end = 0;
     for (int c = in.get(); c != kEndOfFile && c != kStopByte; c = in.get()) {
         if (c == ':') end = std::max(end, ReadRecord(in, image));

@@ -22,22 +22,20 @@ ImageFileKind ImageFileKindOf(std::string_view name) {
 
 ImageLoad LoadImageFile(ImageBuffer& image, const std::string& name) {
     const std::filesystem::path path(name);
+    const ImageFileKind kind = ImageFileKindOf(name);
+    // A FIFO or a device (a name kept from another run, say) would block or never end: only
+    // regular files are opened.
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(path, error);
     LoadResult result;
-    switch (ImageFileKindOf(name)) {
-        case ImageFileKind::Binary:
-            result = LoadBinFile(image, path);
-            break;
-        case ImageFileKind::HexRecords:
-            result = LoadHexFile(image, path);
-            break;
-        case ImageFileKind::Unknown:
-            FillProgramImage(image, 0xFF);
-            image.LoadedLength = 0;
-            return {ImageLoadOutcome::UnknownType, 0};
-    }
+    if (regular && kind == ImageFileKind::Binary) result = LoadBinFile(image, path);
+    if (regular && kind == ImageFileKind::HexRecords) result = LoadHexFile(image, path);
     if (!result.opened) {
-        image.LoadedLength = 0;  // the loader filled the image with 0xFF already
-        return {ImageLoadOutcome::NotOpened, 0};
+        FillProgramImage(image, 0xFF);
+        image.LoadedLength = 0;
+        return {kind == ImageFileKind::Unknown ? ImageLoadOutcome::UnknownType
+                                               : ImageLoadOutcome::NotOpened,
+                0};
     }
     return {ImageLoadOutcome::Loaded, result.sum, result.cut};
 }

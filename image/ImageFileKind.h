@@ -28,8 +28,9 @@ struct ImageLoad {
     bool cut = false;       // the file holds more than the image takes
 };
 
-// Loads the file with the loader its name asks for. A load that fails leaves an empty image
-// (LoadedLength 0, all 0xFF), so nothing stale is ever taken for the file.
+// Loads the file with the loader its name asks for; anything but a regular file is not
+// opened. A load that fails leaves an empty image (LoadedLength 0, all 0xFF), so nothing stale
+// is ever taken for the file.
 ImageLoad LoadImageFile(ImageBuffer& image, const std::string& name);
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <istream>
 
 #include "image/ImageBuffer.h"
 
@@ -14,11 +15,12 @@ struct LoadResult {
 };
 
 // Both loaders first fill the whole image with 0xFF. A file that cannot be opened leaves
-// `LoadedLength` as it was.
+// `LoadedLength` as it was. Each reads a file, or the bytes of one already read (a stream).
 
 // Raw binary: the file's bytes from offset 0, cut at kProgramImageSize (`cut` tells).
 // `LoadedLength` is the number of bytes taken.
 LoadResult LoadBinFile(ImageBuffer& image, const std::filesystem::path& path);
+LoadResult LoadBinStream(ImageBuffer& image, std::istream& in);
 
 // Hexadecimal records (":" count, 16-bit address, type, data, checksum). Only the address field
 // places data: the type and the record checksum are read and ignored, so no record changes
@@ -28,5 +30,6 @@ LoadResult LoadBinFile(ImageBuffer& image, const std::filesystem::path& path);
 // highest end (address + count) of any record, and the sum covers every byte below it,
 // 0xFF gaps included.
 LoadResult LoadHexFile(ImageBuffer& image, const std::filesystem::path& path);
+LoadResult LoadHexStream(ImageBuffer& image, std::istream& in);
 
 }  // namespace qv

@@ -1,45 +1,64 @@
 #include "image/ProgramFileCheck.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "image/ImageFileKind.h"
+#include "image/ImageLoaders.h"
 
 namespace qv {
 namespace {
 
-std::optional<std::string> Cause(const std::string& name) {
-    namespace fs = std::filesystem;
+namespace fs = std::filesystem;
+
+// Reads the file or names the cause; `content` holds the bytes and the image loaded from them.
+std::optional<std::string> Read(const std::string& name, ProgramFileContent& content) {
     std::error_code error;
     const fs::file_status status = fs::status(name, error);
     if (status.type() == fs::file_type::not_found) return "no such file";
     if (error) return "cannot be read (" + error.message() + ")";
     if (status.type() == fs::file_type::directory) return "is a folder, not a file";
     if (status.type() != fs::file_type::regular) return "is not a regular file";
-    if (ImageFileKindOf(name) == ImageFileKind::Unknown)
+    const ImageFileKind kind = ImageFileKindOf(name);
+    if (kind == ImageFileKind::Unknown)
         return "the name asks for no loader (.bin or .h00 expected)";
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return "cannot be read (" + std::string(std::strerror(errno)) + ")";
-    std::fclose(file);
-    ImageBuffer image;
-    const ImageLoad load = LoadImageFile(image, name);
-    if (load.outcome != ImageLoadOutcome::Loaded) return "cannot be read";
-    if (load.cut) {
-        const auto size = fs::file_size(name, error);
+    const std::uint64_t size = fs::file_size(name, error);
+    if (error) return "cannot be read (" + error.message() + ")";
+    const std::uint64_t limit =
+        kind == ImageFileKind::Binary ? std::uint64_t{kProgramImageSize} : kMaxHexFileBytes;
+    if (size > limit)
         return std::to_string(size) + " bytes, larger than the " +
-               std::to_string(kProgramImageSize) + "-byte image";
-    }
-    if (image.LoadedLength == 0) return fs::file_size(name, error) == 0 ? "is empty" : "holds no data";
+               std::to_string(kProgramImageSize) + "-byte image" +
+               (kind == ImageFileKind::Binary ? "" : " could need as hexadecimal records");
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return "cannot be read (" + std::string(std::strerror(errno)) + ")";
+    // At most one byte more than the limit, should the file have grown meanwhile.
+    content.bytes.resize(static_cast<std::size_t>(limit) + 1);
+    in.read(content.bytes.data(), static_cast<std::streamsize>(content.bytes.size()));
+    if (in.bad()) return "cannot be read (" + std::string(std::strerror(errno)) + ")";
+    content.bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (content.bytes.size() > limit) return "grew while it was read";
+    std::istringstream bytes(content.bytes);
+    const LoadResult load = kind == ImageFileKind::Binary ? LoadBinStream(content.image, bytes)
+                                                          : LoadHexStream(content.image, bytes);
+    content.sum = load.sum;
+    if (content.image.LoadedLength == 0) return content.bytes.empty() ? "is empty" : "holds no data";
     return std::nullopt;
 }
 
 }  // namespace
 
+ProgramFileRead ReadProgramFileOnce(const std::string& name) {
+    ProgramFileRead read;
+    if (auto cause = Read(name, read.content)) read.problem = name + ": " + *cause;
+    return read;
+}
+
 std::optional<std::string> ProgramFileProblem(const std::string& name) {
-    if (auto cause = Cause(name)) return name + ": " + *cause;
-    return std::nullopt;
+    return ReadProgramFileOnce(name).problem;
 }
 
 }  // namespace qv

@@ -60,6 +60,7 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
     folder.Write("empty.bin", "");
     folder.Write("notes.txt", "12");
     folder.Write("big.bin", std::string(0xC0001, 'x'));
+    folder.Write("huge.h00", std::string((16u << 20) + 1, ':'));
     std::filesystem::create_directory(folder / "folder.bin");
     std::filesystem::create_symlink("loop.bin", folder / "loop.bin");
     const std::string longName(300, 'n');
@@ -75,6 +76,7 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"flash", longName + ".bin"}, 2, "cannot be read (File name too long)"},
         {{"flash", "loop.bin"}, 2, "cannot be read (Too many levels of symbolic links)"},
         {{"verify", "big.bin"}, 2, "big.bin: 786433 bytes, larger than the 786432-byte image"},
+        {{"flash", "huge.h00"}, 2, "huge.h00: 16777217 bytes, larger than the 786432-byte image"},
         {{"program", "notes.txt"}, 2, "the name asks for no loader"},
         {{"image", "info", "folder.bin"}, 2, "is a folder"},
         {{"read-back", "nowhere/out.bin"}, 2, "Cannot write nowhere/out.bin"},
