@@ -247,6 +247,10 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
     AddNoIsp(command, *args);
     if (input != StepInput::SectorRange) AddReadBlock(command, *args);
     command->callback([&options, args, input, step, name] {
+        // A dump written to standard output keeps it to itself: the run reports on standard
+        // error.
+        if (input == StepInput::OutputFile && IsStandardOutput(args->file))
+            options.reporting->out = &std::cerr;
         WithSession(options, [&](Session& session) {
             FlashRun flash(session, options, name, args->range);
             flash.Run([&](FlashRun& run) {

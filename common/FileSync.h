@@ -11,5 +11,7 @@ std::FILE* CreateExclusively(const std::filesystem::path& path);
 // Has the system put what was written to the file on the disk; false (errno set) when it
 // could not.
 bool SyncToDisk(std::FILE* file);
+// Whether the file at path is the one the process's standard output writes to.
+bool IsStandardOutputFile(const std::filesystem::path& path);
 
 }  // namespace qv

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/FileSync.h"
@@ -14,5 +15,11 @@ std::FILE* CreateExclusively(const std::filesystem::path& path) {
 }
 
 bool SyncToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
+
+bool IsStandardOutputFile(const std::filesystem::path& path) {
+    struct stat file {}, output {};
+    return ::stat(path.c_str(), &file) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 &&
+           file.st_dev == output.st_dev && file.st_ino == output.st_ino;
+}
 
 }  // namespace qv

@@ -17,4 +17,7 @@ std::FILE* CreateExclusively(const std::filesystem::path& path) {
 
 bool SyncToDisk(std::FILE* file) { return ::_commit(::_fileno(file)) == 0; }
 
+// Windows names standard output only "-".
+bool IsStandardOutputFile(const std::filesystem::path&) { return false; }
+
 }  // namespace qv

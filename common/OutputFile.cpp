@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class TargetKind { Missing, Regular, Special, Folder };
+enum class TargetKind { StandardOutput, Missing, Regular, Special, Folder };
 
 struct Target {
     TargetKind kind;
@@ -21,6 +21,7 @@ struct Target {
 };
 
 Target Resolve(const fs::path& path) {
+    if (path == "-") return {TargetKind::StandardOutput, path};
     std::error_code error;
     const fs::file_status status = fs::status(path, error);  // through links
     if (fs::is_directory(status)) return {TargetKind::Folder, path};
@@ -98,6 +99,8 @@ std::optional<std::string> ReplaceWhole(const Target& target, std::span<const st
 std::optional<std::string> WriteOutput(const fs::path& path, std::span<const std::uint8_t> bytes) {
     const Target target = Resolve(path);
     switch (target.kind) {
+        case TargetKind::StandardOutput:
+            return WriteAll(stdout, bytes);
         case TargetKind::Special:
             return WriteInPlace(target.path, bytes);
         case TargetKind::Folder:
@@ -113,6 +116,7 @@ std::optional<std::string> OutputProblem(const fs::path& path) {
     const Target target = Resolve(path);
     std::error_code error;
     switch (target.kind) {
+        case TargetKind::StandardOutput:
         case TargetKind::Special:
             return std::nullopt;
         case TargetKind::Folder:
@@ -130,5 +134,7 @@ std::optional<std::string> OutputProblem(const fs::path& path) {
     fs::remove(temporary, error);
     return std::nullopt;
 }
+
+bool IsStandardOutput(const fs::path& path) { return path == "-" || IsStandardOutputFile(path); }
 
 }  // namespace qv

@@ -303,6 +303,12 @@ TEST_F(FlashCommandLineTest, OutputsAreReplacedWholeFollowedOrWrittenInPlace) {
             EXPECT_TRUE(std::filesystem::is_character_file(folder / "null")) << what;
         }
     }
+    // "-" is standard output: the dump alone goes there, the verdict to standard error.
+    const QvusbResult piped = Run({"read-back", "-"});
+    EXPECT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(piped.out.size(), 0x20000u);
+    EXPECT_NE(piped.err.find("PASS 1-1 - "), std::string::npos) << piped.err;
+
     folder.Write("good.bin", old);
     const QvusbResult unplugged = Run({"--sim-fault", "unplug@300", "read-back", "good.bin"});
     EXPECT_EQ(unplugged.exitCode, 1);
