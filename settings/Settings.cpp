@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "common/TypedNumber.h"
@@ -10,7 +11,11 @@ static std::string TextOr(const std::optional<std::string>& text, const char* fa
     return text && !text->empty() ? *text : fallback;
 }
 
+// A name kept from another run may since name a FIFO (opening it would wait for a writer), a
+// device or a folder: only a regular file that opens is kept.
 static bool FileOpens(const std::string& name) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error)) return false;
     std::ifstream file(name, std::ios::binary);
     return file.is_open();
 }
