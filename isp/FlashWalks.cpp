@@ -53,6 +53,17 @@ JobResult FlashWalks::Fail(FailureKind kind, std::optional<std::uint32_t> addres
     return Failure(kind, address, detail);
 }
 
+JobResult FlashWalks::StatusFailure(Reply reply, std::optional<std::uint32_t> address) const {
+    return Fail(FailureKind::StatusUnreadable, address, StatusCause(reply));
+}
+
+std::optional<JobResult> FlashWalks::Protection(std::uint8_t status,
+                                                std::optional<std::uint32_t> address) const {
+    if ((status & Part().blockProtectMask) == 0) return std::nullopt;
+    return Fail(FailureKind::WriteProtected, address, Reply::Done,
+                "Flash is write-protected (status 0x" + Hex2(status) + ")");
+}
+
 std::optional<JobResult> FlashWalks::StopAt(std::uint32_t address) const {
     if (!device_.Unreachable() && !stopRequested_) return std::nullopt;
     return Fail(FailureKind::Stopped, address);
@@ -76,7 +87,7 @@ JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
     for (int i = 0; i < polls; ++i) {
         const auto status = ReadStatus();
         if (!status.Ok())
-            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+            return StatusFailure(status.reply, address);
         if (!Busy(status.value)) return Succeeded();
         device_.Host().Sleep(kErasePauseMs);
     }
@@ -88,20 +99,18 @@ JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
 // ends with the write-enable latch clear: a flash that reads idle with the latch still set
 // never took the erase (or the status read was garbled), so it is not reported erased.
 JobResult FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t address) {
-    const std::uint8_t protection = Part().blockProtectMask;
     for (int poll = 0; poll < polls; ++poll) {
         if (auto stop = StopAt(address)) return *stop;
         const auto status = ReadStatus();
         if (!status.Ok())
-            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+            return StatusFailure(status.reply, address);
         view_.ShowProcessInfo(caption + std::string((poll / 20) % 10, '.'));
         view_.ShowStatusRegister("Status Register: 0x" + Hex2(status.value));
         view_.ShowProgress(static_cast<double>(poll) / polls);
         view_.PumpEvents();
         if (!Busy(status.value)) {
-            if (status.value & protection)  // protection came back: the erase was refused
-                return Fail(FailureKind::WriteProtected, address, Reply::Done,
-                            "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+            // Protection that came back made the flash refuse the erase.
+            if (auto refused = Protection(status.value, address)) return *refused;
             if (status.value & kWriteEnableLatch) return Fail(FailureKind::EraseFailed);
             return Succeeded();
         }
@@ -119,10 +128,8 @@ JobResult FlashWalks::StartErase(const std::function<Reply()>& sendErase, std::u
         return Fail(FailureKind::EraseFailed, std::nullopt, enabled);
     const auto status = ReadStatus();
     if (!status.Ok())
-        return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
-    if (status.value & Part().blockProtectMask)
-        return Fail(FailureKind::WriteProtected, address, Reply::Done,
-                    "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+        return StatusFailure(status.reply, address);
+    if (auto refused = Protection(status.value, address)) return *refused;
     if ((status.value & (kBusyBit | kWriteEnableLatch)) != kWriteEnableLatch)
         return Fail(FailureKind::EraseFailed);
     if (const Reply sent = sendErase(); sent != Reply::Done)
@@ -158,10 +165,8 @@ JobResult FlashWalks::EraseRange(std::uint32_t start, std::uint32_t size) {
 // are written back after its erase.
 JobResult FlashWalks::EraseSector(std::uint32_t sector, std::uint32_t rangeStart,
                                   std::uint32_t rangeEnd) {
-    const bool partial = sector < rangeStart || rangeEnd - sector < kSectorSize;
-    std::vector<std::uint8_t> kept;
-    if (partial) {
-        kept.assign(kSectorSize, 0xFF);
+    if (sector < rangeStart || rangeEnd - sector < kSectorSize) {
+        std::vector<std::uint8_t> kept(kSectorSize, 0xFF);
         const std::uint32_t size = ReadBlockSize();
         for (std::uint32_t a = sector; a < sector + kSectorSize; a += size) {
             const auto block =
@@ -172,8 +177,8 @@ JobResult FlashWalks::EraseSector(std::uint32_t sector, std::uint32_t rangeStart
         // Inside the range the sector stays erased.
         for (std::uint32_t k = 0; k < kSectorSize; ++k)
             if (sector + k >= rangeStart && sector + k < rangeEnd) kept[k] = 0xFF;
+        return RewriteSector(sector, ImagePlacement{kept, sector}, rangeStart, rangeEnd);
     }
-    if (partial) return RewriteSector(sector, ImagePlacement{kept, sector}, rangeStart, rangeEnd);
     if (auto started = StartErase([&] { return qv::EraseSector(device_, sector); }, sector);
         !started.Ok())
         return started;
@@ -346,11 +351,9 @@ JobResult FlashWalks::EnableWriteForPage(std::uint32_t address) {
             return Fail(FailureKind::ProgramFailed, address, enabled);
         const auto status = ReadStatus();
         if (!status.Ok())
-            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+            return StatusFailure(status.reply, address);
         if (!Busy(status.value)) {
-            if (status.value & Part().blockProtectMask)  // the page would be ignored
-                return Fail(FailureKind::WriteProtected, address, Reply::Done,
-                            "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+            if (auto refused = Protection(status.value, address)) return *refused;  // ignored
             if (status.value & kWriteEnableLatch) return Succeeded();
             return Fail(FailureKind::ProgramFailed, address);
         }
@@ -365,16 +368,13 @@ JobResult FlashWalks::WaitAfterLastPage(std::uint32_t address) {
     for (int i = 0; i < kPageWaitReads; ++i) {
         const auto status = ReadStatus();
         if (!status.Ok())
-            return Fail(FailureKind::StatusUnreadable, address, StatusCause(status.reply));
+            return StatusFailure(status.reply, address);
         if (Busy(status.value)) {
             device_.Host().Sleep(1);
             continue;
         }
         // Protection that came up meanwhile made the flash ignore the page.
-        if (status.value & Part().blockProtectMask)
-            return Fail(FailureKind::WriteProtected, address, Reply::Done,
-                        "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
-        return Succeeded();
+        return Protection(status.value, address).value_or(Succeeded());
     }
     return Fail(FailureKind::ProgramFailed, address);
 }

@@ -91,6 +91,12 @@ public:
     // that is what ended the step. reply is the last request's, when it names the cause.
     JobResult Fail(FailureKind kind, std::optional<std::uint32_t> address = std::nullopt,
                    Reply reply = Reply::Refused, const std::string& detail = {}) const;
+    // A status that would not arrive, as the failure it is.
+    JobResult StatusFailure(Reply reply, std::optional<std::uint32_t> address = std::nullopt) const;
+    // The write-protected failure ("Flash is write-protected (status 0xNN)") when the status
+    // shows any of the part's block-protect bits; nothing otherwise.
+    std::optional<JobResult> Protection(std::uint8_t status,
+                                        std::optional<std::uint32_t> address = std::nullopt) const;
     // The identified part (or the fallbacks for an identification the table does not know).
     FlashPart Part() const { return PartFor(flash_.ChipId); }
 

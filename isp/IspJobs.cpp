@@ -4,7 +4,6 @@
 
 #include "chip/FlashRequests.h"
 #include "common/OutputFile.h"
-#include "common/HexFormat.h"
 #include "common/TypedNumber.h"
 #include "device/OpenedDevice.h"
 #include "image/RangeChoice.h"
@@ -132,11 +131,8 @@ JobResult IspJobs::ClearStatusRegister() {
 JobResult IspJobs::CheckNotProtected() {
     FlashWalks walks = Walks();
     const auto status = walks.ReadStatus();
-    if (!status.Ok())
-        return walks.Fail(FailureKind::StatusUnreadable, std::nullopt, StatusCause(status.reply));
-    if ((status.value & walks.Part().blockProtectMask) == 0) return Succeeded();
-    return Failure(FailureKind::WriteProtected, std::nullopt,
-                   "Flash is write-protected (status 0x" + Hex2(status.value) + ")");
+    if (!status.Ok()) return walks.StatusFailure(status.reply);
+    return walks.Protection(status.value).value_or(Succeeded());
 }
 
 JobResult IspJobs::Identify() {
