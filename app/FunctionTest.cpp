@@ -36,7 +36,8 @@ void TForm1::RunOnDevice(const std::function<void()>& action) {
 
 void TForm1::RunFlashJob(qv::JobResult (qv::IspJobs::*job)(bool wholeFlash)) {
     if (jobs_.Busy()) return;
-    ShowJobEnd((jobs_.*job)(ui->rbnRange0->isChecked()).Ok());
+    ShowResultCleared();
+    ShowJobEnd((jobs_.*job)(ui->rbnRange0->isChecked()));
     CloseIfPutOff();
 }
 
@@ -107,15 +108,19 @@ void TForm1::btnUSBVerifyClick() { RunFlashJob(&qv::IspJobs::Verify); }
 // not the file: a good read ends at its success text also when the dialog is cancelled.
 void TForm1::btnReadBackClick() {
     if (jobs_.Busy()) return;
-    const bool read = jobs_.ReadBack().Ok();
-    ShowJobEnd(read);
+    ShowResultCleared();
+    const qv::JobResult read = jobs_.ReadBack();
     if (closePutOff_) {
         CloseIfPutOff();
         return;
     }
+    ShowPendingReports();  // the read as it ended, under the dialog
     const QString path = SaveBinFIleDialog.Execute(this);
-    if (!path.isEmpty())
-        jobs_.SaveReadBack(EncodedName(path));
-    else if (read)
-        ShowProcessInfo(qv::kReadBackSuccessText);
+    if (path.isEmpty()) {
+        if (read.Ok()) ShowProcessInfo(qv::kReadBackSuccessText);
+        ShowJobEnd(read);
+        return;
+    }
+    const qv::JobResult saved = jobs_.SaveReadBack(EncodedName(path));
+    ShowJobEnd(saved.Ok() ? read : saved);
 }

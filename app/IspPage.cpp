@@ -9,6 +9,13 @@
 #include "image/RangeChoice.h"
 #include "ui_Unit1.h"
 
+namespace {
+
+const QColor kPassedColour(0, 128, 0);
+const QColor kFailedColour(200, 0, 0);
+
+}  // namespace
+
 void TForm1::ConnectIspPage() {
     connect(ui->USBLoadFileBitBtn, &QPushButton::clicked, this, &TForm1::USBLoadFileBitBtnClick);
     connect(ui->btnUSBISPAuto, &QPushButton::clicked, this, &TForm1::btnUSBISPAutoClick);
@@ -24,19 +31,27 @@ std::array<TForm1::IspStepBox, 7> TForm1::IspStepBoxes() const {
              {&qv::IspOptions::verify, ui->chkVerify}}};
 }
 
-// The image is not reloaded under a running job, which reads it page by page.
+// The image is not reloaded under a running job, which reads it page by page. A file that
+// cannot serve is named with its cause, and nothing of it is kept.
 void TForm1::USBLoadFileBitBtnClick() {
     if (jobs_.Busy()) return;
     const QString path = OpenBinFileDialog.Execute(this);
     if (path.isEmpty()) return;
     programFile_.ProgramFileName = EncodedName(path);
-    ShowChecksum(qv::ReadProgramFile(programFile_).checksumText);
+    const qv::ProgramFileReport report = qv::ReadProgramFile(programFile_);
+    ShowChecksum(report.checksumText);
     ShowProgramFile();
+    ShowResultCleared();
+    if (report.outcome == qv::ProgramFileOutcome::Refused)
+        ShowMessage(qv::kProgramFileNotReadyText, report.problem);
 }
 
-// Starts the sequence with what the page shows, hidden options included; while it runs, a
-// click asks it to stop.
+// Starts the sequence with what the page shows, hidden options included. While it runs, a
+// click asks it to stop, which it says at once; while another flash job runs, a click does
+// nothing.
 void TForm1::btnUSBISPAutoClick() {
+    if (jobs_.Busy() && !jobs_.Running()) return;
+    if (!jobs_.Running()) ShowResultCleared();
     const qv::IspOptions options = IspOptionsShown();
     const qv::AutoRequest request{{.reloadFile = options.reloadFile,
                                    .ispMode = options.ispMode,
@@ -50,9 +65,13 @@ void TForm1::btnUSBISPAutoClick() {
                                   options.sizeText,
                                   EncodedName(ui->cbxReadISPFile->currentText())};
     const std::optional<qv::JobResult> result = jobs_.Auto(request, presence_.AutoBusy);
+    if (!result) {
+        ShowProcessInfo("Stopping...");
+        return;
+    }
     ShowAutoCaption();
     ShowFileHistory();
-    ShowJobEnd(result && result->Ok());
+    ShowJobEnd(*result);
     CloseIfPutOff();
 }
 
@@ -89,8 +108,24 @@ void TForm1::ShowAutoCaption() {
 }
 
 // The walks report the block they are at; a job that succeeded has covered its whole range.
-void TForm1::ShowJobEnd(bool succeeded) {
-    if (succeeded) ShowProgress(1.0);
+void TForm1::ShowJobEnd(const qv::JobResult& result) {
+    if (result.kind == qv::FailureKind::Refused) {
+        ShowResultCleared();
+        return;
+    }
+    if (result.Ok()) ShowProgress(1.0);
+    ShowPendingReports();
+    QPalette palette = ui->lblUSBProcessInfo->palette();
+    palette.setColor(QPalette::WindowText, result.Ok() ? kPassedColour : kFailedColour);
+    ui->lblUSBProcessInfo->setPalette(palette);
+    resultShown_ = result.kind;
+}
+
+void TForm1::ShowResultCleared() {
+    pendingReports_ = {};
+    ui->pgbUSBISPProgress->setValue(ui->pgbUSBISPProgress->minimum());
+    ui->lblUSBProcessInfo->setPalette(ui->PageISPCtrl->palette());
+    resultShown_.reset();
 }
 
 void TForm1::ShowConversionError(const qv::ConversionError& error) {

@@ -38,4 +38,9 @@ void TForm1::ShowIndicator(const qv::Indicator& indicator) {
     panel.setColor(QPalette::Window, colour);
     ui->pnlUSBExist->setPalette(panel);
     if (indicator.text) ui->lblDetectDevice->setText(QString::fromStdString(*indicator.text));
+    // The result on the ISP page belongs to the board it was got from: it goes with the board,
+    // unless the board's going is the result, which then stays until another board is found.
+    const bool present = indicator.colour != qv::IndicatorColour::ButtonFace;
+    if (resultShown_ && present == (*resultShown_ == qv::FailureKind::DeviceGone))
+        ShowResultCleared();
 }

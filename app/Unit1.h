@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -94,7 +96,13 @@ private:
     void ShowFileHistory();
     void ShowProgramFile();
     void ShowAutoCaption();
-    void ShowJobEnd(bool succeeded);
+    // The end of a job on the ISP page: its reports brought up to date, the process text in
+    // green for a success and red for a failure, the bar full after a success. A refusal (the
+    // job never started) leaves the page cleared.
+    void ShowJobEnd(const qv::JobResult& result);
+    // No result on the ISP page: the process text in its neutral colour and the bar at 0, for a
+    // new job, a new program file, or a device that went away.
+    void ShowResultCleared();
     void ShowConversionError(const qv::ConversionError& error);
 
     // The ISP page's Function Test group (FunctionTest.cpp).
@@ -194,7 +202,9 @@ private:
     void ShowProgress(double fraction) override;
     void ShowChecksum(const std::string& text) override;
     void PumpEvents() override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& detail) override;
+    // Puts the reports held back since the last paint on the labels and the bar.
+    void ShowPendingReports();
 
     std::unique_ptr<Ui::TForm1> ui;
     qv::QuorvexUsb& device_;
@@ -214,4 +224,15 @@ private:
     QTimer* Timer1;
     // A close came while a flash job ran; it waits for the job to end.
     bool closePutOff_ = false;
+    // A walk reports every block; its address, status and progress reach the screen at most
+    // every few tens of milliseconds (and at once with a new step and at the job's end), so a
+    // job costs what the chip costs, not what painting each block would.
+    struct PendingReports {
+        std::optional<QString> address;
+        std::optional<QString> status;
+        std::optional<double> progress;
+    } pendingReports_;
+    QElapsedTimer sinceReportsShown_;
+    // The kind of the result the ISP page shows, while it shows one.
+    std::optional<qv::FailureKind> resultShown_;
 };

@@ -8,7 +8,7 @@
 #include "device/host/SystemHost.h"
 #include "device/host/TraceFormat.h"
 #include "device/host/TracingHost.h"
-#include "sim/SimHost.h"
+#include "sim/SimSetup.h"
 
 namespace {
 
@@ -48,38 +48,59 @@ std::unique_ptr<qv::DeviceHost> MakeReplayHost(const QString& fileName, QString&
     });
 }
 
+// The simulator's options mean what they mean to qvusb, and are checked by the same code.
+std::optional<WindowBus> MakeSimBus(const WindowOptions& options, QString& error) {
+    const auto speed = qv::sim::ParseSimSpeed(options.simSpeed.toStdString());
+    if (!speed) {
+        error = QStringLiteral("--sim-speed is virtual or real, not '%1'.").arg(options.simSpeed);
+        return std::nullopt;
+    }
+    qv::sim::SimOptions simulator;
+    simulator.flashFile = QFile::encodeName(options.simFlashFile).toStdString();
+    for (const QString& fault : options.simFaults) simulator.faults.push_back(fault.toStdString());
+    simulator.speed = *speed;
+    simulator.traceFile = QFile::encodeName(options.traceFile).toStdString();
+    std::string problem;
+    auto setup = qv::sim::MakeSimSetup(simulator, kProgram, problem);
+    if (!setup) {
+        error = QString::fromStdString(problem);
+        return std::nullopt;
+    }
+    WindowBus bus{std::move(setup->host)};
+    bus.keepOnExit = [device = setup->firstDevice, file = simulator.flashFile] {
+        return qv::sim::KeepSimFlash(*device, file);
+    };
+    return bus;
+}
+
 }  // namespace
 
-std::unique_ptr<qv::DeviceHost> MakeWindowHost(const WindowOptions& options, QString& error) {
+std::optional<WindowBus> MakeWindowBus(const WindowOptions& options, QString& error) {
     const std::string traceFile = QFile::encodeName(options.traceFile).toStdString();
     if (options.simulate && !options.replayFile.isEmpty()) {
         error = QStringLiteral("--replay and --sim exclude each other.");
-        return nullptr;
+        return std::nullopt;
     }
-    if (options.simulate) {
-        auto sim = std::make_unique<qv::sim::SimHost>(qv::sim::SimClock::Mode::Real);
-        if (!traceFile.empty() && !sim->GetTrace().WriteTo(traceFile, kProgram)) {
-            error = QStringLiteral("Cannot write the trace file %1.").arg(options.traceFile);
-            return nullptr;
-        }
-        sim->AttachNew(qv::sim::UserDeviceIdentity());
-        return sim;
+    if (options.simulate) return MakeSimBus(options, error);
+    if (!options.simFlashFile.isEmpty() || !options.simFaults.isEmpty()) {
+        error = QStringLiteral("--sim-flash and --sim-fault need --sim.");
+        return std::nullopt;
     }
     std::unique_ptr<qv::DeviceHost> host;
     std::string hostKind = qv::SystemHostKind();
     if (!options.replayFile.isEmpty()) {
         host = MakeReplayHost(options.replayFile, error);
-        if (!host) return nullptr;
+        if (!host) return std::nullopt;
         hostKind = "replay";
     } else {
         host = qv::MakeSystemHost();
     }
-    if (traceFile.empty()) return host;
+    if (traceFile.empty()) return WindowBus{std::move(host)};
     std::ofstream file(traceFile, std::ios::trunc);
     if (!file) {
         error = QStringLiteral("Cannot write the trace file %1.").arg(options.traceFile);
-        return nullptr;
+        return std::nullopt;
     }
     for (const std::string& line : qv::TraceHeaderLines(kProgram, hostKind)) file << line << '\n';
-    return std::make_unique<TracedHost>(std::move(host), std::move(file));
+    return WindowBus{std::make_unique<TracedHost>(std::move(host), std::move(file))};
 }

@@ -9,19 +9,28 @@
 #include "device/QuorvexUsb.h"
 
 int main(int argc, char* argv[]) {
+    AnswerHelpOrVersion(argc, argv);
     LetWindowEnlargeItself();
     QApplication app(argc, argv);
     const WindowOptions options = ReadWindowOptions(app);
     QString error;
-    const std::unique_ptr<qv::DeviceHost> host = MakeWindowHost(options, error);
-    if (!host) {
+    std::optional<WindowBus> bus = MakeWindowBus(options, error);
+    if (!bus) {
         qCritical().noquote() << error;
         return 2;
     }
-    qv::QuorvexUsb device(*host);
-    const std::unique_ptr<qv::SettingsStore> settings = MakeSettingsStore();
-    TForm1 window(device, *settings,
-                  options.engineering ? StartLayout::Engineering : StartLayout::User);
-    window.show();
-    return app.exec();
+    int exitCode = 0;
+    {
+        qv::QuorvexUsb device(*bus->host);
+        const std::unique_ptr<qv::SettingsStore> settings = MakeSettingsStore();
+        TForm1 window(device, *settings,
+                      options.engineering ? StartLayout::Engineering : StartLayout::User);
+        window.show();
+        exitCode = app.exec();
+    }
+    if (const auto lost = bus->keepOnExit()) {
+        qCritical().noquote() << QString::fromStdString(*lost);
+        return 1;
+    }
+    return exitCode;
 }

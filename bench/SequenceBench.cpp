@@ -28,7 +28,7 @@ public:
     void ShowProgress(double) override {}
     void ShowChecksum(const std::string&) override {}
     void PumpEvents() override {}
-    void ShowMessage(const std::string& text) override { last = text; }
+    void ShowMessage(const std::string& text, const std::string&) override { last = text; }
     std::string last;
 };
 

@@ -31,7 +31,7 @@ public:
     void ShowStatusRegister(const std::string&) override {}
     void PumpEvents() override;
     // A refusal's message: the job's result carries it to the verdict and the error line.
-    void ShowMessage(const std::string&) override {}
+    void ShowMessage(const std::string&, const std::string&) override {}
 
     // The end of the run on one device: its verdict in this mode's form.
     virtual void ShowResult(const RunRecord& record) = 0;

@@ -18,6 +18,7 @@
 #include "cli/Session.h"
 #include "cli/StatusCommands.h"
 #include "sim/FaultChoice.h"
+#include "sim/SimSetup.h"
 
 namespace qv::cli {
 namespace {
@@ -31,29 +32,30 @@ struct OutputOptions {
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& output) {
     app.set_version_flag("--version", QV_VERSION);
     auto* sim = app.add_flag("--sim", options.sim, "Attach the simulated chip instead of USB");
-    app.add_option("--sim-flash", options.simFlashFile,
+    app.add_option("--sim-flash", options.simulator.flashFile,
                    "Keep the simulated flash in FILE (created when missing)")
         ->needs(sim);
-    app.add_option("--sim-devices", options.simDevices,
+    app.add_option("--sim-devices", options.simulator.devices,
                    "Attach this many simulated chips (for flash --all)")
         ->needs(sim)
         ->check(CLI::Range(1u, 64u));
-    app.add_option("--sim-fault", options.simFaults,
+    app.add_option("--sim-fault", options.simulator.faults,
                    "Break the simulated chip from transfer N on (default 1): KIND[@N], "
                    "repeatable; kinds: " + sim::FaultKindList())
         ->needs(sim)
         ->check([](const std::string& text) {
-            return sim::ParseFaultChoice(text)
-                       ? std::string()
-                       : "'" + text + "' is not a fault of the simulator; kinds: " +
-                             sim::FaultKindList() + " (KIND or KIND@N)";
+            return sim::ParseFaultChoice(text) ? std::string() : sim::FaultChoiceProblem(text);
         });
     app.add_option_function<std::string>(
            "--sim-speed",
-           [&options](const std::string& speed) { options.simRealTime = speed == "real"; },
+           [&options](const std::string& speed) {
+               options.simulator.speed = sim::ParseSimSpeed(speed).value_or(options.simulator.speed);
+           },
            "virtual (default: the examples finish at once) or real (a demo at the chip's pace)")
         ->needs(sim)
-        ->check(CLI::IsMember({"virtual", "real"}));
+        ->check([](const std::string& text) {
+            return sim::ParseSimSpeed(text) ? std::string() : "virtual or real";
+        });
     app.add_option("--sim-replug", options.simReplug,
                    "A simulated operator: each port sees N boards in all, the next plugged in "
                    "once one is judged (for station)")
@@ -201,7 +203,7 @@ int RunCommandLine(int argc, char** argv) {
         // Before any file is opened: an output that is an input or another output would be
         // destroyed by it.
         RequireDistinctFiles(FilesOf(app, options.replayFile, options.traceFile, output.logFile,
-                                     options.simFlashFile));
+                                     options.simulator.flashFile));
         if (!output.logFile.empty())
             reporting.log =
                 std::make_unique<AuditLog>(output.logFile, QuotedCommandLine(argc, argv));

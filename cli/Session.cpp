@@ -15,8 +15,8 @@
 #include "device/host/TracingHost.h"
 #include "isp/GangFlash.h"
 #include "sim/FaultChoice.h"
-#include "sim/FlashImageFile.h"
 #include "sim/SimHost.h"
+#include "sim/SimSetup.h"
 
 namespace qv::cli {
 
@@ -40,7 +40,7 @@ static std::unique_ptr<ReplayHost> MakeReplayHost(const std::string& fileName) {
 }
 
 Session::Session(const GlobalOptions& options)
-    : simFlashFile_(options.simFlashFile),
+    : simFlashFile_(options.simulator.flashFile),
       traceFileName_(options.traceFile),
       selector_(options.device),
       userDeviceMatch_(UserMatch(options)) {
@@ -66,43 +66,23 @@ Session::Session(const GlobalOptions& options)
             hosts_.push_back(std::move(tracing));
         }
     } else {
-        auto host = std::make_unique<sim::SimHost>(options.simRealTime ? sim::SimClock::Mode::Real
-                                                                       : sim::SimClock::Mode::Virtual);
-        if (!options.traceFile.empty() && !host->GetTrace().WriteTo(options.traceFile, "qvusb"))
-            throw BadInput("Cannot write " + options.traceFile);
-        if (options.simDevices < 1 || (options.simDevices > 1 && !simFlashFile_.empty()))
-            throw BadInput("--sim-flash keeps the flash of one simulated device only");
-        simChip_ = host->AttachNew(sim::UserDeviceIdentity());
-        for (unsigned i = 1; i < options.simDevices; ++i)
-            host->AttachNew(sim::UserDeviceIdentity());
-        if (!simFlashFile_.empty()) {
-            std::error_code error;
-            if (!std::filesystem::exists(simFlashFile_, error))
-                if (const auto problem = OutputProblem(simFlashFile_))
-                    throw BadInput("Cannot write " + simFlashFile_ + ": " + *problem);
-            if (!sim::LoadFlashImage(simChip_->Flash(), simFlashFile_))
-                throw BadInput(simFlashFile_ + " is not a flash image of this chip");
-        }
-        simTrace_ = &host->GetTrace();
-        std::vector<sim::FaultChoice> faults;
-        for (const std::string& text : options.simFaults) {
-            const auto fault = sim::ParseFaultChoice(text);
-            if (!fault)
-                throw BadInput("'" + text + "' is not a fault of the simulator; kinds: " +
-                               sim::FaultKindList() + " (KIND or KIND@N)");
-            sim::ArmFault(*host, *simChip_, *fault);
-            faults.push_back(*fault);
-        }
+        sim::SimOptions simulator = options.simulator;
+        simulator.traceFile = options.traceFile;
+        std::string problem;
+        auto setup = sim::MakeSimSetup(simulator, "qvusb", problem);
+        if (!setup) throw BadInput(problem);
+        simChip_ = setup->firstDevice;
+        simTrace_ = &setup->host->GetTrace();
         // The faults break the first port's boards, each new one anew.
         if (options.simReplug > 0)
-            host->ReplugBoards(options.simReplug,
-                               [&simHost = *host, faults, firstPort = std::string("1-1")](
-                                   sim::SimChip& chip, const std::string& location) {
-                                   if (location != firstPort) return;
-                                   for (const auto& fault : faults)
-                                       sim::ArmFault(simHost, chip, fault);
-                               });
-        hosts_.push_back(std::move(host));
+            setup->host->ReplugBoards(
+                options.simReplug, [&simHost = *setup->host, faults = setup->faults,
+                                    firstPort = std::string("1-1")](
+                                       sim::SimChip& chip, const std::string& location) {
+                    if (location != firstPort) return;
+                    for (const auto& fault : faults) sim::ArmFault(simHost, chip, fault);
+                });
+        hosts_.push_back(std::move(setup->host));
     }
     if (options.verbose)
         hosts_.push_back(std::make_unique<TracingHost>(
@@ -117,9 +97,8 @@ Session::Session(const GlobalOptions& options)
 std::vector<std::string> Session::KeepOutputs() {
     outputsKept_ = true;
     std::vector<std::string> problems;
-    if (simChip_ && !simFlashFile_.empty() &&
-        !sim::SaveFlashImage(simChip_->Flash(), simFlashFile_))
-        problems.push_back("Cannot write " + simFlashFile_);
+    if (simChip_)
+        if (auto lost = sim::KeepSimFlash(*simChip_, simFlashFile_)) problems.push_back(*lost);
     const bool traceLost = (traceFile_ && !traceFile_->good()) || (simTrace_ && simTrace_->Failed());
     if (traceLost) problems.push_back("the trace was not written whole to " + traceFileName_);
     return problems;

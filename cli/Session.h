@@ -11,6 +11,7 @@
 #include "device/OpenedDevice.h"
 #include "device/QuorvexUsb.h"
 #include "device/host/DeviceHost.h"
+#include "sim/SimSetup.h"
 
 namespace qv {
 class ReplayHost;
@@ -26,10 +27,7 @@ struct Reporting;
 
 struct GlobalOptions {
     bool sim = false;
-    unsigned simDevices = 1;  // simulated user's devices on the bus
-    std::string simFlashFile;
-    std::vector<std::string> simFaults;  // KIND[@N], armed on the first simulated device
-    bool simRealTime = false;            // pace the simulated chip in real time
+    sim::SimOptions simulator;           // the simulated bus, with --sim
     unsigned simReplug = 0;              // boards per port a simulated operator plugs in
     std::string traceFile;
     std::string replayFile;  // --replay: answer from this trace instead of a device

@@ -15,7 +15,7 @@ public:
     void ShowProgress(double) override {}
     void ShowChecksum(const std::string&) override {}
     void PumpEvents() override {}
-    void ShowMessage(const std::string&) override {}
+    void ShowMessage(const std::string&, const std::string&) override {}
 };
 
 }  // namespace qv::fuzz

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/HexFormat.h"
-#include "image/ImageFileKind.h"
+#include "image/ProgramFileCheck.h"
 
 namespace qv {
 
@@ -20,20 +20,18 @@ void RememberProgramFile(ProgramFile& file) {
 ProgramFileReport ReadProgramFile(ProgramFile& file) {
     if (file.ProgramFileName.empty()) {
         file.ProgramFileReady = false;
-        return {ProgramFileOutcome::NoName, {}};
+        return {ProgramFileOutcome::NoName, {}, {}};
     }
     RememberProgramFile(file);
-    const ImageLoad load = LoadImageFile(file.ProgramImage, file.ProgramFileName);
-    file.ProgramFileReady = load.outcome == ImageLoadOutcome::Loaded;
-    switch (load.outcome) {
-        case ImageLoadOutcome::Loaded:
-            return {ProgramFileOutcome::Loaded, ChecksumText(load.sum)};
-        case ImageLoadOutcome::UnknownType:
-            return {ProgramFileOutcome::UnknownType, ChecksumText(0)};
-        case ImageLoadOutcome::NotOpened:
-            break;
+    ProgramFileRead read = ReadProgramFileOnce(file.ProgramFileName);
+    file.ProgramFileReady = !read.problem;
+    if (read.problem) {
+        FillProgramImage(file.ProgramImage, 0xFF);
+        file.ProgramImage.LoadedLength = 0;
+        return {ProgramFileOutcome::Refused, ChecksumText(0), *read.problem};
     }
-    return {ProgramFileOutcome::NotOpened, ChecksumText(0)};
+    file.ProgramImage = std::move(read.content.image);
+    return {ProgramFileOutcome::Loaded, ChecksumText(read.content.sum), {}};
 }
 
 }  // namespace qv

@@ -27,26 +27,27 @@ struct ProgramFile {
 };
 
 enum class ProgramFileOutcome {
-    NoName,       // empty ProgramFileName: show kProgramFileNotReadyText, nothing loaded
-    Loaded,       // the file was read into ProgramImage
-    NotOpened,    // the file could not be opened
-    UnknownType,  // the name asks for no loader (see ImageFileKindOf)
+    NoName,   // empty ProgramFileName: show kProgramFileNotReadyText, nothing loaded
+    Loaded,   // the file was read into ProgramImage
+    Refused,  // the file cannot serve as a program file; `problem` says why
 };
 
 struct ProgramFileReport {
     ProgramFileOutcome outcome = ProgramFileOutcome::NoName;
     // "Checksum : 0x" and the sum as four upper-case hexadecimal digits ("Checksum : 0x0000"
-    // for a failed load); empty for NoName, where the shown checksum stays as it was.
+    // for a refused file); empty for NoName, where the shown checksum stays as it was.
     std::string checksumText;
+    // For a refused file, "NAME: cause" (see ReadProgramFileOnce).
+    std::string problem;
 };
 
 // Appends ProgramFileName to FileHistory unless it is there already.
 void RememberProgramFile(ProgramFile& file);
 
-// Remembers ProgramFileName and loads it with the loader its name asks for. A load that fails
-// (the file cannot be opened, or no loader fits the name) leaves an all-0xFF image with
-// LoadedLength 0 and ProgramFileReady false, so nothing stale is programmed or verified as if
-// it were the file.
+// Remembers ProgramFileName and loads it with the loader its name asks for. A file that cannot
+// serve (missing, unreadable, no loader fits its name, empty or without data, larger than the
+// image) is refused whole, never cut: it leaves an all-0xFF image with LoadedLength 0 and
+// ProgramFileReady false, so nothing stale or partial is programmed or verified as the file.
 ProgramFileReport ReadProgramFile(ProgramFile& file);
 
 }  // namespace qv

@@ -89,6 +89,8 @@ JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
         if (!status.Ok())
             return StatusFailure(status.reply, address);
         if (!Busy(status.value)) return Succeeded();
+        view_.PumpEvents();
+        if (auto stop = StopAt(address.value_or(0))) return *stop;
         device_.Host().Sleep(kErasePauseMs);
     }
     return Fail(busyKind, address);

@@ -70,9 +70,10 @@ public:
 
     // The status register, read up to three times in a row until one read arrives whole.
     ReplyWith<std::uint8_t> ReadStatus();
-    // Reads the status until bit 0 clears, 10 ms apart, at most polls times. A flash still busy
-    // at the end is a failure of busyKind; a status that cannot be read, the failure its reply
-    // names.
+    // Reads the status until bit 0 clears, 10 ms apart, at most polls times, letting the front
+    // end handle its events between reads; a stop request ends the wait (in walks that honour
+    // one). A flash still busy at the end is a failure of busyKind; a status that cannot be
+    // read, the failure its reply names.
     JobResult WaitWhileBusy(int polls, FailureKind busyKind,
                             std::optional<std::uint32_t> address = std::nullopt);
 

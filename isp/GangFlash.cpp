@@ -33,7 +33,9 @@ public:
     void ShowStatusRegister(const std::string& text) override { inner_.ShowStatusRegister(text); }
     void ShowProgress(double fraction) override { inner_.ShowProgress(fraction); }
     void ShowChecksum(const std::string& text) override { inner_.ShowChecksum(text); }
-    void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
+    void ShowMessage(const std::string& text, const std::string& detail) override {
+        inner_.ShowMessage(text, detail);
+    }
     void PumpEvents() override {
         inner_.PumpEvents();
         if (stopRequested_ != nullptr && stopAsked_ && stopAsked_()) *stopRequested_ = true;

@@ -72,13 +72,19 @@ IspJobs::IspJobs(QuorvexUsb& device, IspView& view, ProgramFile& program, FlashC
 FlashWalks IspJobs::Walks() { return FlashWalks(device_, view_, flash_, StopRequested); }
 FlashWalks IspJobs::CleanUpWalks() { return FlashWalks(device_, view_, flash_, kNoStop); }
 
-JobResult IspJobs::Refuse(const std::string& message) {
-    view_.ShowMessage(message);
+JobResult IspJobs::Refuse(const std::string& message, const std::string& detail) {
+    view_.ShowMessage(message, detail);
     return Failure(FailureKind::Refused, std::nullopt, message);
 }
 
 JobResult IspJobs::Finish(JobResult result) {
+    // What the front end was asked while the job ended is handled while the job still counts
+    // as running, so a click made then only asks an ending job to stop and starts nothing.
+    if (busy_) view_.PumpEvents();
     if (!result.Ok() && result.kind != FailureKind::Refused) view_.ShowProcessInfo(result.text);
+    // A stop asked for once the last step had passed (the clean-up is never cut short) leaves
+    // the job's success, shown over the front end's notice that it was stopping.
+    if (result.Ok() && StopRequested && !result.text.empty()) view_.ShowProcessInfo(result.text);
     StepFailed = !result.Ok();
     return result;
 }
@@ -273,7 +279,8 @@ std::optional<JobResult> IspJobs::PrepareImage(const AutoRequest& request) {
             program_.ProgramFileName = request.fileText;
         const ProgramFileReport report = ReadProgramFile(program_);
         if (!report.checksumText.empty()) view_.ShowChecksum(report.checksumText);
-        if (report.outcome != ProgramFileOutcome::Loaded) return Refuse(kProgramFileNotReadyText);
+        if (report.outcome != ProgramFileOutcome::Loaded)
+            return Refuse(kProgramFileNotReadyText, report.problem);
     }
     const bool needsImage = request.steps.program || request.steps.verify || request.changedOnly;
     if (needsImage && program_.ProgramImage.LoadedLength == 0)

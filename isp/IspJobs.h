@@ -93,11 +93,13 @@ public:
     std::vector<std::uint8_t> ReadBackBuffer;
 
 private:
-    // Ends a job: a failure's text becomes the last process text (a refusal was shown as a
-    // message instead), and StepFailed follows the result.
+    // Ends a job: the front end first handles what it was asked meanwhile (a click then only
+    // asks an ending job to stop), then a failure's text becomes the last process text (a
+    // refusal was shown as a message instead), and StepFailed follows the result.
     JobResult Finish(JobResult result);
-    // Not started: the message shown as the window's modal notice, and the refusal's text.
-    JobResult Refuse(const std::string& message);
+    // Not started: the message shown as the window's modal notice (with the detail below it,
+    // when there is one), and the refusal's text.
+    JobResult Refuse(const std::string& message, const std::string& detail = {});
     // The walks of the running job (a stop request ends them), and those of its clean-up
     // (which a stop request must not cut short).
     FlashWalks Walks();

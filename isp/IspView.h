@@ -17,8 +17,9 @@ public:
     virtual void ShowProgress(double fraction) = 0;                // 0 to 1 of the running walk
     virtual void ShowChecksum(const std::string& text) = 0;        // of the program file loaded
     virtual void PumpEvents() = 0;
-    // A modal notice ("USB device is NOT available !!    ", ...).
-    virtual void ShowMessage(const std::string& text) = 0;
+    // A modal notice ("USB device is NOT available !!    ", ...), with a detail below its text
+    // when there is one (which file, and why it cannot serve).
+    virtual void ShowMessage(const std::string& text, const std::string& detail) = 0;
 };
 
 }  // namespace qv

@@ -16,7 +16,7 @@ public:
     void ShowProgress(double) override {}
     void ShowChecksum(const std::string&) override {}
     void PumpEvents() override {}
-    void ShowMessage(const std::string& text) override { lastMessage = text; }
+    void ShowMessage(const std::string& text, const std::string&) override { lastMessage = text; }
 
     std::string lastProcessInfo;
     std::string lastMessage;

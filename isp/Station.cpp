@@ -28,7 +28,7 @@ public:
     void ShowStatusRegister(const std::string&) override {}
     void ShowProgress(double fraction) override { progress_ = fraction; }
     void ShowChecksum(const std::string&) override {}
-    void ShowMessage(const std::string& text) override { ShowProcessInfo(text); }
+    void ShowMessage(const std::string& text, const std::string&) override { ShowProcessInfo(text); }
     void PumpEvents() override {}
 
     std::string Text() const {

@@ -15,6 +15,9 @@
 namespace {
 
 const QString kDeviceNotAvailable("USB device is NOT available !!    ");
+const QString kProgramFileNotReady("Program File Not Ready !!    ");
+// A page program: request 0x80 opening instruction 02.
+const char* const kPageProgram = " 80 0000 0000 4 OK 02";
 
 QByteArray Pattern(int size) {
     QByteArray bytes(size, '\0');
@@ -96,15 +99,36 @@ private slots:
         QCOMPARE(bench.History().count(), 2);
     }
 
-    void aFileThatDoesNotLoadShowsAZeroChecksumAndStaysInTheHistory() {
+    // A file that cannot serve, chosen with File or typed into the combo for Auto, is named
+    // with its cause under the documented notice; nothing of it is kept, nothing is sent for it.
+    void aFileThatCannotServeIsNamedWithItsCauseAndNothingIsSent() {
         Bench bench;
-        bench.ChooseFile(bench.WriteFile("good.bin", QByteArray("\x01\x02\x03", 3)));
-        const QString missing = bench.settingsDir.filePath("missing.bin");
-        bench.ChooseFile(missing);
-        QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0000"));
-        QCOMPARE(bench.History().count(), 2);
-        QCOMPARE(bench.History().currentText(), missing);
-        QCOMPARE(bench.Messages(), QStringList());
+        bench.Tick();
+        const QString folder = bench.settingsDir.filePath("folder.bin");
+        QDir().mkdir(folder);
+        const std::pair<QString, const char*> files[] = {
+            {bench.settingsDir.filePath("missing.bin"), "no such file"},
+            {bench.WriteFile("empty.bin", {}), "is empty"},
+            {bench.WriteFile("garbage.h00", "no records here"), "holds no data"},
+            {bench.WriteFile("notes.txt", "\x01"), "asks for no loader"},
+            {folder, "is a folder"},
+            {bench.WriteFile("large.bin", QByteArray(0x100000, '\x5A')), "1048576 bytes, larger"}};
+        const std::size_t linesBefore = bench.sim.GetTrace().Lines().size();
+        for (const auto& [file, cause] : files) {
+            bench.ChooseFile(bench.WriteFile("good.bin", QByteArray("\x01\x02\x03", 3)));
+            const auto before = bench.Messages().size();
+            bench.ChooseFile(file);
+            QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0000"));
+            QCOMPARE(bench.History().currentText(), file);
+            bench.Button("btnUSBISPAuto").click();
+            const QStringList messages = bench.Messages().mid(before);
+            QCOMPARE(messages.size(), 2);
+            for (const QString& message : messages)
+                QVERIFY2(message.startsWith(kProgramFileNotReady + '\n' + file + ": ") &&
+                             message.contains(cause),
+                         qPrintable(message));
+        }
+        QCOMPARE(bench.sim.GetTrace().Lines().size(), linesBefore);
     }
 
     // The file named in the combo is loaded, programmed and verified; the bar ends full.
@@ -169,7 +193,7 @@ private slots:
         int opensAroundBusyClick = -1;
         std::size_t linesAtStop = 0;
         bench.OnEveryPump([&] {
-            if (linesAtStop != 0 || !bench.Text("lblUSBISPProcess").startsWith("0x00")) return;
+            if (linesAtStop != 0 || bench.Traced(kPageProgram) == 0) return;
             const int opens = bench.host.opens;
             bench.Button("btnUSBReadStatus").click();
             opensAroundBusyClick = bench.host.opens - opens;
@@ -183,7 +207,7 @@ private slots:
         QVERIFY(bench.Text("lblUSBProcessInfo").startsWith("Stopped at 0x"));
         QCOMPARE(bench.Button("btnUSBISPAuto").text(), QString("Auto"));
         QVERIFY(!bench.FlashHolds(image));
-        QCOMPARE(bench.Traced(" 80 0000 0000 4 OK 02", linesAtStop), 1);  // the page in hand
+        QCOMPARE(bench.Traced(kPageProgram, linesAtStop), 1);  // the page in hand
         QCOMPARE(bench.Traced("2 OK 01FF", linesAtStop), 1);              // protection
         QCOMPARE(bench.Traced(" 85 2D7C 3E92 ", linesAtStop), 1);         // ISP mode left
         QVERIFY(!bench.userDevice->InIspMode());
@@ -203,7 +227,7 @@ private slots:
         bool closed = false;
         bool stillOpenAfterClose = false;
         bench.OnEveryPump([&] {
-            if (closed || !bench.Text("lblUSBISPProcess").startsWith("0x00")) return;
+            if (closed || bench.Traced(kPageProgram) == 0) return;
             closed = true;
             bench.window->close();
             bench.window->close();
@@ -223,7 +247,7 @@ private slots:
         QCOMPARE(bench.userDevice->Flash().Status() & 0x1C, 0x1C);
         // The last page program (a 0x80 request opening instruction 02), then the protection
         // and ISP mode left, both answered.
-        const std::size_t lastPage = bench.LastLine(" 80 0000 0000 4 OK 02");
+        const std::size_t lastPage = bench.LastLine(kPageProgram);
         QVERIFY(lastPage > 0);
         QVERIFY(bench.LastLine("2 OK 01FF") > lastPage);
         QVERIFY(bench.LastLine(" 85 2D7C 3E92 0 OK") > bench.LastLine("2 OK 01FF"));

@@ -1,4 +1,7 @@
+#include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
@@ -7,6 +10,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "app/ScreenDensity.h"
 #include "tests/app/WindowBench.h"
@@ -47,6 +51,25 @@ QStringList VisibleTabCaptions(const QTabWidget& pages) {
 
 // The enlargement the window applies for the density the test runs at.
 int Enlargement(const QWidget& window) { return window.logicalDpiX() >= 120 ? 140 : 0; }
+
+// For the bit boxes 7 to 0, the texts of the labels shown above each box and centred on it.
+QStringList TextsOverBitBoxes(const QWidget& panel, const QString& boxPrefix) {
+    const auto onPanel = [&](const QWidget* widget) {
+        return QRect(widget->mapTo(&panel, QPoint(0, 0)), widget->size());
+    };
+    QStringList texts;
+    for (int bit = 7; bit >= 0; --bit) {
+        const QRect box = onPanel(panel.findChild<QCheckBox*>(boxPrefix + QString::number(bit)));
+        texts << QString();
+        for (const QLabel* label : panel.findChildren<QLabel*>()) {
+            const QRect shown = onPanel(label);
+            if (label->isVisible() && shown.bottom() < box.top() &&
+                shown.center().x() >= box.left() && shown.center().x() <= box.right())
+                texts.last() += label->text();
+        }
+    }
+    return texts;
+}
 
 }  // namespace
 
@@ -106,16 +129,49 @@ private slots:
         QVERIFY(bench.Child("pnlISPFuncTest").isVisible());
         QVERIFY(bench.Child("gbxISPRange").isVisible());
         for (const char* box : kIspStepBoxes) QVERIFY2(bench.Child(box).isVisible(), box);
-        // Each grid shows all its cells on its page: the grids have no scroll bars.
-        for (const auto& [caption, gridName] :
-             {std::pair{"Register", "RegStringGrid1"}, std::pair{"I2C Access", "StringGridMIIC"}}) {
+        // Each grid shows all its cells on its page: the grids have no scroll bars. Each bit
+        // box has its bit's number over it.
+        for (const auto& [caption, gridName, bitPanel, boxPrefix] :
+             {std::tuple{"Register", "RegStringGrid1", "Panel2", "chkBit"},
+              std::tuple{"I2C Access", "StringGridMIIC", "Panel3", "chkMI2CBit"}}) {
             bench.ClickTab(caption);
+            QCOMPARE(TextsOverBitBoxes(bench.Child(bitPanel), boxPrefix),
+                     QString("7 6 5 4 3 2 1 0").split(' '));
             const auto& grid = bench.Child<QTableWidget>(gridName);
             QVERIFY(grid.isVisible());
             QVERIFY(grid.viewport()->height() >= grid.rowViewportPosition(16) + grid.rowHeight(16));
             QVERIFY(grid.viewport()->width() >=
                     grid.columnViewportPosition(16) + grid.columnWidth(16));
             QVERIFY(grid.parentWidget()->rect().contains(grid.geometry()));
+        }
+    }
+
+    // The window cannot be made smaller than its layout needs, which is no more than the size
+    // it starts at; at that size the top panel's controls keep their widths, also beside the
+    // longest status text.
+    void minimumSizeShowsTheTopPanelWhole() {
+        for (const StartLayout layout : {StartLayout::User, StartLayout::Engineering}) {
+            Bench bench(layout);
+            QWidget& window = *bench.window;
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            const QWidget& panel = bench.Child("pnlUSB");
+            const auto takeStatusIn = [&] {  // the panel's layout, then the window's, now
+                panel.layout()->activate();
+                window.layout()->activate();
+            };
+            bench.Tick();
+            takeStatusIn();
+            QCOMPARE(window.minimumSize().boundedTo(window.size()), window.minimumSize());
+
+            bench.Child<QLabel>("lblDetectDevice").setText("Firmware update device 6B94 is exist");
+            takeStatusIn();
+            window.resize(1, 1);
+            for (const QWidget* control : panel.findChildren<QWidget*>()) {
+                const int needed = qMin(control->sizeHint().width(), control->maximumWidth());
+                QVERIFY2(control->width() >= needed, qPrintable(control->objectName()));
+                QVERIFY2(panel.rect().contains(control->geometry()),
+                         qPrintable(control->objectName()));
+            }
         }
     }
 

@@ -54,7 +54,8 @@ TEST_F(ProgramFileTest, AnUnknownTypeOrATooShortNameIsAFailedLoadWithNothingLeft
     for (const char* name : {"firmware.txt", "ab"}) {
         LoadGoodFile();
         const auto report = Read(dir.Write(name, "\x01\x02\x03"));
-        EXPECT_EQ(report.outcome, ProgramFileOutcome::UnknownType) << name;
+        EXPECT_EQ(report.outcome, ProgramFileOutcome::Refused) << name;
+        EXPECT_TRUE(report.problem.starts_with(dir.Path(name).string() + ": ")) << report.problem;
         EXPECT_EQ(report.checksumText, "Checksum : 0x0000");
         EXPECT_FALSE(file.ProgramFileReady);
         EXPECT_EQ(file.ProgramImage.LoadedLength, 0u);
@@ -62,10 +63,12 @@ TEST_F(ProgramFileTest, AnUnknownTypeOrATooShortNameIsAFailedLoadWithNothingLeft
     }
 }
 
-// A missing file, and a FIFO (a name kept from another run may have become one): neither is
-// read, and reading it does not wait for a writer.
-TEST_F(ProgramFileTest, AFileThatCannotBeOpenedIsAFailedLoadWithNothingLeftToProgram) {
-    std::vector<std::filesystem::path> names = {dir.Path("missing.h00")};
+// A missing file, a FIFO (a name kept from another run may have become one: reading it does
+// not wait for a writer), an empty file and one larger than the image (never cut to fit).
+TEST_F(ProgramFileTest, AFileThatCannotServeIsRefusedWithNothingLeftToProgram) {
+    std::vector<std::filesystem::path> names = {
+        dir.Path("missing.h00"), dir.Write("empty.bin", ""),
+        dir.Write("large.bin", std::string(qv::kProgramImageSize + 1, '\x01'))};
 #ifndef _WIN32
     names.push_back(dir.Path("fifo.h00"));
     ASSERT_EQ(::mkfifo(names.back().c_str(), 0600), 0);
@@ -73,7 +76,8 @@ TEST_F(ProgramFileTest, AFileThatCannotBeOpenedIsAFailedLoadWithNothingLeftToPro
     for (const auto& name : names) {
         LoadGoodFile();
         const auto report = Read(name);
-        EXPECT_EQ(report.outcome, ProgramFileOutcome::NotOpened) << name;
+        EXPECT_EQ(report.outcome, ProgramFileOutcome::Refused) << name;
+        EXPECT_TRUE(report.problem.starts_with(name.string() + ": ")) << report.problem;
         EXPECT_EQ(report.checksumText, "Checksum : 0x0000");
         EXPECT_FALSE(file.ProgramFileReady);
         EXPECT_EQ(file.ProgramImage.LoadedLength, 0u);

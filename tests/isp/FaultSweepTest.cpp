@@ -231,8 +231,8 @@ bool FailsClean(const Variant& v) {
 }
 
 // One point of a sweep: the fault from transfer k (and, for a flipped fetch, which fetch that
-// is), or the stop request at pump k (last: the clean run's last pump, after which a job may
-// have nothing left to stop).
+// is), or the stop request at pump k (last: one of the clean run's last pumps, after which a
+// job may have nothing left to stop).
 struct Point {
     std::uint64_t k = 0;
     unsigned fetch = 0;
@@ -704,10 +704,11 @@ bool AtAnEdge(std::uint64_t k, std::uint64_t count, std::uint64_t edge) {
 std::vector<Point> PointsOf(const Variant& v, const Kind& kind, const RunResult& clean) {
     std::vector<Point> points;
     if (kind.actsOn == ActsOn::Pump) {
-        // A gang's devices each look for the stop; one may have finished before it came.
+        // A gang's devices each look for the stop; one may have finished before it came. The
+        // last two pumps, the last walk's and the job's end, come when nothing is left to stop.
         for (std::uint64_t p = 1; p <= clean.pumps; ++p)
             if (AtAnEdge(p, clean.pumps, v.edgePumps))
-                points.push_back({p, 0, v.gang || p == clean.pumps});
+                points.push_back({p, 0, v.gang || p + 1 >= clean.pumps});
         return points;
     }
     unsigned fetches = 0;

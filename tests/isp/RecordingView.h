@@ -25,7 +25,7 @@ public:
     void PumpEvents() override {
         if (onPump) onPump();
     }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowMessage(const std::string& text, const std::string&) override { messages.push_back(text); }
 
     std::string LastInfo() const { return processInfo.empty() ? "" : processInfo.back(); }
 };

@@ -104,7 +104,7 @@ TEST_F(ParamsCommandLineTest, AFailedDataRegisterWriteFailsTheCommand) {
     ASSERT_EQ(dataWrites.size(), 4u);
     for (const std::string& seq : dataWrites) {
         CLI::App stalled;
-        options.simFaults = {"stall@" + seq};
+        options.simulator.faults = {"stall@" + seq};
         AddParamsCommands(stalled, options);
         std::vector<const char*> argv = {"qvusb"};
         for (const std::string& arg : args) argv.push_back(arg.c_str());
