@@ -52,12 +52,13 @@ void AnswerHelpOrVersion(int argc, char* argv[]) {
     WindowCommandLine commandLine;
     // Options of the window system (-platform and the like) are no concern here.
     commandLine.parser.parse(arguments);
-    const bool help = commandLine.parser.isSet(commandLine.help);
-    if (!help && !commandLine.parser.isSet(commandLine.version)) return;
+    const QCommandLineParser& parser = commandLine.parser;
+    if (!parser.isSet(commandLine.help) && !parser.isSet(QStringLiteral("help-all")) &&
+        !parser.isSet(commandLine.version))
+        return;
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
-    if (help) commandLine.parser.showHelp();
-    commandLine.parser.showVersion();
+    commandLine.parser.process(app);  // answers, and ends the program
 }
 
 WindowOptions ReadWindowOptions(const QCoreApplication& app) {

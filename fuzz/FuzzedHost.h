@@ -54,6 +54,8 @@ public:
     bool IoControl(HostHandle handle, std::uint32_t controlCode,
                    std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    std::uint32_t& bytesReturned) override;
+    // A failed transfer is a refusal: the device never leaves the fuzzed bus.
+    IoFailure LastIoControlFailure() const override { return IoFailure::Refused; }
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override { return nowMs_; }
 

@@ -88,6 +88,7 @@ private:
                        std::uint32_t& bytesReturned) override {
             return bus_.Transfer(handle, controlCode, input, output, bytesReturned);
         }
+        IoFailure LastIoControlFailure() const override { return bus_.LastIoControlFailure(); }
         void Sleep(std::uint32_t milliseconds) override { bus_.Sleep(milliseconds); }
         std::uint64_t NowMs() override { return bus_.NowMs(); }
 

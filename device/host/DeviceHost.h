@@ -39,9 +39,11 @@ public:
                            std::uint32_t& bytesReturned) = 0;
     // Why the calling thread's last I/O control failed: refused (a stall, a record the driver
     // would not take), unanswered within the host's transfer timeout (a device gone silent), or
-    // gone (the device is no longer on the bus, or the handle is not open).
+    // gone (the device is no longer on the bus, or the handle is not open). Every host says,
+    // and a host that wraps another passes its answer on: a cause lost on the way would turn
+    // an unplugged board into a failing step.
     enum class IoFailure { Refused, NoAnswer, Gone };
-    virtual IoFailure LastIoControlFailure() const { return IoFailure::Refused; }
+    virtual IoFailure LastIoControlFailure() const = 0;
 
     // Every fixed wait of the chip protocols goes through here, so a simulated host can run
     // on virtual time.

@@ -27,6 +27,7 @@ public:
                    std::uint32_t& bytesReturned) override {
         return inner_.IoControl(handle, controlCode, input, output, bytesReturned);
     }
+    IoFailure LastIoControlFailure() const override { return inner_.LastIoControlFailure(); }
     void Sleep(std::uint32_t milliseconds) override { inner_.Sleep(milliseconds); }
     std::uint64_t NowMs() override { return inner_.NowMs(); }
 

@@ -139,9 +139,20 @@ private slots:
         const QString file = bench.WriteFile("firmware.bin", image);
         bench.History().setCurrentText(file);
         QStringList captionsWhileRunning;
-        bench.OnEveryPump([&] { captionsWhileRunning << bench.Button("btnUSBISPAuto").text(); });
+        // A click on the button as the sequence ends only asks it to stop: it starts nothing.
+        bool clickedAtTheEnd = false;
+        bench.OnEveryPump([&] {
+            captionsWhileRunning << bench.Button("btnUSBISPAuto").text();
+            if (clickedAtTheEnd || bench.Text("lblUSBProcessInfo") != "Verifying Success") return;
+            clickedAtTheEnd = true;
+            QMetaObject::invokeMethod(&bench.Button("btnUSBISPAuto"), "click",
+                                      Qt::QueuedConnection);
+        });
 
         bench.Button("btnUSBISPAuto").click();
+        QCoreApplication::processEvents();
+        QVERIFY(clickedAtTheEnd);
+        QCOMPARE(bench.Traced(" 84 "), 1);
         QVERIFY(bench.FlashHolds(image));
         QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("Verifying Success"));
         QCOMPARE(bench.Text("lblUSBISPProcess"), QString("Verifying Addr: 0x001380"));
@@ -252,6 +263,75 @@ private slots:
         QVERIFY(bench.LastLine("2 OK 01FF") > lastPage);
         QVERIFY(bench.LastLine(" 85 2D7C 3E92 0 OK") > bench.LastLine("2 OK 01FF"));
         QCOMPARE(bench.Traced(" 84 "), 1);
+    }
+
+    // A stop during the chip erase: the protection waits the erase out with the window's
+    // events flowing (its timers fire), "Stopping..." shows at once, and a click that came
+    // meanwhile starts no second sequence.
+    void aStopDuringTheEraseKeepsTheWindowAliveAndStartsNothingMore() {
+        Bench bench;
+        bench.Tick();
+        bench.History().setCurrentText(bench.WriteFile("firmware.bin", Pattern(8192)));
+        QString shownAtStop;
+        int ticksWhileTheEraseRunsOn = 0;
+        bench.OnEveryPump([&] {
+            if (!shownAtStop.isEmpty()) {
+                ticksWhileTheEraseRunsOn += bench.userDevice->Flash().Status() & 0x01;
+                return;
+            }
+            if (!bench.Text("lblUSBProcessInfo").startsWith("Flash Erase All")) return;
+            bench.Button("btnUSBISPAuto").click();
+            shownAtStop = bench.Text("lblUSBProcessInfo");
+            QMetaObject::invokeMethod(&bench.Button("btnUSBISPAuto"), "click",
+                                      Qt::QueuedConnection);
+        });
+
+        bench.Button("btnUSBISPAuto").click();
+        QCoreApplication::processEvents();
+        QCOMPARE(shownAtStop, QString("Stopping..."));
+        QVERIFY(ticksWhileTheEraseRunsOn > 0);
+        QVERIFY(bench.Text("lblUSBProcessInfo").startsWith("Stopped at 0x"));
+        QCOMPARE(bench.Button("btnUSBISPAuto").text(), QString("Auto"));
+        QCOMPARE(bench.Traced(" 84 "), 1);  // one ISP entry: one sequence
+        QCOMPARE(bench.userDevice->Flash().Status() & 0x1C, 0x1C);
+    }
+
+    // Pass and fail at a glance: green after a success, red after a failure. A new file or a
+    // board that goes away clears the result, unless its going is the result.
+    void theResultIsColouredAndGoesWithItsBoard() {
+        Bench bench;
+        bench.Tick();
+        const QString file = bench.WriteFile("firmware.bin", Pattern(5000));
+        bench.History().setCurrentText(file);
+        const auto& bar = bench.Child<QProgressBar>("pgbUSBISPProgress");
+        const auto colour = [&] {
+            return bench.Child<QLabel>("lblUSBProcessInfo").palette().color(QPalette::WindowText);
+        };
+        const QColor neutral = bench.Child("PageISPCtrl").palette().color(QPalette::WindowText);
+        const auto cleared = [&] { return colour() == neutral && bar.value() == bar.minimum(); };
+
+        bench.Button("btnUSBISPAuto").click();
+        QVERIFY(colour().green() > 100 && colour().red() < 50);
+        QCOMPARE(bar.value(), bar.maximum());
+        bench.ChooseFile(file);
+        QVERIFY(cleared());
+        bench.Button("btnUSBISPAuto").click();
+        bench.sim.Detach(*bench.userDevice);
+        bench.Tick();
+        QVERIFY(cleared());
+
+        bench.sim.Attach(bench.userDevice);
+        bench.Tick();
+        bench.Tick();
+        bench.OnEveryPump([&] {
+            if (bench.Text("lblUSBProcessInfo") == "Start Programming")
+                bench.sim.Detach(*bench.userDevice);
+        });
+        bench.Button("btnUSBISPAuto").click();
+        QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("USB device is NOT available"));
+        QVERIFY(colour().red() > 150 && colour().green() < 50);
+        bench.Tick();
+        QVERIFY(!cleared());
     }
 
     // The range edits take effect when a radio button is clicked; a text that is no number

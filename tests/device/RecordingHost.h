@@ -40,6 +40,7 @@ public:
         returned = static_cast<std::uint32_t>(output.size());
         return ioResult;
     }
+    IoFailure LastIoControlFailure() const override { return IoFailure::Refused; }
     void Sleep(std::uint32_t) override {}
     std::uint64_t NowMs() override { return 0; }
 };
