@@ -168,10 +168,12 @@ private slots:
         QCOMPARE(bench.Enabled(), (std::vector<bool>{true, true, true, true}));
 
         // The same bytes under a name that selects no loader, a whole marker whose table does
-        // not fit before the end of the file, and a file that is not there.
+        // not fit before the end of the file, a good table in a file larger than the image
+        // (whose end would be lost), and a file that is not there.
         const QString refused[] = {
             bench.WriteFile("firmware.txt", Bytes(kTableImage)),
             bench.WriteFile("cut.bin", Bytes(kTableImage.substr(0, 0x1000 + 100))),
+            bench.WriteFile("large.bin", Bytes(kTableImage + Background(0xC0000))),
             bench.NewPath("missing.bin")};
         for (const QString& file : refused) {
             bench.ChooseCurrentFile(file);
