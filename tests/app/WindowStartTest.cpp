@@ -52,6 +52,9 @@ QStringList VisibleTabCaptions(const QTabWidget& pages) {
 // The enlargement the window applies for the density the test runs at.
 int Enlargement(const QWidget& window) { return window.logicalDpiX() >= 120 ? 140 : 0; }
 
+// What a line edit needs beside its text: its frame and text margins, both sides.
+constexpr int kEditFrameAndMargins = 8;
+
 // For the bit boxes 7 to 0, the texts of the labels shown above each box and centred on it.
 QStringList TextsOverBitBoxes(const QWidget& panel, const QString& boxPrefix) {
     const auto onPanel = [&](const QWidget* widget) {
@@ -147,8 +150,8 @@ private slots:
     }
 
     // The window cannot be made smaller than its layout needs, which is no more than the size
-    // it starts at; at that size the top panel's controls keep their widths, also beside the
-    // longest status text.
+    // it starts at, also beside the longest status text (the window keeps its width for it);
+    // at that size the top panel's controls show their texts whole.
     void minimumSizeShowsTheTopPanelWhole() {
         for (const StartLayout layout : {StartLayout::User, StartLayout::Engineering}) {
             Bench bench(layout);
@@ -163,11 +166,16 @@ private slots:
             takeStatusIn();
             QCOMPARE(window.minimumSize().boundedTo(window.size()), window.minimumSize());
 
+            const int startWidth = window.width();
             bench.Child<QLabel>("lblDetectDevice").setText("Firmware update device 6B94 is exist");
             takeStatusIn();
+            QCOMPARE(window.width(), startWidth);
             window.resize(1, 1);
             for (const QWidget* control : panel.findChildren<QWidget*>()) {
-                const int needed = qMin(control->sizeHint().width(), control->maximumWidth());
+                const auto* edit = qobject_cast<const QLineEdit*>(control);
+                const int needed =
+                    edit ? edit->fontMetrics().horizontalAdvance(edit->text()) + kEditFrameAndMargins
+                         : qMin(control->sizeHint().width(), control->maximumWidth());
                 QVERIFY2(control->width() >= needed, qPrintable(control->objectName()));
                 QVERIFY2(panel.rect().contains(control->geometry()),
                          qPrintable(control->objectName()));
