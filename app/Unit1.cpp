@@ -5,6 +5,7 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include "app/LabelHolder.h"
 #include "app/StringGrid.h"
 #include "chip/I2cMaster.h"
 #include "device/DeviceMatch.h"
@@ -47,6 +48,9 @@ TForm1::TForm1(qv::QuorvexUsb& device, qv::SettingsStore& settingsStore, StartLa
     ui->setupUi(this);
     MakeFixedHeaderCells(*ui->RegStringGrid1);
     MakeFixedHeaderCells(*ui->StringGridMIIC);
+    // The labels a running job writes to many times a second.
+    for (QLabel* label : {ui->lblUSBProcessInfo, ui->lblUSBISPProcess, ui->lblUSBISPStatusReg})
+        HoldOutsideTheLayout(*label);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kTimerIntervalMs);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
