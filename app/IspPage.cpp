@@ -124,7 +124,7 @@ void TForm1::ShowJobEnd(const qv::JobResult& result) {
 void TForm1::ShowResultCleared() {
     pendingReports_ = {};
     ui->pgbUSBISPProgress->setValue(ui->pgbUSBISPProgress->minimum());
-    ui->lblUSBProcessInfo->setPalette(ui->PageISPCtrl->palette());
+    ui->lblUSBProcessInfo->setPalette(QPalette());  // its own colours again, as inherited
     resultShown_.reset();
 }
 
