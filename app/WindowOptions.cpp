@@ -57,12 +57,12 @@ void AnswerHelpOrVersion(int argc, char* argv[]) {
         !parser.isSet(commandLine.version))
         return;
     const QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION " (commit " QV_COMMIT ")"));
     commandLine.parser.process(app);  // answers, and ends the program
 }
 
 WindowOptions ReadWindowOptions(const QCoreApplication& app) {
-    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION " (commit " QV_COMMIT ")"));
     WindowCommandLine commandLine;
     QCommandLineParser& parser = commandLine.parser;
     parser.process(app);

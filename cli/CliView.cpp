@@ -2,13 +2,33 @@
 
 #include <ostream>
 
+#include "cli/JobOutcome.h"
 #include "cli/JsonLine.h"
 #include "cli/StopSignal.h"
 #include "cli/TerminalView.h"
 
 namespace qv::cli {
 
-void CliView::ShowProcessInfo(const std::string& text) { ShowStep(text); }
+namespace {
+
+bool IsEraseStep(const std::string& text) {
+    return text.starts_with("Flash Erase All") || text.starts_with("Flash Sector Erase");
+}
+
+}  // namespace
+
+void CliView::ShowProcessInfo(const std::string& text) {
+    const std::string step = TrimmedText(text);
+    if (step == lastStep_ || (erasing_ && !lastStep_.empty() && step.starts_with(lastStep_)))
+        return;
+    lastStep_ = step;
+    erasing_ = IsEraseStep(step);
+    ShowStep(step);
+}
+
+void CliView::ShowSummary(const BatchSummary& summary) {
+    out_ << summary.Text() << "\n" << std::flush;
+}
 
 void CliView::PumpEvents() {
     if (stopRequested_ != nullptr && StopOnSignal::Requested()) *stopRequested_ = true;
@@ -27,10 +47,19 @@ void JsonView::ShowProgress(double fraction) {
     const int percent = static_cast<int>(fraction * 100);
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
-    const auto done = static_cast<std::uint64_t>(fraction * static_cast<double>(totalBytes_));
-    out_ << JsonLine().Add("event", "progress").Add("done", done).Add("total", totalBytes_).Text()
-         << "\n"
-         << std::flush;
+    JsonLine line;
+    line.Add("event", "progress");
+    if (erasing_) {
+        line.Add("done", percent).Add("total", 100).Add("unit", "percent");
+    } else {
+        const auto done = static_cast<std::uint64_t>(fraction * static_cast<double>(totalBytes_));
+        line.Add("done", done).Add("total", totalBytes_).Add("unit", "bytes");
+    }
+    out_ << line.Text() << "\n" << std::flush;
+}
+
+void JsonView::ShowSummary(const BatchSummary& summary) {
+    out_ << summary.Json() << "\n" << std::flush;
 }
 
 void JsonView::ShowResult(const RunRecord& record) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/BatchSummary.h"
 #include "cli/RunRecord.h"
 #include "isp/IspView.h"
 
@@ -26,6 +27,8 @@ public:
     // Raises the job's stop flag from PumpEvents once a signal asked for a stop.
     void WatchStop(bool& stopRequested) { stopRequested_ = &stopRequested; }
 
+    // One step for each step: its text trimmed (see TrimmedText), and an erase's growing
+    // caption or its next sector's not taken for a new step.
     void ShowProcessInfo(const std::string& text) override;
     void ShowProcessAddress(const std::string&) override {}
     void ShowStatusRegister(const std::string&) override {}
@@ -35,6 +38,8 @@ public:
 
     // The end of the run on one device: its verdict in this mode's form.
     virtual void ShowResult(const RunRecord& record) = 0;
+    // The end of a batch of boards (a station, flash --all): the summary line.
+    virtual void ShowSummary(const BatchSummary& summary);
 
 protected:
     // A step's text, as this mode shows it.
@@ -42,31 +47,38 @@ protected:
 
     std::ostream& out_;
     std::uint64_t totalBytes_ = 0;
+    // The running step is an erase: its progress is a share of the part's usual erase time,
+    // not of bytes.
+    bool erasing_ = false;
 
 private:
     bool* stopRequested_ = nullptr;
+    std::string lastStep_;
 };
 
-// Only the verdict line.
+// Only the verdict lines (and, as everywhere, errors on standard error).
 class QuietView : public CliView {
 public:
     using CliView::CliView;
     void ShowProgress(double) override {}
     void ShowChecksum(const std::string&) override {}
     void ShowResult(const RunRecord& record) override;
+    void ShowSummary(const BatchSummary&) override {}
 
 protected:
     void ShowStep(const std::string&) override {}
 };
 
-// JSON Lines: {"event":"step","text":...}, {"event":"progress","done":...,"total":...} at
-// most once per percent, and the result object.
+// JSON Lines: {"event":"step","text":...} once per step, {"event":"progress","done":...,
+// "total":...,"unit":"bytes"} at most once per percent (for an erase, "unit":"percent" of the
+// part's usual erase time), the result object, and a batch's {"event":"summary",...}.
 class JsonView : public CliView {
 public:
     using CliView::CliView;
     void ShowProgress(double fraction) override;
     void ShowChecksum(const std::string&) override {}
     void ShowResult(const RunRecord& record) override;
+    void ShowSummary(const BatchSummary& summary) override;
 
 protected:
     void ShowStep(const std::string& text) override;

@@ -11,6 +11,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/DistinctFiles.h"
+#include "cli/HelpCommand.h"
 #include "cli/I2cCommands.h"
 #include "cli/JsonLine.h"
 #include "cli/ParamsCommands.h"
@@ -30,7 +31,7 @@ struct OutputOptions {
 };
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& output) {
-    app.set_version_flag("--version", QV_VERSION);
+    app.set_version_flag("--version", VersionText());
     auto* sim = app.add_flag("--sim", options.sim, "Attach the simulated chip instead of USB");
     app.add_option("--sim-flash", options.simulator.flashFile,
                    "Keep the simulated flash in FILE (created when missing)")
@@ -71,7 +72,17 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
     app.add_option("--pid", options.pid, "PID of the user's device (hexadecimal)")
         ->capture_default_str();
     app.add_option("--device", options.device,
-                   "The device to use, by the selector `qvusb list` shows (e.g. 1-3.2)");
+                   "The device to use, by the selector `qvusb list` shows (e.g. 1-3.2), or "
+                   "serial:TEXT");
+    app.add_option_function<double>(
+           "--wait",
+           [&options](double seconds) {
+               if (seconds < 0) throw CLI::ValidationError("--wait", "takes seconds, 0 or more");
+               options.waitSeconds = seconds;
+           },
+           "Wait up to SECONDS (none or 0: for ever) for the board before a single-board command")
+        ->expected(0, 1)
+        ->default_str("0");
     app.add_flag("--json", output.json,
                  "Standard output as JSON Lines: steps, progress and one result per device");
     app.add_flag("-q,--quiet", output.quiet, "Print only the verdict lines and errors");
@@ -92,6 +103,8 @@ void AddCommands(CLI::App& app, const GlobalOptions& options) {
     AddI2cCommands(app, options);
     AddParamsCommands(app, options);
     AddStatusCommands(app, options);
+    AddUdevRuleCommand(app, options);
+    AddHelpCommand(app);
 }
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
@@ -107,6 +120,14 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
         }
     }
     return row[b.size()];
+}
+
+// The deepest command the parse chose: the program itself when it chose none.
+const CLI::App& ChosenCommand(const CLI::App& app) {
+    const CLI::App* chosen = &app;
+    for (auto below = app.get_subcommands(); !below.empty(); below = chosen->get_subcommands())
+        chosen = below.front();
+    return *chosen;
 }
 
 // The command nearest to a mistyped one, when one is near enough to be meant.
@@ -152,10 +173,16 @@ Ending Run(CLI::App& app, int argc, char** argv) {
         app.parse(argc, argv);
         return {};
     } catch (const CLI::ParseError& error) {
-        const auto extras = app.remaining();
-        if (app.get_subcommands().empty() && !extras.empty() && extras.front()[0] != '-') {
-            const std::string nearest = NearestCommand(app, extras.front());
+        // A word where a command was due, at any level: name the nearest command.
+        const CLI::App& chosen = ChosenCommand(app);
+        // What a command did not take passed on to the program (see fallthrough below).
+        const auto extras = chosen.remaining().empty() ? app.remaining() : chosen.remaining();
+        const bool takesCommands = !chosen.get_subcommands({}).empty();
+        if (takesCommands && chosen.get_subcommands().empty() && !extras.empty() &&
+            extras.front()[0] != '-') {
+            const std::string nearest = NearestCommand(chosen, extras.front());
             std::string message = "'" + extras.front() + "' is not a command";
+            if (&chosen != &app) message += " of '" + chosen.get_name() + "'";
             if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
             return Failure(kExitBadInput, message);
         }
@@ -184,6 +211,9 @@ Ending Run(CLI::App& app, int argc, char** argv) {
 int RunCommandLine(int argc, char** argv) {
     CLI::App app{"Programs and inspects the Quorvex USB audio bridge chip", "qvusb"};
     app.require_subcommand(1);
+    // The options of the program may also follow the command: commands made from here on pass
+    // what they do not know to it.
+    app.fallthrough();
     GlobalOptions options;
     OutputOptions output;
     Reporting reporting;

@@ -22,6 +22,8 @@ void AddIspCommands(CLI::App& app, const GlobalOptions& options);
 void AddImageCommands(CLI::App& app);
 void AddFlashCommands(CLI::App& app, const GlobalOptions& options);
 void AddStationCommand(CLI::App& app, const GlobalOptions& options);
+void AddHelpCommand(CLI::App& app);
+void AddUdevRuleCommand(CLI::App& app, const GlobalOptions& options);
 
 void RunList(Session& session, bool withPaths, std::ostream& out);
 

@@ -195,12 +195,12 @@ private:
 // a single device's.
 void FlashEveryDevice(Session& session, const GlobalOptions& options, const FlashArguments& args,
                       const RangeArgument& range) {
-    const auto targets = FindGangTargets(session.Host(), session.UserDeviceMatch());
-    if (targets.empty()) throw NoDevice();
     const ProgramFileRead read = ReadProgramFileOnce(args.file);
     if (read.problem) throw BadInput(*read.problem);
     ProgramFile program;
     UseImage(program, args.file, read.content);
+    CheckRangeFits(program, range, true, !args.noErase);
+    const auto targets = session.SelectedTargets();
     Reporting& reporting = *options.reporting;
     const auto view = reporting.NewView();
     std::vector<BoardResult> results;
@@ -209,7 +209,7 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
         results = FlashAll(session.Host(), targets, program, LoadedRequest(args, range),
                            &StopOnSignal::Requested);
     }
-    std::size_t failed = 0;
+    BatchSummary summary;
     for (const BoardResult& board : results) {
         RunRecord record;
         record.command = "flash";
@@ -221,11 +221,12 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
         record.chipId = ChipIdText(board.chipId);
         record.seconds = board.seconds;
         reporting.Finish(*view, record);
-        failed += record.ok ? 0 : 1;
+        summary.Count(record);
+        summary.workedMs = std::max<std::uint64_t>(summary.workedMs, board.seconds * 1000);
     }
-    if (failed > 0)
-        throw OperationFailed(std::to_string(failed) + " of " + std::to_string(results.size()) +
-                              " devices failed");
+    view->ShowSummary(summary);
+    if (summary.failed + summary.stopped > 0)
+        throw OperationFailed("Not every device passed: " + summary.Text());
 }
 
 // The output of read-back must be writable before the flash is read for it.
@@ -319,11 +320,20 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     auto readArgs = std::make_shared<FlashArguments>();
     auto* readBack = AddStep(
         app, options, "read-back",
-        "Read the flash into OUT: the first 128 KB, a --range, or --all-flash",
+        "Read the flash into OUT: the first 128 KB, a --range (all: the whole flash), or "
+        "--all-flash",
         StepInput::OutputFile, readArgs,
         [](FlashRun& run, const FlashArguments& a) { run.ReadBack(a.file, a.allFlash); });
-    readBack->add_flag("--all-flash", readArgs->allFlash,
-                       "The whole flash, its size from the identification");
+    // Without --range the dump is the first 128 KB, as the window reads it; asked for, "all" is
+    // what it says.
+    CLI::Option* range = readBack->get_option("--range");
+    range->each([readArgs](const std::string& text) {
+        if (text == "all") readArgs->allFlash = true;
+    });
+    readBack
+        ->add_flag("--all-flash", readArgs->allFlash,
+                   "The whole flash, its size from the identification (the same as --range all)")
+        ->excludes(range);
 }
 
 }  // namespace qv::cli

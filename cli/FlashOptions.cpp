@@ -4,6 +4,8 @@
 
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
+#include "image/RangeChoice.h"
+#include "isp/RangeCheck.h"
 
 namespace qv::cli {
 
@@ -25,6 +27,14 @@ AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) 
             range.sizeText,
             args.file,
             args.changedOnly};
+}
+
+void CheckRangeFits(ProgramFile& program, const RangeArgument& range, bool walks,
+                    bool sectorErase) {
+    ApplyRangeChoice(program, range.wholeFlash, range.startText, range.sizeText);
+    if (const auto refusal =
+            JobRangeRefusal(program, range.wholeFlash, walks, sectorErase && !range.wholeFlash))
+        throw BadInput(*refusal);
 }
 
 void AddRangeOption(CLI::App* command, FlashArguments& args) {

@@ -44,6 +44,12 @@ AutoRequest LoadedRequest(const FlashArguments& args, const RangeArgument& range
 // Puts an image read once into the program file the jobs use.
 void UseImage(ProgramFile& program, const std::string& file, const ProgramFileContent& content);
 
+// Applies the range to the program's image and refuses (BadInput) a range beyond the 24-bit
+// address space, before anything is sent: the image's range for the walks and, for a sector
+// erase, the erased range (JobRangeRefusal).
+void CheckRangeFits(ProgramFile& program, const RangeArgument& range, bool walks,
+                    bool sectorErase);
+
 void AddRangeOption(CLI::App* command, FlashArguments& args);
 void AddNoIsp(CLI::App* command, FlashArguments& args);
 // --range, --no-isp, the step switches --no-erase ... --no-protect and --changed-only.

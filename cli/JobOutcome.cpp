@@ -13,10 +13,15 @@ int ExitCodeOf(const JobResult& result) {
     }
 }
 
+std::string TrimmedText(std::string text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
 std::string MessageOf(const JobResult& result) {
     if (result.kind == FailureKind::DeviceGone)
-        return "The board is gone (unplugged, or its USB link failed): " + result.text;
-    return result.text;
+        return "The board is gone (unplugged, or its USB link failed): " + TrimmedText(result.text);
+    return TrimmedText(result.text);
 }
 
 void ThrowFailure(const JobResult& result) {

@@ -15,9 +15,13 @@ struct JobFailed : OperationFailed {
     JobResult result;
 };
 
+// A window text as the command line shows it: without the blanks and the growing run of full
+// stops at its end ("Flash Erase All ........." is "Flash Erase All").
+std::string TrimmedText(std::string text);
+
 // The one place a job's result becomes the command line's: its exit code (0 success, 2 refused
-// before anything was sent, 1 any other failure) and its message (the window's text, but for a
-// board that is gone, which the message says in so many words).
+// before anything was sent, 1 any other failure) and its message (the window's text, trimmed,
+// but for a board that is gone, which the message says in so many words).
 int ExitCodeOf(const JobResult& result);
 std::string MessageOf(const JobResult& result);
 // Ends the command with the failure: BadInput for a refusal, JobFailed otherwise.

@@ -28,13 +28,15 @@ Ids IdsOf(const Candidate& candidate) {
     return {Hex4(path->vendorId), Hex4(path->productId)};
 }
 
-// "1-3  user device  6B94:F82D  audio driver", the interface path only when asked.
+// "1-3  user device  6B94:F82D  audio driver  QV000003" (the serial number, "-" when the
+// device has none), the interface path only when asked.
 void PrintCandidate(const Candidate& candidate, bool withPath, std::ostream& out) {
     const Ids ids = IdsOf(candidate);
     out << candidate.selector << "  "
         << (candidate.userDevice ? "user device" : "firmware-update device") << "  "
         << (ids.vid.empty() ? "?" : ids.vid + ":" + ids.pid) << "  "
-        << (candidate.ksMode ? "audio driver" : "USB driver");
+        << (candidate.ksMode ? "audio driver" : "USB driver") << "  "
+        << (candidate.serial.empty() ? "-" : candidate.serial);
     if (withPath) out << "  " << candidate.path;
     out << "\n";
 }
@@ -42,11 +44,13 @@ void PrintCandidate(const Candidate& candidate, bool withPath, std::ostream& out
 std::string CandidateJson(const Candidate& candidate) {
     const Ids ids = IdsOf(candidate);
     return JsonLine()
+        .Add("event", "device")
         .Add("selector", candidate.selector)
         .Add("kind", candidate.userDevice ? "user" : "firmware-update")
         .Add("vid", ids.vid)
         .Add("pid", ids.pid)
         .Add("carrier", candidate.ksMode ? "audio" : "usb")
+        .Add("serial", candidate.serial)
         .Add("path", candidate.path)
         .Text();
 }
@@ -70,7 +74,8 @@ void RunList(Session& session, bool withPaths, std::ostream& out) {
 void AddListCommand(CLI::App& app, const GlobalOptions& options) {
     auto args = std::make_shared<ListArguments>();
     auto* list = app.add_subcommand(
-        "list", "The devices a command can use: selector (for --device), kind, VID:PID, carrier");
+        "list",
+        "The devices a command can use: selector (for --device), kind, VID:PID, carrier, serial");
     list->add_flag("-v,--verbose", args->verbose, "Show each device's interface path too");
     list->callback([&options, args] {
         Reporting& reporting = *options.reporting;

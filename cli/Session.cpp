@@ -1,5 +1,6 @@
 #include "cli/Session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -7,6 +8,7 @@
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
 #include "cli/Reporting.h"
+#include "cli/StopSignal.h"
 #include "common/OutputFile.h"
 #include "device/host/InterfacePath.h"
 #include "device/host/ReplayHost.h"
@@ -43,6 +45,7 @@ Session::Session(const GlobalOptions& options)
     : simFlashFile_(options.simulator.flashFile),
       traceFileName_(options.traceFile),
       selector_(options.device),
+      waitSeconds_(options.waitSeconds),
       userDeviceMatch_(UserMatch(options)) {
     if (!options.sim) {
         std::string hostKind = SystemHostKind();
@@ -146,9 +149,52 @@ Session::~Session() {
 
 std::vector<Candidate> Session::Candidates() {
     std::vector<Candidate> candidates;
+    // The serial is asked of the host itself: a tracing host in front of it has no transfers
+    // to show for it.
     for (const GangTarget& target : FindGangTargets(Host(), userDeviceMatch_))
-        candidates.push_back({SelectorOf(target.path), target.ksMode, target.ksMode, target.path});
+        candidates.push_back({SelectorOf(target.path), target.ksMode, target.ksMode, target.path,
+                              hosts_.front()->SerialNumber(target.path)});
     return candidates;
+}
+
+static constexpr std::string_view kSerialPrefix = "serial:";
+
+bool Session::Selects(const GangTarget& target) {
+    if (selector_.empty()) return true;
+    if (selector_.starts_with(kSerialPrefix))
+        return selector_.size() > kSerialPrefix.size() &&
+               hosts_.front()->SerialNumber(target.path) == selector_.substr(kSerialPrefix.size());
+    return SelectorOf(target.path) == selector_;
+}
+
+static NoDevice NoDeviceAt(const std::string& selector) {
+    return NoDevice("No device at " + selector + " (see qvusb list)");
+}
+
+std::vector<GangTarget> Session::SelectedTargets() {
+    auto targets = FindGangTargets(Host(), userDeviceMatch_);
+    if (targets.empty()) throw NoDevice();
+    std::erase_if(targets, [&](const GangTarget& target) { return !Selects(target); });
+    if (targets.empty()) throw NoDeviceAt(selector_);
+    return targets;
+}
+
+void Session::WaitForDevice(double seconds) {
+    constexpr std::uint32_t kPollMs = 333;
+    const std::uint64_t started = Host().NowMs();
+    for (;;) {
+        const auto targets = FindGangTargets(Host(), userDeviceMatch_);
+        if (std::any_of(targets.begin(), targets.end(),
+                        [&](const GangTarget& target) { return Selects(target); }))
+            return;
+        // Inside a flash job Ctrl-C asks for a stop; elsewhere it ends the process.
+        const bool timedOut =
+            seconds > 0 && static_cast<double>(Host().NowMs() - started) >= seconds * 1000;
+        if (timedOut || StopOnSignal::Requested())
+            throw NoDevice(selector_.empty() ? "No device appeared"
+                                             : "No device at " + selector_ + " appeared");
+        Host().Sleep(kPollMs);
+    }
 }
 
 static std::string Describe(const Candidate& candidate) {
@@ -157,10 +203,13 @@ static std::string Describe(const Candidate& candidate) {
 }
 
 const Candidate& Session::RequireDevice() {
+    if (waitSeconds_) WaitForDevice(*waitSeconds_);
     std::vector<Candidate> candidates = Candidates();
     if (!selector_.empty()) {
-        std::erase_if(candidates, [&](const Candidate& c) { return c.selector != selector_; });
-        if (candidates.empty()) throw NoDevice("No device at " + selector_ + " (see qvusb list)");
+        std::erase_if(candidates, [&](const Candidate& c) {
+            return !Selects(GangTarget{c.ksMode, c.path});
+        });
+        if (candidates.empty()) throw NoDeviceAt(selector_);
     }
     if (candidates.empty()) throw NoDevice();
     if (candidates.size() > 1) {

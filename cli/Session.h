@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "device/OpenedDevice.h"
 #include "device/QuorvexUsb.h"
 #include "device/host/DeviceHost.h"
+#include "isp/GangFlash.h"
 #include "sim/SimSetup.h"
 
 namespace qv {
@@ -33,7 +35,10 @@ struct GlobalOptions {
     std::string replayFile;  // --replay: answer from this trace instead of a device
     std::string vid = "6b94";
     std::string pid = "F82D";
-    std::string device;              // --device: the selector of the one device to use
+    std::string device;              // --device: a selector, or serial:TEXT
+    // --wait [SECONDS]: how long a single-board command waits for its board to appear (0: for
+    // ever); none: it does not wait.
+    std::optional<double> waitSeconds;
     bool verbose = false;            // -v: each request's summary on standard error
     Reporting* reporting = nullptr;  // owned by main
 };
@@ -44,6 +49,7 @@ struct Candidate {
     bool userDevice = true;  // else a firmware-update device
     bool ksMode = true;      // reached through the audio driver, else the USB driver
     std::string path;
+    std::string serial;      // the USB serial-number string; empty when none is known
 };
 
 // One qvusb run: the host (simulated or real USB), the device object and how to find the chip.
@@ -60,9 +66,19 @@ public:
     // driver's interfaces; when there is none, the firmware-update devices.
     std::vector<Candidate> Candidates();
     // Chooses the one device (the one that matches, or --device's), sets the device object on
-    // it and checks that it may be opened. Throws NoDevice when none matches or it cannot be
-    // opened for lack of permission, BadInput when several match and --device names none.
+    // it and checks that it may be opened. With --wait, first waits for a match (WaitForDevice).
+    // Throws NoDevice when none matches or it cannot be opened for lack of permission,
+    // BadInput when several match and --device names none.
     const Candidate& RequireDevice();
+    // Whether --device chooses this device: none given, its selector exactly, or with
+    // "serial:TEXT" its serial number exactly (never by prefix).
+    bool Selects(const GangTarget& target);
+    // The boards `flash --all` and `station` start with: every attached matching device that
+    // --device chooses. Throws NoDevice when none is attached or --device names none of them.
+    std::vector<GangTarget> SelectedTargets();
+    // Polls the bus about three times a second until a device --device chooses is attached;
+    // throws NoDevice when `seconds` (0: no limit) pass first or a stop signal comes.
+    void WaitForDevice(double seconds);
     // Keeps the simulated flash in its file, when one was named, and checks the trace, unless a
     // run's record has done so; throws OperationFailed naming what could not be written.
     void Finish();
@@ -82,6 +98,7 @@ private:
     sim::Trace* simTrace_ = nullptr;
     Reporting* reporting_ = nullptr;
     std::string selector_;
+    std::optional<double> waitSeconds_;
     std::unique_ptr<std::ofstream> traceFile_;
     ReplayHost* replay_ = nullptr;  // the base host, when replaying
     // The host, then the hosts that wrap it (trace file, -v); the last is the one used.

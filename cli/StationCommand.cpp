@@ -9,6 +9,7 @@
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
+#include "cli/TerminalWidth.h"
 #include "image/ProgramFileCheck.h"
 #include "image/RangeChoice.h"
 #include "isp/Station.h"
@@ -58,7 +59,7 @@ public:
         RecordResult(record, board.run.result);
         record.seconds = board.run.seconds;
         reporting_.Finish(*view_, record);
-        (record.ok ? passed_ : failed_) += 1;
+        summary_.Count(record);
     }
 
     void Show(const std::vector<SlotSnapshot>& slots) override {
@@ -70,26 +71,23 @@ public:
                 std::snprintf(progress, sizeof progress, " %3.0f%%", slot.progress * 100);
             char seconds[16];
             std::snprintf(seconds, sizeof seconds, "%.1f s", slot.seconds);
-            std::cout << slot.selector << "  " << StateText(slot.state) << progress << "  "
-                      << slot.text << "  " << seconds << "\x1b[K\n";
+            std::cout << FitToTerminal(slot.selector + "  " + StateText(slot.state) + progress +
+                                       "  " + TrimmedText(slot.text) + "  " + seconds)
+                      << "\x1b[K\n";
         }
-        std::cout << Summary() << "\x1b[K\n" << std::flush;
+        std::cout << FitToTerminal(Summary().Text()) << "\x1b[K\n" << std::flush;
         liveLines_ = slots.size() + 1;
     }
 
     bool StopRequested() override { return StopOnSignal::Requested(); }
 
-    // "passed 11, failed 1, 412 boards per hour"
-    std::string Summary() const {
-        const double hours = static_cast<double>(host_.NowMs() - startedMs_) / 3'600'000;
-        const double rate = hours > 0 ? (passed_ + failed_) / hours : 0;
-        char text[96];
-        std::snprintf(text, sizeof text, "passed %u, failed %u, %.0f boards per hour", passed_,
-                      failed_, rate);
-        return text;
+    BatchSummary Summary() const {
+        BatchSummary summary = summary_;
+        summary.workedMs = host_.NowMs() - startedMs_;
+        return summary;
     }
-    unsigned Failed() const { return failed_; }
-    unsigned Judged() const { return passed_ + failed_; }
+    // The summary's line, or event, once the station has ended.
+    void ShowSummary() { view_->ShowSummary(Summary()); }
 
 private:
     void ClearLive() {
@@ -104,8 +102,7 @@ private:
     DeviceHost& host_;
     const bool live_;
     std::size_t liveLines_ = 0;
-    unsigned passed_ = 0;
-    unsigned failed_ = 0;
+    BatchSummary summary_;
     std::uint64_t startedMs_ = host_.NowMs();
 };
 
@@ -116,7 +113,9 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     if (read.problem) throw BadInput(*read.problem);
     ProgramFile image;
     UseImage(image, args.flash.file, read.content);
-    ApplyRangeChoice(image, range.wholeFlash, range.startText, range.sizeText);
+    CheckRangeFits(image, range, true, !args.flash.noErase);
+    // A --device that names no attached board is refused before the station starts.
+    session.SelectedTargets();
 
     RunRecord fileRecord;
     fileRecord.command = "station";
@@ -126,12 +125,13 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units};
     {
         StopOnSignal stopOnSignal;
-        RunStation(session.Host(), session.UserDeviceMatch(), image, settings, screen);
+        RunStation(session.Host(), session.UserDeviceMatch(), image, settings, screen,
+                   [&session](const GangTarget& target) { return session.Selects(target); });
     }
-    if (options.reporting->mode != OutputMode::Json) std::cout << screen.Summary() << "\n";
-    if (screen.Failed() > 0)
-        throw OperationFailed(std::to_string(screen.Failed()) + " of " +
-                              std::to_string(screen.Judged()) + " boards failed");
+    screen.ShowSummary();
+    const BatchSummary summary = screen.Summary();
+    if (summary.failed + summary.stopped > 0)
+        throw OperationFailed("Not every board passed: " + summary.Text());
     options.reporting->resultShown = true;
 }
 

@@ -4,7 +4,9 @@ namespace qv::cli {
 
 // While it lives, SIGINT and SIGTERM ask the running flash job to stop, as the window's Stop
 // button does: the job ends at its next block or step and still protects the flash and leaves
-// ISP mode. A second signal ends the process at once.
+// ISP mode. A second signal ends the process at once when it comes a second or more after the
+// first; one close behind it (timeout(1) signals the process and its group) changes nothing, so
+// the stopped run still gets its verdict and log line.
 class StopOnSignal {
 public:
     StopOnSignal();

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "cli/CliView.h"
 
@@ -27,12 +28,11 @@ private:
     void Line(const std::string& text);
     void DrawBar();
     void EndBar();
-    std::string Figures(double seconds) const;
+    std::vector<std::string> Figures(double seconds) const;
 
     const bool isTerminal_;
     double fraction_ = 0;
     bool barShown_ = false;
-    bool erasing_ = false;
     std::string lastLine_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastDraw_{};

@@ -20,6 +20,8 @@ constexpr int kWriteBackAttempts = 2;
 constexpr int kWaitAfterReads = 3;
 // The stop flag of work that must not be cut short.
 constexpr bool kNeverStop = false;
+// An erase's progress by its usual time stops short of the end until the flash is done.
+constexpr double kErasingAtMost = 0.99;
 
 bool Busy(std::uint8_t status) { return (status & kBusyBit) != 0; }
 
@@ -99,8 +101,13 @@ JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
 // One erase instruction's polls: the caption grows a full stop every 20 polls, nine at most.
 // A stop request or a silent chip ends the wait (the flash may still be erasing). An erase
 // ends with the write-enable latch clear: a flash that reads idle with the latch still set
-// never took the erase (or the status read was garbled), so it is not reported erased.
-JobResult FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t address) {
+// never took the erase (or the status read was garbled), so it is not reported erased. With an
+// estimate of the erase's time (the part's typical figure), the progress is the share of it
+// gone by, held below the end until the flash says it is done; without one, the caller shows
+// its own progress.
+JobResult FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t address,
+                                std::uint32_t estimatedMs) {
+    const std::uint64_t startedMs = device_.Host().NowMs();
     for (int poll = 0; poll < polls; ++poll) {
         if (auto stop = StopAt(address)) return *stop;
         const auto status = ReadStatus();
@@ -108,12 +115,14 @@ JobResult FlashWalks::PollErase(const std::string& caption, int polls, std::uint
             return StatusFailure(status.reply, address);
         view_.ShowProcessInfo(caption + std::string((poll / 20) % 10, '.'));
         view_.ShowStatusRegister("Status Register: 0x" + Hex2(status.value));
-        view_.ShowProgress(static_cast<double>(poll) / polls);
+        const double elapsedMs = static_cast<double>(device_.Host().NowMs() - startedMs);
+        if (estimatedMs > 0) view_.ShowProgress(std::min(kErasingAtMost, elapsedMs / estimatedMs));
         view_.PumpEvents();
         if (!Busy(status.value)) {
             // Protection that came back made the flash refuse the erase.
             if (auto refused = Protection(status.value, address)) return *refused;
             if (status.value & kWriteEnableLatch) return Fail(FailureKind::EraseFailed);
+            if (estimatedMs > 0) view_.ShowProgress(1.0);
             return Succeeded();
         }
         device_.Host().Sleep(kErasePauseMs);
@@ -145,7 +154,7 @@ JobResult FlashWalks::EraseWholeChip() {
     view_.ShowProcessInfo(caption);
     if (auto started = StartErase([&] { return EraseChip(device_); }, 0); !started.Ok())
         return started;
-    return PollErase(caption, ChipErasePolls(flash_.ChipId), 0);
+    return PollErase(caption, ChipErasePolls(flash_.ChipId), 0, Part().chipEraseMs);
 }
 
 JobResult FlashWalks::EraseRange(std::uint32_t start, std::uint32_t size) {

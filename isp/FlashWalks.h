@@ -108,7 +108,8 @@ private:
     JobResult EraseSector(std::uint32_t sector, std::uint32_t rangeStart, std::uint32_t rangeEnd);
     JobResult WriteBackSector(std::uint32_t sector, const ImagePlacement& content,
                               std::uint32_t rangeStart, std::uint32_t rangeEnd);
-    JobResult PollErase(const std::string& caption, int polls, std::uint32_t address);
+    JobResult PollErase(const std::string& caption, int polls, std::uint32_t address,
+                        std::uint32_t estimatedMs = 0);
     // Write enable, a status read that must show the latch alone (idle, unprotected), then the
     // erase request sendErase makes, and the pause before the polls.
     JobResult StartErase(const std::function<Reply()>& sendErase, std::uint32_t address);

@@ -93,8 +93,9 @@ struct Port {
 class Station {
 public:
     Station(DeviceHost& host, const std::string& match, const ProgramFile& image,
-            const StationSettings& settings, StationFront& front)
-        : host_(host), match_(match), image_(image), settings_(settings), front_(front) {
+            const StationSettings& settings, StationFront& front, const BoardFilter& accepts)
+        : host_(host), match_(match), image_(image), settings_(settings), front_(front),
+          accepts_(accepts) {
         // Every board takes the image loaded once, not the file again.
         image_.ProgramFileReady = true;
         settings_.request.steps.reloadFile = false;
@@ -139,7 +140,8 @@ private:
     void Watch() {
         std::map<std::string, GangTarget> present;
         for (const GangTarget& target : FindGangTargets(host_, match_))
-            present[SelectorOf(target.path)] = target;
+            if (!accepts_ || accepts_(target))
+                present[SelectorOf(target.path)] = target;
         std::erase_if(ports_, [&](const auto& entry) {
             return !entry.second.run && !present.contains(entry.first);
         });
@@ -186,6 +188,7 @@ private:
     ProgramFile image_;
     StationSettings settings_;
     StationFront& front_;
+    BoardFilter accepts_;
     std::map<std::string, Port> ports_;
     std::vector<StationBoard> judged_;
     std::atomic<bool> stop_ = false;
@@ -197,8 +200,8 @@ private:
 
 std::vector<StationBoard> RunStation(DeviceHost& host, const std::string& userDeviceMatch,
                                      const ProgramFile& image, const StationSettings& settings,
-                                     StationFront& front) {
-    return Station(host, userDeviceMatch, image, settings, front).Run();
+                                     StationFront& front, const BoardFilter& accepts) {
+    return Station(host, userDeviceMatch, image, settings, front, accepts).Run();
 }
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,14 +44,18 @@ struct StationSettings {
     unsigned units = 0;   // boards to judge before ending; 0: until stopped
 };
 
+// Which boards a station may take (those on a port, one serial number); empty: every board.
+using BoardFilter = std::function<bool(const GangTarget&)>;
+
 // A production station: watches the bus about three times a second with the presence
 // monitor's rules (the user's devices, else the firmware-update devices); every device that
 // appears on a port gets the automatic sequence in a thread of its own, with the image loaded
 // once; a judged board is not taken again until its port has been empty. A stop request ends
 // every running board at its next block or step, with its clean-up, and then the station.
 // Returns every board judged, in the order they ended.
+// Only boards that `accepts` takes are flashed; the others are as if not plugged in.
 std::vector<StationBoard> RunStation(DeviceHost& host, const std::string& userDeviceMatch,
                                      const ProgramFile& image, const StationSettings& settings,
-                                     StationFront& front);
+                                     StationFront& front, const BoardFilter& accepts = {});
 
 }  // namespace qv

@@ -14,7 +14,8 @@ SimIdentity FirmwareUpdateIdentity(std::uint16_t vendorId) {
             .productId = 0x6000,
             .onAudioClass = false,
             .onGenericClass = true,
-            .firmwareUpdateLoader = true};
+            .firmwareUpdateLoader = true,
+            .serialNumber = {}};
 }
 
 SimChip::SimChip(SimClock& clock, SimIdentity identity, const FlashChip& flashChip)

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "device/host/DriverCall.h"
@@ -30,6 +31,9 @@ struct SimIdentity {
     // The chip runs its firmware-update loader instead of the user's firmware: the flash
     // requests need no ISP mode, and the flash starts erased instead of holding the demo.
     bool firmwareUpdateLoader = false;
+    // The USB serial-number string; empty: the bus gives the board its port's ("QV000001" on
+    // port 1-1), so a board keeps its serial across runs.
+    std::string serialNumber;
 };
 
 // The user's device and the two firmware-update devices.

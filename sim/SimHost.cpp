@@ -57,6 +57,26 @@ std::vector<std::string> SimHost::PathsOf(const Slot& slot, const Guid& interfac
     return {};
 }
 
+// The serial the board on a port ("1-7") reports: its identity's, else "QV" and the port
+// number in six digits, the same for every board plugged into that port.
+static std::string SerialOf(const SimIdentity& identity, const std::string& location) {
+    if (!identity.serialNumber.empty()) return identity.serialNumber;
+    std::string number = location.substr(location.rfind('-') + 1);
+    if (number.size() < 6) number.insert(0, 6 - number.size(), '0');
+    return "QV" + number;
+}
+
+std::string SimHost::SerialNumber(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    for (const Slot& slot : slots_)
+        for (const Guid& cls : {kUsbDeviceInterfaceClass, kAudioInterfaceClass}) {
+            const auto paths = PathsOf(slot, cls);
+            if (std::find(paths.begin(), paths.end(), path) != paths.end())
+                return SerialOf(slot.chip->Identity(), slot.location);
+        }
+    return {};
+}
+
 void SimHost::ReplugBoards(unsigned boardsPerPort, BoardPreparation prepare) {
     std::lock_guard lock(mutex_);
     boardsPerPort_ = boardsPerPort;

@@ -31,6 +31,9 @@ public:
     // device (its node's permissions), so the user can be told how to get access.
     virtual bool LastOpenDenied() const { return false; }
     virtual void ClosePath(HostHandle handle) = 0;
+    // The USB serial-number string of the device behind an interface path, read from the
+    // device (or the OS's copy of it); empty when it has none or this host cannot tell.
+    virtual std::string SerialNumber(const std::string& /*path*/) { return {}; }
 
     // One device I/O control. True when the driver completed it; bytesReturned is what the
     // driver reported: the data bytes the transfer carried, fewer than asked for a short read.

@@ -129,6 +129,31 @@ HostHandle UsbDeviceHost::OpenPath(const std::string& path) {
     return kNoHandle;
 }
 
+// The string descriptor iSerialNumber names, read through a handle of its own (a
+// standard request, so no claimed interface is needed); empty when the device has none or
+// cannot be opened.
+std::string UsbDeviceHost::SerialNumber(const std::string& path) {
+    const auto wanted = InterfacePath::Parse(path);
+    if (!context_ || !wanted) return {};
+    DeviceList list(context_);
+    for (libusb_device* device : list.Devices()) {
+        const auto paths = PathsOf(device, wanted->interfaceClass);
+        if (std::find(paths.begin(), paths.end(), path) == paths.end()) continue;
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.iSerialNumber == 0)
+            return {};
+        libusb_device_handle* handle = nullptr;
+        if (libusb_open(device, &handle) != 0) return {};
+        unsigned char text[256] = {};
+        const int length = libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber,
+                                                              text, sizeof text);
+        libusb_close(handle);
+        if (length <= 0) return {};
+        return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
+    }
+    return {};
+}
+
 void UsbDeviceHost::ClosePath(HostHandle handle) {
     std::lock_guard lock(mutex_);
     const auto open = handles_.find(handle);

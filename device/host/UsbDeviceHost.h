@@ -34,6 +34,7 @@ public:
                    std::uint32_t& bytesReturned) override;
     IoFailure LastIoControlFailure() const override;
     bool LastOpenDenied() const override;
+    std::string SerialNumber(const std::string& path) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 

@@ -21,8 +21,17 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Configures (once) and builds the whole project; extra arguments go to the configure step.
+# Configures and builds the whole project. scripts/run and scripts/test configure the build the
+# same way (warnings as errors, tests included), so that one never rebuilds what the other built;
+# extra arguments go to the configure step.
 configure_and_build() {
-    cmake -S "$REPO_ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake -S "$REPO_ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_WERROR=ON \
+        -DQV_BUILD_TESTS=ON "$@"
     cmake --build "$BUILD_DIR" -j"$(nproc)"
+}
+
+# Says where the programs are and how to put them on PATH.
+show_programs() {
+    echo "Built $BUILD_DIR/cli/qvusb and $BUILD_DIR/app/quorvex-usbtool; to run them by name:"
+    echo "    export PATH=\"$BUILD_DIR/cli:$BUILD_DIR/app:\$PATH\""
 }

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "QvusbProcess.h"
 
@@ -82,6 +83,8 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"read-back", "nowhere/out.bin"}, 2, "Cannot write nowhere/out.bin"},
         {{"flash", DEMO_FIRMWARE, "--range", "4194303:4"}, 2, "24-bit address space"},
         {{"erase", "--range", "0:4194303"}, 2, "24-bit address space"},
+        {{"flash", DEMO_FIRMWARE, "--all", "--range", "16380:8"}, 2, "24-bit address space"},
+        {{"station", DEMO_FIRMWARE, "--range", "16380:8", "--units", "1"}, 2, "24-bit address"},
         {{"--sim-fault", "melt", "list"}, 2, "kinds: unplug, stall"},
         {{"verify", DEMO_FIRMWARE, "--read-block", "0"}, 2, "--read-block: Value 0 not in range"},
         {{"flash", DEMO_FIRMWARE, "--all", "--read-block", "128"}, 2, "--all excludes"},
@@ -454,22 +457,35 @@ TEST_F(FlashCommandLineTest, ParameterWritesFailWhenTheFirmwareNeverCompletes) {
 }
 
 // On real time, as an operator presses Ctrl-C in the middle of the walks: of one device, and
-// of every device of a gang, each of which gets its verdict.
+// of every device of a gang, each of which gets its verdict; and as timeout(1) stops a run, with
+// two signals close together during the erase (whose end the protection waits for), which
+// still ends in a verdict and a log line.
 TEST_F(FlashCommandLineTest, InterruptStopsTheWalkThenProtectsAndLeavesIspMode) {
-    const std::pair<Args, std::size_t> cases[] = {
-        {{"flash", DEMO_FIRMWARE}, 1},
-        {{"--sim-devices", "2", "flash", DEMO_FIRMWARE, "--all"}, 2},
+    const std::tuple<Args, std::size_t, std::vector<int>, const char*> cases[] = {
+        {{"flash", DEMO_FIRMWARE}, 1, {SIGINT}, nullptr},
+        {{"--sim-devices", "2", "flash", DEMO_FIRMWARE, "--all"}, 2, {SIGINT}, nullptr},
+        {{"flash", DEMO_FIRMWARE}, 1, {SIGTERM, SIGTERM}, " OK C7"},
     };
-    for (const auto& [command, devices] : cases) {
-        Args args = {"--sim", "--sim-speed", "real", "--trace", "trace.log"};
+    for (const auto& [command, devices, signals, startedErasing] : cases) {
+        for (const char* left : {"log.jsonl", "trace.log"}) std::filesystem::remove(folder / left);
+        Args args = {"--sim", "--sim-speed", "real", "--trace", "trace.log", "--log", "log.jsonl"};
         args.insert(args.end(), command.begin(), command.end());
         QvusbProcess process(args, folder.Path());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (Trace().size() < 800 * devices && std::chrono::steady_clock::now() < deadline)
+        const auto due = [&] {
+            const auto trace = Trace();
+            return startedErasing ? LastLineWith(trace, startedErasing) > 0
+                                  : trace.size() >= 800 * devices;
+        };
+        while (!due() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        process.Signal(SIGINT);
+        for (const int signal : signals) {
+            process.Signal(signal);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));  // two signals, not one
+        }
         const QvusbResult result = process.Wait();
         EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(folder.Lines("log.jsonl").size(), devices);
         std::size_t stopped = 0;
         for (std::size_t at = 0; (at = result.out.find("FAIL ", at)) != std::string::npos; ++at)
             stopped += result.out.find("Stopped at 0x", at) != std::string::npos;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "QvusbProcess.h"
@@ -31,22 +32,36 @@ TEST_F(ProductionOutputTest, ASingleDeviceCommandUsesOneDeviceOrRefusesToGuess) 
         std::string devices;
         Args choice;
         int exitCode;
-        std::string verdict;  // the verdict line's start
+        std::string verdict;  // the one verdict line's start; empty: none (--all found none)
+        Args command{"flash", DEMO_FIRMWARE};
     };
     const Case cases[] = {
         {"1", {}, 0, "PASS 1-1 " DEMO_FIRMWARE " 0xC59B "},
         {"3", {}, 2, "FAIL - " DEMO_FIRMWARE " 0xC59B "},
         {"3", {"--device", "1-2"}, 0, "PASS 1-2 " DEMO_FIRMWARE " 0xC59B "},
         {"3", {"--device", "1-9"}, 3, "FAIL - " DEMO_FIRMWARE " 0xC59B "},
+        {"3", {"--device", "serial:QV000003"}, 0, "PASS 1-3 "},
+        {"3", {"--device", "serial:QV00000"}, 3, "FAIL - "},
+        {"1", {"--device", "1-2", "--wait", "5"}, 3, "FAIL - "},
+        {"11", {"--device", "1-1"}, 0, "PASS 1-1 ", {"flash", DEMO_FIRMWARE, "--all"}},
+        {"3", {"--device", "1-9"}, 3, "", {"flash", DEMO_FIRMWARE, "--all"}},
+        {"11", {"--device", "serial:QV000001"}, 0, "PASS 1-1 ",
+         {"station", DEMO_FIRMWARE, "--units", "1"}},
     };
     for (const Case& c : cases) {
         Args args{"--sim", "--sim-devices", c.devices};
         args.insert(args.end(), c.choice.begin(), c.choice.end());
-        args.insert(args.end(), {"flash", DEMO_FIRMWARE});
+        args.insert(args.end(), c.command.begin(), c.command.end());
         const QvusbResult result = Run(args);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.devices << " " << result.err;
-        const auto lastLine = result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1);
-        EXPECT_EQ(lastLine.rfind(c.verdict, 0), 0u) << lastLine;
+        std::vector<std::string> verdicts;
+        std::istringstream lines(result.out);
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with("PASS ") || line.starts_with("FAIL ")) verdicts.push_back(line);
+        ASSERT_EQ(verdicts.size(), c.verdict.empty() ? 0u : 1u) << args[3] << result.out;
+        if (!c.verdict.empty()) {
+            EXPECT_EQ(verdicts[0].rfind(c.verdict, 0), 0u) << verdicts[0];
+        }
     }
     const QvusbResult several = Run({"--sim", "--sim-devices", "2", "erase"});
     EXPECT_NE(several.err.find("1-1 (user device), 1-2 (user device); choose one with --device"),
@@ -72,9 +87,20 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [](const json& l) { return l["event"] == "result"; }),
                   1);
-        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const json& l) {
-            return l["event"] == "progress" && l["total"] == 8192;
+        // Progress in bytes of the image, or for an erase in percent of its usual time; one
+        // step event per step.
+        EXPECT_EQ(result == &passed, std::any_of(lines.begin(), lines.end(), [](const json& l) {
+            return l["event"] == "progress" && l["total"] == 8192 && l["unit"] == "bytes";
         }));
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const json& l) {
+            return l["event"] == "progress" && l["total"] == 100 && l["unit"] == "percent";
+        }));
+        std::set<std::string> steps;
+        for (const json& line : lines) {
+            if (line["event"] == "step") {
+                EXPECT_TRUE(steps.insert(line["text"]).second) << line;
+            }
+        }
         const json& end = lines.back();
         EXPECT_EQ(end["event"], "result");
         EXPECT_EQ(end["ok"], result == &passed);
@@ -164,7 +190,10 @@ TEST_F(ProductionOutputTest, UsageMistakesAreNamedAsTheUserTypedThem) {
         {{"--sim", "verify", DEMO_FIRMWARE, "--read-block", "999"}, "--read-block: Value 999"},
         {{"--sim", "flash", DEMO_FIRMWARE, "--bogus"}, "not expected: --bogus"},
         {{"--sim", "reg", "read"}, "address is required"},
+        {{"--sim", "reg", "reed", "10"}, "'reed' is not a command of 'reg'; did you mean 'read'?"},
         {{"--sim-devices", "0", "--sim", "list"}, "--sim-devices: Value 0 not in range"},
+        {{"udev-rule", "--vid", "12345"}, "--vid '12345' is out of range"},
+        {{"help", "reg", "bogus"}, "'bogus' is not a command of 'qvusb reg'; the commands are"},
     };
     for (const Case& c : cases) {
         const QvusbResult result = Run(c.args);
@@ -188,7 +217,12 @@ TEST_F(ProductionOutputTest, UsageMistakesAreNamedAsTheUserTypedThem) {
     EXPECT_EQ(none.exitCode, 3);
     ASSERT_EQ(JsonLines(none.out).size(), 1u) << none.out;
     EXPECT_EQ(JsonLines(none.out)[0]["exit_code"], 3);
-    EXPECT_EQ(Run({"--version"}).out, QV_VERSION "\n");
+    EXPECT_EQ(Run({"--version"}).out.rfind("qvusb " QV_VERSION " (commit ", 0), 0u);
+    EXPECT_EQ(Run({}).exitCode, 2);
+    EXPECT_NE(Run({"--help-all"}).out.find("\nExit status:\n"), std::string::npos);
+    EXPECT_NE(Run({"udev-rule", "--vid", "ABCD", "--pid", "0x12"})
+                  .out.find("ATTR{idVendor}==\"abcd\", ATTR{idProduct}==\"0012\""),
+              std::string::npos);
 }
 
 // A station with a simulated operator: every board of every port judged once, one verdict
@@ -227,13 +261,38 @@ TEST_F(ProductionOutputTest, AStationJudgesEveryBoardOnceWithAVerdictEach) {
 }
 
 // On a terminal (a pseudo-terminal from script(1)), the bar counts the image's bytes, not the
-// size of the .h00 text.
-TEST_F(ProductionOutputTest, TheBarCountsTheLoadedImageOfAHexFile) {
+// size of the .h00 text; on one 20 columns wide, no redraw of the bar is wider than that (a
+// wider one would wrap and leave its second row behind), and no figure is cut: the byte count
+// gives way to the share alone.
+TEST_F(ProductionOutputTest, TheBarCountsTheLoadedImageOfAHexFileAndFitsTheTerminal) {
     const std::string command = std::string(QVUSB_PATH) + " --sim --sim-speed real verify " +
                                 DEMO_FIRMWARE;
     const QvusbResult result = RunCommand({"script", "-qec", command, "/dev/null"}, folder.Path());
     EXPECT_NE(result.out.find("/8192 bytes"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("/19"), std::string::npos);  // the file's 19,7xx bytes
+
+    const QvusbResult narrow = RunCommand(
+        {"script", "-qec",
+         "stty cols 20; " + std::string(QVUSB_PATH) + " --sim --sim-speed real flash " +
+             DEMO_FIRMWARE,
+         "/dev/null"},
+        folder.Path());
+    std::string shown;  // what the terminal shows between line starts, escapes left out
+    for (std::size_t i = 0; i <= narrow.out.size(); ++i) {
+        const char c = i < narrow.out.size() ? narrow.out[i] : '\n';
+        if (c == '\x1b') {
+            i = narrow.out.find_first_of("KJF", i);
+        } else if (c == '\r' || c == '\n') {
+            if (shown.starts_with("[")) {
+                EXPECT_LT(shown.size(), 20u) << shown;
+                EXPECT_TRUE(shown.ends_with("%") || shown.ends_with(" s")) << shown;
+            }
+            shown.clear();
+        } else {
+            shown += c;
+        }
+    }
+    EXPECT_NE(narrow.out.find("] 100%"), std::string::npos) << narrow.out;
 }
 
 }  // namespace
