@@ -1,5 +1,6 @@
 #include "chip/FlashOperations.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "chip/FlashParts.h"
@@ -36,6 +37,26 @@ Reply ReadChipId(QuorvexUsb& device, FlashContext& flash) {
     std::array<std::uint8_t, 3> id{};
     const Reply fetched = FetchFlashResponse(device, id);
     if (fetched == Reply::Done) flash.ChipId = id;
+    return fetched;
+}
+
+// The instruction takes four dummy bytes before the ID. The collect request clocks out the
+// instruction with three of them; the first collected byte is clocked while the fourth goes
+// out, and the eight after it are the ID.
+Reply ReadUniqueId(QuorvexUsb& device, FlashContext& flash) {
+    std::uint8_t instruction[4] = {kReadUniqueIdInstruction, 0, 0, 0};
+    std::array<std::uint8_t, 9> response{};
+    const Reply started = device.Request(kVendorOut, kFlashCollectRequest,
+                                         static_cast<std::uint16_t>(response.size()),
+                                         kEndInstruction, instruction);
+    if (started != Reply::Done) return started;
+    if (const Reply ready = AwaitFlashReady(device, kChipIdPolls); ready != Reply::Done)
+        return ready;
+    const Reply fetched = FetchFlashResponse(device, response);
+    if (fetched == Reply::Done) {
+        flash.UniqueId.emplace();
+        std::copy(response.begin() + 1, response.end(), flash.UniqueId->begin());
+    }
     return fetched;
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "device/QuorvexUsb.h"
@@ -18,6 +19,7 @@ inline constexpr std::uint8_t kChipEraseInstruction = 0xC7;
 inline constexpr std::uint8_t kSectorEraseInstruction = 0x20;
 inline constexpr std::uint8_t kPageProgramInstruction = 0x02;
 inline constexpr std::uint8_t kReadDataInstruction = 0x03;
+inline constexpr std::uint8_t kReadUniqueIdInstruction = 0x4B;
 
 inline constexpr std::size_t kMaxFlashPage = 256;
 
@@ -35,6 +37,7 @@ struct FlashContext {
     std::array<std::uint8_t, 3> ChipId{};  // manufacturer, memory type, capacity
     std::uint16_t FlashPageSize = 0;       // bytes per page-program instruction, at most 256
     std::uint8_t ReadBlockSize = kDefaultReadBlock;  // bytes per read-data request, 1 to 255
+    std::optional<std::array<std::uint8_t, 8>> UniqueId;  // when read
 };
 
 // The page size the tool programs with for an identified flash (the parts table's).
@@ -43,6 +46,8 @@ std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId);
 // Reads the identification into flash.ChipId; a read that did not arrive whole (a refused
 // collect request, no ready answer, a short fetch) leaves it alone.
 Reply ReadChipId(QuorvexUsb& device, FlashContext& flash);
+// Reads the part's unique 64-bit ID into flash.UniqueId, on the same terms as ReadChipId.
+Reply ReadUniqueId(QuorvexUsb& device, FlashContext& flash);
 Reply WriteEnable(QuorvexUsb& device);
 Reply WriteDisable(QuorvexUsb& device);
 // The status register, when its collect request went through, the chip answered ready and the

@@ -34,7 +34,8 @@ FlashPart PartFor(const std::array<std::uint8_t, 3>& chipId) {
             50,
             kFallbackEraseMs,
             2'000,
-            chipEraseMaxMs};
+            chipEraseMaxMs,
+            false};
 }
 
 }  // namespace qv

@@ -173,6 +173,7 @@ private:
                           : refused ? KindName(FailureKind::Refused)
                                     : "";
         record_.chipId = ChipIdText(flash_.ChipId);
+        record_.flashUid = UniqueIdText(flash_.UniqueId);
         record_.seconds = static_cast<double>(session_.Host().NowMs() - startedMs_) / 1000;
         reporting_.Finish(*view_, record_);
     }
@@ -219,6 +220,7 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
         record.range = args.range;
         RecordResult(record, board.result);
         record.chipId = ChipIdText(board.chipId);
+        record.flashUid = UniqueIdText(board.uniqueId);
         record.seconds = board.seconds;
         reporting.Finish(*view, record);
         summary.Count(record);

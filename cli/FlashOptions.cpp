@@ -26,7 +26,8 @@ AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) 
             range.startText,
             range.sizeText,
             args.file,
-            args.changedOnly};
+            args.changedOnly,
+            true};
 }
 
 void CheckRangeFits(ProgramFile& program, const RangeArgument& range, bool walks,

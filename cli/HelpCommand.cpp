@@ -34,7 +34,8 @@ constexpr const char* kJsonOutput = R"(JSON output:
   {"event":"result",...} of a flash command
       One per device of flash, erase, blank, program, verify, read-back, flash --all and
       station: "command", "ok", "exit_code", "message", "seconds", "device", on failure
-      "failure" (its kind), and for a command with a file "file", "length", "checksum"
+      "failure" (its kind), "flash_uid" (the flash's unique ID, where flash, flash --all
+      and station read one), and for a command with a file "file", "length", "checksum"
       ("0xC59B") and "sha256" of the file.
   {"event":"result",...} of any other command
       The last line of every other recognised command, also of one refused for bad usage:
@@ -48,7 +49,8 @@ constexpr const char* kJsonOutput = R"(JSON output:
   --log FILE
       Appends one object per device and run: "time" (UTC), "host", "command_line", "command",
       "device_path", "ok", "exit_code", "message", "seconds", "device", "failure", "file",
-      "length", "checksum", "sha256", "range", "chip_id" ("EF 40 14") and "failing_step".
+      "length", "checksum", "sha256", "range", "chip_id" ("EF 40 14"), "flash_uid"
+      (16 hex digits, empty when not read) and "failing_step".
   "failure"
       refused (exit 2), device_gone, not_answering, identify_failed, status_unreadable,
       status_write_failed, range_beyond_flash, write_protected, erase_failed,

@@ -48,6 +48,13 @@ std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId) {
     return Hex2(chipId[0]) + " " + Hex2(chipId[1]) + " " + Hex2(chipId[2]);
 }
 
+std::string UniqueIdText(const std::optional<std::array<std::uint8_t, 8>>& uniqueId) {
+    std::string text;
+    if (uniqueId)
+        for (const std::uint8_t byte : *uniqueId) text += Hex2(byte);
+    return text;
+}
+
 std::string VerdictLine(const RunRecord& record) {
     std::string line = std::string(record.ok ? "PASS" : "FAIL") + " " + record.device;
     if (!record.file.empty()) line += " " + record.file;
@@ -61,6 +68,7 @@ std::string ResultJson(const RunRecord& record) {
     JsonLine line;
     line.Add("event", "result").Add("command", record.command);
     AddOutcome(line, record);
+    if (!record.flashUid.empty()) line.Add("flash_uid", record.flashUid);
     AddFile(line, record);
     return line.Text();
 }
@@ -72,7 +80,7 @@ std::string LogJson(const RunRecord& record, const std::string& utcTime,
     line.Add("command", record.command).Add("device_path", record.devicePath);
     AddOutcome(line, record);
     AddFile(line, record);
-    line.Add("range", record.range).Add("chip_id", record.chipId);
+    line.Add("range", record.range).Add("chip_id", record.chipId).Add("flash_uid", record.flashUid);
     line.Add("failing_step", record.ok ? std::string() : record.message);
     return line.Text();
 }

@@ -21,6 +21,7 @@ struct RunRecord {
     std::string sha256;           // of the file as it lies on disk
     std::string range = "all";    // "all" or START_KB:SIZE_KB
     std::string chipId;           // the identification read, "EF 40 14"; empty when none
+    std::string flashUid;         // the flash's unique ID, 16 hex digits; empty when none
     bool ok = false;
     int exitCode = 1;
     std::string message;          // the last step's text: the outcome, or the failing step
@@ -33,13 +34,15 @@ struct RunRecord {
 void DescribeFile(RunRecord& record, const std::string& file, const ProgramFileContent& content);
 // "EF 40 14"; empty for an identification never read (all zero).
 std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId);
+// "D26374A1B2C3D4E5"; empty for an ID never read.
+std::string UniqueIdText(const std::optional<std::array<std::uint8_t, 8>>& uniqueId);
 
 // "PASS 1-3 fw.bin 0x1A2B 4.1 s Verifying Success" or "FAIL ... Blanking Fail at 0x000000";
 // the file and checksum only where the command has a file.
 std::string VerdictLine(const RunRecord& record);
 // {"event":"result","ok":...,"exit_code":...,"message":...,"seconds":...,"device":..., with
-// "failure" (its kind) when it failed, and for image commands "file","length","checksum",
-// "sha256"}
+// "failure" (its kind) when it failed, "flash_uid" when it was read, and for image commands
+// "file","length","checksum","sha256"}
 std::string ResultJson(const RunRecord& record);
 // The audit log's line: the result's fields and when, where and how it ran.
 std::string LogJson(const RunRecord& record, const std::string& utcTime,

@@ -56,6 +56,7 @@ public:
         record.device = board.selector;
         record.devicePath = board.run.target.path;
         record.chipId = ChipIdText(board.run.chipId);
+        record.flashUid = UniqueIdText(board.run.uniqueId);
         RecordResult(record, board.run.result);
         record.seconds = board.run.seconds;
         reporting_.Finish(*view_, record);

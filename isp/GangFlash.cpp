@@ -71,7 +71,7 @@ BoardResult FlashOne(DeviceHost& host, const GangTarget& target, const ProgramFi
     stoppable.Watch(jobs.StopRequested);
     bool autoBusy = false;
     const JobResult result = *jobs.Auto(request, autoBusy);
-    return {target, result, flash.ChipId,
+    return {target, result, flash.ChipId, flash.UniqueId,
             static_cast<double>(host.NowMs() - startedMs) / 1000};
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct BoardResult {
     GangTarget target;
     JobResult result;
     std::array<std::uint8_t, 3> chipId{};  // the identification read, all zero when none
+    std::optional<std::array<std::uint8_t, 8>> uniqueId;  // the part's unique ID, when read
     double seconds = 0;                    // the device's run, on the host's clock
 };
 

@@ -149,6 +149,14 @@ JobResult IspJobs::Identify() {
     return Succeeded();
 }
 
+JobResult IspJobs::ReadUniqueIdStep() {
+    if (!PartFor(flash_.ChipId).uniqueId) return Succeeded();
+    const Reply read = ReadUniqueId(device_, flash_);
+    if (read != Reply::Done)
+        return Walks().Fail(FailureKind::IdentifyFailed, std::nullopt, StatusCause(read));
+    return Succeeded();
+}
+
 JobResult IspJobs::IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase) {
     if (auto identified = Identify(); !identified.Ok()) return identified;
     const auto refusal = JobRangeRefusal(program_, wholeFlash, walks, sectorErase, flash_.ChipId);
@@ -386,6 +394,7 @@ JobResult IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
         step(IdentifyAndCheckRange(request.wholeFlash, true, !request.wholeFlash && steps.erase));
     else if (go() && !Identify().Ok())
         flash_.FlashPageSize = PageSizeFor(flash_.ChipId);
+    if (go() && touchesFlash && request.readUniqueId) step(ReadUniqueIdStep());
     // Nothing is erased, written or protected on a flash that was not identified or that
     // cannot hold the range.
     const bool identified = first.Ok();

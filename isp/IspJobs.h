@@ -46,6 +46,9 @@ struct AutoRequest {
     // In place of erase, blank check, program and verify: rewrite only the sectors that differ
     // from the image (ChangedSectors). The command line's choice; the window never sets it.
     bool changedOnly = false;
+    // After the identification, the part's unique ID where the parts table says it has one
+    // (FlashContext::UniqueId), for the command line's records; the window never asks.
+    bool readUniqueId = false;
 };
 
 // The flash jobs of the ISP page over one device object: the Function Test buttons and the
@@ -109,6 +112,8 @@ private:
     // table) and refuses the job's range when it does not fit.
     JobResult Identify();
     JobResult IdentifyAndCheckRange(bool wholeFlash, bool walks, bool sectorErase);
+    // Nothing for a part without one; an ID that cannot be read fails as the identification.
+    JobResult ReadUniqueIdStep();
     // Fails, with the write-protected text, while block-protect bits of the part are set.
     JobResult CheckNotProtected();
     JobResult ClearStatusRegister();

@@ -30,6 +30,7 @@ struct FlashChip {
     std::uint32_t sectorEraseMaxUs;
     std::uint32_t chipEraseMaxUs;
     std::uint32_t statusWriteMaxUs;
+    bool uniqueId;  // answers Read Unique ID
 };
 
 // The simulated part of a tool's part record, with its page-program and status-write times.
@@ -50,7 +51,8 @@ constexpr FlashChip ModelOf(const FlashPart& part, std::uint8_t writableStatusBi
             pageProgramMaxUs,
             part.sectorEraseMaxMs * 1000,
             part.chipEraseMaxMs * 1000,
-            statusWriteMaxUs};
+            statusWriteMaxUs,
+            part.uniqueId};
 }
 
 inline constexpr std::array kFlashChips{

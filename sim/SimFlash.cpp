@@ -7,6 +7,7 @@ namespace qv::sim {
 namespace {
 constexpr std::uint8_t kFloatingBus = 0xFF;  // what the host reads when the part does not drive
 constexpr std::size_t kAddressEnd = 4;       // instruction byte + 3 address bytes
+constexpr std::size_t kUniqueIdStart = 5;    // instruction byte + 4 dummy bytes
 }  // namespace
 
 SimFlash::SimFlash(SimClock& clock, const FlashChip& chip, const FlashFaults& faults)
@@ -59,6 +60,12 @@ std::uint8_t SimFlash::Answer(std::size_t position) const {
             return position <= chip_.jedecId.size() ? chip_.jedecId[position - 1] : kFloatingBus;
         case spi::kReadStatus:
             return Status();
+        case spi::kReadUniqueId: {
+            if (!chip_.uniqueId || position < kUniqueIdStart) return kFloatingBus;
+            const std::size_t index = position - kUniqueIdStart;
+            const auto id = uniqueId_.value_or(std::array<std::uint8_t, 8>{});
+            return index < id.size() ? id[index] : kFloatingBus;
+        }
         case spi::kReadData:
             if (position < kAddressEnd) return kFloatingBus;
             return memory_[(Address() + position - kAddressEnd) % memory_.size()];

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -19,6 +21,7 @@ inline constexpr std::uint8_t kWriteDisable = 0x04;
 inline constexpr std::uint8_t kReadStatus = 0x05;
 inline constexpr std::uint8_t kWriteEnable = 0x06;
 inline constexpr std::uint8_t kSectorErase = 0x20;
+inline constexpr std::uint8_t kReadUniqueId = 0x4B;
 inline constexpr std::uint8_t kChipEraseAlt = 0x60;
 inline constexpr std::uint8_t kJedecId = 0x9F;
 inline constexpr std::uint8_t kChipErase = 0xC7;
@@ -49,6 +52,10 @@ public:
     bool IsBusy() const;
 
     std::span<const std::uint8_t> Contents() const { return memory_; }
+    // The ID a part with one answers to Read Unique ID, after the instruction's four dummy
+    // bytes; set once, when the part gets its ID (all zero until then).
+    const std::optional<std::array<std::uint8_t, 8>>& UniqueId() const { return uniqueId_; }
+    void SetUniqueId(const std::array<std::uint8_t, 8>& id) { uniqueId_ = id; }
     // The status register's non-volatile bits (those of bits 2 to 7 the part has: block
     // protection and its lock), as a part keeps them across power cycles.
     std::uint8_t StoredStatus() const { return statusBits_; }
@@ -80,6 +87,7 @@ private:
     bool selected_ = false;
     bool ignored_ = false;  // the instruction arrived while the part was busy
     std::vector<std::uint8_t> received_;
+    std::optional<std::array<std::uint8_t, 8>> uniqueId_;
 };
 
 }  // namespace qv::sim

@@ -14,6 +14,15 @@ constexpr std::uint64_t kHostTimeoutUs = 1'000'000;
 constexpr std::uint64_t kPullAfterUs = 1'000'000;
 constexpr std::uint64_t kReplugDelayUs = 1'000'000;
 thread_local DeviceHost::IoFailure lastFailure = DeviceHost::IoFailure::Refused;
+
+// The unique ID of the board-th board plugged into a port ("1-7"): "QV", the port number in
+// two bytes and the board's number in four, so every board of a run has its own.
+std::array<std::uint8_t, 8> UniqueIdFor(const std::string& location, std::uint32_t board) {
+    const auto port = static_cast<std::uint16_t>(std::stoul(location.substr(location.rfind('-') + 1)));
+    return {'Q', 'V', static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port),
+            static_cast<std::uint8_t>(board >> 24), static_cast<std::uint8_t>(board >> 16),
+            static_cast<std::uint8_t>(board >> 8), static_cast<std::uint8_t>(board)};
+}
 }  // namespace
 
 SimHost::SimHost(SimClock::Mode clockMode)
@@ -32,7 +41,9 @@ std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
 void SimHost::Attach(std::shared_ptr<SimChip> chip) {
     std::lock_guard lock(mutex_);
     if (IsAttached(*chip)) return;
-    slots_.push_back({std::move(chip), "1-" + std::to_string(nextPort_++), std::nullopt, std::nullopt});
+    const std::string location = "1-" + std::to_string(nextPort_++);
+    if (!chip->Flash().UniqueId()) chip->Flash().SetUniqueId(UniqueIdFor(location, 1));
+    slots_.push_back({std::move(chip), location, std::nullopt, std::nullopt});
 }
 
 void SimHost::Detach(const SimChip& chip) {
@@ -104,7 +115,8 @@ void SimHost::RunOperator() {
         auto chip = std::make_shared<SimChip>(clock_, UserDeviceIdentity());
         chip->Flash().SetContents(std::vector<std::uint8_t>(chip->Flash().Contents().size(), 0xFF));
         if (prepareBoard_) prepareBoard_(*chip, board->location);
-        ++boardsSeen_[board->location];
+        const unsigned number = ++boardsSeen_[board->location];
+        chip->Flash().SetUniqueId(UniqueIdFor(board->location, number));
         slots_.push_back({std::move(chip), board->location, std::nullopt, std::nullopt});
         board = pending_.erase(board);
     }

@@ -389,6 +389,7 @@ TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
         {{"--sim-fault", "stall@6", "flash-status"}, 1, "Read Flash Status Fail"},
         {{"--sim-fault", "unplug@2", "flash", DEMO_FIRMWARE}, 1, "The board is gone"},
         {{"--sim-fault", "stall@2", "flash", DEMO_FIRMWARE}, 1, "Enter ISP Fail"},
+        {{"--sim-fault", "stall@9", "flash", DEMO_FIRMWARE}, 1, "Read Flash ID Fail"},
     };
     for (const Case& c : cases) {
         const QvusbResult result = Run(c.args);

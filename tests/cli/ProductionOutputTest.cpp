@@ -117,11 +117,13 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
     const auto log = JsonLines(folder.Read("station.log"));
     ASSERT_EQ(log.size(), 2u);
     for (const char* field : {"time", "host", "command_line", "device", "device_path", "file",
-                              "length", "checksum", "sha256", "range", "chip_id", "ok",
+                              "length", "checksum", "sha256", "range", "chip_id", "flash_uid", "ok",
                               "failing_step", "seconds"})
         EXPECT_TRUE(log[0].contains(field) && log[1].contains(field)) << field;
     EXPECT_EQ(log[0]["ok"], true);
     EXPECT_EQ(log[0]["chip_id"], "EF 40 14");
+    EXPECT_EQ(log[0]["flash_uid"], JsonLines(passed.out).back()["flash_uid"]);
+    EXPECT_EQ(log[0]["flash_uid"], "5156000100000001");  // the board on port 1-1
     EXPECT_EQ(log[1]["failing_step"], "Erase Flash Fail");
     EXPECT_NE(log[1]["command_line"].get<std::string>().find("stays-busy@400"), std::string::npos);
     // The host is the system's name; the command line reads back as the arguments given.
@@ -257,11 +259,15 @@ TEST_F(ProductionOutputTest, AStationJudgesEveryBoardOnceWithAVerdictEach) {
                   std::string::npos)
             << result.out;
     }
-    EXPECT_EQ(JsonLines(folder.Read("station.log")).size(), 24u);
+    const auto log = JsonLines(folder.Read("station.log"));
+    EXPECT_EQ(log.size(), 24u);
+    std::set<std::string> boards;  // the flash IDs of the good run's boards
+    for (std::size_t i = 0; i < 12 && i < log.size(); ++i) boards.insert(log[i]["flash_uid"]);
+    EXPECT_EQ(boards.size(), 12u);
 }
 
 // On a terminal (a pseudo-terminal from script(1)), the bar counts the image's bytes, not the
-// size of the .h00 text; on one 20 columns wide, no redraw of the bar is wider than that (a
+// size of the .h00 text; on one 20 columns wide (the station's block: 30), no redraw of the bar is wider than that (a
 // wider one would wrap and leave its second row behind), and no figure is cut: the byte count
 // gives way to the share alone.
 TEST_F(ProductionOutputTest, TheBarCountsTheLoadedImageOfAHexFileAndFitsTheTerminal) {
@@ -293,6 +299,25 @@ TEST_F(ProductionOutputTest, TheBarCountsTheLoadedImageOfAHexFileAndFitsTheTermi
         }
     }
     EXPECT_NE(narrow.out.find("] 100%"), std::string::npos) << narrow.out;
+
+    // The station's live block at 30 columns: each line it redraws (ended by an erase to the
+    // end of the line) fits on one row, so moving up a row per line clears the block.
+    const QvusbResult station = RunCommand(
+        {"script", "-qec",
+         "stty cols 30; " + std::string(QVUSB_PATH) + " --sim --sim-speed real --sim-devices 2 station " +
+             DEMO_FIRMWARE + " --units 2",
+         "/dev/null"},
+        folder.Path());
+    std::istringstream rows(station.out);
+    int liveLines = 0;
+    for (std::string row; std::getline(rows, row);) {
+        const std::size_t end = row.find("\x1b[K");
+        if (end == std::string::npos) continue;
+        ++liveLines;
+        const std::size_t cleared = row.rfind('J', end);  // the block's clearing escape
+        EXPECT_LT(end - (cleared == std::string::npos ? 0 : cleared + 1), 30u) << row;
+    }
+    EXPECT_GE(liveLines, 10) << station.out;
 }
 
 }  // namespace

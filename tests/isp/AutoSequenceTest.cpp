@@ -108,13 +108,17 @@ TEST_F(AutoSequenceTest, AllStepsClearOnlyIdentifiesTheFlash) {
     EXPECT_EQ(view.processInfo, std::vector<std::string>{"Enter ISP Mode"});
 }
 
+// The part has no unique ID: asked for one, the sequence sends nothing for it.
 TEST_F(AutoSequenceTest, C222FlashIsProgrammedIn32BytePages) {
     Plug(qv::sim::kFlashChips[1]);
     const Bytes image = Pattern(100);
-    EXPECT_EQ(Kind(jobs.Auto(RequestFor(WriteFile("c2.bin", image)), autoBusy)),
-              qv::FailureKind::None);
+    qv::AutoRequest request = RequestFor(WriteFile("c2.bin", image));
+    request.readUniqueId = true;
+    EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None);
     EXPECT_EQ(flash.FlashPageSize, 32);
     EXPECT_TRUE(FlashHolds(image));
+    EXPECT_FALSE(Traced(" 4B000000"));
+    EXPECT_FALSE(flash.UniqueId);
 }
 
 // The failure is the click's own: the next click, with the erase, starts afresh.

@@ -93,6 +93,7 @@ struct Variant {
     bool verify = true;        // --no-verify when clear (the sequence, and program)
     bool changedOnly = false;  // qvusb flash --changed-only
     bool gang = false;         // two devices at once, the fault on the first
+    bool uniqueId = false;     // the flash's unique ID read, as qvusb's flash reads it
     // Set for a job that walks the same block thousands of times: only this many transfers
     // and pumps at either end are swept (its first and last blocks, what comes before and
     // after them); the blocks between repeat the same requests.
@@ -112,7 +113,8 @@ const qv::sim::FlashChip& k32BytePages = qv::sim::kFlashChips[1];
 // flash erase as a step of its own. Ranges that start and end inside a sector keep the bytes
 // of those sectors outside the range.
 const Variant kVariants[] = {
-    {.name = "auto all", .part = k8Mbit, .job = Job::Auto, .wholeFlash = true, .start = Start::InUse},
+    {.name = "auto all", .part = k8Mbit, .job = Job::Auto, .wholeFlash = true, .start = Start::InUse,
+     .uniqueId = true},
     {.name = "auto range 32", .part = k32BytePages, .job = Job::Auto, .wholeFlash = false,
      .start = Start::InUse},
     {.name = "auto odd range", .part = k8Mbit, .job = Job::Auto, .wholeFlash = false,
@@ -397,6 +399,7 @@ private:
         request.sizeText = v.sizeKb;
         request.fileText = file_;
         request.changedOnly = v.changedOnly;
+        request.readUniqueId = v.uniqueId;
         request.steps.verify = v.verify;
         return request;
     }
