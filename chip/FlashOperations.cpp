@@ -14,6 +14,10 @@ constexpr int kChipIdPolls = 100;
 constexpr int kStatusPolls = 10;
 constexpr int kReadDataPolls = 100;
 constexpr std::uint32_t kReadDataPauseMs = 1;
+// A block larger than the default takes the chip longer than one transfer to clock out of the
+// flash (255 bytes and the instruction: 2072 SPI clocks); its first "not ready" answers are
+// asked again at once rather than after the pause.
+constexpr int kLargeBlockQuickPolls = 2;
 
 // 24-bit address, most significant byte first.
 std::array<std::uint8_t, 3> AddressBytes(std::uint32_t address) {
@@ -109,7 +113,8 @@ Reply ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::ui
                                              kEndInstruction, command);
         started != Reply::Done)
         return started;
-    if (const Reply ready = AwaitFlashReady(device, kReadDataPolls, kReadDataPauseMs);
+    const int quickPolls = buffer.size() > kDefaultReadBlock ? kLargeBlockQuickPolls : 0;
+    if (const Reply ready = AwaitFlashReady(device, kReadDataPolls, kReadDataPauseMs, quickPolls);
         ready != Reply::Done)
         return ready;
     return FetchFlashResponse(device, buffer);

@@ -25,12 +25,12 @@ bool FlashReady(QuorvexUsb& device) {
            device.LastBytesReturned() == 1 && ready != 0;
 }
 
-Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs) {
+Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs, int quickPolls) {
     for (int i = 0; i < polls; ++i) {
         if (FlashReady(device)) return Reply::Done;
         if (device.Gone()) return Reply::Gone;
         if (device.Unanswering()) return Reply::NoAnswer;
-        if (pauseMs > 0) device.Host().Sleep(pauseMs);
+        if (pauseMs > 0 && i >= quickPolls) device.Host().Sleep(pauseMs);
     }
     return Reply::NotReady;
 }

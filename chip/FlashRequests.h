@@ -26,10 +26,11 @@ Reply SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
 Reply StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount);
 // True only when the request succeeded and the chip's ready byte is non-zero.
 bool FlashReady(QuorvexUsb& device);
-// Polls the ready byte back to back, pausing pauseMs after each "not ready", at most polls
-// times: Done at the first ready answer; NotReady when the budget ran out; Gone or NoAnswer
-// as soon as the device is gone or has stopped answering.
-Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs = 0);
+// Polls the ready byte, at most polls times, pausing pauseMs after each "not ready" but the
+// first quickPolls: Done at the first ready answer; NotReady when the budget ran out; Gone or
+// NoAnswer as soon as the device is gone or has stopped answering.
+Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs = 0,
+                      int quickPolls = 0);
 // Short when the answer brought fewer bytes than asked.
 Reply FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response);
 

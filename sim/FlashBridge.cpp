@@ -1,5 +1,7 @@
 #include "sim/FlashBridge.h"
 
+#include <algorithm>
+
 namespace qv::sim {
 
 namespace {
@@ -18,8 +20,9 @@ bool IsOut(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
 }
 }  // namespace
 
-FlashBridge::FlashBridge(SimFlash& flash, const SimFaults& faults, bool needsIspMode)
-    : flash_(flash), faults_(faults), needsIspMode_(needsIspMode) {}
+FlashBridge::FlashBridge(SimClock& clock, SimFlash& flash, const SimFaults& faults,
+                         bool needsIspMode)
+    : clock_(clock), flash_(flash), faults_(faults), needsIspMode_(needsIspMode) {}
 
 TransferResult FlashBridge::Control(const ControlSetup& setup,
                                     std::span<const std::uint8_t> outData) {
@@ -63,6 +66,7 @@ TransferResult FlashBridge::SendBytes(const ControlSetup& setup,
     for (const std::uint8_t byte : outData) flash_.Exchange(byte);
     instructionOpen_ = setup.index == 0;
     if (!instructionOpen_) flash_.Deselect();
+    Clock(outData.size());
     Finished();
     return {true, {}};
 }
@@ -78,6 +82,7 @@ TransferResult FlashBridge::StartRead(const ControlSetup& setup,
     response_.clear();
     for (std::uint16_t i = 0; i < setup.value; ++i) response_.push_back(flash_.Exchange(kIdleMosi));
     flash_.Deselect();
+    Clock(outData.size() + setup.value);
     Finished();
     return {true, {}};
 }
@@ -99,8 +104,8 @@ TransferResult FlashBridge::ReadyPoll(const ControlSetup& setup) {
     if (!setup.IsDeviceToHost() || setup.value != 0 || setup.index != 0 || setup.length != 1)
         return {};
     ++readyPolls_;
-    const bool ready =
-        finished_ && !faults_.flashNeverReady && readyPolls_ > faults_.flashReadyAfterPolls;
+    const bool ready = finished_ && clock_.NowNs() >= spiDoneNs_ && !faults_.flashNeverReady &&
+                       readyPolls_ > faults_.flashReadyAfterPolls;
     return {true, {static_cast<std::uint8_t>(ready)}};
 }
 
@@ -109,6 +114,13 @@ void FlashBridge::EndOpenInstruction() {
     if (!instructionOpen_) return;
     flash_.Deselect();
     instructionOpen_ = false;
+}
+
+// The flash acts on the bytes as they arrive; only the answer to the ready poll waits for
+// the clocking to end.
+void FlashBridge::Clock(std::size_t bytes) {
+    const std::uint64_t start = std::max(clock_.NowNs(), spiDoneNs_);
+    spiDoneNs_ = start + bytes * 8 * 1'000'000'000 / kSpiClockHz;
 }
 
 void FlashBridge::Finished() {

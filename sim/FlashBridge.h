@@ -29,9 +29,15 @@ public:
         return request >= kSendBytes && request <= kLeaveIsp;
     }
 
+    // The chip's SPI master clock. The chip's documents do not give it; 12 MHz is taken as a
+    // bridge's usual SPI master clock, well below the 50 MHz the W25Q80's datasheet allows
+    // for its 0x03 read. Clocking out a 255-byte response with its read instruction takes
+    // (4 + 255) x 8 / 12 MHz = 173 us, longer than a high-speed microframe.
+    static constexpr std::uint64_t kSpiClockHz = 12'000'000;
+
     // needsIspMode: the flash requests stall outside ISP mode (the user's firmware does so;
     // the firmware-update loader admits them at any time).
-    FlashBridge(SimFlash& flash, const SimFaults& faults, bool needsIspMode);
+    FlashBridge(SimClock& clock, SimFlash& flash, const SimFaults& faults, bool needsIspMode);
 
     TransferResult Control(const ControlSetup& setup, std::span<const std::uint8_t> outData);
     bool InIspMode() const { return ispMode_; }
@@ -44,7 +50,10 @@ private:
     TransferResult ReadyPoll(const ControlSetup& setup);
     void EndOpenInstruction();
     void Finished();
+    // The SPI master clocks `bytes` out after what it is still clocking.
+    void Clock(std::size_t bytes);
 
+    SimClock& clock_;
     SimFlash& flash_;
     const SimFaults& faults_;
     bool needsIspMode_;
@@ -53,6 +62,7 @@ private:
     bool finished_ = false;  // the SPI master has completed the last 0x80 or 0x81
     unsigned readyPolls_ = 0;
     unsigned fetches_ = 0;  // 0x82 answers so far
+    std::uint64_t spiDoneNs_ = 0;  // when the SPI master has clocked out its last request
     std::vector<std::uint8_t> response_;
 };
 

@@ -22,7 +22,7 @@ SimChip::SimChip(SimClock& clock, SimIdentity identity, const FlashChip& flashCh
     : clock_(clock),
       identity_(identity),
       flash_(clock, flashChip, faults_.flash),
-      flashBridge_(flash_, faults_, !identity.firmwareUpdateLoader) {
+      flashBridge_(clock, flash_, faults_, !identity.firmwareUpdateLoader) {
     if (!identity.firmwareUpdateLoader) flash_.Store(0, DemoFirmware());
     peripherals_.push_back(&i2c_);
     peripherals_.push_back(&mailbox_);

@@ -69,6 +69,9 @@ public:
     SimMailbox& Mailbox() { return mailbox_; }
     SimPlayback& Playback() { return playback_; }
     bool InIspMode() const { return flashBridge_.InIspMode(); }
+    // The chip's time at its last transfer: a board is never driven at an earlier time, so a
+    // thread that reaches it behind that time waits until then.
+    std::uint64_t& LastTransferNs() { return lastTransferNs_; }
 
     TransferResult Control(const ControlSetup& setup, std::span<const std::uint8_t> outData);
     // The audio driver's question whether the chip carries the private property set.
@@ -93,6 +96,7 @@ private:
 
     SimClock& clock_;
     SimIdentity identity_;
+    std::uint64_t lastTransferNs_ = 0;
     SimFaults faults_;
     SimFlash flash_;
     FlashBridge flashBridge_;

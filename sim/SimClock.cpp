@@ -1,40 +1,75 @@
 #include "sim/SimClock.h"
 
+#include <algorithm>
 #include <chrono>
-#include <thread>
+#include <vector>
 
 namespace qv::sim {
 
-static std::uint64_t SteadyUs() {
+static std::uint64_t SteadyNs() {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(
-        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+        duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-SimClock::SimClock(Mode mode) : mode_(mode), realStartUs_(SteadyUs()) {}
+// The virtual times this thread keeps, one per clock it has read; handed back to each clock
+// that still exists when the thread ends.
+struct ThreadTimes {
+    struct Entry {
+        const SimClock* clock;
+        std::weak_ptr<int> alive;
+        std::atomic<std::uint64_t> ns;
+    };
+    std::vector<std::unique_ptr<Entry>> entries;
 
-void SimClock::Sleep(std::uint32_t milliseconds) {
-    if (mode_ == Mode::Real) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    } else {
-        virtualNowUs_ += std::uint64_t{milliseconds} * 1000;
+    ~ThreadTimes() {
+        for (const auto& entry : entries)
+            if (entry->alive.lock()) const_cast<SimClock*>(entry->clock)->FoldIn(entry->ns);
+    }
+};
+
+static thread_local ThreadTimes threadTimes;
+
+SimClock::SimClock(Mode mode) : mode_(mode), realStartNs_(SteadyNs()) {}
+
+std::atomic<std::uint64_t>& SimClock::ThreadTimeline() const {
+    for (const auto& entry : threadTimes.entries)
+        if (entry->clock == this && !entry->alive.expired()) return entry->ns;
+    std::erase_if(threadTimes.entries, [this](const auto& entry) { return entry->clock == this; });
+    threadTimes.entries.push_back(
+        std::make_unique<ThreadTimes::Entry>(this, alive_, mainNs_.load()));
+    return threadTimes.entries.back()->ns;
+}
+
+void SimClock::FoldIn(std::uint64_t nanoseconds) {
+    std::uint64_t joined = joinedNs_.load();
+    while (joined < nanoseconds && !joinedNs_.compare_exchange_weak(joined, nanoseconds)) {
     }
 }
 
-void SimClock::AdvanceUs(std::uint64_t microseconds) {
-    if (mode_ == Mode::Virtual) virtualNowUs_ += microseconds;
+void SimClock::Sleep(std::uint32_t milliseconds) { SpendNs(std::uint64_t{milliseconds} * 1'000'000); }
+
+void SimClock::AdvanceNs(std::uint64_t nanoseconds) {
+    if (mode_ != Mode::Virtual) return;
+    if (!OnMainThread()) {
+        ThreadTimeline() += nanoseconds;
+        return;
+    }
+    mainNs_ = std::max(mainNs_.load(), joinedNs_.load()) + nanoseconds;
 }
 
-void SimClock::Spend(std::uint64_t microseconds) {
+void SimClock::SpendNs(std::uint64_t nanoseconds) {
     if (mode_ == Mode::Real) {
-        std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+        std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
     } else {
-        virtualNowUs_ += microseconds;
+        AdvanceNs(nanoseconds);
     }
 }
 
-std::uint64_t SimClock::NowUs() const {
-    return mode_ == Mode::Real ? SteadyUs() - realStartUs_ : virtualNowUs_.load();
+std::uint64_t SimClock::NowNs() const {
+    if (mode_ == Mode::Real) return SteadyNs() - realStartNs_;
+    if (!OnMainThread()) return ThreadTimeline().load();
+    return std::max(mainNs_.load(), joinedNs_.load());
 }
 
 }  // namespace qv::sim

@@ -2,34 +2,57 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <thread>
 
 namespace qv::sim {
 
-// Time for the simulated bus and chip: virtual (sleeping advances it at once, for tests) or
-// real (sleeping sleeps, for a demo in the window). Kept in microseconds, so that short chip
-// operations such as a flash page program (well under a millisecond) have a duration. Safe to
-// use from several threads (devices programmed at once share one bus).
+// Time for the simulated bus and chips: virtual (sleeping advances it at once, for tests) or
+// real (sleeping sleeps, for a demo in the window). Kept in nanoseconds, so that short chip
+// operations such as a page program or the bus time of a packet have a duration.
+//
+// On virtual time every thread keeps its own time: a board programmed in a thread of its own
+// spends its own seconds, not those of the boards beside it. The thread that made the clock
+// keeps the clock's main time; another thread starts from the main time the main thread last
+// moved to itself, and when it ends the main thread's clock reads at least the time it ended
+// at (as a join waits for it; the main thread moves on from there when it next spends time).
+// Each simulated chip is driven by one thread at a time, so its busy times are measured on
+// that thread's time.
 class SimClock {
 public:
     enum class Mode { Virtual, Real };
 
     explicit SimClock(Mode mode = Mode::Virtual);
+    SimClock(const SimClock&) = delete;
+    SimClock& operator=(const SimClock&) = delete;
 
     void Sleep(std::uint32_t milliseconds);
-    std::uint64_t NowMs() const { return NowUs() / 1000; }
-    std::uint64_t NowUs() const;
+    std::uint64_t NowMs() const { return NowNs() / 1'000'000; }
+    std::uint64_t NowUs() const { return NowNs() / 1000; }
+    std::uint64_t NowNs() const;
     // Moves virtual time on without a caller sleeping (e.g. a test waiting for a timer, or the
     // bus time of one transfer). Real time moves by itself, so these do nothing in real mode.
-    void Advance(std::uint32_t milliseconds) { AdvanceUs(std::uint64_t{milliseconds} * 1000); }
-    void AdvanceUs(std::uint64_t microseconds);
+    void Advance(std::uint32_t milliseconds) { AdvanceNs(std::uint64_t{milliseconds} * 1'000'000); }
+    void AdvanceUs(std::uint64_t microseconds) { AdvanceNs(microseconds * 1000); }
+    void AdvanceNs(std::uint64_t nanoseconds);
     // The time one operation of the bus or chip takes: moves virtual time on, or sleeps.
-    void Spend(std::uint64_t microseconds);
+    void Spend(std::uint64_t microseconds) { SpendNs(microseconds * 1000); }
+    void SpendNs(std::uint64_t nanoseconds);
     Mode GetMode() const { return mode_; }
 
 private:
+    friend struct ThreadTimes;
+    bool OnMainThread() const { return std::this_thread::get_id() == mainThread_; }
+    std::atomic<std::uint64_t>& ThreadTimeline() const;
+    void FoldIn(std::uint64_t nanoseconds);
+
     Mode mode_;
-    std::atomic<std::uint64_t> virtualNowUs_ = 0;
-    std::uint64_t realStartUs_ = 0;
+    std::thread::id mainThread_ = std::this_thread::get_id();
+    std::atomic<std::uint64_t> mainNs_ = 0;
+    std::atomic<std::uint64_t> joinedNs_ = 0;  // the latest end of another thread
+    std::uint64_t realStartNs_ = 0;
+    // Tells a thread's record of its time whether the clock still exists when the thread ends.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
 };
 
 }  // namespace qv::sim

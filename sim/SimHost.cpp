@@ -1,6 +1,7 @@
 #include "sim/SimHost.h"
 
 #include <algorithm>
+#include <set>
 
 #include "device/host/InterfacePath.h"
 
@@ -14,6 +15,7 @@ constexpr std::uint64_t kHostTimeoutUs = 1'000'000;
 constexpr std::uint64_t kPullAfterUs = 1'000'000;
 constexpr std::uint64_t kReplugDelayUs = 1'000'000;
 thread_local DeviceHost::IoFailure lastFailure = DeviceHost::IoFailure::Refused;
+thread_local std::uint64_t transferTimeNs = 0;  // what this thread's last transfer cost
 
 // The unique ID of the board-th board plugged into a port ("1-7"): "QV", the port number in
 // two bytes and the board's number in four, so every board of a run has its own.
@@ -99,7 +101,7 @@ void SimHost::RunOperator() {
     if (boardsPerPort_ == 0) return;
     const std::uint64_t now = clock_.NowUs();
     for (auto slot = slots_.begin(); slot != slots_.end();) {
-        const bool judged = slot->leftIspAtUs && now - *slot->leftIspAtUs >= kPullAfterUs;
+        const bool judged = slot->leftIspAtUs && now >= *slot->leftIspAtUs + kPullAfterUs;
         if (!judged || boardsSeen_[slot->location] >= boardsPerPort_) {
             ++slot;
             continue;
@@ -165,9 +167,9 @@ bool SimHost::Transfer(HostHandle handle, std::uint32_t controlCode,
                        std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                        std::uint32_t& bytesReturned) {
     const bool ok = DeliverIoControl(handle, controlCode, input, output, bytesReturned);
-    // On real time a transfer takes its bus time too (virtual time counted it already); other
-    // devices' transfers go on meanwhile, as they share the bus's microframes.
-    if (clock_.GetMode() == SimClock::Mode::Real) clock_.Spend(transferLatencyUs_);
+    // On real time a transfer takes its time too (virtual time counted it already), outside
+    // the lock: other boards' transfers go on meanwhile, their share of the bus counted in it.
+    if (clock_.GetMode() == SimClock::Mode::Real) clock_.SpendNs(transferTimeNs);
     return ok;
 }
 
@@ -176,6 +178,7 @@ bool SimHost::DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
                                std::uint32_t& bytesReturned) {
     std::lock_guard lock(mutex_);
     bytesReturned = 0;
+    transferTimeNs = 0;
     lastFailure = IoFailure::Gone;
     const auto open = handles_.find(handle);
     if (open == handles_.end()) return false;
@@ -188,8 +191,11 @@ bool SimHost::DeliverIoControl(HostHandle handle, std::uint32_t controlCode,
     const DriverCall call = DecodeDriverCall(controlCode, input, output);
     if (call.kind == DriverCall::Kind::Rejected || call.carrier != open->second.carrier)
         return false;
+    std::uint64_t& lastTransferNs = slot->chip->LastTransferNs();
+    if (clock_.NowNs() < lastTransferNs) clock_.AdvanceNs(lastTransferNs - clock_.NowNs());
     const bool wasInIspMode = slot->chip->InIspMode();
     const bool ok = Perform(*slot->chip, call, output, bytesReturned);
+    lastTransferNs = clock_.NowNs();
     if (wasInIspMode && !slot->chip->InIspMode()) slot->leftIspAtUs = clock_.NowUs();
     if (slot->transfersLeft && --*slot->transfersLeft == 0) slots_.erase(slot);
     return ok;
@@ -208,11 +214,17 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
     if (call.kind == DriverCall::Kind::SupportQuery) {
         return chip.SupportQuery();
     }
-    clock_.AdvanceUs(transferLatencyUs_);
+    // The transfer's packets have crossed the bus before the chip acts on them.
+    const std::uint64_t costNs = TransferTimeNs(chip, call.setup, true);
+    clock_.AdvanceNs(costNs);
     ++transfers_;
     const TransferResult result = chip.Control(call.setup, call.outData);
-    if (result.noAnswer) lastFailure = IoFailure::NoAnswer;
-    if (result.noAnswer) clock_.AdvanceUs(kHostTimeoutUs);
+    transferTimeNs = costNs;
+    if (result.noAnswer) {
+        lastFailure = IoFailure::NoAnswer;
+        clock_.AdvanceUs(kHostTimeoutUs);
+        transferTimeNs = TransferTimeNs(chip, call.setup, false);
+    }
     if (call.setup.IsDeviceToHost()) {
         const std::size_t count = std::min(result.data.size(), output.size());
         if (result.ok) std::copy_n(result.data.begin(), count, output.begin());
@@ -221,6 +233,20 @@ bool SimHost::Perform(SimChip& chip, const DriverCall& call, std::span<std::uint
         bytesReturned = result.ok ? call.setup.length : 0;
     }
     return result.ok;
+}
+
+unsigned SimHost::BoardsOnBus(const SimChip& chip) const {
+    if (controllerPerBoard_) return 1;
+    std::set<const SimChip*> busy{&chip};
+    for (const auto& [handle, open] : handles_) busy.insert(open.chip);
+    return static_cast<unsigned>(busy.size());
+}
+
+// A transfer the device never answers costs the host's timeout instead of its packets.
+std::uint64_t SimHost::TransferTimeNs(const SimChip& chip, const ControlSetup& setup,
+                                      bool answered) const {
+    if (!answered) return kHostTimeoutUs * 1000;
+    return TransferCostNs(model_, setup.length, BoardsOnBus(chip));
 }
 
 DeviceHost::IoFailure SimHost::LastIoControlFailure() const { return lastFailure; }

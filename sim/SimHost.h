@@ -12,6 +12,7 @@
 #include "device/host/TracingHost.h"
 #include "sim/SimChip.h"
 #include "sim/SimClock.h"
+#include "sim/TransferModel.h"
 #include "sim/Trace.h"
 
 namespace qv::sim {
@@ -60,9 +61,15 @@ public:
     std::size_t OpenHandleCount() const { return handles_.size(); }
     // Control transfers the simulated devices have received.
     std::uint64_t TransferCount() const { return transfers_; }
-    // Virtual bus time of one control transfer; by default a high-speed microframe, so that
-    // requests sent back to back without pauses, such as ready polls, still see time pass.
-    void SetTransferLatencyUs(std::uint64_t latencyUs) { transferLatencyUs_ = latencyUs; }
+    // What a control transfer costs (TransferModel.h): by default a high-speed bus, one
+    // transfer per microframe, so that requests sent back to back without pauses, such as
+    // ready polls, still see time pass.
+    void SetTransferModel(const TransferModel& model) { model_ = model; }
+    const TransferModel& GetTransferModel() const { return model_; }
+    // The host's turnaround alone, the rest of the model kept.
+    void SetTransferLatencyUs(std::uint64_t latencyUs) { model_.turnaroundUs = latencyUs; }
+    // Each board on a host controller of its own (no sharing of bus time), or all on one.
+    void SetControllerPerBoard(bool own) { controllerPerBoard_ = own; }
 
 private:
     struct Slot {
@@ -109,6 +116,11 @@ private:
                           std::uint32_t& bytesReturned);
     std::vector<std::string> PathsOf(const Slot& slot, const Guid& interfaceClass) const;
     void RunOperator();
+    // Boards with an open handle on the controller `chip` is on, `chip` included.
+    unsigned BoardsOnBus(const SimChip& chip) const;
+    // The time the last transfer on this thread cost, spent after the bus lock is released
+    // when time is real.
+    std::uint64_t TransferTimeNs(const SimChip& chip, const ControlSetup& setup, bool answered) const;
     bool Perform(SimChip& chip, const DriverCall& call, std::span<std::uint8_t> output,
                  std::uint32_t& bytesReturned);
 
@@ -124,7 +136,8 @@ private:
     // Several threads may drive devices of this bus at once: one transfer at a time, as on a
     // real bus; sleeping does not hold the lock.
     mutable std::recursive_mutex mutex_;
-    std::uint64_t transferLatencyUs_ = 125;
+    TransferModel model_ = kHighSpeedModel;
+    bool controllerPerBoard_ = false;
     unsigned boardsPerPort_ = 0;  // 0: no operator
     BoardPreparation prepareBoard_;
     std::map<std::string, unsigned> boardsSeen_;  // per port

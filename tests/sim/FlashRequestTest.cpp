@@ -25,7 +25,9 @@ protected:
     }
     bool EnterIsp() { return Out(0x84, kEnterValue, kEnterIndex, {}).ok; }
     bool LeaveIsp() { return Out(0x85, kLeaveValue, kLeaveIndex, {}).ok; }
+    // Asked a transfer's time after the request before it, as over USB.
     std::uint8_t Ready() {
+        clock.Advance(1);
         const auto answer = In(0x83, 1);
         return answer.ok ? answer.data.at(0) : 0;
     }
