@@ -3,6 +3,7 @@
 
 #include "sim/DemoFirmware.h"
 #include "sim/SimChip.h"
+#include "sim/TransferModel.h"
 
 namespace {
 
@@ -138,6 +139,40 @@ TEST_F(FlashRequestTest, ReadyPollFaults) {
         EXPECT_EQ(Ready(), 0);
         EXPECT_NE(Ready(), 0);
     }
+}
+
+// The SPI master clocks the instruction, its address and the response out before it says
+// ready: 259 bytes at 12 MHz take 172.7 us.
+TEST_F(FlashRequestTest, TheReadyByteWaitsForTheSpiClocking) {
+    ASSERT_TRUE(EnterIsp());
+    ASSERT_TRUE(Out(0x81, 255, 1, {0x03, 0x00, 0x00, 0x00}).ok);
+    clock.AdvanceUs(172);
+    EXPECT_EQ(In(0x83, 1).data, Bytes{0});
+    clock.AdvanceUs(1);
+    EXPECT_EQ(In(0x83, 1).data, Bytes{1});
+}
+
+// A transfer costs the host's turnaround and its packets' bus time (setup, data in 64-byte
+// pieces, status), and no less than its share of a bus other boards keep busy.
+TEST(TransferModel, ATransferCostsItsTurnaroundAndItsPacketsOnTheBus) {
+    struct Case {
+        const TransferModel& model;
+        std::uint32_t bytes;
+        unsigned boards;
+        std::uint64_t ns;
+    };
+    const Case cases[] = {
+        {kHighSpeedModel, 1, 1, 127'942},   {kHighSpeedModel, 64, 1, 129'166},
+        {kHighSpeedModel, 65, 1, 130'108},  {kHighSpeedModel, 255, 1, 135'646},
+        {kFullSpeedModel, 1, 1, 1'035'007}, {kFullSpeedModel, 64, 1, 1'084'129},
+        {kFullSpeedModel, 65, 1, 1'094'238}, {kFullSpeedModel, 255, 1, 1'261'070},
+        {kHighSpeedModel, 255, 8, 135'646},   // eight boards' packets fit in a microframe
+        {kFullSpeedModel, 255, 8, 2'088'560},  // at full speed they fill the frames
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TransferCostNs(c.model, c.bytes, c.boards), c.ns)
+            << (c.model.speed == UsbSpeed::High ? "high " : "full ") << c.bytes << " bytes, "
+            << c.boards << " boards";
 }
 
 }  // namespace
