@@ -58,16 +58,24 @@ void SimClock::AdvanceNs(std::uint64_t nanoseconds) {
     mainNs_ = std::max(mainNs_.load(), joinedNs_.load()) + nanoseconds;
 }
 
+// On real time a thread's spending is added to a deadline it sleeps until once the deadline is
+// a little ahead: a sleep overshoots by tens of microseconds, which would otherwise be added to
+// every transfer's 125 us. Until then the thread reads its clock as at the deadline, so the
+// chip it drives sees the time spent.
+static thread_local std::uint64_t deadlineNs = 0;
+
 void SimClock::SpendNs(std::uint64_t nanoseconds) {
-    if (mode_ == Mode::Real) {
-        std::this_thread::sleep_for(std::chrono::nanoseconds(nanoseconds));
-    } else {
-        AdvanceNs(nanoseconds);
-    }
+    if (mode_ != Mode::Real) return AdvanceNs(nanoseconds);
+    constexpr std::uint64_t kLeastSleepNs = 2'000'000;
+    const std::uint64_t now = SteadyNs();
+    deadlineNs = std::max(deadlineNs, now) + nanoseconds;
+    if (deadlineNs >= now + kLeastSleepNs)
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+            std::chrono::nanoseconds(deadlineNs)));
 }
 
 std::uint64_t SimClock::NowNs() const {
-    if (mode_ == Mode::Real) return SteadyNs() - realStartNs_;
+    if (mode_ == Mode::Real) return std::max(SteadyNs(), deadlineNs) - realStartNs_;
     if (!OnMainThread()) return ThreadTimeline().load();
     return std::max(mainNs_.load(), joinedNs_.load());
 }
