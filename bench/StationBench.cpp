@@ -64,7 +64,7 @@ double BoardsPerHour(unsigned ports, const Setup& setup) {
     qv::AutoRequest request;
     request.changedOnly = setup.changedOnly;
     TimingFront front(host);
-    qv::RunStation(host, "vid_6b94&pid_f82d", image, {request, 0, ports * kBoardsPerPort}, front);
+    qv::RunStation(host, "vid_6b94&pid_f82d", image, {request, 0, ports * kBoardsPerPort, {}}, front);
     if (front.failed > 0) std::printf("  (%d boards failed)\n", front.failed);
     std::sort(front.verdictMs.begin(), front.verdictMs.end());
     const double hours =

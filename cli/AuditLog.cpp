@@ -11,14 +11,6 @@
 namespace qv::cli {
 namespace {
 
-std::string UtcNow() {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    char text[32];
-    // Lines are written from the command's own thread only, so gmtime's shared result is safe.
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
-    return text;
-}
-
 std::string ShellQuoted(const std::string& argument) {
     const bool plain =
         !argument.empty() && argument.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop"
@@ -31,6 +23,14 @@ std::string ShellQuoted(const std::string& argument) {
 }
 
 }  // namespace
+
+std::string UtcNow() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    char text[32];
+    // Lines are written from the command's own thread only, so gmtime's shared result is safe.
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
+    return text;
+}
 
 std::string QuotedCommandLine(int argc, const char* const* argv) {
     std::string line;

@@ -31,6 +31,9 @@ private:
     std::string hostName_;
 };
 
+// Now, in UTC, as the log and the database write times: "2026-12-07T22:31:45Z".
+std::string UtcNow();
+
 // The arguments as one line a POSIX shell reads back into the same arguments: each quoted
 // with single quotes where it holds anything but letters, digits and "-_./:=@%+,".
 std::string QuotedCommandLine(int argc, const char* const* argv);

@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "cli/AuditLog.h"
+#include "cli/HostName.h"
+#include "cli/RunDatabase.h"
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/DistinctFiles.h"
@@ -28,6 +30,8 @@ struct OutputOptions {
     bool json = false;
     bool quiet = false;
     std::string logFile;
+    std::string database;
+    std::string station;
 };
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& output) {
@@ -90,6 +94,12 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
                  "Print each request's summary on standard error (the trace's lines)");
     app.add_option("--log", output.logFile,
                    "Append one JSON line per device and run to FILE (an audit log)");
+    app.add_option("--db", output.database,
+                   "Keep serial numbers and a row per device and run in the database URL "
+                   "(sqlite:PATH)");
+    app.add_option("--station", output.station,
+                   "This station's name in the database (default: the host's name); each qvusb "
+                   "process that gives serial numbers needs its own");
 }
 
 void AddCommands(CLI::App& app, const GlobalOptions& options) {
@@ -104,6 +114,7 @@ void AddCommands(CLI::App& app, const GlobalOptions& options) {
     AddParamsCommands(app, options);
     AddStatusCommands(app, options);
     AddUdevRuleCommand(app, options);
+    AddSerialsCommand(app, options);
     AddHelpCommand(app);
 }
 
@@ -234,9 +245,11 @@ int RunCommandLine(int argc, char** argv) {
         // destroyed by it.
         RequireDistinctFiles(FilesOf(app, options.replayFile, options.traceFile, output.logFile,
                                      options.simulator.flashFile));
+        reporting.commandLine = QuotedCommandLine(argc, argv);
         if (!output.logFile.empty())
-            reporting.log =
-                std::make_unique<AuditLog>(output.logFile, QuotedCommandLine(argc, argv));
+            reporting.log = std::make_unique<AuditLog>(output.logFile, reporting.commandLine);
+        reporting.station = output.station.empty() ? HostName() : output.station;
+        if (!output.database.empty()) reporting.database = OpenRunDatabase(output.database);
     });
 
     const Ending ending = Run(app, argc, argv);

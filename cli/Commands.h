@@ -24,6 +24,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options);
 void AddStationCommand(CLI::App& app, const GlobalOptions& options);
 void AddHelpCommand(CLI::App& app);
 void AddUdevRuleCommand(CLI::App& app, const GlobalOptions& options);
+void AddSerialsCommand(CLI::App& app, const GlobalOptions& options);
 
 void RunList(Session& session, bool withPaths, std::ostream& out);
 

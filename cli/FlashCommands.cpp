@@ -10,6 +10,7 @@
 #include "cli/IspSession.h"
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
+#include "cli/SerialNumbers.h"
 #include "cli/StopSignal.h"
 #include "common/HexFormat.h"
 #include "common/OutputFile.h"
@@ -75,6 +76,15 @@ public:
         const Candidate& chosen = session_.RequireDevice();
         record_.device = chosen.selector;
         record_.devicePath = chosen.path;
+    }
+
+    // The board's own serial number in the image it is flashed with; none could be taken is
+    // a failed run with nothing sent.
+    void UseSerial(const std::string& format) {
+        const BoardImage board = SerialNumbers(reporting_, format, program_).For(record_.device);
+        if (!board.problem.empty()) throw OperationFailed(board.problem);
+        program_ = board.image;
+        record_.serial = board.serial;
     }
 
     // Runs the command's body with signals turned into the job's stop request, and reports its
@@ -287,6 +297,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     flash->add_flag("--all", args->all,
                     "Program every attached matching device at once, a verdict per device");
     AddReadBlock(flash, *args)->excludes("--all");
+    AddSerialOption(flash, args->serial)->excludes("--all")->excludes("--no-reload");
     flash->callback([&options, args] {
         WithSession(options, [&](Session& session) {
             if (args->all) return FlashEveryDevice(session, options, *args, ParseRange(args->range));
@@ -299,6 +310,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
                     run.CheckRange(true, !args->noErase);
                 }
                 run.ChooseDevice();
+                if (!args->serial.empty()) run.UseSerial(args->serial);
                 run.Auto(*args);
             });
         });

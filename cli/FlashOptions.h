@@ -26,6 +26,7 @@ struct FlashArguments {
     bool all = false;
     bool allFlash = false;     // read-back: the whole flash
     bool changedOnly = false;  // only the sectors that differ
+    std::string serial;        // --serial FORMAT; empty: the image as it is
     unsigned readBlock = kDefaultReadBlock;
 };
 

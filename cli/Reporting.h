@@ -8,6 +8,8 @@
 
 #include "cli/AuditLog.h"
 #include "cli/CliView.h"
+#include "cli/HostName.h"
+#include "cli/RunDatabase.h"
 #include "isp/JobResult.h"
 
 namespace qv::cli {
@@ -19,6 +21,10 @@ struct Reporting {
     OutputMode mode = OutputMode::Lines;
     std::ostream* out = nullptr;
     std::unique_ptr<AuditLog> log;
+    // --db: the run's row goes there too; the station and the command line it is written with.
+    std::unique_ptr<RunDatabase> database;
+    std::string station;
+    std::string commandLine;
     bool resultShown = false;
     // Writes what the run keeps besides the record (the simulated flash) and says which of its
     // outputs (that, the trace) could not be written; set by the session.
@@ -31,6 +37,15 @@ struct Reporting {
     void Finish(CliView& view, RunRecord& record) {
         if (keepOutputs)
             for (const std::string& problem : keepOutputs()) NotWritten(record, problem);
+        SettleSerial(record);
+        if (database) {
+            try {
+                database->AddRun(record, station, UtcNow(), HostName(), commandLine);
+            } catch (const DatabaseError& error) {
+                NotWritten(record, std::string("the run's row was not written to the database (") +
+                                       error.what() + ")");
+            }
+        }
         if (log)
             if (const auto problem = log->Append(record)) NotWritten(record, *problem);
         view.ShowResult(record);
@@ -38,6 +53,18 @@ struct Reporting {
     }
 
 private:
+    // The end of a board that was given a serial number: programmed when it passed, void
+    // otherwise; a number that cannot be settled fails the record as an unwritten output does.
+    void SettleSerial(RunRecord& record) {
+        if (record.serial.empty() || !database) return;
+        try {
+            database->Settle(record.serial, record.ok);
+        } catch (const DatabaseError& error) {
+            NotWritten(record, "the serial number " + record.serial +
+                                   " was not settled in the database (" + error.what() + ")");
+        }
+    }
+
     static void NotWritten(RunRecord& record, const std::string& problem) {
         record.ok = false;
         if (record.exitCode == 0) record.exitCode = 1;

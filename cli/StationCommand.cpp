@@ -2,16 +2,19 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/FlashOptions.h"
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
+#include "cli/SerialNumbers.h"
 #include "cli/StopSignal.h"
 #include "cli/TerminalWidth.h"
 #include "image/ProgramFileCheck.h"
 #include "image/RangeChoice.h"
+#include "device/host/InterfacePath.h"
 #include "isp/Station.h"
 
 namespace qv::cli {
@@ -57,6 +60,7 @@ public:
         record.devicePath = board.run.target.path;
         record.chipId = ChipIdText(board.run.chipId);
         record.flashUid = UniqueIdText(board.run.uniqueId);
+        record.serial = board.serial;
         RecordResult(record, board.run.result);
         record.seconds = board.run.seconds;
         reporting_.Finish(*view_, record);
@@ -123,7 +127,15 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     fileRecord.range = args.flash.range;
     DescribeFile(fileRecord, args.flash.file, read.content);
     StationScreen screen(*options.reporting, fileRecord, session.Host());
-    StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units};
+    StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units, {}};
+    std::optional<SerialNumbers> serials;
+    if (!args.flash.serial.empty()) {
+        serials.emplace(*options.reporting, args.flash.serial, image);
+        serials->VoidUnsettled();
+        settings.imageFor = [&serials](const GangTarget& target) {
+            return serials->For(SelectorOf(target.path));
+        };
+    }
     {
         StopOnSignal stopOnSignal;
         RunStation(session.Host(), session.UserDeviceMatch(), image, settings, screen,
@@ -146,6 +158,7 @@ void AddStationCommand(CLI::App& app, const GlobalOptions& options) {
     AddSequenceOptions(station, args->flash);
     station->add_option("--units", args->units, "End after this many boards were judged");
     station->add_option("--slots", args->slots, "Flash at most this many boards at once");
+    AddSerialOption(station, args->flash.serial);
     station->callback([&options, args] {
         WithSession(options, [&](Session& session) { RunStationCommand(session, options, *args); });
     });

@@ -12,11 +12,23 @@
 
 namespace qv {
 
-// One board judged at a station: its port (bus and port chain) and how its run ended.
+// One board judged at a station: its port (bus and port chain), how its run ended, and the
+// serial number its image was given (empty: the station's image as it is).
 struct StationBoard {
     std::string selector;
     BoardResult run;
+    std::string serial;
 };
+
+// The image one board is flashed with: the station's own, or one made for it with a serial
+// number of its own. A problem (no number could be given) fails the board before anything
+// is sent to it.
+struct BoardImage {
+    ProgramFile image;
+    std::string serial;
+    std::string problem;
+};
+using ImageForBoard = std::function<BoardImage(const GangTarget& target)>;
 
 // A port as the station's screen shows it.
 struct SlotSnapshot {
@@ -42,6 +54,7 @@ struct StationSettings {
     AutoRequest request;  // the steps and range of every board's automatic sequence
     unsigned slots = 0;   // boards flashed at once; 0: every board at once
     unsigned units = 0;   // boards to judge before ending; 0: until stopped
+    ImageForBoard imageFor;  // empty: every board gets the station's image
 };
 
 // Which boards a station may take (those on a port, one serial number); empty: every board.

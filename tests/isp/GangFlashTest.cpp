@@ -49,7 +49,7 @@ TEST(Station, EveryBoardIsJudgedOnceAndAFailedPortGoesOn) {
     });
     TestFront front;
     const auto judged = qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(2000),
-                                       {qv::AutoRequest{}, 0, 12}, front);
+                                       {qv::AutoRequest{}, 0, 12, {}}, front);
     ASSERT_EQ(judged.size(), 12u);
     std::map<std::string, int> perPort;
     int failed = 0;
@@ -76,7 +76,7 @@ TEST(Station, ABoardLeftPluggedInIsNotFlashedTwice) {
     TestFront front;
     front.stopWhen = [&](const std::vector<qv::SlotSnapshot>&) { return front.polls > 40; };
     const auto judged = qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(500),
-                                       {qv::AutoRequest{}, 1, 0}, front);
+                                       {qv::AutoRequest{}, 1, 0, {}}, front);
     ASSERT_EQ(judged.size(), 2u);
     EXPECT_NE(judged[0].selector, judged[1].selector);
 }
@@ -98,7 +98,7 @@ TEST(Station, AStopEndsEveryRunningBoardWithItsCleanUp) {
                });
     };
     const auto judged = qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(500),
-                                       {qv::AutoRequest{}, 0, 0}, front);
+                                       {qv::AutoRequest{}, 0, 0, {}}, front);
     ASSERT_EQ(judged.size(), 3u);
     for (const qv::StationBoard& board : judged)
         EXPECT_EQ(board.run.result.kind, qv::FailureKind::Stopped)

@@ -1,0 +1,164 @@
+// Serial numbers from a shared database, as a production line uses them: what is refused
+// before anything is sent, the number on the chip, two stations at once, a station killed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "QvusbProcess.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+using nlohmann::json;
+
+const std::string kFormat = "QVUA{yy}{mm}{seq:06}";
+
+class ProductionLineTest : public ::testing::Test {
+protected:
+    QvusbResult Run(Args args) { return RunQvusb(args, folder.Path()); }
+    // serial -> status, from the database as `serials --json` lists it.
+    std::map<std::string, std::string> Serials() {
+        const QvusbResult listed = Run({"--json", "--db", "sqlite:line.db", "serials"});
+        std::map<std::string, std::string> serials;
+        std::istringstream lines(listed.out);
+        for (std::string line; std::getline(lines, line);) {
+            const json row = json::parse(line);
+            serials[row["serial"]] = row["status"];
+        }
+        return serials;
+    }
+    std::string Query(const std::string& sql) {
+        const QvusbResult result = RunCommand({"sqlite3", "line.db", sql}, folder.Path());
+        return result.out.substr(0, result.out.find('\n'));
+    }
+    TestFolder folder;
+};
+
+TEST_F(ProductionLineTest, WhatCannotGiveANumberIsRefusedBeforeAnythingIsSent) {
+    folder.Write("no-table.bin", std::string(4096, '\x5A'));
+    const struct {
+        Args args;
+        const char* says;
+    } cases[] = {
+        {{"--db", "sqlite:line.db", "flash", DEMO_FIRMWARE, "--serial", "QV{seq}{seq}"},
+         "{seq} may appear once"},
+        {{"--db", "sqlite:line.db", "flash", DEMO_FIRMWARE, "--serial", "QV{yy}"}, "needs {seq}"},
+        {{"--db", "sqlite:line.db", "flash", DEMO_FIRMWARE, "--serial", "QV {seq}"},
+         "printable ASCII"},
+        {{"--db", "sqlite:line.db", "flash", DEMO_FIRMWARE, "--serial",
+          "QUORVEX-AUDIO-BRIDGE-{yyyy}{mm}{seq:06}"},
+         "the image keeps 31"},
+        {{"flash", DEMO_FIRMWARE, "--serial", kFormat}, "needs --db"},
+        {{"--db", "sqlite:line.db", "flash", "no-table.bin", "--serial", kFormat},
+         "no parameter table"},
+        {{"--db", "sqlite:line.db", "flash", DEMO_FIRMWARE, "--all", "--serial", kFormat},
+         "excludes"},
+        {{"--db", "postgresql://nowhere/line", "flash", DEMO_FIRMWARE}, "sqlite:PATH"},
+    };
+    for (const auto& c : cases) {
+        Args args{"--sim", "--trace", "trace.log"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const QvusbResult result = Run(args);
+        EXPECT_EQ(result.exitCode, 2) << c.says;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+        EXPECT_EQ(folder.Read("trace.log").find(" 84 "), std::string::npos) << c.says;
+    }
+}
+
+// The number is on the chip, the next board gets the next one, a board that failed voids its
+// number, and the runs table has a row per run.
+TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt) {
+    const Args flash{"--sim", "--sim-flash", "chip.img", "--db", "sqlite:line.db",
+                     "flash", DEMO_FIRMWARE, "--serial", kFormat};
+    const QvusbResult first = Run(flash);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    Args failing = flash;
+    failing.insert(failing.begin() + 1, {"--sim-fault", "stays-busy@400"});
+    EXPECT_EQ(Run(failing).exitCode, 1);
+    EXPECT_EQ(Run(flash).exitCode, 0);
+
+    const auto serials = Serials();
+    ASSERT_EQ(serials.size(), 3u);
+    std::vector<std::string> statuses;
+    for (const auto& [serial, status] : serials) statuses.push_back(status);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"programmed", "void", "programmed"}));
+    const std::string last = serials.rbegin()->first;
+    EXPECT_TRUE(last.ends_with("000003")) << last;
+    std::ifstream image(folder / "chip.img", std::ios::binary);
+    const std::string chip(std::istreambuf_iterator<char>(image), {});
+    EXPECT_NE(chip.find(last), std::string::npos);
+    EXPECT_NE(first.out.find(serials.begin()->first), std::string::npos) << first.out;  // verdict
+    EXPECT_EQ(Query("SELECT count(*) FROM runs WHERE serial <> ''"), "3");
+}
+
+// Two stations share one database: every number distinct, a failed board's number void, a
+// row per board.
+TEST_F(ProductionLineTest, TwoStationsNeverGiveANumberTwice) {
+    const auto station = [&](const std::string& name, Args faults) {
+        Args args{"--sim", "--sim-devices", "4", "--sim-replug", "3", "--db", "sqlite:line.db",
+                  "--station", name};
+        args.insert(args.end(), faults.begin(), faults.end());
+        args.insert(args.end(), {"station", DEMO_FIRMWARE, "--units", "12", "--serial", kFormat});
+        return args;
+    };
+    const std::filesystem::path a = folder / "a", b = folder / "b";
+    std::filesystem::create_directories(a);
+    std::filesystem::create_directories(b);
+    const Args first = station("A", {});
+    Args second = station("B", {"--sim-fault", "never-ready@300"});
+    for (Args* args : {const_cast<Args*>(&first), &second}) {
+        auto db = std::find(args->begin(), args->end(), "sqlite:line.db");
+        *db = "sqlite:" + (folder / "line.db").string();
+    }
+    QvusbProcess one(first, a), two(second, b);
+    EXPECT_EQ(one.Wait().exitCode, 0);
+    EXPECT_EQ(two.Wait().exitCode, 1);  // its first port's three boards failed
+
+    std::map<std::string, int> byStatus;
+    for (const auto& [serial, status] : Serials()) ++byStatus[status];
+    EXPECT_EQ(byStatus["programmed"], 21);
+    EXPECT_EQ(byStatus["void"], 3);
+    EXPECT_EQ(byStatus["allocated"], 0);
+    EXPECT_EQ(Query("SELECT count(*) FROM runs"), "24");
+    EXPECT_EQ(Query("SELECT count(DISTINCT serial) FROM runs"), "24");
+}
+
+// A station killed mid-run leaves numbers taken; its next start voids them, says so, and
+// never gives them again.
+TEST_F(ProductionLineTest, AKilledStationsNumbersAreVoidedAtItsNextStart) {
+    const Args station{"--sim", "--sim-speed", "real", "--sim-devices", "2", "--db",
+                       "sqlite:line.db", "--station", "A", "station", DEMO_FIRMWARE,
+                       "--units", "2", "--serial", kFormat};
+    {
+        QvusbProcess killed(station, folder.Path());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // both boards flashing
+        killed.Signal(SIGKILL);
+        killed.Wait();
+    }
+    const auto taken = Serials();
+    ASSERT_EQ(taken.size(), 2u);
+    for (const auto& [serial, status] : taken) EXPECT_EQ(status, "allocated") << serial;
+
+    const QvusbResult restarted = Run(station);
+    EXPECT_EQ(restarted.exitCode, 0) << restarted.err;
+    EXPECT_NE(restarted.err.find("2 serial numbers station A took in an earlier run"),
+              std::string::npos)
+        << restarted.err;
+    const auto after = Serials();
+    ASSERT_EQ(after.size(), 4u);
+    for (const auto& [serial, status] : taken) EXPECT_EQ(after.at(serial), "void");
+    for (const auto& [serial, status] : after) {
+        if (!taken.contains(serial)) {
+            EXPECT_EQ(status, "programmed") << serial;
+        }
+    }
+}
+
+}  // namespace
