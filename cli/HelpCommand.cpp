@@ -35,7 +35,8 @@ constexpr const char* kJsonOutput = R"(JSON output:
       One per device of flash, erase, blank, program, verify, read-back, flash --all and
       station: "command", "ok", "exit_code", "message", "seconds", "device", on failure
       "failure" (its kind), "flash_uid" (the flash's unique ID, where flash, flash --all
-      and station read one), and for a command with a file "file", "length", "checksum"
+      and station read one), "serial" (the serial number the board was given with --serial),
+      and for a command with a file "file", "length", "checksum"
       ("0xC59B") and "sha256" of the file.
   {"event":"result",...} of any other command
       The last line of every other recognised command, also of one refused for bad usage:
@@ -50,7 +51,10 @@ constexpr const char* kJsonOutput = R"(JSON output:
       Appends one object per device and run: "time" (UTC), "host", "command_line", "command",
       "device_path", "ok", "exit_code", "message", "seconds", "device", "failure", "file",
       "length", "checksum", "sha256", "range", "chip_id" ("EF 40 14"), "flash_uid"
-      (16 hex digits, empty when not read) and "failing_step".
+      (16 hex digits, empty when not read), "serial" and "failing_step".
+  qvusb --json --db URL serials
+      One object per serial number: "event" ("serial"), "serial", "status" (allocated,
+      programmed or void), "station", "port" and "allocated_at" (UTC).
   "failure"
       refused (exit 2), device_gone, not_answering, identify_failed, status_unreadable,
       status_write_failed, range_beyond_flash, write_protected, erase_failed,
@@ -67,6 +71,8 @@ constexpr const char* kExamples = R"(Examples:
       a production script: exit code 0/1/2/3, the last line the result, a line in station.log
   qvusb --sim --sim-devices 4 --sim-replug 3 station demo/demo-firmware.h00 --units 12
       a station of four ports with a simulated operator, twelve boards judged
+  qvusb --db sqlite:line.db station fw.h00 --serial 'QVUA{yy}{mm}{seq:06}'
+      a station giving every board the next serial number, kept with each run in line.db
   qvusb --trace board.trace status
       the playback status, every control transfer written to board.trace
   qvusb udev-rule --vid 6b94 --pid f82d > /etc/udev/rules.d/71-quorvex-local.rules
