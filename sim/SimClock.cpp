@@ -16,6 +16,8 @@ static std::uint64_t SteadyNs() {
 // that still exists when the thread ends.
 struct ThreadTimes {
     struct Entry {
+        Entry(const SimClock* owner, std::weak_ptr<int> ownerAlive, std::uint64_t startNs)
+            : clock(owner), alive(std::move(ownerAlive)), ns(startNs) {}
         const SimClock* clock;
         std::weak_ptr<int> alive;
         std::atomic<std::uint64_t> ns;

@@ -60,7 +60,9 @@ TEST_F(ProductionLineTest, WhatCannotGiveANumberIsRefusedBeforeAnythingIsSent) {
          "no parameter table"},
         {{"--db", "sqlite:line.db", "flash", DEMO_FIRMWARE, "--all", "--serial", kFormat},
          "excludes"},
-        {{"--db", "postgresql://nowhere/line", "flash", DEMO_FIRMWARE}, "sqlite:PATH"},
+        {{"--db", "postgresql:///line?host=/nowhere", "flash", DEMO_FIRMWARE},
+         "Cannot use the database"},
+        {{"--db", "mysql://line", "flash", DEMO_FIRMWARE}, "sqlite:PATH or postgresql"},
     };
     for (const auto& c : cases) {
         Args args{"--sim", "--trace", "trace.log"};

@@ -1,0 +1,80 @@
+#include <sqlite3.h>
+
+#include "cli/RunDatabase.h"
+#include "cli/SqlConnection.h"
+
+namespace qv::cli {
+namespace {
+
+// Several qvusb processes of one PC share the file: a writer waits this long for another.
+constexpr int kBusyTimeoutMs = 10'000;
+
+class SqliteConnection : public SqlConnection {
+public:
+    explicit SqliteConnection(const std::string& path) : name_("sqlite:" + path) {
+        const int opened = sqlite3_open_v2(
+            path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+            nullptr);
+        if (opened != SQLITE_OK) {
+            const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+            sqlite3_close(db_);
+            throw DatabaseError(why);
+        }
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        Query("PRAGMA journal_mode=WAL", {});
+    }
+    ~SqliteConnection() override { sqlite3_close(db_); }
+
+    std::vector<Row> Query(const std::string& sql, const std::vector<Value>& params) override {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
+            throw DatabaseError(sqlite3_errmsg(db_));
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owned(statement,
+                                                                          sqlite3_finalize);
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            const int index = static_cast<int>(i) + 1;
+            const int bound = params[i] ? sqlite3_bind_text(statement, index, params[i]->c_str(),
+                                                            -1, SQLITE_TRANSIENT)
+                                        : sqlite3_bind_null(statement, index);
+            if (bound != SQLITE_OK) throw DatabaseError(sqlite3_errmsg(db_));
+        }
+        std::vector<Row> rows;
+        for (int result; (result = sqlite3_step(statement)) != SQLITE_DONE;) {
+            if (result != SQLITE_ROW) throw DatabaseError(sqlite3_errmsg(db_));
+            Row row;
+            for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+                const auto* text = sqlite3_column_text(statement, column);
+                row.push_back(text ? Value(reinterpret_cast<const char*>(text)) : std::nullopt);
+            }
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+
+    // BEGIN IMMEDIATE takes the write lock at once.
+    void Exclusive(const std::function<void()>& work) override {
+        Query("BEGIN IMMEDIATE", {});
+        try {
+            work();
+            Query("COMMIT", {});
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    const char* IdentityKey() const override { return "INTEGER PRIMARY KEY"; }
+    const std::string& Name() const override { return name_; }
+
+private:
+    std::string name_;
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path) {
+    return std::make_unique<SqliteConnection>(path);
+}
+
+}  // namespace qv::cli
