@@ -36,3 +36,21 @@ show_programs() {
     echo "Built $BUILD_DIR/cli/qvusb and $BUILD_DIR/app/quorvex-usbtool; to run them by name:"
     echo "    export PATH=\"$BUILD_DIR/cli:$BUILD_DIR/app:\$PATH\""
 }
+
+# Starts a throwaway PostgreSQL server for the database tests (a cluster in a temporary folder,
+# reached through a Unix socket only) and exports its URL as QV_TEST_POSTGRES; the server is
+# stopped and the folder removed when the calling script exits. Needs root (the server runs as
+# the postgres user); without root the PostgreSQL tests are skipped.
+start_test_postgres() {
+    [ "$(id -u)" -eq 0 ] || { echo "Not root: the PostgreSQL tests are skipped."; return 0; }
+    local bin
+    bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
+    PG_FOLDER=$(mktemp -d)
+    chown postgres: "$PG_FOLDER"
+    runuser -u postgres -- "$bin/initdb" -D "$PG_FOLDER/data" -A trust -U postgres >/dev/null
+    runuser -u postgres -- "$bin/pg_ctl" -D "$PG_FOLDER/data" -l "$PG_FOLDER/server.log" -w \
+        -o "-k $PG_FOLDER -c listen_addresses=''" start >/dev/null
+    trap 'runuser -u postgres -- "'"$bin"'/pg_ctl" -D "$PG_FOLDER/data" -m fast -w stop >/dev/null; rm -rf "$PG_FOLDER"' EXIT
+    runuser -u postgres -- createdb -h "$PG_FOLDER" qvusb_test
+    export QV_TEST_POSTGRES="postgresql:///qvusb_test?host=$PG_FOLDER&user=postgres"
+}

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -23,9 +24,19 @@ const std::string kFormat = "QVUA{yy}{mm}{seq:06}";
 class ProductionLineTest : public ::testing::Test {
 protected:
     QvusbResult Run(Args args) { return RunQvusb(args, folder.Path()); }
+    // The databases a line may share, each empty: a SQLite file, and the PostgreSQL server the
+    // test script started (QV_TEST_POSTGRES), when there is one.
+    std::vector<std::string> EmptyDatabases() {
+        std::vector<std::string> urls{"sqlite:" + (folder / ("line" + std::to_string(++made_) + ".db")).string()};
+        if (const char* postgres = std::getenv("QV_TEST_POSTGRES")) {
+            Query(postgres, "DROP TABLE IF EXISTS runs, serials, schema_version");
+            urls.push_back(postgres);
+        }
+        return urls;
+    }
     // serial -> status, from the database as `serials --json` lists it.
-    std::map<std::string, std::string> Serials() {
-        const QvusbResult listed = Run({"--json", "--db", "sqlite:line.db", "serials"});
+    std::map<std::string, std::string> Serials(const std::string& url = "sqlite:line.db") {
+        const QvusbResult listed = Run({"--json", "--db", url, "serials"});
         std::map<std::string, std::string> serials;
         std::istringstream lines(listed.out);
         for (std::string line; std::getline(lines, line);) {
@@ -34,11 +45,15 @@ protected:
         }
         return serials;
     }
-    std::string Query(const std::string& sql) {
-        const QvusbResult result = RunCommand({"sqlite3", "line.db", sql}, folder.Path());
+    // The first line a query prints, through the database's own client.
+    std::string Query(const std::string& url, const std::string& sql) {
+        const QvusbResult result =
+            url.starts_with("sqlite:") ? RunCommand({"sqlite3", url.substr(7), sql}, folder.Path())
+                                       : RunCommand({"psql", "-qtA", url, "-c", sql}, folder.Path());
         return result.out.substr(0, result.out.find('\n'));
     }
     TestFolder folder;
+    int made_ = 0;
 };
 
 TEST_F(ProductionLineTest, WhatCannotGiveANumberIsRefusedBeforeAnythingIsSent) {
@@ -97,68 +112,67 @@ TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt
     const std::string chip(std::istreambuf_iterator<char>(image), {});
     EXPECT_NE(chip.find(last), std::string::npos);
     EXPECT_NE(first.out.find(serials.begin()->first), std::string::npos) << first.out;  // verdict
-    EXPECT_EQ(Query("SELECT count(*) FROM runs WHERE serial <> ''"), "3");
+    EXPECT_EQ(Query("sqlite:line.db", "SELECT count(*) FROM runs WHERE serial <> ''"), "3");
 }
 
 // Two stations share one database: every number distinct, a failed board's number void, a
 // row per board.
 TEST_F(ProductionLineTest, TwoStationsNeverGiveANumberTwice) {
-    const auto station = [&](const std::string& name, Args faults) {
-        Args args{"--sim", "--sim-devices", "4", "--sim-replug", "3", "--db", "sqlite:line.db",
-                  "--station", name};
-        args.insert(args.end(), faults.begin(), faults.end());
-        args.insert(args.end(), {"station", DEMO_FIRMWARE, "--units", "12", "--serial", kFormat});
-        return args;
-    };
-    const std::filesystem::path a = folder / "a", b = folder / "b";
-    std::filesystem::create_directories(a);
-    std::filesystem::create_directories(b);
-    const Args first = station("A", {});
-    Args second = station("B", {"--sim-fault", "never-ready@300"});
-    for (Args* args : {const_cast<Args*>(&first), &second}) {
-        auto db = std::find(args->begin(), args->end(), "sqlite:line.db");
-        *db = "sqlite:" + (folder / "line.db").string();
-    }
-    QvusbProcess one(first, a), two(second, b);
-    EXPECT_EQ(one.Wait().exitCode, 0);
-    EXPECT_EQ(two.Wait().exitCode, 1);  // its first port's three boards failed
+    for (const std::string& url : EmptyDatabases()) {
+        const auto station = [&](const std::string& name, Args faults) {
+            Args args{"--sim", "--sim-devices", "4", "--sim-replug", "3", "--db", url,
+                      "--station", name};
+            args.insert(args.end(), faults.begin(), faults.end());
+            args.insert(args.end(), {"station", DEMO_FIRMWARE, "--units", "12", "--serial", kFormat});
+            return args;
+        };
+        const std::filesystem::path a = folder / "a", b = folder / "b";
+        std::filesystem::create_directories(a);
+        std::filesystem::create_directories(b);
+        QvusbProcess one(station("A", {}), a);
+        QvusbProcess two(station("B", {"--sim-fault", "never-ready@300"}), b);
+        EXPECT_EQ(one.Wait().exitCode, 0) << url;
+        EXPECT_EQ(two.Wait().exitCode, 1) << url;  // its first port's three boards failed
 
-    std::map<std::string, int> byStatus;
-    for (const auto& [serial, status] : Serials()) ++byStatus[status];
-    EXPECT_EQ(byStatus["programmed"], 21);
-    EXPECT_EQ(byStatus["void"], 3);
-    EXPECT_EQ(byStatus["allocated"], 0);
-    EXPECT_EQ(Query("SELECT count(*) FROM runs"), "24");
-    EXPECT_EQ(Query("SELECT count(DISTINCT serial) FROM runs"), "24");
+        std::map<std::string, int> byStatus;
+        for (const auto& [serial, status] : Serials(url)) ++byStatus[status];
+        EXPECT_EQ(byStatus["programmed"], 21) << url;
+        EXPECT_EQ(byStatus["void"], 3) << url;
+        EXPECT_EQ(byStatus["allocated"], 0) << url;
+        EXPECT_EQ(Query(url, "SELECT count(*) FROM runs"), "24") << url;
+        EXPECT_EQ(Query(url, "SELECT count(DISTINCT serial) FROM runs"), "24") << url;
+    }
 }
 
 // A station killed mid-run leaves numbers taken; its next start voids them, says so, and
 // never gives them again.
 TEST_F(ProductionLineTest, AKilledStationsNumbersAreVoidedAtItsNextStart) {
-    const Args station{"--sim", "--sim-speed", "real", "--sim-devices", "2", "--db",
-                       "sqlite:line.db", "--station", "A", "station", DEMO_FIRMWARE,
-                       "--units", "2", "--serial", kFormat};
-    {
-        QvusbProcess killed(station, folder.Path());
-        std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // both boards flashing
-        killed.Signal(SIGKILL);
-        killed.Wait();
-    }
-    const auto taken = Serials();
-    ASSERT_EQ(taken.size(), 2u);
-    for (const auto& [serial, status] : taken) EXPECT_EQ(status, "allocated") << serial;
+    for (const std::string& url : EmptyDatabases()) {
+        const Args station{"--sim", "--sim-speed", "real", "--sim-devices", "2", "--db", url,
+                           "--station", "A", "station", DEMO_FIRMWARE, "--units", "2",
+                           "--serial", kFormat};
+        {
+            QvusbProcess killed(station, folder.Path());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // both boards flashing
+            killed.Signal(SIGKILL);
+            killed.Wait();
+        }
+        const auto taken = Serials(url);
+        ASSERT_EQ(taken.size(), 2u) << url;
+        for (const auto& [serial, status] : taken) EXPECT_EQ(status, "allocated") << serial;
 
-    const QvusbResult restarted = Run(station);
-    EXPECT_EQ(restarted.exitCode, 0) << restarted.err;
-    EXPECT_NE(restarted.err.find("2 serial numbers station A took in an earlier run"),
-              std::string::npos)
-        << restarted.err;
-    const auto after = Serials();
-    ASSERT_EQ(after.size(), 4u);
-    for (const auto& [serial, status] : taken) EXPECT_EQ(after.at(serial), "void");
-    for (const auto& [serial, status] : after) {
-        if (!taken.contains(serial)) {
-            EXPECT_EQ(status, "programmed") << serial;
+        const QvusbResult restarted = Run(station);
+        EXPECT_EQ(restarted.exitCode, 0) << restarted.err;
+        EXPECT_NE(restarted.err.find("2 serial numbers station A took in an earlier run"),
+                  std::string::npos)
+            << restarted.err;
+        const auto after = Serials(url);
+        ASSERT_EQ(after.size(), 4u) << url;
+        for (const auto& [serial, status] : taken) EXPECT_EQ(after.at(serial), "void");
+        for (const auto& [serial, status] : after) {
+            if (!taken.contains(serial)) {
+                EXPECT_EQ(status, "programmed") << serial;
+            }
         }
     }
 }
