@@ -115,6 +115,7 @@ void AddCommands(CLI::App& app, const GlobalOptions& options) {
     AddStatusCommands(app, options);
     AddUdevRuleCommand(app, options);
     AddSerialsCommand(app, options);
+    AddReportCommand(app, options);
     AddHelpCommand(app);
 }
 

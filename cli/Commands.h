@@ -25,6 +25,7 @@ void AddStationCommand(CLI::App& app, const GlobalOptions& options);
 void AddHelpCommand(CLI::App& app);
 void AddUdevRuleCommand(CLI::App& app, const GlobalOptions& options);
 void AddSerialsCommand(CLI::App& app, const GlobalOptions& options);
+void AddReportCommand(CLI::App& app, const GlobalOptions& options);
 
 void RunList(Session& session, bool withPaths, std::ostream& out);
 

@@ -26,6 +26,26 @@ struct SerialRow {
     std::string allocatedAt;  // UTC, as the log writes times
 };
 
+// One board's run as the report reads it back.
+struct RunRow {
+    std::string time;  // UTC, "2026-12-07T22:31:45Z"
+    std::string station;
+    std::string port;
+    std::string firmware;  // the SHA-256 of the file
+    std::string file;
+    bool ok = false;
+    std::string failingStep;
+    std::string serial;
+    std::string flashUid;
+};
+
+// Which runs a report covers: from a date or time on (UTC, "2026-12-07" or longer), of one
+// station; empty: all.
+struct RunFilter {
+    std::string since;
+    std::string station;
+};
+
 // Where a line of stations keeps its serial numbers and the record of every run (--db URL).
 // A number is taken in one transaction before its board is flashed and is unique by the
 // database's own constraint; it ends programmed when its board passed, void otherwise.
@@ -43,6 +63,8 @@ public:
                         const std::string& utcTime, const std::string& hostName,
                         const std::string& commandLine) = 0;
     virtual std::vector<SerialRow> Serials() = 0;
+    // The runs of flash and station, oldest first.
+    virtual std::vector<RunRow> Runs(const RunFilter& filter) = 0;
 };
 
 // Opens (and on first use creates, with its schema) the database a URL names: sqlite:PATH.

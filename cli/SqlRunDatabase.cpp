@@ -120,6 +120,18 @@ public:
         return rows;
     }
 
+    std::vector<RunRow> Runs(const RunFilter& filter) override {
+        std::vector<RunRow> rows;
+        for (const auto& row : sql_->Query(
+                 "SELECT time, station, device, sha256, file, ok, failing_step, serial, flash_uid"
+                 " FROM runs WHERE command IN ('flash', 'station') AND time >= $1"
+                 " AND ($2 = '' OR station = $2) ORDER BY time, id",
+                 {filter.since, filter.station}))
+            rows.push_back({*row[0], *row[1], *row[2], *row[3], *row[4], row[5] == "1", *row[6],
+                            *row[7], *row[8]});
+        return rows;
+    }
+
 private:
     using Value = SqlConnection::Value;
     std::unique_ptr<SqlConnection> sql_;

@@ -5,7 +5,7 @@ BUILD_DIR=${QV_BUILD_DIR:-$REPO_ROOT/build}
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libusb-1.0-0-dev libcli11-dev
                 libgtest-dev umockdev libumockdev-dev fonts-dejavu-core nlohmann-json3-dev help2man
-                libsqlite3-dev sqlite3 libpq-dev postgresql)
+                libsqlite3-dev sqlite3 libpq-dev postgresql chromium)
 
 # Installs with apt-get the packages of the given list that are not installed yet.
 install_missing() {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <iomanip>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -115,6 +116,52 @@ TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt
     EXPECT_EQ(Query("sqlite:line.db", "SELECT count(*) FROM runs WHERE serial <> ''"), "3");
 }
 
+// The report of the two stations below: its JSON figures, and the same figures on the HTML
+// page as a browser shows it.
+void ExpectReportOfTheTwoStations(const std::string& url) {
+    TestFolder folder;
+    const QvusbResult report =
+        RunQvusb({"--json", "--db", url, "report", "--html", "report.html"}, folder.Path());
+    ASSERT_EQ(report.exitCode, 0) << report.err;
+    std::vector<std::string> figures;  // of every group, then the total, in the page's order
+    json total, failing;
+    std::istringstream lines(report.out);
+    for (std::string line; std::getline(lines, line);) {
+        const json object = json::parse(line);
+        if (object["event"] == "report_total") total = object;
+        if (object["event"] == "failing_step") failing = object;
+        if (object["event"] != "report_group" && object["event"] != "report_total") continue;
+        for (const char* figure : {"runs", "passed", "failed", "boards", "first_pass_yield"}) {
+            std::ostringstream text;
+            if (object[figure].is_number_float())
+                text << std::fixed << std::setprecision(1) << object[figure].get<double>();
+            else
+                text << object[figure];
+            figures.push_back(text.str());
+        }
+    }
+    EXPECT_EQ(total["runs"], 24);
+    EXPECT_EQ(total["passed"], 21);
+    EXPECT_EQ(total["first_pass_yield"], 87.5);
+    EXPECT_EQ(failing["step"], "The chip does not answer");
+    EXPECT_EQ(failing["count"], 3);
+
+    const QvusbResult page = RunCommand(
+        {"chromium", "--headless", "--no-sandbox", "--disable-gpu", "--dump-dom",
+         "file://" + (folder / "report.html").string()},
+        folder.Path());
+    ASSERT_EQ(page.exitCode, 0) << page.err;
+    std::vector<std::string> shown;
+    for (std::size_t at = 0; (at = page.out.find("data-figure=\"", at)) != std::string::npos;) {
+        const std::size_t name = at + 13;
+        at = page.out.find('>', name) + 1;
+        if (page.out.compare(name, 15, "boards_per_hour") != 0)
+            shown.push_back(page.out.substr(at, page.out.find('<', at) - at));
+    }
+    EXPECT_EQ(shown, figures);
+    EXPECT_NE(page.out.find("<svg"), std::string::npos);
+}
+
 // Two stations share one database: every number distinct, a failed board's number void, a
 // row per board.
 TEST_F(ProductionLineTest, TwoStationsNeverGiveANumberTwice) {
@@ -141,6 +188,7 @@ TEST_F(ProductionLineTest, TwoStationsNeverGiveANumberTwice) {
         EXPECT_EQ(byStatus["allocated"], 0) << url;
         EXPECT_EQ(Query(url, "SELECT count(*) FROM runs"), "24") << url;
         EXPECT_EQ(Query(url, "SELECT count(DISTINCT serial) FROM runs"), "24") << url;
+        ExpectReportOfTheTwoStations(url);
     }
 }
 

@@ -1,0 +1,248 @@
+#include "cli/LineReport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "cli/JsonLine.h"
+
+namespace qv::cli {
+namespace {
+
+// Seconds since the epoch of a UTC time as the log writes it (the civil-date arithmetic of the
+// proleptic Gregorian calendar, so no time zone is involved).
+std::optional<double> EpochSeconds(const std::string& time) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(time.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &year, &month, &day, &hour, &minute,
+                    &second) != 6)
+        return std::nullopt;
+    year -= month <= 2;
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const double days = static_cast<double>(era) * 146097 + dayOfEra - 719468;
+    return days * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+// Adds the runs of one group (or of all) to `group`.
+void Count(ReportGroup& group, const std::vector<const RunRow*>& runs) {
+    std::set<std::string> seen;
+    std::optional<double> first, last;
+    for (const RunRow* run : runs) {
+        ++group.runs;
+        (run->ok ? group.passed : group.failed) += 1;
+        group.file = run->file;
+        const std::string board = !run->serial.empty()   ? "serial:" + run->serial
+                                  : !run->flashUid.empty() ? "uid:" + run->flashUid
+                                                           : "run:" + std::to_string(group.runs);
+        if (seen.insert(board).second) {
+            ++group.boards;
+            group.passedFirstTime += run->ok ? 1 : 0;
+        }
+        if (const auto at = EpochSeconds(run->time)) {
+            first = first ? std::min(*first, *at) : *at;
+            last = last ? std::max(*last, *at) : *at;
+        }
+    }
+    // From the first verdict to the last: the runs after the first, per hour.
+    if (group.runs >= 2 && first && last && *last > *first)
+        group.boardsPerHour = static_cast<double>(group.runs - 1) * 3600 / (*last - *first);
+}
+
+double Percent(std::uint64_t part, std::uint64_t whole) {
+    return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
+}
+
+std::string Fixed(double value, const char* format = "%.1f") {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string Rate(const ReportGroup& group) {
+    return group.boardsPerHour ? Fixed(*group.boardsPerHour, "%.0f") + "/h" : "-";
+}
+
+std::string Escaped(const std::string& text) {
+    std::string html;
+    for (const char c : text) {
+        switch (c) {
+            case '<': html += "&lt;"; break;
+            case '>': html += "&gt;"; break;
+            case '&': html += "&amp;"; break;
+            case '"': html += "&quot;"; break;
+            default: html += c;
+        }
+    }
+    return html;
+}
+
+void AddGroup(JsonLine& line, const ReportGroup& group) {
+    line.Add("runs", group.runs)
+        .Add("passed", group.passed)
+        .Add("failed", group.failed)
+        .Add("boards", group.boards)
+        .Add("first_pass_yield", Percent(group.passedFirstTime, group.boards), 1);
+    // null before there is a rate
+    line.Add("boards_per_hour",
+             group.boardsPerHour.value_or(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+// One table row of figures, each cell marked with what it is, so a reader (or a test) finds
+// the same figure the JSON gives.
+std::string GroupCells(const ReportGroup& group) {
+    return "<td data-figure=\"runs\">" + std::to_string(group.runs) +
+           "</td><td data-figure=\"passed\">" + std::to_string(group.passed) +
+           "</td><td data-figure=\"failed\">" + std::to_string(group.failed) +
+           "</td><td data-figure=\"boards\">" + std::to_string(group.boards) +
+           "</td><td data-figure=\"first_pass_yield\">" +
+           Fixed(Percent(group.passedFirstTime, group.boards)) +
+           "</td><td data-figure=\"boards_per_hour\">" +
+           (group.boardsPerHour ? Fixed(*group.boardsPerHour, "%.0f") : "-") + "</td>";
+}
+
+// Bars of passed (green) and failed (red) runs per hour.
+std::string YieldChart(const std::vector<HourYield>& hours) {
+    std::uint64_t most = 1;
+    for (const HourYield& hour : hours) most = std::max(most, hour.passed + hour.failed);
+    const int width = 40, height = 160, top = 10;
+    std::string svg = "<svg role=\"img\" aria-label=\"Runs per hour\" width=\"" +
+                      std::to_string(std::max<std::size_t>(1, hours.size()) * width + 20) +
+                      "\" height=\"" + std::to_string(height + 40) + "\">";
+    int x = 10;
+    for (const HourYield& hour : hours) {
+        const int passed = static_cast<int>(height * hour.passed / most);
+        const int failed = static_cast<int>(height * hour.failed / most);
+        svg += "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(top + height - passed) +
+               "\" width=\"30\" height=\"" + std::to_string(passed) + "\" fill=\"#2e7d32\"/>";
+        svg += "<rect x=\"" + std::to_string(x) + "\" y=\"" +
+               std::to_string(top + height - passed - failed) + "\" width=\"30\" height=\"" +
+               std::to_string(failed) + "\" fill=\"#c62828\"/>";
+        svg += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(top + height + 15) +
+               "\" font-size=\"10\">" + Escaped(hour.hour.substr(11)) + "h</text>";
+        x += width;
+    }
+    return svg + "</svg>";
+}
+
+// A horizontal bar per failing step, longest first.
+std::string FailureChart(const std::vector<FailingStep>& steps) {
+    std::uint64_t most = 1;
+    for (const FailingStep& step : steps) most = std::max(most, step.count);
+    std::string svg = "<svg role=\"img\" aria-label=\"Failures by step\" width=\"640\" height=\"" +
+                      std::to_string(steps.size() * 24 + 10) + "\">";
+    int y = 5;
+    for (const FailingStep& step : steps) {
+        svg += "<rect x=\"260\" y=\"" + std::to_string(y) + "\" width=\"" +
+               std::to_string(static_cast<int>(360 * step.count / most)) +
+               "\" height=\"18\" fill=\"#c62828\"/><text x=\"0\" y=\"" + std::to_string(y + 14) +
+               "\" font-size=\"12\">" + Escaped(step.step) + " (" + std::to_string(step.count) +
+               ")</text>";
+        y += 24;
+    }
+    return svg + "</svg>";
+}
+
+}  // namespace
+
+LineReport Summarize(const std::vector<RunRow>& runs) {
+    LineReport report;
+    std::map<std::tuple<std::string, std::string, std::string>, std::vector<const RunRow*>> groups;
+    std::map<std::string, std::uint64_t> steps;
+    std::map<std::string, HourYield> hours;
+    std::vector<const RunRow*> all;
+    for (const RunRow& run : runs) {
+        groups[{run.station, run.port, run.firmware}].push_back(&run);
+        all.push_back(&run);
+        if (!run.ok) ++steps[run.failingStep];
+        HourYield& hour = hours[run.time.substr(0, 13)];
+        hour.hour = run.time.substr(0, 13);
+        (run.ok ? hour.passed : hour.failed) += 1;
+    }
+    for (const auto& [key, members] : groups) {
+        ReportGroup group;
+        std::tie(group.station, group.port, group.firmware) = key;
+        Count(group, members);
+        report.groups.push_back(group);
+    }
+    Count(report.total, all);
+    for (const auto& [step, count] : steps) report.failingSteps.push_back({step, count});
+    std::stable_sort(report.failingSteps.begin(), report.failingSteps.end(),
+                     [](const FailingStep& a, const FailingStep& b) { return a.count > b.count; });
+    for (const auto& [key, hour] : hours) report.hours.push_back(hour);
+    return report;
+}
+
+std::string ReportText(const LineReport& report) {
+    std::string text;
+    for (const ReportGroup& group : report.groups) {
+        text += group.station + "  " + group.port + "  " + group.file + " (" +
+                group.firmware.substr(0, 12) + ")  runs " + std::to_string(group.runs) +
+                ", passed " + std::to_string(group.passed) + ", failed " +
+                std::to_string(group.failed) + ", boards " + std::to_string(group.boards) +
+                ", first-pass yield " + Fixed(Percent(group.passedFirstTime, group.boards)) +
+                " %, " + Rate(group) + "\n";
+    }
+    const ReportGroup& total = report.total;
+    text += "all: runs " + std::to_string(total.runs) + ", passed " +
+            std::to_string(total.passed) + ", failed " + std::to_string(total.failed) +
+            ", boards " + std::to_string(total.boards) + ", first-pass yield " +
+            Fixed(Percent(total.passedFirstTime, total.boards)) + " %, " + Rate(total) + "\n";
+    for (const FailingStep& step : report.failingSteps)
+        text += "  " + std::to_string(step.count) + " x " + step.step + "\n";
+    return text;
+}
+
+std::string ReportJson(const LineReport& report) {
+    std::string lines;
+    for (const ReportGroup& group : report.groups) {
+        JsonLine line;
+        line.Add("event", "report_group").Add("station", group.station).Add("port", group.port);
+        line.Add("firmware", group.firmware).Add("file", group.file);
+        AddGroup(line, group);
+        lines += line.Text() + "\n";
+    }
+    JsonLine total;
+    total.Add("event", "report_total");
+    AddGroup(total, report.total);
+    lines += total.Text() + "\n";
+    for (const FailingStep& step : report.failingSteps)
+        lines += JsonLine().Add("event", "failing_step").Add("step", step.step)
+                     .Add("count", step.count).Text() + "\n";
+    for (const HourYield& hour : report.hours)
+        lines += JsonLine().Add("event", "hour").Add("hour", hour.hour)
+                     .Add("passed", hour.passed).Add("failed", hour.failed).Text() + "\n";
+    return lines;
+}
+
+std::string ReportHtml(const LineReport& report) {
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<title>Production line report</title><style>"
+        "body{font-family:sans-serif;margin:2em;color:#222}"
+        "table{border-collapse:collapse;margin-bottom:1.5em}"
+        "th,td{border:1px solid #bbb;padding:4px 10px;text-align:right}"
+        "th:nth-child(-n+3),td:nth-child(-n+3){text-align:left}"
+        "tr.total{font-weight:bold;background:#f2f2f2}</style></head><body>"
+        "<h1>Production line report</h1><table><tr><th>Station</th><th>Port</th>"
+        "<th>Firmware</th><th>Runs</th><th>Passed</th><th>Failed</th><th>Boards</th>"
+        "<th>First-pass yield %</th><th>Boards per hour</th></tr>\n";
+    for (const ReportGroup& group : report.groups)
+        html += "<tr class=\"group\"><td>" + Escaped(group.station) + "</td><td>" +
+                Escaped(group.port) + "</td><td title=\"" + Escaped(group.firmware) + "\">" +
+                Escaped(group.file) + " (" + Escaped(group.firmware.substr(0, 12)) + ")</td>" +
+                GroupCells(group) + "</tr>\n";
+    html += "<tr class=\"total\"><td>All</td><td></td><td></td>" + GroupCells(report.total) +
+            "</tr></table>\n<h2>Runs per hour</h2>" + YieldChart(report.hours) +
+            "\n<h2>Failures by step</h2>" +
+            (report.failingSteps.empty() ? std::string("<p>None.</p>")
+                                         : FailureChart(report.failingSteps)) +
+            "\n</body></html>\n";
+    return html;
+}
+
+}  // namespace qv::cli

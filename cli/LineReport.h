@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/RunDatabase.h"
+
+namespace qv::cli {
+
+// What a supervisor reads of a production line: per station, port and firmware, the boards,
+// their yield and rate, and the steps that failed them.
+struct ReportGroup {
+    std::string station;
+    std::string port;
+    std::string firmware;  // the file's SHA-256
+    std::string file;      // the name it was last flashed under
+    std::uint64_t runs = 0;
+    std::uint64_t passed = 0;
+    std::uint64_t failed = 0;
+    std::uint64_t boards = 0;            // distinct boards (see LineReport)
+    std::uint64_t passedFirstTime = 0;   // boards whose first run passed
+    std::optional<double> boardsPerHour;  // none before two runs over some time
+};
+
+struct FailingStep {
+    std::string step;
+    std::uint64_t count = 0;
+};
+
+// Passed and failed runs that ended in one UTC hour ("2026-12-07T22").
+struct HourYield {
+    std::string hour;
+    std::uint64_t passed = 0;
+    std::uint64_t failed = 0;
+};
+
+// A board is told apart by its serial number, else its flash's unique ID, else each run is a
+// board of its own; its first run decides the first-pass yield.
+struct LineReport {
+    std::vector<ReportGroup> groups;
+    std::vector<FailingStep> failingSteps;  // most first
+    std::vector<HourYield> hours;           // oldest first
+    ReportGroup total;                      // every run, station and port empty
+};
+
+LineReport Summarize(const std::vector<RunRow>& runs);
+
+// The report as text, as JSON Lines ("report_group", "report_total", "failing_step", "hour")
+// and as one self-contained HTML page with inline SVG charts.
+std::string ReportText(const LineReport& report);
+std::string ReportJson(const LineReport& report);
+std::string ReportHtml(const LineReport& report);
+
+}  // namespace qv::cli

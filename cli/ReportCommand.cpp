@@ -1,0 +1,55 @@
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
+
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "cli/LineReport.h"
+#include "cli/Reporting.h"
+#include "common/OutputFile.h"
+
+namespace qv::cli {
+namespace {
+
+struct ReportArguments {
+    RunFilter filter;
+    std::string htmlFile;
+};
+
+}  // namespace
+
+// The line's report from the database: as text, --json, and --html FILE.
+void AddReportCommand(CLI::App& app, const GlobalOptions& options) {
+    auto args = std::make_shared<ReportArguments>();
+    auto* command = app.add_subcommand(
+        "report", "Per station, port and firmware: runs, boards, yield, boards per hour and the "
+                  "failing steps, from --db");
+    command->add_option("--since", args->filter.since, "From this UTC date or time on (2026-12-07)");
+    command->add_option("--station", args->filter.station, "Only this station's runs");
+    command->add_option("--html", args->htmlFile, "Also write the report as one HTML page to FILE");
+    command->callback([&options, args] {
+        Reporting& reporting = *options.reporting;
+        if (!reporting.database) throw BadInput("report needs --db URL");
+        LineReport report;
+        try {
+            report = Summarize(reporting.database->Runs(args->filter));
+        } catch (const DatabaseError& error) {
+            throw OperationFailed(std::string("Cannot read the runs: ") + error.what());
+        }
+        if (!args->htmlFile.empty()) {
+            const std::string html = ReportHtml(report);
+            const auto bytes =
+                std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size());
+            if (const auto problem = WriteOutput(args->htmlFile, bytes))
+                throw OperationFailed("Cannot write " + args->htmlFile + ": " + *problem);
+        }
+        if (reporting.mode == OutputMode::Json) {
+            *reporting.out << ReportJson(report);
+            reporting.resultShown = true;
+        } else {
+            std::cout << ReportText(report);
+        }
+    });
+}
+
+}  // namespace qv::cli
