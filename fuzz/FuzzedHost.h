@@ -56,6 +56,7 @@ public:
                    std::uint32_t& bytesReturned) override;
     // A failed transfer is a refusal: the device never leaves the fuzzed bus.
     IoFailure LastIoControlFailure() const override { return IoFailure::Refused; }
+    bool LastOpenDenied() const override { return false; }
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override { return nowMs_; }
 

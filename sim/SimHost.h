@@ -55,6 +55,8 @@ public:
                    std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    std::uint32_t& bytesReturned) override;
     IoFailure LastIoControlFailure() const override;
+    // The simulated devices are open to everyone.
+    bool LastOpenDenied() const override { return false; }
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 
@@ -97,6 +99,7 @@ private:
             return bus_.Transfer(handle, controlCode, input, output, bytesReturned);
         }
         IoFailure LastIoControlFailure() const override { return bus_.LastIoControlFailure(); }
+        bool LastOpenDenied() const override { return bus_.LastOpenDenied(); }
         void Sleep(std::uint32_t milliseconds) override { bus_.Sleep(milliseconds); }
         std::uint64_t NowMs() override { return bus_.NowMs(); }
 

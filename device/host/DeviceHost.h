@@ -28,8 +28,9 @@ public:
     // Opens a device interface for reading and writing; kNoHandle on failure.
     virtual HostHandle OpenPath(const std::string& path) = 0;
     // Whether the calling thread's last OpenPath failed because the user may not open the
-    // device (its node's permissions), so the user can be told how to get access.
-    virtual bool LastOpenDenied() const { return false; }
+    // device (its node's permissions, Windows' access denied), so the user can be told how to
+    // get access. Every host says, as for the I/O controls.
+    virtual bool LastOpenDenied() const = 0;
     virtual void ClosePath(HostHandle handle) = 0;
     // The USB serial-number string of the device behind an interface path, read from the
     // device (or the OS's copy of it); empty when it has none or this host cannot tell.

@@ -44,6 +44,8 @@ public:
     // A transfer after the trace's end or a divergence found no device; a recorded FAIL line
     // is a refusal (a time-out is recorded as a plain FAIL).
     IoFailure LastIoControlFailure() const override;
+    // A recording is never denied: its device is there or it is not.
+    bool LastOpenDenied() const override { return false; }
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 

@@ -9,6 +9,8 @@ namespace {
 
 // Why the calling thread's last I/O control failed, from the error Windows gave for it.
 thread_local DeviceHost::IoFailure lastFailure = DeviceHost::IoFailure::Refused;
+// Whether the calling thread's last open failed with access denied.
+thread_local bool lastOpenDenied = false;
 
 GUID ToWindowsGuid(const Guid& guid) {
     GUID windowsGuid{};
@@ -64,6 +66,7 @@ HostHandle WinDeviceHost::OpenPath(const std::string& path) {
     const HANDLE handle =
         api_.CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    lastOpenDenied = handle == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED;
     return handle == INVALID_HANDLE_VALUE ? kNoHandle : reinterpret_cast<HostHandle>(handle);
 }
 
@@ -96,6 +99,8 @@ bool WinDeviceHost::IoControl(HostHandle handle, std::uint32_t controlCode,
 }
 
 DeviceHost::IoFailure WinDeviceHost::LastIoControlFailure() const { return lastFailure; }
+
+bool WinDeviceHost::LastOpenDenied() const { return lastOpenDenied; }
 
 void WinDeviceHost::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 

@@ -23,6 +23,7 @@ public:
                    std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    std::uint32_t& bytesReturned) override;
     IoFailure LastIoControlFailure() const override;
+    bool LastOpenDenied() const override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 

@@ -28,6 +28,7 @@ public:
         return inner_.IoControl(handle, controlCode, input, output, bytesReturned);
     }
     IoFailure LastIoControlFailure() const override { return inner_.LastIoControlFailure(); }
+    bool LastOpenDenied() const override { return inner_.LastOpenDenied(); }
     void Sleep(std::uint32_t milliseconds) override { inner_.Sleep(milliseconds); }
     std::uint64_t NowMs() override { return inner_.NowMs(); }
 

@@ -41,6 +41,7 @@ public:
         return ioResult;
     }
     IoFailure LastIoControlFailure() const override { return IoFailure::Refused; }
+    bool LastOpenDenied() const override { return false; }
     void Sleep(std::uint32_t) override {}
     std::uint64_t NowMs() override { return 0; }
 };

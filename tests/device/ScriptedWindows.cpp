@@ -73,6 +73,7 @@ HANDLE WINAPI OpenByName(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTR
     script->disposition = disposition;
     script->flags = flags;
     script->extrasPassed = security != nullptr || templateFile != nullptr;
+    if (script->openResult == INVALID_HANDLE_VALUE) SetLastError(script->openError);
     return script->openResult;
 }
 

@@ -37,6 +37,7 @@ struct ScriptedWindows {
 
     // CreateFileA and CloseHandle
     HANDLE openResult = reinterpret_cast<HANDLE>(std::intptr_t{0x1D0});
+    DWORD openError = ERROR_FILE_NOT_FOUND;  // when openResult is INVALID_HANDLE_VALUE
     std::string pathOpened;
     DWORD access = 0, share = 0, disposition = 0, flags = 0;
     bool extrasPassed = false;  // security attributes or a template were passed

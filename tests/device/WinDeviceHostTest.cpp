@@ -75,6 +75,10 @@ TEST(WinDeviceHost, OpensForReadingAndWritingAndClosesThatHandle) {
 
     windows.openResult = INVALID_HANDLE_VALUE;
     EXPECT_EQ(host.OpenPath("\\\\?\\usb#gone"), qv::kNoHandle);
+    EXPECT_FALSE(host.LastOpenDenied());
+    windows.openError = ERROR_ACCESS_DENIED;  // a device the user may not open
+    EXPECT_EQ(host.OpenPath("\\\\?\\usb#locked"), qv::kNoHandle);
+    EXPECT_TRUE(host.LastOpenDenied());
     host.ClosePath(qv::kNoHandle);
     EXPECT_EQ(windows.handlesClosed.size(), 1u);
 }
