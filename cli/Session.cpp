@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "cli/AccessHint.h"
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
 #include "cli/Reporting.h"
@@ -223,8 +224,7 @@ const Candidate& Session::RequireDevice() {
     device_->SetKsMode(chosen_.ksMode);
     device_->SetMatchText(chosen_.path);  // a path matches itself only
     if (!device_->FindDevice() && Host().LastOpenDenied())
-        throw NoDevice("Permission denied opening " + chosen_.selector +
-                       ": install the udev rule (see README) or run as root");
+        throw NoDevice("Permission denied opening " + chosen_.selector + ": " + AccessHint());
     return chosen_;
 }
 

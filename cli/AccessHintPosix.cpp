@@ -1,0 +1,7 @@
+#include "cli/AccessHint.h"
+
+namespace qv::cli {
+
+std::string AccessHint() { return "install the udev rule (see README) or run as root"; }
+
+}  // namespace qv::cli
