@@ -5,7 +5,10 @@ BUILD_DIR=${QV_BUILD_DIR:-$REPO_ROOT/build}
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libusb-1.0-0-dev libcli11-dev
                 libgtest-dev umockdev libumockdev-dev fonts-dejavu-core nlohmann-json3-dev help2man
-                libsqlite3-dev sqlite3 libpq-dev postgresql chromium)
+                libsqlite3-dev libpq-dev)
+# What only running the tests needs: the databases' own clients and server, and a browser for
+# the report's page.
+TEST_PACKAGES=(sqlite3 postgresql chromium)
 
 # Installs with apt-get the packages of the given list that are not installed yet.
 install_missing() {
