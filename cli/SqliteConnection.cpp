@@ -1,5 +1,8 @@
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 #include "cli/RunDatabase.h"
 #include "cli/SqlConnection.h"
 
@@ -21,7 +24,7 @@ public:
             throw DatabaseError(why);
         }
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-        Query("PRAGMA journal_mode=WAL", {});
+        UseWriteAheadLog();
     }
     ~SqliteConnection() override { sqlite3_close(db_); }
 
@@ -67,6 +70,22 @@ public:
     const std::string& Name() const override { return name_; }
 
 private:
+    // Switching a file to WAL needs it to itself for a moment: with another process opening it
+    // at the same time the switch fails at once as busy (the busy timeout does not cover it),
+    // so it is tried again until the timeout.
+    void UseWriteAheadLog() {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+        for (;;) {
+            const int result = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+            if (result == SQLITE_OK) return;
+            const bool busy = result == SQLITE_BUSY || result == SQLITE_LOCKED;
+            if (!busy || std::chrono::steady_clock::now() > deadline)
+                throw DatabaseError(sqlite3_errmsg(db_));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
     std::string name_;
     sqlite3* db_ = nullptr;
 };
