@@ -12,35 +12,26 @@ static std::uint64_t SteadyNs() {
         duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// The virtual times this thread keeps, one per clock it has read; handed back to each clock
-// that still exists when the thread ends.
-struct ThreadTimes {
-    struct Entry {
-        Entry(const SimClock* owner, std::weak_ptr<int> ownerAlive, std::uint64_t startNs)
-            : clock(owner), alive(std::move(ownerAlive)), ns(startNs) {}
-        const SimClock* clock;
-        std::weak_ptr<int> alive;
-        std::atomic<std::uint64_t> ns;
-    };
-    std::vector<std::unique_ptr<Entry>> entries;
-
-    ~ThreadTimes() {
-        for (const auto& entry : entries)
-            if (entry->alive.lock()) const_cast<SimClock*>(entry->clock)->FoldIn(entry->ns);
-    }
+// The virtual time this thread keeps for its clock (a thread drives the boards of one bus).
+// A plain record: a thread_local with a destructor is not safe in every C++ runtime this is
+// built for (MinGW's). Every clock has a serial number of its own, so a clock made where a
+// freed one stood is not taken for it.
+struct ThreadTime {
+    std::uint64_t clockSerial = 0;
+    std::uint64_t ns = 0;
 };
+static thread_local ThreadTime threadTime;
+static std::atomic<std::uint64_t> nextClockSerial{1};
 
-static thread_local ThreadTimes threadTimes;
+SimClock::SimClock(Mode mode) : mode_(mode), serial_(nextClockSerial++), realStartNs_(SteadyNs()) {}
 
-SimClock::SimClock(Mode mode) : mode_(mode), realStartNs_(SteadyNs()) {}
+std::uint64_t& SimClock::ThreadTimeline() const {
+    if (threadTime.clockSerial != serial_) threadTime = {serial_, mainNs_.load()};
+    return threadTime.ns;
+}
 
-std::atomic<std::uint64_t>& SimClock::ThreadTimeline() const {
-    for (const auto& entry : threadTimes.entries)
-        if (entry->clock == this && !entry->alive.expired()) return entry->ns;
-    std::erase_if(threadTimes.entries, [this](const auto& entry) { return entry->clock == this; });
-    threadTimes.entries.push_back(
-        std::make_unique<ThreadTimes::Entry>(this, alive_, mainNs_.load()));
-    return threadTimes.entries.back()->ns;
+void SimClock::FoldThisThread() {
+    if (mode_ == Mode::Virtual && !OnMainThread()) FoldIn(ThreadTimeline());
 }
 
 void SimClock::FoldIn(std::uint64_t nanoseconds) {
@@ -78,7 +69,7 @@ void SimClock::SpendNs(std::uint64_t nanoseconds) {
 
 std::uint64_t SimClock::NowNs() const {
     if (mode_ == Mode::Real) return std::max(SteadyNs(), deadlineNs) - realStartNs_;
-    if (!OnMainThread()) return ThreadTimeline().load();
+    if (!OnMainThread()) return ThreadTimeline();
     return std::max(mainNs_.load(), joinedNs_.load());
 }
 
