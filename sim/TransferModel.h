@@ -28,8 +28,8 @@ inline constexpr TransferModel kHighSpeedModel{UsbSpeed::High, 125, 64};
 inline constexpr TransferModel kFullSpeedModel{UsbSpeed::Full, 1000, 64};
 
 // Bus time of one non-isochronous transaction carrying `bytes` of data, handshake included,
-// in nanoseconds: USB 2.0 specification 5.11.3, with the worst-case bit stuffing (7/6) and no
-// host delay (the turnaround stands for it).
+// in nanoseconds: the bus-timing formulas of USB 2.0, section 5.11.3, with the worst-case bit
+// stuffing (7/6) and no host delay (the turnaround stands for it).
 //   full speed: 9107 + 83.54 x floor(3.167 + BitStuffTime(bytes))
 //   high speed: 55 x 8 x 2.083 + 2.083 x floor(3.167 + BitStuffTime(bytes))
 //   BitStuffTime(bytes) = 7 x 8 x bytes / 6
