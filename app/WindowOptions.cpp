@@ -2,6 +2,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -44,6 +50,19 @@ struct WindowCommandLine {
     }
 };
 
+#ifdef _WIN32
+// A window program on Windows has no console of its own, and QCommandLineParser would answer it
+// in a message box. The answer is written out as on the other systems instead: to where the
+// output is redirected, else to the console the program was started from.
+[[noreturn]] void WriteAnswer(const QString& answer) {
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN &&
+        AttachConsole(ATTACH_PARENT_PROCESS))
+        std::freopen("CONOUT$", "w", stdout);
+    std::fputs(answer.toLocal8Bit().constData(), stdout);
+    std::exit(EXIT_SUCCESS);
+}
+#endif
+
 }  // namespace
 
 void AnswerHelpOrVersion(int argc, char* argv[]) {
@@ -58,7 +77,14 @@ void AnswerHelpOrVersion(int argc, char* argv[]) {
         return;
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION " (commit " QV_COMMIT ")"));
+#ifdef _WIN32
+    WriteAnswer(parser.isSet(commandLine.version)
+                    ? QCoreApplication::applicationName() + u' ' +
+                          QCoreApplication::applicationVersion() + u'\n'
+                    : parser.helpText());
+#else
     commandLine.parser.process(app);  // answers, and ends the program
+#endif
 }
 
 WindowOptions ReadWindowOptions(const QCoreApplication& app) {

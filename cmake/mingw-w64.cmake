@@ -1,10 +1,16 @@
-# Cross-building the Qt-free parts for 64-bit Windows with Debian's MinGW-w64 (posix threads).
+# Cross-building for 64-bit Windows with Debian's MinGW-w64 (posix threads).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+# A Qt built for MinGW (-DQV_QT_MINGW=DIR, the folder holding lib/cmake/Qt6) is searched like the
+# MinGW root itself; try_compile projects get the setting too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QV_QT_MINGW)
+if(QV_QT_MINGW)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${QV_QT_MINGW})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
