@@ -38,7 +38,8 @@ Reply ReadChipId(QuorvexUsb& device, FlashContext& flash) {
         return started;
     if (const Reply ready = AwaitFlashReady(device, kChipIdPolls); ready != Reply::Done)
         return ready;
-    std::array<std::uint8_t, 3> id{};
+    // No flash part answers FF FF FF: a short answer is not taken for a part.
+    std::array<std::uint8_t, 3> id{0xFF, 0xFF, 0xFF};
     const Reply fetched = FetchFlashResponse(device, id);
     if (fetched == Reply::Done) flash.ChipId = id;
     return fetched;
@@ -78,7 +79,9 @@ ReplyWith<std::uint8_t> ReadFlashStatus(QuorvexUsb& device) {
         return {started};
     if (const Reply ready = AwaitFlashReady(device, kStatusPolls); ready != Reply::Done)
         return {ready};
-    std::uint8_t status = 0;
+    // All ones reads as busy and protected: a status that never arrived is not taken for an
+    // idle, writable flash.
+    std::uint8_t status = 0xFF;
     const Reply fetched = FetchFlashResponse(device, std::span(&status, 1));
     return {fetched, status};
 }

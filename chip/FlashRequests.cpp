@@ -19,10 +19,12 @@ Reply StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t 
                           std::span(&instruction, 1));
 }
 
+// The byte starts as "not ready", so an answer that brings nothing is not taken for one.
 bool FlashReady(QuorvexUsb& device) {
     std::uint8_t ready = 0;
-    return device.VendorRequest(kVendorIn, kFlashReadyRequest, 0, 0, std::span(&ready, 1)) &&
-           device.LastBytesReturned() == 1 && ready != 0;
+    return device.Request(kVendorIn, kFlashReadyRequest, 0, 0, std::span(&ready, 1)) ==
+               Reply::Done &&
+           ready != 0;
 }
 
 Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs, int quickPolls) {

@@ -56,7 +56,10 @@ bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request, s
                 lastReply_ = Reply::Refused;
                 break;
         }
-    } else if (IsDeviceToHost(requestType) && lastBytesReturned_ < data.size()) {
+    } else if (!KsMode && IsDeviceToHost(requestType) && lastBytesReturned_ < data.size()) {
+        // Only the vendor driver's count is known to be the bytes the transfer carried; what
+        // the audio driver reports for a property read is not, so there a short answer is
+        // caught by the callers' buffers, filled beforehand with bytes no answer may leave.
         lastReply_ = Reply::Short;
     }
     unanswered_ = lastReply_ == Reply::NoAnswer ? unanswered_ + 1 : 0;

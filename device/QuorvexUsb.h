@@ -50,14 +50,14 @@ public:
     bool VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                        std::uint16_t index, std::span<std::uint8_t> data);
     // The same transfer, with what became of it: a read that brought fewer bytes than the
-    // buffer holds is Short. Every chip operation that must know its requests went through
-    // sends them here.
+    // buffer holds is Short (on the vendor driver; the audio driver's count is not looked at).
+    // Every chip operation that must know its requests went through sends them here.
     Reply Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                   std::uint16_t index, std::span<std::uint8_t> data);
     // What became of the last request, as Request reports it.
     Reply LastReply() const { return lastReply_; }
 
-    // The data bytes the driver returned for the last request (a read may come back short).
+    // The byte count the driver reported for the last request (a read may come back short).
     std::uint32_t LastBytesReturned() const { return lastBytesReturned_; }
     // True once three requests in a row got no answer at all within the host's timeout: the
     // chip has gone silent, and the jobs stop waiting for it. Opening the device starts over.
