@@ -65,6 +65,30 @@ struct Bench : WindowBench {
         return 0;
     }
 
+    // Fails unless the wire so far is, request for request, the recorded trace of the same run
+    // (its transfer lines); on a difference the lines sent are left in the working folder,
+    // under the same name (a missing recording is all difference).
+    void ExpectRecordedWire(const char* name) {
+        QFile file(QStringLiteral(TRACES_DIR "/") + QLatin1String(name));
+        file.open(QIODevice::ReadOnly | QIODevice::Text);
+        std::vector<std::string> recorded;
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine().trimmed();
+            if (!line.startsWith('#')) recorded.push_back(line.toStdString());
+        }
+        const auto& sent = sim.GetTrace().Lines();
+        if (sent == recorded) return;
+        QFile out{QString::fromLatin1(name)};
+        if (out.open(QIODevice::WriteOnly | QIODevice::Text))
+            for (const std::string& line : sent) out.write((line + '\n').c_str());
+        const auto [mine, theirs] = std::mismatch(sent.begin(), sent.end(), recorded.begin(),
+                                                  recorded.end());
+        QFAIL(qPrintable(QStringLiteral("the wire differs from %1 at line %2; sent lines in %3")
+                             .arg(QLatin1String(name))
+                             .arg(mine - sent.begin() + 1)
+                             .arg(QFileInfo(out).absoluteFilePath())));
+    }
+
     // Runs action each time the window handles its pending events, also inside a running job.
     void OnEveryPump(std::function<void()> action) {
         auto* timer = new QTimer(window.get());
@@ -165,6 +189,8 @@ private slots:
         QVERIFY(!bench.userDevice->InIspMode());
         QVERIFY(!bench.device.IsOpen());
         QCOMPARE(bench.Messages(), QStringList());
+        // The trace was recorded from this run on Linux; the Windows build sends the same.
+        bench.ExpectRecordedWire("window-auto.trace");
     }
 
     // With Verify unchecked, a page the flash did not take is still no success: its write

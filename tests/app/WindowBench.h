@@ -24,6 +24,8 @@ inline const char* const kIspStepBoxes[] = {"chkISPMode", "chkProtect", "chkRead
 struct WindowBench {
     QTemporaryDir settingsDir;
     IniSettingsStore settings{settingsDir.filePath(QStringLiteral("USBTool.ini"))};
+    // Where the windows opened from now on keep their settings.
+    qv::SettingsStore* store = &settings;
     qv::sim::SimHost sim;
     std::shared_ptr<qv::sim::SimChip> userDevice = sim.AttachNew(qv::sim::UserDeviceIdentity());
     CountingHost host{sim};
@@ -38,7 +40,7 @@ struct WindowBench {
     }
 
     void OpenWindow(StartLayout layout = StartLayout::User) {
-        window = std::make_unique<TForm1>(device, settings, layout);
+        window = std::make_unique<TForm1>(device, *store, layout);
         window->Messages.RecordInstead();
         timerStartedWithWindow = Timer().isActive();
         Timer().stop();

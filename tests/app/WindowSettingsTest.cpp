@@ -7,6 +7,16 @@
 
 #include "tests/app/WindowBench.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <sddl.h>
+
+#include <QDir>
+#include <QScopeGuard>
+
+#include "settings/RegistryStore.h"
+#endif
+
 namespace {
 
 const QStringList kAllSteps(std::begin(kIspStepBoxes), std::end(kIspStepBoxes));
@@ -57,6 +67,38 @@ QStringList ComboItems(const QComboBox& combo) {
     for (int i = 0; i < combo.count(); ++i) items << combo.itemText(i);
     return items;
 }
+
+#ifdef _WIN32
+constexpr const char* kRegistryKey = "Software\\Quorvex\\USBTool";
+const QStringList kRegistryRunSteps{"chkISPMode", "chkErase", "chkProgram"};
+
+// A program file that outlives one run of the tests.
+QString RegistryRunFile() {
+    const QString path = QDir::current().absoluteFilePath(QStringLiteral("registry-run.bin"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    return path;
+}
+
+std::optional<std::uint32_t> StoredIspSetting() {
+    qv::RegistryStore registry;
+    return registry.OpenForReading() ? registry.ReadNumber("ISPSetting") : std::nullopt;
+}
+
+// Gives the key the access control list in sddl; true when it took.
+bool SetKeyAccess(const char* sddl) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegistryKey, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr) &&
+               RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return set;
+}
+#endif
 
 }  // namespace
 
@@ -177,6 +219,50 @@ private slots:
         QCOMPARE(CheckedSteps(bench), kAllSteps);
         QCOMPARE(bench.Child<QLineEdit>("lbledISPStart").text(), QString("40"));
     }
+
+#ifdef _WIN32
+    // The Windows program keeps its settings under HKEY_LOCAL_MACHINE: what one run saves at
+    // close, the next run opens with (the tests run these two as separate runs too).
+    void registryWrittenByOneRun() {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kRegistryKey);
+        qv::RegistryStore registry;
+        WindowBench bench(StartLayout::User, false);
+        bench.store = &registry;
+        bench.OpenWindow();
+        ChooseIspOptions(bench, kRegistryRunSteps, false, "20", "64");
+        bench.Child<QComboBox>("cbxReadISPFile").setCurrentText(RegistryRunFile());
+        bench.window->close();
+        QVERIFY(bench.Messages().isEmpty());
+    }
+
+    void registryReadByTheNextRun() {
+        qv::RegistryStore registry;
+        WindowBench bench(StartLayout::User, false);
+        bench.store = &registry;
+        bench.OpenWindow();
+        QCOMPARE(CheckedSteps(bench), kRegistryRunSteps);
+        QVERIFY(bench.Child<QRadioButton>("rbnRange1").isChecked());
+        QCOMPARE(bench.Child<QLineEdit>("lbledISPStart").text(), QString("16"));
+        QCOMPARE(bench.Child<QLineEdit>("lbledISPRange").text(), QString("64"));
+        QCOMPARE(bench.Child<QComboBox>("cbxReadISPFile").currentText(), RegistryRunFile());
+    }
+
+    // A standard user may read the key but not write it: closing saves nothing and says nothing.
+    void aKeyWithoutWriteAccessSavesNothingAndSaysNothing() {
+        const auto before = StoredIspSetting();
+        QVERIFY(before);
+        QVERIFY(SetKeyAccess("D:(D;;0x6;;;WD)(A;;KA;;;WD)"));  // no values, no subkeys
+        const auto restore = qScopeGuard([] { SetKeyAccess("D:(A;;KA;;;WD)"); });
+        qv::RegistryStore registry;
+        WindowBench bench(StartLayout::User, false);
+        bench.store = &registry;
+        bench.OpenWindow();
+        ChooseIspOptions(bench, kAllSteps, true, "40", "2040");
+        bench.window->close();
+        QVERIFY(bench.Messages().isEmpty());
+        QCOMPARE(StoredIspSetting(), before);
+    }
+#endif
 };
 
 QTEST_MAIN(WindowSettingsTest)
