@@ -5,10 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
 
 // The window's options, each described once for the help text and the parsing.
@@ -51,13 +47,9 @@ struct WindowCommandLine {
 };
 
 #ifdef _WIN32
-// A window program on Windows has no console of its own, and QCommandLineParser would answer it
-// in a message box. The answer is written out as on the other systems instead: to where the
-// output is redirected, else to the console the program was started from.
+// QCommandLineParser answers a window program on Windows in a message box; the answer is written
+// out as on the other systems instead.
 [[noreturn]] void WriteAnswer(const QString& answer) {
-    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN &&
-        AttachConsole(ATTACH_PARENT_PROCESS))
-        std::freopen("CONOUT$", "w", stdout);
     std::fputs(answer.toLocal8Bit().constData(), stdout);
     std::exit(EXIT_SUCCESS);
 }

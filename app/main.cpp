@@ -3,12 +3,14 @@
 
 #include "app/ScreenDensity.h"
 #include "app/SettingsPlace.h"
+#include "app/StartingConsole.h"
 #include "app/Unit1.h"
 #include "app/WindowHost.h"
 #include "app/WindowOptions.h"
 #include "device/QuorvexUsb.h"
 
 int main(int argc, char* argv[]) {
+    UseStartingConsole();
     AnswerHelpOrVersion(argc, argv);
     LetWindowEnlargeItself();
     QApplication app(argc, argv);
