@@ -39,6 +39,12 @@ struct WindowBench {
         if (openNow) OpenWindow(layout);
     }
 
+    // The same, with the window keeping its settings in the given store.
+    explicit WindowBench(qv::SettingsStore& keptIn) : WindowBench(StartLayout::User, false) {
+        store = &keptIn;
+        OpenWindow();
+    }
+
     void OpenWindow(StartLayout layout = StartLayout::User) {
         window = std::make_unique<TForm1>(device, *store, layout);
         window->Messages.RecordInstead();

@@ -226,9 +226,7 @@ private slots:
     void registryWrittenByOneRun() {
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, kRegistryKey);
         qv::RegistryStore registry;
-        WindowBench bench(StartLayout::User, false);
-        bench.store = &registry;
-        bench.OpenWindow();
+        WindowBench bench(registry);
         ChooseIspOptions(bench, kRegistryRunSteps, false, "20", "64");
         bench.Child<QComboBox>("cbxReadISPFile").setCurrentText(RegistryRunFile());
         bench.window->close();
@@ -237,9 +235,7 @@ private slots:
 
     void registryReadByTheNextRun() {
         qv::RegistryStore registry;
-        WindowBench bench(StartLayout::User, false);
-        bench.store = &registry;
-        bench.OpenWindow();
+        WindowBench bench(registry);
         QCOMPARE(CheckedSteps(bench), kRegistryRunSteps);
         QVERIFY(bench.Child<QRadioButton>("rbnRange1").isChecked());
         QCOMPARE(bench.Child<QLineEdit>("lbledISPStart").text(), QString("16"));
@@ -254,9 +250,7 @@ private slots:
         QVERIFY(SetKeyAccess("D:(D;;0x6;;;WD)(A;;KA;;;WD)"));  // no values, no subkeys
         const auto restore = qScopeGuard([] { SetKeyAccess("D:(A;;KA;;;WD)"); });
         qv::RegistryStore registry;
-        WindowBench bench(StartLayout::User, false);
-        bench.store = &registry;
-        bench.OpenWindow();
+        WindowBench bench(registry);
         ChooseIspOptions(bench, kAllSteps, true, "40", "2040");
         bench.window->close();
         QVERIFY(bench.Messages().isEmpty());
