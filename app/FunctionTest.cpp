@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "app/FileNames.h"
+#include "app/IgnoredReply.h"
 #include "app/Unit1.h"
 #include "chip/FlashRequests.h"
 #include "chip/Registers.h"
@@ -29,7 +30,7 @@ void TForm1::ConnectFunctionTest() {
 
 void TForm1::RunOnDevice(const std::function<void()>& action) {
     if (jobs_.Busy()) return;
-    device_.Open();
+    qv::app::IgnoredByThePage(device_.Open());
     action();
     device_.Close();
 }
@@ -47,11 +48,11 @@ void TForm1::btnEnterISPClick() {
     RunOnDevice([this] {
         bool& active = globals_.IspModeActive;
         if (active) {
-            qv::SetIspMode(device_, qv::IspMode::Leave);
+            qv::app::IgnoredByThePage(qv::SetIspMode(device_, qv::IspMode::Leave));
         } else {
-            qv::SelectBank(device_, qv::kIspBank);
-            qv::WriteRegister(device_, 0x01, 0x03);
-            qv::SetIspMode(device_, qv::IspMode::Enter);
+            qv::app::IgnoredByThePage(qv::SelectBank(device_, qv::kIspBank));
+            qv::app::IgnoredByThePage(qv::WriteRegister(device_, 0x01, 0x03));
+            qv::app::IgnoredByThePage(qv::SetIspMode(device_, qv::IspMode::Enter));
         }
         active = !active;
         ui->btnEnterISP->setText(active ? QStringLiteral("Exit ISP") : QStringLiteral("Enter ISP"));
@@ -61,7 +62,7 @@ void TForm1::btnEnterISPClick() {
 // Shows the identification held, which a read that timed out leaves as it was.
 void TForm1::btnUSBChipIDClick() {
     RunOnDevice([this] {
-        qv::ReadChipId(device_, flashContext_);
+        qv::app::IgnoredByThePage(qv::ReadChipId(device_, flashContext_));
         QString text;
         for (const std::uint8_t byte : flashContext_.ChipId)
             text += QStringLiteral("0x%1,  ").arg(QString::fromStdString(qv::Hex2(byte)));
@@ -70,11 +71,11 @@ void TForm1::btnUSBChipIDClick() {
 }
 
 void TForm1::btnUSBWriteEnableClick() {
-    RunOnDevice([this] { qv::WriteEnable(device_); });
+    RunOnDevice([this] { qv::app::IgnoredByThePage(qv::WriteEnable(device_)); });
 }
 
 void TForm1::btnUSBWriteDisableClick() {
-    RunOnDevice([this] { qv::WriteDisable(device_); });
+    RunOnDevice([this] { qv::app::IgnoredByThePage(qv::WriteDisable(device_)); });
 }
 
 void TForm1::btnUSBReadStatusClick() {
@@ -92,7 +93,7 @@ void TForm1::lbledtUSBWriteStatusKeyDown(int key) {
     try {
         const std::int32_t value =
             qv::HexFieldToInt(ui->lbledtUSBWriteStatus->text().toStdString());
-        RunOnDevice([&] { qv::WriteFlashStatus(device_, static_cast<std::uint8_t>(value)); });
+        RunOnDevice([&] { qv::app::IgnoredByThePage(qv::WriteFlashStatus(device_, static_cast<std::uint8_t>(value))); });
     } catch (const qv::ConversionError& error) {
         ShowConversionError(error);
     }

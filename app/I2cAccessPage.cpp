@@ -8,6 +8,7 @@
 #include <span>
 
 #include "app/EventHooks.h"
+#include "app/IgnoredReply.h"
 #include "app/StringGrid.h"
 #include "app/Unit1.h"
 #include "chip/I2cTransactions.h"
@@ -47,14 +48,14 @@ RegisterTable TForm1::I2cPageTable() const {
 // One register of the slave into the value held for it; a slave that does not answer leaves
 // the value as it was.
 void TForm1::ReadSlaveRegister(std::uint8_t address) {
-    qv::I2CReadRegisters(device_, chipAccess_.SlaveAddress, address,
-                         std::span(&chipAccess_.I2CShadow[address], 1));
+    qv::app::IgnoredByThePage(qv::I2CReadRegisters(device_, chipAccess_.SlaveAddress, address,
+                         std::span(&chipAccess_.I2CShadow[address], 1)));
 }
 
 // Writes the value held for one register of the slave, waits and reads the register back.
 void TForm1::WriteSlaveRegister(std::uint8_t address, std::uint32_t settleMs) {
-    qv::I2CWriteRegisters(device_, chipAccess_.SlaveAddress, address,
-                          std::span(&chipAccess_.I2CShadow[address], 1));
+    qv::app::IgnoredByThePage(qv::I2CWriteRegisters(device_, chipAccess_.SlaveAddress, address,
+                          std::span(&chipAccess_.I2CShadow[address], 1)));
     device_.Host().Sleep(settleMs);
     ReadSlaveRegister(address);
 }

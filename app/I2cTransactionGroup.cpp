@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Unit1.h"
+#include "app/IgnoredReply.h"
 #include "chip/I2cTransactions.h"
 #include "common/HexFormat.h"
 #include "common/HexText.h"
@@ -64,8 +65,10 @@ void TForm1::btnWriteSpecI2CClick() {
         BoxBytes(*ui->GroupBox7, QStringLiteral("edtI2Ccmd"), ui->srblen0->value());
     const std::vector<std::uint8_t> dataBytes =
         BoxBytes(*ui->GroupBox7, QStringLiteral("edtI2Cdat"), ui->srblen1->value());
-    RunOnDevice(
-        [&] { qv::I2CWriteCommand(device_, chipAccess_.SlaveAddress, commands, dataBytes); });
+    RunOnDevice([&] {
+        qv::app::IgnoredByThePage(
+            qv::I2CWriteCommand(device_, chipAccess_.SlaveAddress, commands, dataBytes));
+    });
 }
 
 // The data boxes within the length show the bytes received; when the slave did not answer,
@@ -76,7 +79,7 @@ void TForm1::btnReadSpecI2CClick() {
         BoxBytes(*ui->GroupBox7, QStringLiteral("edtI2Ccmd"), ui->srblen0->value());
     std::vector<std::uint8_t> received(static_cast<std::size_t>(ui->srblen1->value()), 0x00);
     RunOnDevice([&] {
-        qv::I2CReadCommand(device_, chipAccess_.SlaveAddress, commands, received);
+        qv::app::IgnoredByThePage(qv::I2CReadCommand(device_, chipAccess_.SlaveAddress, commands, received));
         for (std::size_t i = 0; i < received.size(); ++i)
             Box(*ui->GroupBox7, QStringLiteral("edtI2Cdat"), static_cast<int>(i))
                 .setText(QString::fromStdString(qv::Hex2(received[i])));

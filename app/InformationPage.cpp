@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "app/Unit1.h"
+#include "app/IgnoredReply.h"
 #include "chip/HidKeys.h"
 #include "ui_Unit1.h"
 
@@ -32,7 +33,7 @@ void TForm1::ConnectInformationPage() {
 // A label greyed out keeps its text.
 void TForm1::btnUpdateStatusClick() {
     if (jobs_.Busy()) return;
-    qv::ReadDeviceStatus(device_, DeviceStatus);
+    qv::app::IgnoredByThePage(qv::ReadDeviceStatus(device_, DeviceStatus));
     const qv::StatusLabels labels = qv::DescribeStatus(DeviceStatus);
     ui->lblConnect->setText(Text(labels.connection));
     ui->lblMute->setEnabled(labels.muteEnabled);
@@ -49,7 +50,7 @@ void TForm1::btnHIDClick(QObject* sender) {
     if (jobs_.Busy()) return;
     for (std::size_t n = 0; n < qv::HidKeyCodes.size(); ++n) {
         if (HidButton(*ui->Information, n) == sender) {
-            qv::SendHidKey(device_, qv::HidKeyCodes[n]);
+            qv::app::IgnoredByThePage(qv::SendHidKey(device_, qv::HidKeyCodes[n]));
             return;
         }
     }

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 
 #include "app/Unit1.h"
+#include "app/IgnoredReply.h"
 #include "chip/ParameterRequests.h"
 #include "ui_Unit1.h"
 
@@ -113,35 +114,40 @@ void TForm1::rbnMCLKOutFreqClick(QObject* sender) {
     }
 }
 
-// A read that gets no answer leaves the block, and so the page, as it was.
+static constexpr const char* kParameterReadFailedText = "Read Parameter Fail";
+
+// A read the firmware does not complete leaves the block, and so the page, as it was (what
+// the data registers hold then is no answer, and Set would store it), and says so.
 void TForm1::btnReadParaClick() {
     if (jobs_.Busy()) return;
-    qv::ReadOptionBlock(device_, OptionBlock);
+    if (qv::ReadOptionBlock(device_, OptionBlock) != qv::Reply::Done)
+        ShowMessage(kParameterReadFailedText, "The chip did not complete the EEPROM read.");
     RefreshParameterPage();
 }
 
 // Sends all four bytes as held, the EEPROM flag of the last read included.
 void TForm1::btnSetParaClick() {
     if (jobs_.Busy()) return;
-    qv::WriteOptionBlock(device_, OptionBlock);
+    qv::app::IgnoredByThePage(qv::WriteOptionBlock(device_, OptionBlock));
 }
 
 // Enter in the VID or PID edit sends its text as typed, as characters.
 void TForm1::lbledSysVIDPIDKeyDown(QObject* sender) {
     if (jobs_.Busy()) return;
     if (sender == ui->lbledSysVID)
-        qv::WriteIdentity(device_, qv::IdentitySelector::VendorId, Typed(*ui->lbledSysVID));
+        qv::app::IgnoredByThePage(
+            qv::WriteIdentity(device_, qv::IdentitySelector::VendorId, Typed(*ui->lbledSysVID)));
     else
-        qv::WriteIdentity(device_, qv::IdentitySelector::ProductId, Typed(*ui->lbledSysPID));
+        qv::app::IgnoredByThePage(
+            qv::WriteIdentity(device_, qv::IdentitySelector::ProductId, Typed(*ui->lbledSysPID)));
 }
 
 // Enter in a string edit sends that descriptor string, eight bytes per request.
 void TForm1::lbledSysStrKeyDown(QObject* sender) {
     if (jobs_.Busy()) return;
-    if (sender == ui->lbledSysStr1)
-        qv::WriteString(device_, qv::StringSelector::Manufacturer, Typed(*ui->lbledSysStr1));
-    else if (sender == ui->lbledSysStr2)
-        qv::WriteString(device_, qv::StringSelector::ModelName, Typed(*ui->lbledSysStr2));
-    else
-        qv::WriteString(device_, qv::StringSelector::SerialNumber, Typed(*ui->lbledSysStr3));
+    const auto [selector, edit] =
+        sender == ui->lbledSysStr1   ? std::pair{qv::StringSelector::Manufacturer, ui->lbledSysStr1}
+        : sender == ui->lbledSysStr2 ? std::pair{qv::StringSelector::ModelName, ui->lbledSysStr2}
+                                     : std::pair{qv::StringSelector::SerialNumber, ui->lbledSysStr3};
+    qv::app::IgnoredByThePage(qv::WriteString(device_, selector, Typed(*edit)));
 }

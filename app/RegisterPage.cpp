@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/EventHooks.h"
+#include "app/IgnoredReply.h"
 #include "app/StringGrid.h"
 #include "app/Unit1.h"
 #include "chip/Registers.h"
@@ -46,7 +47,7 @@ void TForm1::btnReadAllClick() {
     const RegisterTable table = RegisterPageTable();
     ReadTable(table, false, [&](std::uint8_t address) {
         std::uint8_t& value = chipAccess_.RegisterShadow[address];
-        qv::ReadRegister(device_, address, value);
+        qv::app::IgnoredByThePage(qv::ReadRegister(device_, address, value));
         table.ShowCell(address, value);
     });
 }
@@ -67,7 +68,7 @@ void TForm1::ReadTable(const RegisterTable& table, bool letEventsThrough,
         return;
     }
     setRunning(true);
-    device_.Open();
+    qv::app::IgnoredByThePage(device_.Open());
     for (int address = 0; address < 256 && button.property("Tag").toInt() != 0; ++address) {
         readOne(static_cast<std::uint8_t>(address));
         if (letEventsThrough) QCoreApplication::processEvents();
@@ -83,7 +84,7 @@ void TForm1::RegStringGridSelectCell(int row, int column) {
         HighlightHeaders(table.grid, column, row);
         const std::uint8_t address = RegisterTable::Address(column, row);
         std::uint8_t& value = chipAccess_.RegisterShadow[address];
-        qv::ReadRegister(device_, address, value);
+        qv::app::IgnoredByThePage(qv::ReadRegister(device_, address, value));
         table.ShowSelected(address, value);
     });
 }
@@ -106,9 +107,9 @@ void TForm1::RegStringGridKeyDown(int key) {
     if (!value) return;
     RunOnDevice([&] {
         held = *value;
-        qv::WriteRegister(device_, address, held);
+        qv::app::IgnoredByThePage(qv::WriteRegister(device_, address, held));
         device_.Host().Sleep(kWriteSettleMs);
-        qv::ReadRegister(device_, address, held);
+        qv::app::IgnoredByThePage(qv::ReadRegister(device_, address, held));
         table.ShowRegister(address, held);
     });
 }
@@ -120,9 +121,9 @@ void TForm1::chkBit0MouseUp() {
     std::uint8_t& held = chipAccess_.RegisterShadow[address];
     RunOnDevice([&] {
         held = table.CheckedBits();
-        qv::WriteRegister(device_, address, held);
+        qv::app::IgnoredByThePage(qv::WriteRegister(device_, address, held));
         device_.Host().Sleep(kBitWriteSettleMs);
-        qv::ReadRegister(device_, address, held);
+        qv::app::IgnoredByThePage(qv::ReadRegister(device_, address, held));
         table.ShowSelected(address, held);
     });
 }

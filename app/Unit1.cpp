@@ -1,4 +1,5 @@
 #include "app/Unit1.h"
+#include "app/IgnoredReply.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -162,8 +163,8 @@ void TForm1::MainPageControlChange() {
         return;
     }
     if (pages.currentWidget() != ui->PageMI2CCtrl || jobs_.Busy()) return;
-    device_.Open();
-    qv::I2CSetup(device_);
+    qv::app::IgnoredByThePage(device_.Open());
+    qv::app::IgnoredByThePage(qv::I2CSetup(device_));
     device_.Close();
 }
 

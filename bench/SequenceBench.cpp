@@ -373,13 +373,13 @@ void PrintRequestCost() {
     qv::QuorvexUsb device(host);
     device.SetKsMode(true);
     device.SetMatchText("vid_6b94&pid_f82d");
-    device.FindDevice();
-    device.Open();
+    if (!device.FindDevice() || device.Open() != qv::Reply::Done) return;
     constexpr int kRequests = 500000;
     std::uint8_t value = 0;
     const double start = ThreadCpuNs();
+    int failed = 0;
     for (int i = 0; i < kRequests; ++i)
-        qv::ReadRegister(device, static_cast<std::uint8_t>(i), value);
+        failed += qv::ReadRegister(device, static_cast<std::uint8_t>(i), value) != qv::Reply::Done;
     const double ns = ThreadCpuNs() - start;
     std::printf(
         "\nHost cost: %.0f ns of the thread's CPU time per vendor request through the device\n"

@@ -38,11 +38,14 @@ Reply ReadChipId(QuorvexUsb& device, FlashContext& flash) {
         return started;
     if (const Reply ready = AwaitFlashReady(device, kChipIdPolls); ready != Reply::Done)
         return ready;
-    // No flash part answers FF FF FF: a short answer is not taken for a part.
-    std::array<std::uint8_t, 3> id{0xFF, 0xFF, 0xFF};
+    std::array<std::uint8_t, 3> id{};
     const Reply fetched = FetchFlashResponse(device, id);
-    if (fetched == Reply::Done) flash.ChipId = id;
-    return fetched;
+    if (fetched != Reply::Done) return fetched;
+    // No flash part answers FF FF FF: that is the bus idling high, a flash that is busy (or
+    // absent) and did not take the instruction. It is no identification: the flash refused it.
+    if (id == std::array<std::uint8_t, 3>{0xFF, 0xFF, 0xFF}) return Reply::Refused;
+    flash.ChipId = id;
+    return Reply::Done;
 }
 
 // The instruction takes four dummy bytes before the ID. The collect request clocks out the
@@ -79,8 +82,7 @@ ReplyWith<std::uint8_t> ReadFlashStatus(QuorvexUsb& device) {
         return {started};
     if (const Reply ready = AwaitFlashReady(device, kStatusPolls); ready != Reply::Done)
         return {ready};
-    // All ones reads as busy and protected: a status that never arrived is not taken for an
-    // idle, writable flash.
+    // All ones reads as busy and protected, should a status that never arrived be looked at.
     std::uint8_t status = 0xFF;
     const Reply fetched = FetchFlashResponse(device, std::span(&status, 1));
     return {fetched, status};
@@ -100,12 +102,21 @@ Reply ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
                        std::span<const std::uint8_t> data) {
     const auto a = AddressBytes(address);
     std::uint8_t header[4] = {kPageProgramInstruction, a[0], a[1], a[2]};
-    const Reply opened =
-        device.Request(kVendorOut, kFlashWriteRequest, 0, kKeepInstructionOpen, header);
+    // Without the address phase no instruction is open: the page's bytes would reach the flash
+    // as an instruction of their own.
+    if (const Reply opened =
+            device.Request(kVendorOut, kFlashWriteRequest, 0, kKeepInstructionOpen, header);
+        opened != Reply::Done)
+        return opened;
     std::vector<std::uint8_t> page(data.begin(),
                                    data.begin() + std::min(data.size(), kMaxFlashPage));
-    return FirstFailure(opened,
-                        device.Request(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, page));
+    const Reply sent = device.Request(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, page);
+    // A refused data phase leaves the instruction open, and the next bytes sent would be taken
+    // as page data: a collect request ends it first. Its own reply is not looked at: the page
+    // has failed already, and what follows reads the status anyway.
+    if (sent != Reply::Done && !device.Unreachable())
+        static_cast<void>(StartFlashRead(device, kReadStatusInstruction, 1));
+    return sent;
 }
 
 Reply ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer) {

@@ -44,7 +44,8 @@ struct FlashContext {
 std::uint16_t PageSizeFor(const std::array<std::uint8_t, 3>& chipId);
 
 // Reads the identification into flash.ChipId; a read that did not arrive whole (a refused
-// collect request, no ready answer, a short fetch) leaves it alone.
+// collect request, no ready answer, a short fetch) leaves it alone, and so does FF FF FF (a
+// busy flash's answer), which is Refused.
 Reply ReadChipId(QuorvexUsb& device, FlashContext& flash);
 // Reads the part's unique 64-bit ID into flash.UniqueId, on the same terms as ReadChipId.
 Reply ReadUniqueId(QuorvexUsb& device, FlashContext& flash);
@@ -56,8 +57,9 @@ ReplyWith<std::uint8_t> ReadFlashStatus(QuorvexUsb& device);
 Reply WriteFlashStatus(QuorvexUsb& device, std::uint8_t status);
 Reply EraseChip(QuorvexUsb& device);
 Reply EraseSector(QuorvexUsb& device, std::uint32_t address);
-// Address phase (kept open) and data phase, both sent whatever the first returned; Done only
-// when both went through. Does not wait for the page to be written.
+// Address phase (kept open) and data phase, the data only after the address went through; Done
+// only when both did. A failed data phase is followed by a request that ends the open
+// instruction. Does not wait for the page to be written.
 Reply ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
                        std::span<const std::uint8_t> data);
 Reply ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer);

@@ -19,17 +19,17 @@ Reply StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t 
                           std::span(&instruction, 1));
 }
 
-// The byte starts as "not ready", so an answer that brings nothing is not taken for one.
-bool FlashReady(QuorvexUsb& device) {
+ReplyWith<bool> FlashReady(QuorvexUsb& device) {
     std::uint8_t ready = 0;
-    return device.Request(kVendorIn, kFlashReadyRequest, 0, 0, std::span(&ready, 1)) ==
-               Reply::Done &&
-           ready != 0;
+    const Reply reply = device.Request(kVendorIn, kFlashReadyRequest, 0, 0, std::span(&ready, 1));
+    return {reply, reply == Reply::Done && ready != 0};
 }
 
 Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs, int quickPolls) {
     for (int i = 0; i < polls; ++i) {
-        if (FlashReady(device)) return Reply::Done;
+        // A poll that did not go through counts as "not ready" until the device is gone or
+        // silent.
+        if (FlashReady(device).value) return Reply::Done;
         if (device.Gone()) return Reply::Gone;
         if (device.Unanswering()) return Reply::NoAnswer;
         if (pauseMs > 0 && i >= quickPolls) device.Host().Sleep(pauseMs);
@@ -46,10 +46,11 @@ Reply SetIspMode(QuorvexUsb& device, IspMode mode) {
     const bool entering = mode == IspMode::Enter;
     Reply reply = entering ? device.Request(kVendorOut, kEnterIspRequest, 0x4B6E, 0x1F09, {})
                            : device.Request(kVendorOut, kExitIspRequest, 0x2D7C, 0x3E92, {});
-    // The registers are written whatever the switch request returned; the first failure counts.
+    // The registers are written whatever the switch request returned, unless the chip is gone
+    // or silent; the first failure counts.
     const auto write = [&](std::uint8_t address, std::uint8_t value) {
-        WriteRegister(device, address, value);
-        reply = FirstFailure(reply, device.LastReply());
+        if (device.Unreachable()) return;
+        reply = FirstFailure(reply, WriteRegister(device, address, value));
     };
     write(kBankSelectRegister, kIspBank);
     if (entering) {

@@ -24,8 +24,8 @@ Reply SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
                            std::span<const std::uint8_t> arguments = {});
 // Clocks out the instruction byte and has the chip collect responseCount (1 to 255) bytes.
 Reply StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount);
-// True only when the request succeeded and the chip's ready byte is non-zero.
-bool FlashReady(QuorvexUsb& device);
+// The ready byte: true only when the request went through whole and the byte is non-zero.
+ReplyWith<bool> FlashReady(QuorvexUsb& device);
 // Polls the ready byte, at most polls times, pausing pauseMs after each "not ready" but the
 // first quickPolls: Done at the first ready answer; NotReady when the budget ran out; Gone or
 // NoAnswer as soon as the device is gone or has stopped answering.
@@ -35,8 +35,9 @@ Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs = 0,
 Reply FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response);
 
 enum class IspMode { Enter, Leave };
-// The access-coded switch request, then the ISP bank's registers whatever the request returned.
-// Done only when the switch and every register write went through.
+// The access-coded switch request, then the ISP bank's registers whatever the request returned
+// (none once the chip is gone or silent). Done only when the switch and every register write
+// went through.
 Reply SetIspMode(QuorvexUsb& device, IspMode mode);
 
 }  // namespace qv

@@ -9,14 +9,14 @@ static constexpr std::uint8_t kHidKeyCommand = 0x30;
 static constexpr std::uint8_t kHidKeyTaken = 0x31;
 static constexpr int kHidKeyPolls = 10;
 
-bool SendHidKey(QuorvexUsb& device, std::uint8_t keyCode) {
-    device.Open();
-    SelectBank(device, kMailboxBank);
-    WriteRegister(device, kMailboxSelectorRegister, keyCode);
-    WriteRegister(device, kMailboxCommandRegister, kHidKeyCommand);
-    const bool taken = AwaitMailboxAnswer(device, kHidKeyTaken, kHidKeyPolls);
+Reply SendHidKey(QuorvexUsb& device, std::uint8_t keyCode) {
+    if (const Reply opened = device.Open(); opened != Reply::Done) return opened;
+    Reply reply = WriteRegisters(device, {{kBankSelectRegister, kMailboxBank},
+                                          {kMailboxSelectorRegister, keyCode},
+                                          {kMailboxCommandRegister, kHidKeyCommand}});
+    if (reply == Reply::Done) reply = AwaitMailboxAnswer(device, kHidKeyTaken, kHidKeyPolls);
     device.Close();
-    return taken;
+    return reply;
 }
 
 }  // namespace qv

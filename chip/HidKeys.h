@@ -12,7 +12,9 @@ inline constexpr std::array<std::uint8_t, 5> HidKeyCodes{0x40, 0x02, 0x10, 0x01,
 
 // Opens the device, hands the key to the firmware's HID mailbox in bank 0 and polls up to ten
 // times, 10 ms apart, until the firmware has taken it; then closes the device. Sends no key
-// release and leaves the command register as the firmware set it. True when the key was taken.
-bool SendHidKey(QuorvexUsb& device, std::uint8_t keyCode);
+// release and leaves the command register as the firmware set it. Done when the key was taken,
+// NotReady when the firmware never took it, else the request that failed (nothing after it is
+// sent).
+Reply SendHidKey(QuorvexUsb& device, std::uint8_t keyCode);
 
 }  // namespace qv

@@ -31,21 +31,24 @@ inline constexpr std::uint8_t kI2cSetupValue = 0x04;
 // Status reads spent waiting for one byte before going on as if it had finished.
 inline constexpr int kI2cStatusPolls = 20;
 
+// Each returns the first of its requests that did not go through (Done when all did); a status
+// comes with the bit asked for.
+
 // Selects bank 0x0E and sets the master up; the window does this when the I2C page becomes
 // active, so everything below assumes that bank.
-void I2CSetup(QuorvexUsb& device);
+Reply I2CSetup(QuorvexUsb& device);
 // A start condition; also the repeated start of a read.
-void I2CStart(QuorvexUsb& device);
-void I2CStop(QuorvexUsb& device);
-// One status read each. A status that could not be read counts as not done and not
-// acknowledged.
-bool I2CTransferDone(QuorvexUsb& device);
-bool I2CAcknowledged(QuorvexUsb& device);
-// Sends one byte, waits for it (at most kI2cStatusPolls status reads) and returns whether the
-// slave acknowledged it.
-bool I2CSendByte(QuorvexUsb& device, std::uint8_t byte);
-// Receives one byte (last: the final byte of a read) into byte; a failed read of the receive
-// register leaves byte as it was. Always true, as the bus gives no receive outcome.
-bool I2CReceiveByte(QuorvexUsb& device, bool last, std::uint8_t& byte);
+Reply I2CStart(QuorvexUsb& device);
+Reply I2CStop(QuorvexUsb& device);
+// One status read each: whether the current byte transfer is done, whether the slave
+// acknowledged it.
+ReplyWith<bool> I2CTransferDone(QuorvexUsb& device);
+ReplyWith<bool> I2CAcknowledged(QuorvexUsb& device);
+// Sends one byte, waits for it (at most kI2cStatusPolls status reads, then goes on as if it
+// had finished) and reads whether the slave acknowledged it.
+ReplyWith<bool> I2CSendByte(QuorvexUsb& device, std::uint8_t byte);
+// Receives one byte (last: the final byte of a read) into byte; a read of the receive register
+// that did not bring its byte leaves byte as it was.
+Reply I2CReceiveByte(QuorvexUsb& device, bool last, std::uint8_t& byte);
 
 }  // namespace qv

@@ -6,13 +6,16 @@ namespace qv {
 
 static constexpr std::uint32_t kPollIntervalMs = 10;
 
-bool AwaitMailboxAnswer(QuorvexUsb& device, std::uint8_t answer, int polls) {
+Reply AwaitMailboxAnswer(QuorvexUsb& device, std::uint8_t answer, int polls) {
     for (int poll = 0; poll < polls; ++poll) {
         device.Host().Sleep(kPollIntervalMs);
         std::uint8_t status = 0;
-        if (ReadRegister(device, kMailboxCommandRegister, status) && status == answer) return true;
+        if (const Reply read = ReadRegister(device, kMailboxCommandRegister, status);
+            read != Reply::Done)
+            return read;
+        if (status == answer) return Reply::Done;
     }
-    return false;
+    return Reply::NotReady;
 }
 
 }  // namespace qv

@@ -15,8 +15,9 @@ inline constexpr std::uint8_t kMailboxOffsetRegister = 0x92;    // chunk number 
 inline constexpr std::uint8_t kMailboxDataRegister = 0x93;      // first of the data window
 inline constexpr std::size_t kMailboxDataSize = 8;              // 0x93 to 0x9A
 
-// Up to `polls` times: waits 10 ms, then reads the command register. True as soon as it reads
-// `answer`; false when it never did (a failed read counts as no answer).
-bool AwaitMailboxAnswer(QuorvexUsb& device, std::uint8_t answer, int polls);
+// Up to `polls` times: waits 10 ms, then reads the command register. Done as soon as it reads
+// `answer`, NotReady when it never did; a read that did not go through ends the wait with its
+// reply.
+Reply AwaitMailboxAnswer(QuorvexUsb& device, std::uint8_t answer, int polls);
 
 }  // namespace qv

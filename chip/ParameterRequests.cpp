@@ -10,32 +10,37 @@ namespace qv {
 
 static constexpr std::uint32_t kChunkPauseMs = 50;
 
-bool ReadOptionBlock(QuorvexUsb& device, OptionBlock& block) {
-    return EepromMailbox(device, kParameterCommand, kOptionsReadSelector, 0, block.bytes);
+Reply ReadOptionBlock(QuorvexUsb& device, OptionBlock& block) {
+    auto bytes = block.bytes;
+    const Reply reply =
+        EepromMailbox(device, kParameterCommand, kOptionsReadSelector, 0, bytes);
+    if (reply == Reply::Done) block.bytes = bytes;
+    return reply;
 }
 
-bool WriteOptionBlock(QuorvexUsb& device, const OptionBlock& block) {
+Reply WriteOptionBlock(QuorvexUsb& device, const OptionBlock& block) {
     auto bytes = block.bytes;
     return EepromMailbox(device, kParameterCommand, kOptionsWriteSelector, 0, bytes);
 }
 
-bool WriteIdentity(QuorvexUsb& device, IdentitySelector selector, std::string_view typed) {
+Reply WriteIdentity(QuorvexUsb& device, IdentitySelector selector, std::string_view typed) {
     auto bytes = IdentityBytes(typed);
     return EepromMailbox(device, kParameterCommand, static_cast<std::uint8_t>(selector), 0, bytes);
 }
 
-bool WriteString(QuorvexUsb& device, StringSelector selector, std::string_view typed) {
+Reply WriteString(QuorvexUsb& device, StringSelector selector, std::string_view typed) {
     auto image = StringImage(typed);
-    bool allCompleted = true;
-    for (std::size_t start = 0, chunk = 0; start < image.size();
+    Reply first = Reply::Done;
+    for (std::size_t start = 0, chunk = 0; start < image.size() && !device.Unreachable();
          start += kMailboxDataSize, ++chunk) {
         const std::size_t size = std::min(kMailboxDataSize, image.size() - start);
-        allCompleted &=
-            EepromMailbox(device, kParameterCommand, static_cast<std::uint8_t>(selector),
-                          static_cast<std::uint8_t>(chunk), std::span(image).subspan(start, size));
+        first = FirstFailure(
+            first, EepromMailbox(device, kParameterCommand, static_cast<std::uint8_t>(selector),
+                                 static_cast<std::uint8_t>(chunk),
+                                 std::span(image).subspan(start, size)));
         device.Host().Sleep(kChunkPauseMs);
     }
-    return allCompleted;
+    return first;
 }
 
 }  // namespace qv

@@ -18,18 +18,20 @@ enum class StringSelector : std::uint8_t {
 inline constexpr std::uint8_t kOptionsWriteSelector = 0x20;
 inline constexpr std::uint8_t kOptionsReadSelector = 0x21;
 
-// Each request opens and closes the device itself and returns whether every mailbox request
-// went through and was completed by the firmware (see EepromMailbox); a string is sent whole
-// even when a chunk failed.
+// Each request opens and closes the device itself and returns what became of its mailbox
+// exchange (see EepromMailbox); a string is sent whole even when a chunk failed, unless the
+// chip is gone or has gone silent.
 
-// Reads the options into `block`; bytes whose register read failed keep their value.
-bool ReadOptionBlock(QuorvexUsb& device, OptionBlock& block);
+// Reads the options into `block`, only when the exchange was Done: a block the firmware did
+// not answer for is kept as it was.
+Reply ReadOptionBlock(QuorvexUsb& device, OptionBlock& block);
 // Sends all four bytes as held, including those the tool does not use.
-bool WriteOptionBlock(QuorvexUsb& device, const OptionBlock& block);
+Reply WriteOptionBlock(QuorvexUsb& device, const OptionBlock& block);
 // Sends IdentityBytes(typed) in one request.
-bool WriteIdentity(QuorvexUsb& device, IdentitySelector selector, std::string_view typed);
+Reply WriteIdentity(QuorvexUsb& device, IdentitySelector selector, std::string_view typed);
 // Sends StringImage(typed) in chunks of eight bytes (offset = chunk number, the last chunk
-// carries the rest), waiting 50 ms after each chunk, the last one included.
-bool WriteString(QuorvexUsb& device, StringSelector selector, std::string_view typed);
+// carries the rest), waiting 50 ms after each chunk, the last one included. The first chunk's
+// failure is the reply.
+Reply WriteString(QuorvexUsb& device, StringSelector selector, std::string_view typed);
 
 }  // namespace qv

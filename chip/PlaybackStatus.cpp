@@ -2,6 +2,8 @@
 
 #include "chip/Registers.h"
 
+#include <utility>
+
 namespace qv {
 
 static constexpr std::uint8_t kRateCodeRegister = 0xA4;
@@ -13,14 +15,24 @@ static constexpr std::uint8_t kDsdFlag = 0x02;
 static constexpr std::uint8_t kMutedFlag = 0x04;
 static constexpr std::size_t kDsdRateLabels = 16;
 
-bool ReadDeviceStatus(QuorvexUsb& device, DeviceStatus& status) {
-    device.Open();
-    SelectBank(device, kMailboxBank);
-    const bool rateRead = ReadRegister(device, kRateCodeRegister, status.rateCode);
-    const bool secondRead = ReadRegister(device, kSecondStatusRegister, status.secondByte);
-    const bool flagsRead = ReadRegister(device, kFlagsRegister, status.flags);
+static Reply ReadStatusRegisters(QuorvexUsb& device, DeviceStatus& status) {
+    if (const Reply selected = SelectBank(device, kMailboxBank); selected != Reply::Done)
+        return selected;
+    for (const auto& [address, byte] : {std::pair{kRateCodeRegister, &status.rateCode},
+                                        std::pair{kSecondStatusRegister, &status.secondByte},
+                                        std::pair{kFlagsRegister, &status.flags}})
+        if (const Reply read = ReadRegister(device, address, *byte); read != Reply::Done)
+            return read;
+    return Reply::Done;
+}
+
+Reply ReadDeviceStatus(QuorvexUsb& device, DeviceStatus& status) {
+    if (const Reply opened = device.Open(); opened != Reply::Done) return opened;
+    DeviceStatus read = status;
+    const Reply reply = ReadStatusRegisters(device, read);
     device.Close();
-    return rateRead && secondRead && flagsRead;
+    if (reply == Reply::Done) status = read;
+    return reply;
 }
 
 StatusLabels DescribeStatus(const DeviceStatus& status) {

@@ -18,8 +18,9 @@ struct DeviceStatus {
 };
 
 // Opens the device, selects bank 0, reads the three registers in address order and closes the
-// device. A failed read leaves its byte as it was; true when all three reads succeeded.
-bool ReadDeviceStatus(QuorvexUsb& device, DeviceStatus& status);
+// device. status is written only when every request went through (Done); else the first reply
+// that did not, after which nothing more is sent.
+Reply ReadDeviceStatus(QuorvexUsb& device, DeviceStatus& status);
 
 inline constexpr std::string_view UsbConnectedText{"USB connected"};
 inline constexpr std::string_view UsbDisconnectedText{"USB Disconnected"};

@@ -5,21 +5,28 @@ namespace qv {
 static constexpr std::uint8_t kRegisterReadRequest = 0x91;
 static constexpr std::uint8_t kRegisterWriteRequest = 0x90;
 
-bool ReadRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t& value) {
+Reply ReadRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t& value) {
     std::uint8_t received = 0;
-    if (!device.VendorRequest(kVendorIn, kRegisterReadRequest, 0, address, std::span(&received, 1)))
-        return false;
-    value = received;
-    return true;
+    const Reply reply =
+        device.Request(kVendorIn, kRegisterReadRequest, 0, address, std::span(&received, 1));
+    if (reply == Reply::Done) value = received;
+    return reply;
 }
 
-bool WriteRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t value) {
-    return device.VendorRequest(kVendorOut, kRegisterWriteRequest, 0, address,
-                                std::span(&value, 1));
+Reply WriteRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t value) {
+    return device.Request(kVendorOut, kRegisterWriteRequest, 0, address, std::span(&value, 1));
 }
 
-bool SelectBank(QuorvexUsb& device, std::uint8_t bank) {
+Reply SelectBank(QuorvexUsb& device, std::uint8_t bank) {
     return WriteRegister(device, kBankSelectRegister, bank);
+}
+
+Reply WriteRegisters(QuorvexUsb& device,
+                     std::initializer_list<std::pair<std::uint8_t, std::uint8_t>> writes) {
+    for (const auto& [address, value] : writes)
+        if (const Reply reply = WriteRegister(device, address, value); reply != Reply::Done)
+            return reply;
+    return Reply::Done;
 }
 
 }  // namespace qv

@@ -19,7 +19,7 @@ public:
     AuditLog(const std::string& path, std::string commandLine);
 
     // Appends the record's line; why it could not be written whole, nothing when it was.
-    std::optional<std::string> Append(const RunRecord& record);
+    [[nodiscard]] std::optional<std::string> Append(const RunRecord& record);
 
 private:
     struct Closer {

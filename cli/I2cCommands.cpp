@@ -8,6 +8,7 @@
 #include "chip/I2cTransactions.h"
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
+#include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
 
 namespace qv::cli {
@@ -35,14 +36,23 @@ std::vector<std::uint8_t> ParseByteList(const std::string& what,
 }
 
 // Opens the device, sets the master up as the window does on entering its I2C page, and runs
-// the transaction.
+// the transaction. A request the chip did not carry out fails the command with its cause; so
+// does a slave that refused its address or, unlike on the window's pages, any byte.
 template <typename Transaction>
 void RunOnBus(Session& session, std::uint8_t slave, Transaction transaction) {
     session.RequireDevice();
-    OpenedDevice opened(session.Device());
-    I2CSetup(session.Device());
-    if (!transaction(session.Device()))
-        throw OperationFailed("Slave 0x" + Hex2(slave) + " did not acknowledge its address");
+    QuorvexUsb& device = session.Device();
+    OpenedDevice opened(device);
+    const std::string failed = "The I2C transaction with slave 0x" + Hex2(slave) + " failed";
+    RequireDone(device, I2CSetup(device), failed);
+    const ReplyWith<I2cAcknowledges> done = transaction(device);
+    RequireDone(device, done.reply, failed);
+    if (!done.value.address)
+        ThrowFailure(Failure(FailureKind::NotAcknowledged, std::nullopt,
+                             "Slave 0x" + Hex2(slave) + " did not acknowledge its address"));
+    if (!done.value.everyByte)
+        ThrowFailure(Failure(FailureKind::NotAcknowledged, std::nullopt,
+                             "Slave 0x" + Hex2(slave) + " did not acknowledge every byte"));
 }
 
 // Sixteen bytes a line; nothing for no bytes.

@@ -23,7 +23,7 @@ void Require(Reply reply, FailureKind kind) {
 void RunIspSwitch(Session& session, IspMode mode) {
     session.RequireDevice();
     OpenedDevice opened(session.Device());
-    Require(session.Device().IsOpen() ? SetIspMode(session.Device(), mode) : Reply::Gone,
+    Require(opened.Opened() == Reply::Done ? SetIspMode(session.Device(), mode) : Reply::Gone,
             mode == IspMode::Enter ? FailureKind::IspEntryFailed : FailureKind::IspExitFailed);
 }
 
@@ -75,6 +75,13 @@ void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, 
             FailureKind::StatusUnreadable);
     out << "0x" << Hex2(status.value) << "\n";
     Require(isp.Leave(), FailureKind::IspExitFailed);
+    // The write-in-progress and write-enable bits are the flash's own; the rest must read back
+    // as written (a locked status register ignores the write).
+    constexpr std::uint8_t kWritableBits = 0xFC;
+    if (write && (status.value & kWritableBits) != (value & kWritableBits))
+        ThrowFailure(Failure(FailureKind::StatusWriteFailed, std::nullopt,
+                             "Write Flash Status Fail: 0x" + Hex2(static_cast<std::uint8_t>(value)) +
+                                 " written, 0x" + Hex2(status.value) + " read back"));
 }
 
 }  // namespace

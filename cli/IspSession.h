@@ -12,8 +12,10 @@ namespace qv::cli {
 class IspSession {
 public:
     IspSession(QuorvexUsb& device, bool skip) : device_(device), skip_(skip) {}
+    // The command has failed already; its own failure is the one reported, so the leave's reply
+    // is not looked at.
     ~IspSession() {
-        if (entered_ && !left_) Switch(IspMode::Leave);
+        if (entered_ && !left_) static_cast<void>(Switch(IspMode::Leave));
     }
     IspSession(const IspSession&) = delete;
     IspSession& operator=(const IspSession&) = delete;
@@ -33,7 +35,10 @@ public:
 private:
     Reply Switch(IspMode mode) {
         if (skip_) return Reply::Done;
-        if (!device_.Open()) return Reply::Gone;
+        // A chip gone silent is left alone: the count of its unanswered requests outlives the
+        // handle.
+        if (device_.Unanswering()) return Reply::NoAnswer;
+        if (device_.Open() != Reply::Done) return Reply::Gone;
         const Reply switched = SetIspMode(device_, mode);
         device_.Close();
         return switched;

@@ -8,6 +8,8 @@ int ExitCodeOf(const JobResult& result) {
             return kExitSuccess;
         case FailureKind::Refused:
             return kExitBadInput;
+        case FailureKind::NoDevice:
+            return kExitNoDevice;
         default:
             return kExitFailed;
     }
@@ -26,7 +28,30 @@ std::string MessageOf(const JobResult& result) {
 
 void ThrowFailure(const JobResult& result) {
     if (ExitCodeOf(result) == kExitBadInput) throw BadInput(MessageOf(result));
+    if (ExitCodeOf(result) == kExitNoDevice) throw NoDevice(MessageOf(result));
     throw JobFailed(result, MessageOf(result));
+}
+
+static std::string CauseOf(Reply reply) {
+    switch (reply) {
+        case Reply::Refused:
+            return " (the chip refused a request)";
+        case Reply::Short:
+            return " (an answer came back short)";
+        case Reply::NotReady:
+            return " (the chip did not finish)";
+        default:
+            return "";
+    }
+}
+
+void RequireDone(const QuorvexUsb& device, Reply reply, const std::string& what) {
+    if (reply == Reply::Done) return;
+    if (reply == Reply::Gone || device.Gone())
+        ThrowFailure(Failure(FailureKind::DeviceGone, std::nullopt, what));
+    if (reply == Reply::NoAnswer || device.Unanswering())
+        ThrowFailure(Failure(FailureKind::NotAnswering));
+    ThrowFailure(Failure(FailureKind::RequestFailed, std::nullopt, what + CauseOf(reply)));
 }
 
 void RecordResult(RunRecord& record, const JobResult& result) {

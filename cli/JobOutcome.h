@@ -4,6 +4,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/RunRecord.h"
+#include "device/QuorvexUsb.h"
 #include "isp/JobResult.h"
 
 namespace qv::cli {
@@ -26,6 +27,10 @@ int ExitCodeOf(const JobResult& result);
 std::string MessageOf(const JobResult& result);
 // Ends the command with the failure: BadInput for a refusal, JobFailed otherwise.
 [[noreturn]] void ThrowFailure(const JobResult& result);
+// A command's chip operation that did not go through ends the command with its cause, decided
+// here for every command: the board gone, the chip silent ("The chip does not answer"), else
+// `what` ("Register read of 0x10 failed") and the reply's cause.
+void RequireDone(const QuorvexUsb& device, Reply reply, const std::string& what);
 // Fills the record's outcome: ok, exit code, message and the failure's kind.
 void RecordResult(RunRecord& record, const JobResult& result);
 

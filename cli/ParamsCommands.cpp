@@ -10,6 +10,7 @@
 #include "chip/ParameterRequests.h"
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
+#include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
 
 namespace qv::cli {
@@ -27,8 +28,8 @@ constexpr std::array<std::string_view, 4> kMclkTexts{"128 Fs", "256 Fs", "512 Fs
 
 // The firmware answers each mailbox request when it is done; without that answer (or with a
 // request that did not go through) the EEPROM cannot be trusted to hold what was sent.
-void Require(bool completed, const std::string& operation) {
-    if (!completed) throw OperationFailed("The chip did not complete the EEPROM " + operation);
+void Require(QuorvexUsb& device, Reply reply, const std::string& operation) {
+    RequireDone(device, reply, "The chip did not complete the EEPROM " + operation);
 }
 
 std::string_view YesNo(bool on) { return on ? "yes" : "no"; }
@@ -57,7 +58,7 @@ void RunWriteOptions(Session& session, const std::vector<std::string>& texts) {
         block.bytes[i] =
             static_cast<std::uint8_t>(ParseHexArgument("B" + std::to_string(i), texts.at(i), 0xFF));
     session.RequireDevice();
-    Require(WriteOptionBlock(session.Device(), block), "write");
+    Require(session.Device(), WriteOptionBlock(session.Device(), block), "write");
 }
 
 // The firmware takes the identity as hexadecimal characters; what a longer or other text would
@@ -67,7 +68,7 @@ void RunSetIdentity(Session& session, IdentitySelector selector, const std::stri
     if (text.empty() || text.size() > kIdentityLength || !hexDigits)
         throw BadInput("'" + text + "' is not 1 to 4 hexadecimal digits");
     session.RequireDevice();
-    Require(WriteIdentity(session.Device(), selector, text), "write");
+    Require(session.Device(), WriteIdentity(session.Device(), selector, text), "write");
 }
 
 // The core would cut a longer text; on the command line it is refused instead.
@@ -77,7 +78,8 @@ void RunSetString(Session& session, int number, const std::string& text) {
         throw BadInput("The string has " + std::to_string(characters) +
                        " characters; at most 31 fit");
     session.RequireDevice();
-    Require(WriteString(session.Device(),
+    Require(session.Device(),
+            WriteString(session.Device(),
                         kStringSelectors.at(static_cast<std::size_t>(number - 1)), text),
             "write");
 }
@@ -87,7 +89,7 @@ void RunSetString(Session& session, int number, const std::string& text) {
 void RunParamsRead(Session& session, std::ostream& out) {
     session.RequireDevice();
     OptionBlock block;
-    Require(ReadOptionBlock(session.Device(), block), "read");
+    Require(session.Device(), ReadOptionBlock(session.Device(), block), "read");
     PrintOptions(block, out);
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/CliErrors.h"
+#include "cli/JobOutcome.h"
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
 #include "common/HexFormat.h"
@@ -51,13 +52,13 @@ RawRequest ParseRaw(const RawArguments& args) {
 void RunRaw(Session& session, const RawArguments& args, std::ostream& out) {
     RawRequest raw = ParseRaw(args);
     session.RequireDevice();
-    bool ok = false;
+    Reply reply = Reply::Gone;
     {
         OpenedDevice opened(session.Device());
-        ok = session.Device().VendorRequest(raw.requestType, raw.request, raw.value, raw.index,
-                                            raw.data);
+        reply = session.Device().Request(raw.requestType, raw.request, raw.value, raw.index,
+                                         raw.data);
     }
-    if (!ok) throw OperationFailed("The request failed");
+    RequireDone(session.Device(), reply, "The request failed");
     if (!IsDeviceToHost(raw.requestType)) return;
     for (std::size_t i = 0; i < raw.data.size(); ++i) {
         out << (i == 0 ? "" : (i % 16 == 0 ? "\n" : " ")) << Hex2(raw.data[i]);

@@ -8,6 +8,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
+#include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
 
 namespace qv::cli {
@@ -29,7 +30,7 @@ std::uint8_t ParseByte(const std::string& what, const std::string& text) {
 }
 
 void SelectBankIfGiven(QuorvexUsb& device, std::optional<std::uint8_t> bank) {
-    if (bank && !SelectBank(device, *bank)) throw OperationFailed("Bank select failed");
+    if (bank) RequireDone(device, SelectBank(device, *bank), "Bank select failed");
 }
 
 void RunRead(Session& session, const RegisterArguments& args, std::ostream& out) {
@@ -39,8 +40,8 @@ void RunRead(Session& session, const RegisterArguments& args, std::ostream& out)
     OpenedDevice opened(session.Device());
     SelectBankIfGiven(session.Device(), bank);
     std::uint8_t value = 0;
-    if (!ReadRegister(session.Device(), address, value))
-        throw OperationFailed("Register read of 0x" + Hex2(address) + " failed");
+    RequireDone(session.Device(), ReadRegister(session.Device(), address, value),
+                "Register read of 0x" + Hex2(address) + " failed");
     out << Hex2(value) << "\n";
 }
 
@@ -51,11 +52,12 @@ void RunWrite(Session& session, const RegisterArguments& args) {
     session.RequireDevice();
     OpenedDevice opened(session.Device());
     SelectBankIfGiven(session.Device(), bank);
-    if (!WriteRegister(session.Device(), address, value))
-        throw OperationFailed("Register write of 0x" + Hex2(address) + " failed");
+    RequireDone(session.Device(), WriteRegister(session.Device(), address, value),
+                "Register write of 0x" + Hex2(address) + " failed");
 }
 
-// 16 x 16 like the Register page's grid; a register that could not be read shows "--".
+// 16 x 16 like the Register page's grid; a register that could not be read shows "--". A chip
+// that is gone or silent ends the dump at once: nothing more reaches it.
 void RunDump(Session& session, const RegisterArguments& args, std::ostream& out) {
     const auto bank = ParseBank(args.bank);
     session.RequireDevice();
@@ -67,7 +69,10 @@ void RunDump(Session& session, const RegisterArguments& args, std::ostream& out)
     for (int address = 0; address < 256; ++address) {
         if (address % 16 == 0) out << "\n" << Hex2(address);
         std::uint8_t value = 0;
-        const bool ok = ReadRegister(session.Device(), static_cast<std::uint8_t>(address), value);
+        const Reply read = ReadRegister(session.Device(), static_cast<std::uint8_t>(address), value);
+        if (session.Device().Unreachable())
+            RequireDone(session.Device(), read, "Register read of 0x" + Hex2(address) + " failed");
+        const bool ok = read == Reply::Done;
         failed += ok ? 0 : 1;
         out << " " << (ok ? Hex2(value) : "--");
     }

@@ -10,6 +10,7 @@
 #include "chip/HidKeys.h"
 #include "chip/PlaybackStatus.h"
 #include "cli/CliErrors.h"
+#include "cli/JobOutcome.h"
 
 namespace qv::cli {
 namespace {
@@ -21,8 +22,9 @@ void RunHidKey(Session& session, const std::string& name) {
     const auto found = std::ranges::find(kHidKeyNames, name);
     if (found == kHidKeyNames.end()) throw BadInput("Unknown key " + name);
     session.RequireDevice();
-    if (!SendHidKey(session.Device(), HidKeyCodes.at(found - kHidKeyNames.begin())))
-        throw OperationFailed("The chip did not take the key");
+    RequireDone(session.Device(),
+                SendHidKey(session.Device(), HidKeyCodes.at(found - kHidKeyNames.begin())),
+                "The chip did not take the key");
 }
 
 }  // namespace
@@ -30,8 +32,8 @@ void RunHidKey(Session& session, const std::string& name) {
 void RunStatus(Session& session, std::ostream& out) {
     session.RequireDevice();
     DeviceStatus status;
-    if (!ReadDeviceStatus(session.Device(), status))
-        throw OperationFailed("The status registers could not be read");
+    RequireDone(session.Device(), ReadDeviceStatus(session.Device(), status),
+                "The status registers could not be read");
     const StatusLabels labels = DescribeStatus(status);
     out << "Connection: " << labels.connection << "\n";
     if (labels.muteEnabled) out << "Mute: " << *labels.mute << "\n";

@@ -18,13 +18,13 @@ namespace qv {
 // - a device node, FIFO or socket (/dev/stdout, a printer, a pipe) is written in place, never
 //   replaced by a regular file; "-" is standard output.
 // Returns why the write failed (the system's reason), nothing when it succeeded.
-std::optional<std::string> WriteOutput(const std::filesystem::path& path,
+[[nodiscard]] std::optional<std::string> WriteOutput(const std::filesystem::path& path,
                                        std::span<const std::uint8_t> bytes);
 
 // Why the tool cannot write `path`, checked before long work whose result goes there: a
 // folder, a read-only file, a folder that does not exist or takes no new file. Nothing when it
 // can (and always for standard output and special files, which are written in place).
-std::optional<std::string> OutputProblem(const std::filesystem::path& path);
+[[nodiscard]] std::optional<std::string> OutputProblem(const std::filesystem::path& path);
 
 // Whether writing `path` writes the process's standard output ("-", /dev/stdout or what it
 // points to): the tool's own messages must then go elsewhere.

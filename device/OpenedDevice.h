@@ -8,13 +8,17 @@ namespace qv {
 // action that talks to the chip does.
 class OpenedDevice {
 public:
-    explicit OpenedDevice(QuorvexUsb& device) : device_(device) { device_.Open(); }
+    explicit OpenedDevice(QuorvexUsb& device) : device_(device), opened_(device_.Open()) {}
     ~OpenedDevice() { device_.Close(); }
     OpenedDevice(const OpenedDevice&) = delete;
     OpenedDevice& operator=(const OpenedDevice&) = delete;
 
+    // Done, or Gone when the device could not be opened (its requests then find it gone).
+    Reply Opened() const { return opened_; }
+
 private:
     QuorvexUsb& device_;
+    Reply opened_;
 };
 
 }  // namespace qv

@@ -18,12 +18,11 @@ const std::string& QuorvexUsb::GetMatchText() const { return MatchText; }
 const std::string& QuorvexUsb::GetDevicePath() const { return DevicePath; }
 bool QuorvexUsb::IsOpen() const { return Handle != kNoHandle; }
 
-bool QuorvexUsb::Open() {
+Reply QuorvexUsb::Open() {
     Close();
-    unanswered_ = 0;
     Handle = host_.OpenPath(DevicePath);
     gone_ = Handle == kNoHandle;
-    return !gone_;
+    return gone_ ? Reply::Gone : Reply::Done;
 }
 
 void QuorvexUsb::Close() {
@@ -32,13 +31,13 @@ void QuorvexUsb::Close() {
     Handle = kNoHandle;
 }
 
-bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                               std::uint16_t index, std::span<std::uint8_t> data) {
+Reply QuorvexUsb::Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                          std::uint16_t index, std::span<std::uint8_t> data) {
     lastBytesReturned_ = 0;
     if (Handle == kNoHandle) {
         lastReply_ = Reply::Gone;
         gone_ = true;
-        return false;
+        return lastReply_;
     }
     const bool ok = KsMode ? SendPropertyRequest(requestType, request, value, index, data)
                            : SendSetupRequest(requestType, request, value, index, data);
@@ -56,19 +55,14 @@ bool QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request, s
                 lastReply_ = Reply::Refused;
                 break;
         }
-    } else if (!KsMode && IsDeviceToHost(requestType) && lastBytesReturned_ < data.size()) {
-        // Only the vendor driver's count is known to be the bytes the transfer carried; what
-        // the audio driver reports for a property read is not, so there a short answer is
-        // caught by the callers' buffers, filled beforehand with bytes no answer may leave.
+    } else if (IsDeviceToHost(requestType) && lastBytesReturned_ < data.size()) {
+        // Both drivers say how many bytes they put into the buffer: the vendor driver the
+        // transfer's length, the audio driver the property value's size it wrote (a kernel-
+        // streaming handler reports what it filled). Fewer than asked is a partial answer, on
+        // either carrier; the rest of the buffer holds nothing the chip sent.
         lastReply_ = Reply::Short;
     }
     unanswered_ = lastReply_ == Reply::NoAnswer ? unanswered_ + 1 : 0;
-    return ok;
-}
-
-Reply QuorvexUsb::Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                          std::uint16_t index, std::span<std::uint8_t> data) {
-    VendorRequest(requestType, request, value, index, data);
     return lastReply_;
 }
 
@@ -125,6 +119,7 @@ bool QuorvexUsb::Enumerate(MatchAction onMatch) {
 bool QuorvexUsb::FindDevice() {
     bool result = false;
     Enumerate([&](const std::string& path) {
+        unanswered_ = 0;
         DevicePath = path;
         Present = true;
         result = ProbeDevice();
@@ -134,6 +129,7 @@ bool QuorvexUsb::FindDevice() {
 
 bool QuorvexUsb::UseFoundInterface(const std::string& path) {
     MatchText = path;
+    unanswered_ = 0;
     DevicePath = path;
     Present = true;
     return ProbeDevice();

@@ -39,19 +39,15 @@ public:
     const std::string& GetMatchText() const;
     const std::string& GetDevicePath() const;
 
-    bool Open();
+    // Opens the device path found last: Done, or Gone when it cannot be opened.
+    Reply Open();
     void Close();
     bool IsOpen() const;
 
     // One control transfer on endpoint 0; bit 7 of requestType gives the direction. The buffer
-    // is sent for a host-to-device request and receives the device's bytes otherwise. True when
-    // the driver completed the transfer (a shorter transfer counts as success: callers that
-    // need every byte look at LastBytesReturned).
-    bool VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                       std::uint16_t index, std::span<std::uint8_t> data);
-    // The same transfer, with what became of it: a read that brought fewer bytes than the
-    // buffer holds is Short (on the vendor driver; the audio driver's count is not looked at).
-    // Every chip operation that must know its requests went through sends them here.
+    // is sent for a host-to-device request and receives the device's bytes otherwise. What
+    // became of it: a read that brought fewer bytes than the buffer holds is Short, on either
+    // carrier. Every chip operation sends its requests here.
     Reply Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                   std::uint16_t index, std::span<std::uint8_t> data);
     // What became of the last request, as Request reports it.
@@ -60,7 +56,9 @@ public:
     // The byte count the driver reported for the last request (a read may come back short).
     std::uint32_t LastBytesReturned() const { return lastBytesReturned_; }
     // True once three requests in a row got no answer at all within the host's timeout: the
-    // chip has gone silent, and the jobs stop waiting for it. Opening the device starts over.
+    // chip has gone silent, and the jobs stop waiting for it. The count belongs to the board,
+    // not the handle: opening the device again keeps it; an answer, or a search that finds
+    // the device (a board plugged in again), starts it over.
     bool Unanswering() const { return unanswered_ >= kSilentAfterTimeouts; }
     // True once the device could not be opened or a request found it gone: nothing more can
     // reach it until it is opened again.

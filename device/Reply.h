@@ -9,12 +9,15 @@ namespace qv {
 // - NoAnswer: nothing came back within the host's transfer timeout;
 // - Gone: the device is not there (unplugged, or it could not be opened);
 // - Short: a read brought fewer bytes than asked;
-// - NotReady: the chip answered, but said "not ready" to every ready poll of the budget.
-enum class Reply { Done, Refused, NoAnswer, Gone, Short, NotReady };
+// - NotReady: the chip answered, but said "not ready" (or never gave the awaited answer) to
+//   every poll of the budget.
+// A reply that is not looked at does not compile (warnings are errors): a caller that means to
+// drop one says so with an explicit, commented discard.
+enum class [[nodiscard]] Reply { Done, Refused, NoAnswer, Gone, Short, NotReady };
 
 // A reply and, when it is Done, the value the operation read.
 template <typename T>
-struct ReplyWith {
+struct [[nodiscard]] ReplyWith {
     Reply reply = Reply::Done;
     T value{};
 

@@ -33,6 +33,6 @@ struct ProgramFileRead {
 ProgramFileRead ReadProgramFileOnce(const std::string& name);
 
 // Only the problem, when the content is not needed.
-std::optional<std::string> ProgramFileProblem(const std::string& name);
+[[nodiscard]] std::optional<std::string> ProgramFileProblem(const std::string& name);
 
 }  // namespace qv

@@ -282,12 +282,12 @@ JobResult FlashWalks::WalkBlocks(std::uint32_t start, std::uint32_t end, BlockCh
             failingOffset = 0;
         } else {
             if (check == BlockCheck::ReadBack) {
-                // The second read is compared with the first; its own result is not examined,
-                // so its buffer starts as the first read inverted.
+                // The second read is compared with the first; its buffer starts as the first
+                // read inverted, so a second read that did not arrive whole is a mismatch.
                 std::copy(block.begin(), block.begin() + counted, readBack->begin() + a);
                 std::copy(block.begin(), block.end(), expected.begin());
                 Invert(expected, block);
-                ReadFlashData(device_, a, block);
+                lastReply = ReadFlashData(device_, a, block);
             }
             const auto differing =
                 std::mismatch(block.begin(), block.begin() + counted, expected.begin());
@@ -415,7 +415,7 @@ JobResult FlashWalks::ProgramRange(std::uint32_t start, std::uint32_t end,
             lastPage = a;
             for (int i = 0; i < kPageDonePolls && !device_.Unreachable(); ++i) {
                 device_.Host().Sleep(1);
-                if (FlashReady(device_)) break;
+                if (FlashReady(device_).value) break;
             }
         }
         if (end - a <= page) break;  // the last page: a + page could wrap past 0xFFFFFFFF

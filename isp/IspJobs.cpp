@@ -371,7 +371,7 @@ JobResult IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     const AutoSteps steps = StepsRun(request);
     view_.ShowProcessInfo("Enter ISP Mode");
     view_.PumpEvents();
-    if (!device_.Open()) return Failure(FailureKind::DeviceGone);
+    if (device_.Open() != Reply::Done) return Failure(FailureKind::DeviceGone);
     JobResult first = Succeeded();
     const auto go = [&] { return first.Ok() && !StopRequested; };
     if (steps.ispMode) {
@@ -402,7 +402,7 @@ JobResult IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     if (go() && steps.erase) step(EraseStep(request.wholeFlash));  // opens the device anew
     if (go() && request.changedOnly) step(ChangedSectorsWalk(range, request.wholeFlash));
     // The erase step closed the device; the rest of the sequence and its clean-up need it.
-    if (!device_.Open() && first.Ok()) first = Failure(FailureKind::DeviceGone);
+    if (device_.Open() != Reply::Done && first.Ok()) first = Failure(FailureKind::DeviceGone);
     if (go())
         step(RunCheckedStep(steps.blank, "Start Blanking Check", "Blanking Success",
                             &IspJobs::BlankWalk, range));

@@ -16,6 +16,8 @@ KindText TextOf(FailureKind kind) {
             return {"none", ""};
         case FailureKind::Refused:
             return {"refused", "Refused"};
+        case FailureKind::NoDevice:
+            return {"no_device", "No device is available"};
         case FailureKind::RangeBeyondFlash:
             return {"range_beyond_flash", "Range beyond the flash"};
         case FailureKind::DeviceGone:
@@ -52,6 +54,10 @@ KindText TextOf(FailureKind kind) {
             return {"stopped", "Stopped at "};
         case FailureKind::OutputNotWritten:
             return {"output_not_written", "Cannot write the output"};
+        case FailureKind::RequestFailed:
+            return {"request_failed", "A request to the chip failed"};
+        case FailureKind::NotAcknowledged:
+            return {"not_acknowledged", "The slave did not acknowledge"};
     }
     return {"failed", "Fail"};
 }

@@ -12,7 +12,8 @@ namespace qv {
 // unchanged to the window's label, the command line's verdict and exit code, and the log.
 enum class FailureKind {
     None,             // the job did everything it was asked to
-    Refused,          // not started: bad input, no device, no program file, a bad range text
+    Refused,          // not started: bad input, no program file, a bad range text
+    NoDevice,         // not started: no device found, the one named absent, or not permitted
     RangeBeyondFlash, // the range does not fit the identified flash; nothing was changed
     DeviceGone,       // the device could not be opened or vanished
     NotAnswering,     // the chip stopped answering (requests timed out)
@@ -31,11 +32,13 @@ enum class FailureKind {
     IspExitFailed,
     Stopped,          // a stop request (the Stop button, Ctrl-C) ended it
     OutputNotWritten, // the file the job writes could not be written
+    RequestFailed,    // a request of a register, I2C, mailbox or status command did not go through
+    NotAcknowledged,  // an I2C slave refused its address or a byte
 };
 
 // How a job ended: the kind, the flash address it concerns where there is one, and the text
 // the window shows for it (its documented texts where it has one).
-struct JobResult {
+struct [[nodiscard]] JobResult {
     FailureKind kind = FailureKind::None;
     std::optional<std::uint32_t> address;
     std::string text;

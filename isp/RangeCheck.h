@@ -22,15 +22,15 @@ int ChipErasePolls(const std::array<std::uint8_t, 3>& chipId);
 // Why [start, start + length) cannot be used, computed without wrap-around: beyond the address
 // space ("Range beyond the 24-bit address space"), or beyond the identified flash ("Range
 // beyond the flash (1024 KB)"). Nothing when the range fits.
-std::optional<std::string> AddressSpaceRefusal(std::uint64_t start, std::uint64_t length);
-std::optional<std::string> FlashSizeRefusal(std::uint64_t start, std::uint64_t length,
+[[nodiscard]] std::optional<std::string> AddressSpaceRefusal(std::uint64_t start, std::uint64_t length);
+[[nodiscard]] std::optional<std::string> FlashSizeRefusal(std::uint64_t start, std::uint64_t length,
                                             const std::array<std::uint8_t, 3>& chipId);
 
 // The ranges a flash job touches, checked against the identified flash (or, with no
 // identification, the address space): the image's range for blank check, program and verify
 // (from 0 with the whole flash, else from RangeStart, over LoadedLength) and, for a sector
 // erase, RangeStart over RangeSize.
-std::optional<std::string> JobRangeRefusal(const ProgramFile& program, bool wholeFlash,
+[[nodiscard]] std::optional<std::string> JobRangeRefusal(const ProgramFile& program, bool wholeFlash,
                                            bool walks, bool sectorErase,
                                            const std::array<std::uint8_t, 3>& chipId = {});
 

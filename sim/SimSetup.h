@@ -41,6 +41,6 @@ std::optional<SimSetup> MakeSimSetup(const SimOptions& options, const std::strin
 
 // Writes a device's flash back to the file that keeps it (none when flashFile is empty); the
 // reason when that fails.
-std::optional<std::string> KeepSimFlash(SimChip& device, const std::string& flashFile);
+[[nodiscard]] std::optional<std::string> KeepSimFlash(SimChip& device, const std::string& flashFile);
 
 }  // namespace qv::sim

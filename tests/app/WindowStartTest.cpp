@@ -295,7 +295,7 @@ private slots:
     void closingReleasesAHeldDevice() {
         Bench bench(StartLayout::User);
         bench.FindUserDevice();
-        QVERIFY(bench.device.Open());
+        QCOMPARE(bench.device.Open(), qv::Reply::Done);
         bench.window->close();
         QVERIFY(!bench.device.IsOpen());
         QCOMPARE(bench.sim.OpenHandleCount(), std::size_t{0});

@@ -18,13 +18,13 @@ protected:
         device.SetMatchText("vid_6b94&pid_f82d");
         ASSERT_TRUE(device.FindDevice());
         host.GetTrace().KeepLines(true);
-        ASSERT_TRUE(device.Open());
+        ASSERT_EQ(device.Open(), qv::Reply::Done);
     }
     bool WriteRegister(std::uint8_t address, std::uint8_t value) {
-        return device.VendorRequest(0x43, 0x90, 0, address, std::span(&value, 1));
+        return device.Request(0x43, 0x90, 0, address, std::span(&value, 1)) == qv::Reply::Done;
     }
     bool ReadRegister(std::uint8_t address, std::uint8_t& value) {
-        return device.VendorRequest(0xC3, 0x91, 0, address, std::span(&value, 1));
+        return device.Request(0xC3, 0x91, 0, address, std::span(&value, 1)) == qv::Reply::Done;
     }
 
     qv::sim::SimHost host;
@@ -72,8 +72,8 @@ TEST_F(SimulatedBusTest, RegistersOnTheUsbDriverCarrierAndAStall) {
 TEST_F(SimulatedBusTest, UnknownRequestsAndWrongLengthsStall) {
     Connect(true);
     std::uint8_t two[2] = {1, 2};
-    EXPECT_FALSE(device.VendorRequest(0x43, 0x90, 0, 0x10, two));
-    EXPECT_FALSE(device.VendorRequest(0x43, 0x7F, 0, 0, {}));
+    EXPECT_NE(device.Request(0x43, 0x90, 0, 0x10, two), qv::Reply::Done);
+    EXPECT_NE(device.Request(0x43, 0x7F, 0, 0, {}), qv::Reply::Done);
     EXPECT_EQ(host.GetTrace().Lines(), (Lines{
                                            "1 K OUT 20 90 0000 0010 2 FAIL -",
                                            "2 K OUT 20 7F 0000 0000 0 FAIL -",
@@ -86,7 +86,7 @@ TEST_F(SimulatedBusTest, UnpluggedDeviceFailsItsOpenHandleAndCannotBeOpenedAgain
     std::uint8_t value = 0;
     EXPECT_FALSE(ReadRegister(0x10, value));
     device.Close();
-    EXPECT_FALSE(device.Open());
+    EXPECT_EQ(device.Open(), qv::Reply::Gone);
     // The trace holds what the host returned: the read failed; the failed open sent nothing.
     ASSERT_EQ(host.GetTrace().Lines().size(), 1u);
     EXPECT_TRUE(host.GetTrace().Lines()[0].ends_with(" IN A0 91 0000 0010 1 FAIL -"))

@@ -237,8 +237,8 @@ TEST_F(AutoSequenceTest, ALockedStatusRegisterFailsEveryEraseAndProgram) {
     const std::vector<std::uint8_t> before(chip->Flash().Contents().begin(),
                                            chip->Flash().Contents().end());
     const std::string locked = "Flash is write-protected (status 0xFC)";
-    device.Open();  // the single jobs expect ISP mode, as the command line holds it for them
-    qv::SetIspMode(device, qv::IspMode::Enter);
+    ASSERT_EQ(device.Open(), qv::Reply::Done);  // the single jobs expect ISP mode, as the command line holds it for them
+    static_cast<void>(qv::SetIspMode(device, qv::IspMode::Enter));
     device.Close();
     struct Case {
         const char* what;
@@ -427,8 +427,10 @@ TEST_F(AutoSequenceTest, ASectorThatStaysBusyFailsTheEraseEvenIfTheLastOneFinish
     request.startText = "0";
     request.sizeText = "8";
     int polls = 0;
-    // The first sector's polls all read busy, the second's do not.
-    view.onPump = [&] { chip->Faults().flash.staysBusy = ++polls <= 1000; };
+    // Once the first sector's erase went out, its polls all read busy; the second's do not.
+    view.onPump = [&] {
+        if (Traced(" OK 20000000")) chip->Faults().flash.staysBusy = ++polls <= 1000;
+    };
     EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::EraseFailed);
     EXPECT_TRUE(jobs.StepFailed);
     EXPECT_EQ(view.LastInfo(), "Erase Flash Fail");

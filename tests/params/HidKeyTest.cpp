@@ -9,7 +9,7 @@ using namespace params_test;
 class HidKeyTest : public SimDeviceTest {};
 
 TEST_F(HidKeyTest, VolumeUpGoesToTheMailboxAndIsTakenWithoutARelease) {
-    EXPECT_TRUE(qv::SendHidKey(device, qv::HidKeyCodes[3]));
+    EXPECT_EQ(qv::SendHidKey(device, qv::HidKeyCodes[3]), qv::Reply::Done);
     EXPECT_EQ(Requests(),
               (Lines{Write(0x00, 0x00), Write(0x91, 0x01), Write(0x90, 0x30), Read(0x90, 0x31)}));
     EXPECT_EQ(chip->Mailbox().HidKeys(), (std::vector<std::uint8_t>{0x01}));
@@ -18,7 +18,7 @@ TEST_F(HidKeyTest, VolumeUpGoesToTheMailboxAndIsTakenWithoutARelease) {
 
 TEST_F(HidKeyTest, KeyNotTakenIsGivenUpAfterTenPolls) {
     chip->Mailbox().SetNeverAnswers(true);
-    EXPECT_FALSE(qv::SendHidKey(device, qv::HidKeyCodes[0]));
+    EXPECT_NE(qv::SendHidKey(device, qv::HidKeyCodes[0]), qv::Reply::Done);
     EXPECT_EQ(std::ranges::count(Requests(), Read(0x90, 0x30)), 10);
     EXPECT_EQ(Requests().size(), 3u + 10u);
     EXPECT_EQ(ElapsedMs(), 100u);

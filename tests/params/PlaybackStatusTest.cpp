@@ -42,7 +42,7 @@ class StatusReadTest : public SimDeviceTest {};
 TEST_F(StatusReadTest, ReadsTheThreeRegistersOfBankZeroInOrder) {
     chip->Playback().Stream() = {.connected = true, .muted = false, .dsd = true, .rateCode = 0x09};
     qv::DeviceStatus status;
-    EXPECT_TRUE(qv::ReadDeviceStatus(device, status));
+    EXPECT_EQ(qv::ReadDeviceStatus(device, status), qv::Reply::Done);
     EXPECT_EQ(Requests(),
               (Lines{Write(0x00, 0x00), Read(0xA4, 0x09), Read(0xA5, 0x00), Read(0xA6, 0x03)}));
     EXPECT_EQ(status.rateCode, 0x09);
@@ -50,7 +50,7 @@ TEST_F(StatusReadTest, ReadsTheThreeRegistersOfBankZeroInOrder) {
     EXPECT_EQ(host.OpenHandleCount(), 0u);
 
     host.Detach(*chip);
-    EXPECT_FALSE(qv::ReadDeviceStatus(device, status));
+    EXPECT_NE(qv::ReadDeviceStatus(device, status), qv::Reply::Done);
     EXPECT_EQ(status.flags, 0x03);
 }
 

@@ -86,13 +86,13 @@ protected:
 
     std::uint8_t ReadRegister(QuorvexUsb& device, std::uint8_t address, bool* ok = nullptr) {
         std::uint8_t value = 0xEE;
-        const bool answered = device.VendorRequest(kRead, kRegisterRead, 0, address, {&value, 1});
+        const bool answered = device.Request(kRead, kRegisterRead, 0, address, {&value, 1}) == qv::Reply::Done;
         if (ok) *ok = answered;
         return value;
     }
 
     bool WriteRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t value) {
-        return device.VendorRequest(kWrite, kRegisterWrite, 0, address, {&value, 1});
+        return device.Request(kWrite, kRegisterWrite, 0, address, {&value, 1}) == qv::Reply::Done;
     }
 };
 
@@ -148,7 +148,7 @@ TEST_F(UsbDeviceHostOnUmockdev, NamesADeviceBehindAHubByItsPortChain) {
     EXPECT_EQ(device.GetDevicePath(),
               R"(\\?\usb#vid_6b94&pid_f82d#1-3.2#{a5dcbf10-6530-11d2-901f-00c04fb951ed})");
     user.SetRegister(0, 0x20, 0x3C);
-    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.Open(), qv::Reply::Done);
     bool ok = false;
     EXPECT_EQ(ReadRegister(device, 0x20, &ok), 0x3C);
     EXPECT_TRUE(ok);
@@ -198,7 +198,7 @@ TEST_P(RegisterAccessOnEachCarrier, WritesReachTheChipAndReadBackOneTransferEach
     ASSERT_TRUE(Find(device, ksMode, kUserMatch));
     bus.ClearTransfers();
 
-    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.Open(), qv::Reply::Done);
     EXPECT_TRUE(WriteRegister(device, sim::SimChip::kBankSelect, 0x0E));
     EXPECT_TRUE(WriteRegister(device, 0x12, 0x5A));
     bool ok = false;
@@ -236,7 +236,7 @@ struct Step {
     bool stallWrites = false;  // the chip stalls register writes during this step
 };
 struct Outcome {
-    bool ok;
+    Reply reply;
     std::vector<std::uint8_t> buffer;
     friend bool operator==(const Outcome&, const Outcome&) = default;
 };
@@ -262,13 +262,13 @@ std::vector<Step> RequestScript() {
 
 std::vector<Outcome> RunScript(QuorvexUsb& device, sim::SimChip& chip) {
     std::vector<Outcome> outcomes;
-    EXPECT_TRUE(device.Open());
+    EXPECT_EQ(device.Open(), qv::Reply::Done);
     for (Step step : RequestScript()) {
         if (step.stallWrites) chip.Faults().stalledRequests = {kRegisterWrite};
-        const bool ok = device.VendorRequest(step.requestType, step.request, step.value, step.index,
+        const Reply reply = device.Request(step.requestType, step.request, step.value, step.index,
                                              step.buffer);
         chip.Faults().stalledRequests.clear();
-        outcomes.push_back({ok, step.buffer});
+        outcomes.push_back({reply, step.buffer});
     }
     device.Close();
     return outcomes;
@@ -299,9 +299,10 @@ TEST_F(UsbDeviceHostOnUmockdev, AnswersEveryRequestAsTheSimulatedHostDoes) {
         for (std::size_t i = 0; i < outcomes.size(); ++i) {
             EXPECT_EQ(outcomes[i], expected[i]) << "step " << i;
         }
-        EXPECT_TRUE(outcomes[2].ok);
-        EXPECT_FALSE(outcomes[4].ok);
-        EXPECT_EQ(outcomes[9].ok, !ksMode) << "a standard request exists on the generic carrier";
+        EXPECT_EQ(outcomes[2].reply, Reply::Done);
+        EXPECT_EQ(outcomes[4].reply, Reply::Refused);
+        EXPECT_EQ(outcomes[9].reply, ksMode ? Reply::Refused : Reply::Short)
+            << "a standard request exists on the generic carrier, with 18 of the 64 bytes asked";
 
         // The chip received the same transfers from both hosts (the trace without its numbers).
         const char carrier = ksMode ? 'K' : 'D';
@@ -327,12 +328,12 @@ TEST_F(UsbDeviceHostOnUmockdev, AStalledRequestFailsAndTheDeviceStaysUsable) {
     bus.Plug(user, "1-1");
     QuorvexUsb device(StartHost());
     ASSERT_TRUE(Find(device, false, kUserMatch));
-    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.Open(), qv::Reply::Done);
     user.SetRegister(0, 0x30, 0x42);
 
     user.Faults().stalledRequests = {kRegisterRead};
     bool ok = true;
-    ReadRegister(device, 0x30, &ok);
+    static_cast<void>(ReadRegister(device, 0x30, &ok));
     EXPECT_FALSE(ok);
     EXPECT_TRUE(WriteRegister(device, 0x31, 0x24)) << "only the stalled request fails";
 
@@ -346,14 +347,14 @@ TEST_F(UsbDeviceHostOnUmockdev, ATransferTheDeviceNeverAnswersFailsAfterTheTimeo
     bus.Plug(user, "1-1");
     QuorvexUsb device(StartHost());
     ASSERT_TRUE(Find(device, false, kUserMatch));
-    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.Open(), qv::Reply::Done);
     user.SetRegister(0, 0x30, 0x42);
     bus.ClearTransfers();
 
     bus.SetUnresponsive(user, true);
     const auto start = std::chrono::steady_clock::now();
     bool ok = true;
-    ReadRegister(device, 0x30, &ok);
+    static_cast<void>(ReadRegister(device, 0x30, &ok));
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_FALSE(ok);
     EXPECT_GE(waited, std::chrono::milliseconds(UsbDeviceHost::kTransferTimeoutMs - 50));
@@ -411,14 +412,14 @@ TEST_F(UsbDeviceHostOnUmockdev, ADeviceAnsweringNoDeviceFailsRequestsAndTheProbe
     bus.Plug(user, "1-1");
     QuorvexUsb device(StartHost());
     ASSERT_TRUE(Find(device, false, kUserMatch));
-    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.Open(), qv::Reply::Done);
     ASSERT_TRUE(WriteRegister(device, 0x40, 0x11));
     bus.ClearTransfers();
 
     bus.Disconnect(user);
     EXPECT_FALSE(WriteRegister(device, 0x40, 0x22));
     bool ok = true;
-    ReadRegister(device, 0x40, &ok);
+    static_cast<void>(ReadRegister(device, 0x40, &ok));
     EXPECT_FALSE(ok);
     device.Close();
     EXPECT_TRUE(bus.Transfers(user).empty());
@@ -436,13 +437,13 @@ TEST_F(UsbDeviceHostOnUmockdev, AnUnpluggedDeviceLeavesDiscoveryAndReturnsWhenPl
     UsbDeviceHost& usb = StartHost();
     QuorvexUsb device(usb);
     ASSERT_TRUE(Find(device, true, kUserMatch));
-    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.Open(), qv::Reply::Done);
     ASSERT_TRUE(WriteRegister(device, 0x40, 0x11));
 
     bus.Unplug(user);
     EXPECT_FALSE(WriteRegister(device, 0x40, 0x22));
     bool ok = true;
-    ReadRegister(device, 0x40, &ok);
+    static_cast<void>(ReadRegister(device, 0x40, &ok));
     EXPECT_FALSE(ok);
     device.Close();
     EXPECT_EQ(user.Register(0, 0x40), 0x11);
@@ -450,7 +451,7 @@ TEST_F(UsbDeviceHostOnUmockdev, AnUnpluggedDeviceLeavesDiscoveryAndReturnsWhenPl
     EXPECT_TRUE(Eventually([&] { return !device.CheckPresent(); }));
     EXPECT_FALSE(device.IsPresent());
     EXPECT_FALSE(device.FindDevice());
-    EXPECT_FALSE(device.Open());
+    EXPECT_EQ(device.Open(), qv::Reply::Gone);
     EXPECT_TRUE(usb.ListInterfaces(kAudioInterfaceClass)->empty());
     EXPECT_EQ(*usb.ListInterfaces(kUsbDeviceInterfaceClass),
               std::vector<std::string>{kUpdateGeneric});
@@ -458,7 +459,7 @@ TEST_F(UsbDeviceHostOnUmockdev, AnUnpluggedDeviceLeavesDiscoveryAndReturnsWhenPl
     // The other device is untouched.
     QuorvexUsb other(usb);
     ASSERT_TRUE(Find(other, false, kUpdateMatch));
-    ASSERT_TRUE(other.Open());
+    ASSERT_EQ(other.Open(), qv::Reply::Done);
     EXPECT_TRUE(WriteRegister(other, 0x40, 0x33));
     EXPECT_EQ(updater.Register(0, 0x40), 0x33);
 
@@ -466,7 +467,7 @@ TEST_F(UsbDeviceHostOnUmockdev, AnUnpluggedDeviceLeavesDiscoveryAndReturnsWhenPl
     bus.Plug(user, "1-1");
     EXPECT_TRUE(Eventually([&] { return device.FindDevice(); }));
     EXPECT_EQ(device.GetDevicePath(), kUserAudio);
-    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.Open(), qv::Reply::Done);
     EXPECT_TRUE(WriteRegister(device, 0x40, 0x44));
     EXPECT_EQ(user.Register(0, 0x40), 0x44);
 }
