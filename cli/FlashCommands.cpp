@@ -177,11 +177,12 @@ private:
         record_.ok = exitCode == kExitSuccess;
         record_.exitCode = exitCode;
         record_.message = message;
-        // Without a job's result: a refusal before anything was sent (exit 2, 3), else none.
-        const bool refused = exitCode == kExitBadInput || exitCode == kExitNoDevice;
-        record_.failure = kind      ? KindName(*kind)
-                          : refused ? KindName(FailureKind::Refused)
-                                    : "";
+        // Without a job's result: a refusal before anything was sent (exit 2), no device
+        // (exit 3), else none.
+        record_.failure = kind                           ? KindName(*kind)
+                          : exitCode == kExitBadInput    ? KindName(FailureKind::Refused)
+                          : exitCode == kExitNoDevice    ? KindName(FailureKind::NoDevice)
+                                                         : "";
         record_.chipId = ChipIdText(flash_.ChipId);
         record_.flashUid = UniqueIdText(flash_.UniqueId);
         record_.seconds = static_cast<double>(session_.Host().NowMs() - startedMs_) / 1000;

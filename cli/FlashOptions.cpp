@@ -15,7 +15,8 @@ RangeArgument ParseRange(const std::string& text) {
     if (colon == std::string::npos) throw BadInput("--range takes 'all' or START_KB:SIZE_KB");
     RangeArgument range{false, text.substr(0, colon), text.substr(colon + 1)};
     ParseDecimalArgument("range start", range.startText, 0x3FFFFF);
-    ParseDecimalArgument("range size", range.sizeText, 0x3FFFFF);
+    if (ParseDecimalArgument("range size", range.sizeText, 0x3FFFFF) == 0)
+        throw BadInput("--range " + text + " is empty: SIZE_KB must be 1 or more");
     return range;
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "image/HexRecordsCheck.h"
 #include "image/ImageFileKind.h"
 #include "image/ImageLoaders.h"
 
@@ -41,6 +42,8 @@ std::optional<std::string> Read(const std::string& name, ProgramFileContent& con
     if (in.bad()) return "cannot be read (" + std::string(std::strerror(errno)) + ")";
     content.bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (content.bytes.size() > limit) return "grew while it was read";
+    if (kind == ImageFileKind::HexRecords)
+        if (auto damaged = HexRecordsProblem(content.bytes)) return *damaged;
     std::istringstream bytes(content.bytes);
     const LoadResult load = kind == ImageFileKind::Binary ? LoadBinStream(content.image, bytes)
                                                           : LoadHexStream(content.image, bytes);

@@ -194,8 +194,18 @@ JobResult IspJobs::ChangedSectorsWalk(FlashRange range, bool wholeFlash) {
         .Rewrite(range.start, range.end, placement, wholeFlash);
 }
 
+// The walks need an image and a range that holds it; without them nothing is sent, as with
+// Auto.
+std::optional<JobResult> IspJobs::RefuseWalkWithoutImage(bool wholeFlash) {
+    if (program_.ProgramImage.LoadedLength == 0) return Refuse(kProgramFileNotReadyText);
+    if (const auto refusal = JobRangeRefusal(program_, wholeFlash, true, false))
+        return Refuse(*refusal);
+    return std::nullopt;
+}
+
 JobResult IspJobs::BlankCheck(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
+    if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Blanking Check");
     OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
@@ -213,6 +223,7 @@ JobResult IspJobs::VerifyStep(bool wholeFlash) {
 
 JobResult IspJobs::Program(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
+    if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Programming...");
     OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
@@ -222,6 +233,7 @@ JobResult IspJobs::Program(bool wholeFlash) {
 
 JobResult IspJobs::Verify(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
+    if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Verifying Check");
     OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
@@ -231,6 +243,7 @@ JobResult IspJobs::Verify(bool wholeFlash) {
 
 JobResult IspJobs::ProgramAndVerify(bool wholeFlash, bool verify) {
     JobGuard job(busy_, StopRequested);
+    if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Programming...");
     OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())

@@ -103,6 +103,7 @@ private:
     // Not started: the message shown as the window's modal notice (with the detail below it,
     // when there is one), and the refusal's text.
     JobResult Refuse(const std::string& message, const std::string& detail = {});
+    std::optional<JobResult> RefuseWalkWithoutImage(bool wholeFlash);
     // The walks of the running job (a stop request ends them), and those of its clean-up
     // (which a stop request must not cut short).
     FlashWalks Walks();

@@ -32,12 +32,22 @@ std::optional<std::string> FlashSizeRefusal(std::uint64_t start, std::uint64_t l
 std::optional<std::string> JobRangeRefusal(const ProgramFile& program, bool wholeFlash,
                                            bool walks, bool sectorErase,
                                            const std::array<std::uint8_t, 3>& chipId) {
+    if (!wholeFlash && (walks || sectorErase) && program.RangeSize == 0)
+        return "The assigned range is empty (0 KB)";
     if (walks) {
         const std::uint64_t start = wholeFlash ? 0 : program.RangeStart;
         if (auto refusal = FlashSizeRefusal(start, program.ProgramImage.LoadedLength, chipId))
             return refusal;
     }
-    if (sectorErase) return FlashSizeRefusal(program.RangeStart, program.RangeSize, chipId);
+    if (sectorErase)
+        if (auto refusal = FlashSizeRefusal(program.RangeStart, program.RangeSize, chipId))
+            return refusal;
+    // The walks cover the image from the range's start: an image longer than the range would
+    // be written past it, where the range's erase never reached.
+    if (!wholeFlash && walks && program.ProgramImage.LoadedLength > program.RangeSize)
+        return "The image (" + std::to_string(program.ProgramImage.LoadedLength) +
+               " bytes) runs past the assigned range (" + std::to_string(program.RangeSize) +
+               " bytes)";
     return std::nullopt;
 }
 

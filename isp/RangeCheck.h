@@ -29,7 +29,8 @@ int ChipErasePolls(const std::array<std::uint8_t, 3>& chipId);
 // The ranges a flash job touches, checked against the identified flash (or, with no
 // identification, the address space): the image's range for blank check, program and verify
 // (from 0 with the whole flash, else from RangeStart, over LoadedLength) and, for a sector
-// erase, RangeStart over RangeSize.
+// erase, RangeStart over RangeSize. An assigned range that is empty, or shorter than the image
+// the walks cover, is refused too.
 [[nodiscard]] std::optional<std::string> JobRangeRefusal(const ProgramFile& program, bool wholeFlash,
                                            bool walks, bool sectorErase,
                                            const std::array<std::uint8_t, 3>& chipId = {});

@@ -133,7 +133,7 @@ private slots:
         const std::pair<QString, const char*> files[] = {
             {bench.settingsDir.filePath("missing.bin"), "no such file"},
             {bench.WriteFile("empty.bin", {}), "is empty"},
-            {bench.WriteFile("garbage.h00", "no records here"), "holds no data"},
+            {bench.WriteFile("garbage.h00", "no records here"), "line 1: not a record"},
             {bench.WriteFile("notes.txt", "\x01"), "asks for no loader"},
             {folder, "is a folder"},
             {bench.WriteFile("large.bin", QByteArray(0x100000, '\x5A')), "1048576 bytes, larger"}};

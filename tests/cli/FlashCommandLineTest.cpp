@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <csignal>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <tuple>
 
@@ -64,6 +66,15 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
     folder.Write("huge.h00", std::string((16u << 20) + 1, ':'));
     std::filesystem::create_directory(folder / "folder.bin");
     std::filesystem::create_symlink("loop.bin", folder / "loop.bin");
+    // Damaged records: a download cut short, an error page saved under the name, one digit
+    // changed, an address record the loader would misplace, data after the end.
+    std::ifstream demo(DEMO_FIRMWARE, std::ios::binary);
+    const std::string records{std::istreambuf_iterator<char>(demo), {}};
+    folder.Write("cut.h00", records.substr(0, 9734));
+    folder.Write("page.h00", "<html><body>404 Not Found</body></html>\n");
+    folder.Write("digit.h00", ":0100000041BF\n:00000001FF\n");
+    folder.Write("segment.h00", ":020000021000EC\n:0100000041BE\n:00000001FF\n");
+    folder.Write("after.h00", ":00000001FF\n:0100000041BE\n");
     const std::string longName(300, 'n');
     struct Case {
         Args args;
@@ -72,6 +83,11 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
     };
     const Case cases[] = {
         {{"verify", "empty.bin"}, 2, "empty.bin: is empty"},
+        {{"flash", "cut.h00"}, 2, "cut.h00: line 129: not a record"},
+        {{"flash", "page.h00"}, 2, "page.h00: line 1: not a record"},
+        {{"program", "digit.h00"}, 2, "digit.h00: line 1: the record's checksum is wrong"},
+        {{"verify", "segment.h00"}, 2, "line 1: record type 2 is not supported"},
+        {{"image", "info", "after.h00"}, 2, "after.h00: line 2: data after the end record"},
         {{"blank", "folder.bin"}, 2, "folder.bin: is a folder, not a file"},
         {{"program", "missing.bin"}, 2, "missing.bin: no such file"},
         {{"flash", longName + ".bin"}, 2, "cannot be read (File name too long)"},
@@ -82,6 +98,10 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"image", "info", "folder.bin"}, 2, "is a folder"},
         {{"read-back", "nowhere/out.bin"}, 2, "Cannot write nowhere/out.bin"},
         {{"flash", DEMO_FIRMWARE, "--range", "4194303:4"}, 2, "24-bit address space"},
+        {{"flash", DEMO_FIRMWARE, "--range", "32:4"}, 2,
+         "The image (8192 bytes) runs past the assigned range (4096 bytes)"},
+        {{"erase", "--range", "0:0"}, 2, "--range 0:0 is empty"},
+        {{"read-back", "out.bin", "--range", "0:0"}, 2, "--range 0:0 is empty"},
         {{"erase", "--range", "0:4194303"}, 2, "24-bit address space"},
         {{"flash", DEMO_FIRMWARE, "--all", "--range", "16380:8"}, 2, "24-bit address space"},
         {{"station", DEMO_FIRMWARE, "--range", "16380:8", "--units", "1"}, 2, "24-bit address"},
@@ -105,7 +125,7 @@ TEST_F(FlashCommandLineTest, ARangeBeyondTheIdentifiedFlashFailsWithoutEraseOrPr
     const Args cases[] = {{"flash", DEMO_FIRMWARE, "--range", "2048:8"},
                           {"flash", DEMO_FIRMWARE, "--range", "1020:8"},
                           {"erase", "--range", "1024:4"},
-                          {"blank", DEMO_FIRMWARE, "--range", "1020:4"}};
+                          {"blank", DEMO_FIRMWARE, "--range", "1020:8"}};
     for (const Args& args : cases) {
         const QvusbResult result = Run(args);
         EXPECT_EQ(result.exitCode, 1) << args[2];
@@ -384,7 +404,7 @@ TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
         {{"--sim-fault", "short-read", "read-back", "out.bin", "--read-block", "255"}, 1,
          "Verifying Fail at 0x000000"},
         {{"--sim-fault", "short-read", "--sim-flash", "erased.img", "blank", DEMO_FIRMWARE,
-          "--range", "64:4", "--read-block", "255"},
+          "--range", "64:8", "--read-block", "255"},
          1, "Blanking Fail at 0x010000"},
         // A status that was not read is no status (transfer 6 is its collect request).
         {{"--sim-fault", "stall@6", "flash-status"}, 1, "Read Flash Status Fail"},

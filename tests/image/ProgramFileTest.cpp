@@ -44,7 +44,7 @@ TEST_F(ProgramFileTest, ABinaryFileShowsItsSumInUpperCaseHex) {
 }
 
 TEST_F(ProgramFileTest, AHexNameLoadsRecords) {
-    const auto report = Read(dir.Write("firmware.hex", ":0100000041BE\n"));
+    const auto report = Read(dir.Write("firmware.hex", ":0100000041BE\n:00000001FF\n"));
     EXPECT_EQ(report.outcome, ProgramFileOutcome::Loaded);
     EXPECT_EQ(report.checksumText, "Checksum : 0x0041");
     EXPECT_EQ(file.ProgramImage.Bytes[0], 0x41);

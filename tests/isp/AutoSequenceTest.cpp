@@ -184,7 +184,9 @@ TEST_F(AutoSequenceTest, ARangeIsCheckedBeforeAnythingIsErasedOrWritten) {
     };
     const Case cases[] = {
         {"1016", "8", 8192, qv::FailureKind::None, ""},  // touching the end
-        {"1016", "8", 8193, qv::FailureKind::RangeBeyondFlash, "Range beyond the flash (1024 KB)"},
+        {"1016", "8", 8193, qv::FailureKind::Refused,
+         "The image (8193 bytes) runs past the assigned range (8192 bytes)"},
+        {"1016", "0", 100, qv::FailureKind::Refused, "The assigned range is empty (0 KB)"},
         {"1016", "12", 100, qv::FailureKind::RangeBeyondFlash, "Range beyond the flash (1024 KB)"},
         {"2048", "8", 100, qv::FailureKind::RangeBeyondFlash, "Range beyond the flash (1024 KB)"},
         {"-1", "4", 100, qv::FailureKind::Refused, "Range beyond the 24-bit address space"},
@@ -364,7 +366,7 @@ TEST_F(AutoSequenceTest, ChangedOnlyErasesAndProgramsOnlyWhatDiffers) {
         request.changedOnly = true;
         request.wholeFlash = c.start == kWhole;
         request.startText = std::to_string(c.start / 1024);
-        request.sizeText = "4";
+        request.sizeText = std::to_string((c.image.size() + 1023) / 1024);
         program.RangeStart = 0;  // as the window's "All" sets it
         EXPECT_EQ(Kind(jobs.Auto(request, autoBusy)), qv::FailureKind::None) << c.what;
         EXPECT_EQ(view.LastInfo(), c.verdict) << c.what;

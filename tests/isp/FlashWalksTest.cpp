@@ -27,6 +27,7 @@ protected:
         std::copy(bytes.begin(), bytes.end(), program.ProgramImage.Bytes.begin());
         program.ProgramImage.LoadedLength = static_cast<std::uint32_t>(bytes.size());
         program.RangeStart = rangeStart;
+        program.RangeSize = static_cast<std::uint32_t>(bytes.size());
     }
     Bytes FlashBytes(std::uint32_t from, std::uint32_t count) {
         const auto contents = chip->Flash().Contents();
@@ -49,15 +50,21 @@ protected:
     qv::IspJobs jobs{device, view, program, flash};
 };
 
-TEST_F(FlashWalksTest, EmptyImageHasNothingToDoAndSucceeds) {
+// Without an image, or with one longer than its assigned range, the walks would report work
+// they did not do, or write where the range's erase never reached: nothing is sent.
+TEST_F(FlashWalksTest, NoImageOrAnImagePastItsRangeIsRefusedWithNothingSent) {
     host.GetTrace().KeepLines(true);
-    EXPECT_TRUE(jobs.BlankCheck(true).Ok());
-    EXPECT_TRUE(jobs.Program(true).Ok());
-    EXPECT_TRUE(jobs.Verify(true).Ok());
-    EXPECT_EQ(view.LastInfo(), "Verifying Success");
-    // Each job only identifies the flash, to know its size.
-    EXPECT_EQ(Count("80"), 0u);
-    EXPECT_EQ(Count("81"), 3u);
+    EXPECT_EQ(jobs.BlankCheck(true).kind, qv::FailureKind::Refused);
+    EXPECT_EQ(jobs.Program(true).kind, qv::FailureKind::Refused);
+    EXPECT_EQ(jobs.Verify(true).kind, qv::FailureKind::Refused);
+    LoadImage(Bytes(5000, 0x00), 0x8000);
+    program.RangeSize = 4096;
+    const qv::JobResult past = jobs.Program(false);
+    EXPECT_EQ(past.kind, qv::FailureKind::Refused);
+    EXPECT_EQ(past.text, "The image (5000 bytes) runs past the assigned range (4096 bytes)");
+    program.RangeSize = 0;
+    EXPECT_EQ(jobs.Verify(false).text, "The assigned range is empty (0 KB)");
+    EXPECT_TRUE(host.GetTrace().Lines().empty());
 }
 
 TEST_F(FlashWalksTest, ProgramThenVerifyPutsTheImageAtTheRangeStart) {
