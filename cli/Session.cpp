@@ -20,6 +20,7 @@
 #include "sim/FaultChoice.h"
 #include "sim/SimHost.h"
 #include "sim/SimSetup.h"
+#include "sim/Trace.h"
 
 namespace qv::cli {
 
@@ -58,14 +59,12 @@ Session::Session(const GlobalOptions& options)
             hosts_.push_back(MakeSystemHost());
         }
         if (!options.traceFile.empty()) {
-            traceFile_ = std::make_unique<std::ofstream>(options.traceFile, std::ios::trunc);
-            if (!*traceFile_) throw BadInput("Cannot write " + options.traceFile);
-            for (const std::string& line : TraceHeaderLines("qvusb", hostKind))
-                *traceFile_ << line << '\n';
+            traceFile_ = std::make_unique<sim::Trace>();
+            if (!traceFile_->WriteTo(options.traceFile, "qvusb", hostKind))
+                throw BadInput("Cannot write " + options.traceFile);
             auto tracing = std::make_unique<TracingHost>(
-                *hosts_.back(), [file = traceFile_.get()](const std::string& line) {
-                    *file << line << '\n' << std::flush;
-                });
+                *hosts_.back(),
+                [trace = traceFile_.get()](const std::string& line) { trace->Write(line); });
             tracing->NameDevices(true);
             hosts_.push_back(std::move(tracing));
         }
@@ -103,7 +102,7 @@ std::vector<std::string> Session::KeepOutputs() {
     std::vector<std::string> problems;
     if (simChip_)
         if (auto lost = sim::KeepSimFlash(*simChip_, simFlashFile_)) problems.push_back(*lost);
-    const bool traceLost = (traceFile_ && !traceFile_->good()) || (simTrace_ && simTrace_->Failed());
+    const bool traceLost = (traceFile_ && traceFile_->Failed()) || (simTrace_ && simTrace_->Failed());
     if (traceLost) problems.push_back("the trace was not written whole to " + traceFileName_);
     return problems;
 }

@@ -99,7 +99,7 @@ private:
     Reporting* reporting_ = nullptr;
     std::string selector_;
     std::optional<double> waitSeconds_;
-    std::unique_ptr<std::ofstream> traceFile_;
+    std::unique_ptr<sim::Trace> traceFile_;  // --trace on real USB or a replay
     ReplayHost* replay_ = nullptr;  // the base host, when replaying
     // The host, then the hosts that wrap it (trace file, -v); the last is the one used.
     std::vector<std::unique_ptr<DeviceHost>> hosts_;

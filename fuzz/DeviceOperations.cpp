@@ -43,7 +43,8 @@ void CheckPresent(FuzzedHost&, QuorvexUsb& device) {
 }
 
 void Open(FuzzedHost&, QuorvexUsb& device) {
-    Require(device.Open() == device.IsOpen(), "opening reports whether the device is open");
+    Require((device.Open() == Reply::Done) == device.IsOpen(),
+            "opening reports whether the device is open");
 }
 
 void Close(FuzzedHost&, QuorvexUsb& device) {

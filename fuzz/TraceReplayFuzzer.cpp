@@ -116,14 +116,15 @@ void Replay(const qv::TraceFile& trace) {
         Require(host.Divergence().starts_with("replay diverged at line " +
                                               std::to_string(lines.front().lineNumber) + ":"),
                 "a divergence names the line it stopped at");
-        Require(!probed && !device.Open(), "a replay that diverged has no device");
+        Require(!probed && device.Open() != qv::Reply::Done,
+                "a replay that diverged has no device");
         return;
     }
     Require(!lines.empty() || !probed, "an empty trace has no device to probe");
     if (lines.empty()) return;
     Require(probed == lines.front().ok, "the probe is answered as recorded");
 
-    const bool opened = device.Open();
+    const bool opened = device.Open() == qv::Reply::Done;
     Require(opened == (lines.size() > 1), "the device is there while the trace goes on");
     const std::size_t count = std::min(lines.size(), kMaxReplayed);
     for (std::size_t i = 1; i < count; ++i) {
