@@ -2,13 +2,12 @@
 
 #include <QFile>
 #include <QtDebug>
-#include <fstream>
 
 #include "device/host/ReplayHost.h"
 #include "device/host/SystemHost.h"
-#include "device/host/TraceFormat.h"
 #include "device/host/TracingHost.h"
 #include "sim/SimSetup.h"
+#include "sim/Trace.h"
 
 namespace {
 
@@ -17,17 +16,15 @@ constexpr const char* kProgram = "quorvex-usbtool";
 // What a TracedHost owns; a base of its own so that it exists before the TracingHost.
 struct TracedParts {
     std::unique_ptr<qv::DeviceHost> inner;
-    std::ofstream file;
+    std::unique_ptr<qv::sim::Trace> trace;
 };
 
-// A TracingHost that owns the host it wraps and the trace file it writes.
+// A TracingHost that owns the host it wraps and the trace it writes.
 class TracedHost : private TracedParts, public qv::TracingHost {
 public:
-    TracedHost(std::unique_ptr<qv::DeviceHost> host, std::ofstream out)
+    TracedHost(std::unique_ptr<qv::DeviceHost> host, std::unique_ptr<qv::sim::Trace> out)
         : TracedParts{std::move(host), std::move(out)},
-          qv::TracingHost(*inner, [this](const std::string& line) {
-              file << line << '\n' << std::flush;
-          }) {
+          qv::TracingHost(*inner, [this](const std::string& line) { trace->Write(line); }) {
         NameDevices(true);
     }
 };
@@ -96,11 +93,10 @@ std::optional<WindowBus> MakeWindowBus(const WindowOptions& options, QString& er
         host = qv::MakeSystemHost();
     }
     if (traceFile.empty()) return WindowBus{std::move(host)};
-    std::ofstream file(traceFile, std::ios::trunc);
-    if (!file) {
+    auto trace = std::make_unique<qv::sim::Trace>();
+    if (!trace->WriteTo(traceFile, kProgram, hostKind)) {
         error = QStringLiteral("Cannot write the trace file %1.").arg(options.traceFile);
         return std::nullopt;
     }
-    for (const std::string& line : qv::TraceHeaderLines(kProgram, hostKind)) file << line << '\n';
-    return WindowBus{std::make_unique<TracedHost>(std::move(host), std::move(file))};
+    return WindowBus{std::make_unique<TracedHost>(std::move(host), std::move(trace))};
 }

@@ -13,5 +13,8 @@ std::FILE* CreateExclusively(const std::filesystem::path& path);
 bool SyncToDisk(std::FILE* file);
 // Whether the file at path is the one the process's standard output writes to.
 bool IsStandardOutputFile(const std::filesystem::path& path);
+// Whether path is a pipe that no program has open for reading: opening it to write would
+// block until one does.
+bool IsPipeWithoutReader(const std::filesystem::path& path);
 
 }  // namespace qv

@@ -20,4 +20,7 @@ bool SyncToDisk(std::FILE* file) { return ::_commit(::_fileno(file)) == 0; }
 // Windows names standard output only "-".
 bool IsStandardOutputFile(const std::filesystem::path&) { return false; }
 
+// Named pipes on Windows live under \\.\pipe\ and are not taken as outputs here.
+bool IsPipeWithoutReader(const std::filesystem::path&) { return false; }
+
 }  // namespace qv

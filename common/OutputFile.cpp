@@ -117,7 +117,9 @@ std::optional<std::string> OutputProblem(const fs::path& path) {
     std::error_code error;
     switch (target.kind) {
         case TargetKind::StandardOutput:
+            return std::nullopt;
         case TargetKind::Special:
+            if (IsPipeWithoutReader(target.path)) return "is a pipe that no program reads";
             return std::nullopt;
         case TargetKind::Folder:
             return "is a folder, not a file";

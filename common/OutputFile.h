@@ -22,8 +22,9 @@ namespace qv {
                                        std::span<const std::uint8_t> bytes);
 
 // Why the tool cannot write `path`, checked before long work whose result goes there: a
-// folder, a read-only file, a folder that does not exist or takes no new file. Nothing when it
-// can (and always for standard output and special files, which are written in place).
+// folder, a read-only file, a folder that does not exist or takes no new file, a pipe that no
+// program reads (writing would block). Nothing when it can (standard output and other special
+// files are written in place).
 [[nodiscard]] std::optional<std::string> OutputProblem(const std::filesystem::path& path);
 
 // Whether writing `path` writes the process's standard output ("-", /dev/stdout or what it

@@ -75,6 +75,7 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
     folder.Write("digit.h00", ":0100000041BF\n:00000001FF\n");
     folder.Write("segment.h00", ":020000021000EC\n:0100000041BE\n:00000001FF\n");
     folder.Write("after.h00", ":00000001FF\n:0100000041BE\n");
+    ASSERT_EQ(mkfifo((folder / "pipe.bin").c_str(), 0600), 0);
     const std::string longName(300, 'n');
     struct Case {
         Args args;
@@ -97,6 +98,7 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"program", "notes.txt"}, 2, "the name asks for no loader"},
         {{"image", "info", "folder.bin"}, 2, "is a folder"},
         {{"read-back", "nowhere/out.bin"}, 2, "Cannot write nowhere/out.bin"},
+        {{"read-back", "pipe.bin"}, 2, "pipe.bin: is a pipe that no program reads"},
         {{"flash", DEMO_FIRMWARE, "--range", "4194303:4"}, 2, "24-bit address space"},
         {{"flash", DEMO_FIRMWARE, "--range", "32:4"}, 2,
          "The image (8192 bytes) runs past the assigned range (4096 bytes)"},
