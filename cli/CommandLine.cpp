@@ -15,6 +15,7 @@
 #include "cli/DistinctFiles.h"
 #include "cli/HelpCommand.h"
 #include "cli/I2cCommands.h"
+#include "cli/JobOutcome.h"
 #include "cli/JsonLine.h"
 #include "cli/ParamsCommands.h"
 #include "cli/Reporting.h"
@@ -170,12 +171,16 @@ struct Ending {
     bool messagePrinted = false;
     // What --help or --version print on standard output.
     std::string shown;
+    // The failure's kind ("refused", "no_device", "request_failed", ...); empty when none is
+    // known.
+    std::string failure;
 };
 
-Ending Failure(int code, std::string message) {
+Ending Failure(int code, std::string message, std::string failure = {}) {
     Ending ending;
     ending.code = code;
     ending.message = std::move(message);
+    ending.failure = std::move(failure);
     return ending;
 }
 
@@ -206,9 +211,11 @@ Ending Run(CLI::App& app, int argc, char** argv) {
         ending.shown = shown.str();
         return ending;
     } catch (const BadInput& error) {
-        return Failure(kExitBadInput, error.what());
+        return Failure(kExitBadInput, error.what(), KindName(FailureKind::Refused));
     } catch (const NoDevice& error) {
-        return Failure(kExitNoDevice, error.what());
+        return Failure(kExitNoDevice, error.what(), KindName(FailureKind::NoDevice));
+    } catch (const JobFailed& error) {
+        return Failure(kExitFailed, error.what(), KindName(error.result.kind));
     } catch (const OperationFailed& error) {
         return Failure(kExitFailed, error.what());
     } catch (const std::filesystem::filesystem_error& error) {
@@ -216,6 +223,27 @@ Ending Run(CLI::App& app, int argc, char** argv) {
     } catch (const std::exception& error) {
         return Failure(kExitFailed, std::string("internal error: ") + error.what());
     }
+}
+
+// The command as typed, down to the deepest command chosen ("reg write").
+std::string CommandPath(const CLI::App& app) {
+    std::string path;
+    for (auto below = app.get_subcommands(); !below.empty(); below = below.front()->get_subcommands())
+        path += (path.empty() ? "" : " ") + below.front()->get_name();
+    return path;
+}
+
+// The log's record of a command that writes none of its own.
+RunRecord CommandRecord(const CLI::App& app, const Reporting& reporting, const Ending& ending) {
+    RunRecord record;
+    record.command = CommandPath(app);
+    if (!reporting.device.empty()) record.device = reporting.device;
+    record.range.clear();
+    record.ok = ending.code == kExitSuccess;
+    record.exitCode = ending.code;
+    record.message = ending.message;
+    record.failure = record.ok ? "" : ending.failure;
+    return record;
 }
 
 }  // namespace
@@ -259,24 +287,34 @@ int RunCommandLine(int argc, char** argv) {
     // a recognised command ends in one result line whatever stopped it.
     const auto commands = app.get_subcommands();
     const bool json = app.count("--json") > 0 && !commands.empty();
-    if (json && !reporting.resultShown)
-        realOut << JsonLine()
-                       .Add("event", "result")
-                       .Add("command", commands.front()->get_name())
-                       .Add("ok", ending.code == kExitSuccess)
-                       .Add("exit_code", ending.code)
-                       .Add("message", ending.message)
-                       .Add("output", collected.str() + ending.shown)
-                       .Text()
-                << "\n";
-    if (!json) realOut << ending.shown;
-    if (!ending.message.empty() && !ending.messagePrinted) Fail(ending.code, ending.message);
+    Ending ended = ending;
+    // A command that reached for a device and wrote no record of its own (registers, I2C,
+    // EEPROM, keys, status, raw, ISP switches) still leaves its line in the log.
+    if (reporting.log && reporting.deviceCommand && !reporting.resultShown)
+        if (const auto problem = reporting.log->Append(CommandRecord(app, reporting, ended)))
+            ended = Failure(kExitFailed, ended.message + (ended.message.empty() ? "" : "; ") +
+                                             *problem,
+                            ended.failure.empty() ? KindName(FailureKind::OutputNotWritten)
+                                                  : ended.failure);
+    if (json && !reporting.resultShown) {
+        JsonLine result;
+        result.Add("event", "result")
+            .Add("command", commands.front()->get_name())
+            .Add("ok", ended.code == kExitSuccess)
+            .Add("exit_code", ended.code)
+            .Add("message", ended.message);
+        if (ended.code != kExitSuccess && !ended.failure.empty())
+            result.Add("failure", ended.failure);
+        realOut << result.Add("output", collected.str() + ended.shown).Text() << "\n";
+    }
+    if (!json) realOut << ended.shown;
+    if (!ended.message.empty() && !ended.messagePrinted) Fail(ended.code, ended.message);
     // Verdicts and results that did not reach standard output (a full disk, a closed pipe)
     // leave no record of a success.
     realOut.flush();
-    if (!realOut && ending.code == kExitSuccess)
+    if (!realOut && ended.code == kExitSuccess)
         return Fail(kExitFailed, "standard output could not be written");
-    return ending.code;
+    return ended.code;
 }
 
 }  // namespace qv::cli

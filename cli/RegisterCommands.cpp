@@ -77,7 +77,9 @@ void RunDump(Session& session, const RegisterArguments& args, std::ostream& out)
         out << " " << (ok ? Hex2(value) : "--");
     }
     out << "\n";
-    if (failed > 0) throw OperationFailed(std::to_string(failed) + " register reads failed");
+    if (failed > 0)
+        ThrowFailure(Failure(FailureKind::RequestFailed, std::nullopt,
+                             std::to_string(failed) + " register reads failed"));
 }
 
 }  // namespace

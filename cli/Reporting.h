@@ -26,6 +26,10 @@ struct Reporting {
     std::string station;
     std::string commandLine;
     bool resultShown = false;
+    // Set when a command looks for its device; the selector of the one it chose, if any. A
+    // command that reached for a device and wrote no record of its own is logged from these.
+    bool deviceCommand = false;
+    std::string device;
     // Writes what the run keeps besides the record (the simulated flash) and says which of its
     // outputs (that, the trace) could not be written; set by the session.
     std::function<std::vector<std::string>()> keepOutputs;

@@ -8,6 +8,7 @@
 #include "cli/AccessHint.h"
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
+#include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/StopSignal.h"
 #include "common/OutputFile.h"
@@ -114,7 +115,7 @@ void Session::Finish() {
     if (problems.empty()) return;
     std::string message;
     for (const std::string& problem : problems) message += (message.empty() ? "" : "; ") + problem;
-    throw OperationFailed(message);
+    ThrowFailure(Failure(FailureKind::OutputNotWritten, std::nullopt, message));
 }
 
 std::string Session::ReplayProblem(bool commandSucceeded) const {
@@ -203,6 +204,7 @@ static std::string Describe(const Candidate& candidate) {
 }
 
 const Candidate& Session::RequireDevice() {
+    if (reporting_) reporting_->deviceCommand = true;
     if (waitSeconds_) WaitForDevice(*waitSeconds_);
     std::vector<Candidate> candidates = Candidates();
     if (!selector_.empty()) {
@@ -220,6 +222,7 @@ const Candidate& Session::RequireDevice() {
                        "; choose one with --device SELECTOR");
     }
     chosen_ = candidates.front();
+    if (reporting_) reporting_->device = chosen_.selector;
     device_->SetKsMode(chosen_.ksMode);
     device_->SetMatchText(chosen_.path);  // a path matches itself only
     if (!device_->FindDevice() && Host().LastOpenDenied())

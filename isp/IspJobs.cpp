@@ -126,8 +126,10 @@ JobResult IspJobs::ClearProtectionAndErase(bool wholeFlash) {
 JobResult IspJobs::ClearStatusRegister() {
     view_.ShowProcessInfo("Clear Status register");
     FlashWalks walks = Walks();
+    // Without the write enable the flash ignores the status write: it is not sent.
     const Reply enabled = WriteEnable(device_);
-    const Reply sent = FirstFailure(enabled, WriteFlashStatus(device_, kUnprotectedStatus));
+    const Reply sent =
+        enabled != Reply::Done ? enabled : WriteFlashStatus(device_, kUnprotectedStatus);
     if (sent != Reply::Done) return walks.Fail(FailureKind::EraseFailed, std::nullopt, sent);
     if (auto idle = walks.WaitWhileBusy(kStatusWaitPolls, FailureKind::EraseFailed); !idle.Ok())
         return idle;
@@ -195,7 +197,7 @@ JobResult IspJobs::ChangedSectorsWalk(FlashRange range, bool wholeFlash) {
 }
 
 // The walks need an image and a range that holds it; without them nothing is sent, as with
-// Auto.
+// Auto (the device is only opened, so the job still closes it at its end).
 std::optional<JobResult> IspJobs::RefuseWalkWithoutImage(bool wholeFlash) {
     if (program_.ProgramImage.LoadedLength == 0) return Refuse(kProgramFileNotReadyText);
     if (const auto refusal = JobRangeRefusal(program_, wholeFlash, true, false))
@@ -205,9 +207,9 @@ std::optional<JobResult> IspJobs::RefuseWalkWithoutImage(bool wholeFlash) {
 
 JobResult IspJobs::BlankCheck(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
+    OpenedDevice open(device_);
     if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Blanking Check");
-    OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
         return Finish(identified);
     return Finish(Walked("Blanking Success", &IspJobs::BlankWalk, ImageRange(program_, wholeFlash)));
@@ -223,9 +225,9 @@ JobResult IspJobs::VerifyStep(bool wholeFlash) {
 
 JobResult IspJobs::Program(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
+    OpenedDevice open(device_);
     if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Programming...");
-    OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
         return Finish(identified);
     return Finish(ProgramStep(wholeFlash));
@@ -233,9 +235,9 @@ JobResult IspJobs::Program(bool wholeFlash) {
 
 JobResult IspJobs::Verify(bool wholeFlash) {
     JobGuard job(busy_, StopRequested);
+    OpenedDevice open(device_);
     if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Verifying Check");
-    OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
         return Finish(identified);
     return Finish(VerifyStep(wholeFlash));
@@ -243,9 +245,9 @@ JobResult IspJobs::Verify(bool wholeFlash) {
 
 JobResult IspJobs::ProgramAndVerify(bool wholeFlash, bool verify) {
     JobGuard job(busy_, StopRequested);
+    OpenedDevice open(device_);
     if (auto refused = RefuseWalkWithoutImage(wholeFlash)) return Finish(*refused);
     view_.ShowProcessInfo("Start Programming...");
-    OpenedDevice open(device_);
     if (auto identified = IdentifyAndCheckRange(wholeFlash, true, false); !identified.Ok())
         return Finish(identified);
     if (auto unprotected = CheckNotProtected(); !unprotected.Ok()) return Finish(unprotected);
@@ -365,7 +367,8 @@ JobResult IspJobs::ProtectFlash() {
             return idle;
     }
     const Reply enabled = WriteEnable(device_);
-    const Reply sent = FirstFailure(enabled, WriteFlashStatus(device_, kProtectedStatus));
+    const Reply sent =
+        enabled != Reply::Done ? enabled : WriteFlashStatus(device_, kProtectedStatus);
     if (sent != Reply::Done) return walks.Fail(FailureKind::ProtectFailed, std::nullopt, sent);
     if (auto idle = walks.WaitWhileBusy(kStatusWaitPolls, FailureKind::ProtectFailed); !idle.Ok())
         return idle;

@@ -136,6 +136,33 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
                     .back()["command_line"]
                     .get<std::string>()
                     .ends_with(" --sim --log quoted.log --device 'it'\\''s 1' flash " DEMO_FIRMWARE));
+    EXPECT_EQ(JsonLines(folder.Read("quoted.log")).back()["failure"], "no_device");
+
+    // Every command that reaches for a board leaves its line, with its outcome and kind.
+    struct Case {
+        Args args;
+        std::string command;
+        std::string failure;  // empty: it passed
+    };
+    const Case commands[] = {
+        {{"reg", "write", "10", "5"}, "reg write", ""},
+        {{"--sim-fault", "stall@3", "hid", "next"}, "hid", "request_failed"},
+        {{"--sim-fault", "timeout@2", "params", "set-vid", "6b9a"}, "params set-vid",
+         "not_answering"},
+        {{"i2c", "write", "42", "10", "AB"}, "i2c write", "not_acknowledged"},  // no such slave
+        {{"--device", "9-9", "flash-status", "--write", "00"}, "flash-status", "no_device"},
+    };
+    for (const Case& c : commands) {
+        Args args{"--sim", "--json", "--log", "device.log"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const QvusbResult result = Run(args);
+        const json logged = JsonLines(folder.Read("device.log")).back();
+        EXPECT_EQ(logged["command"], c.command);
+        EXPECT_EQ(logged["ok"], c.failure.empty()) << c.command;
+        EXPECT_EQ(logged["exit_code"], result.exitCode) << c.command;
+        EXPECT_EQ(logged.value("failure", ""), c.failure) << c.command;
+        EXPECT_EQ(JsonLines(result.out).back().value("failure", ""), c.failure) << c.command;
+    }
 }
 
 // Whatever bytes a file name or an argument holds, standard output and the log stay strict
