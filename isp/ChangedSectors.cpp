@@ -44,6 +44,8 @@ JobResult ChangedSectors::Rewrite(std::uint32_t start, std::uint32_t end,
         sectors.push_back({static_cast<std::uint32_t>(a), Found::Other, {}});
 
     view_.ShowProcessInfo("Comparing with the image");
+    if (auto idle = walks_.AwaitIdleBeforeReading(FailureKind::ReadFailed, start); !idle.Ok())
+        return idle;
     const std::uint64_t surveyStart = device_.Host().NowMs();
     for (Sector& sector : sectors) {
         if (auto surveyed = Survey(sector); !surveyed.Ok()) return surveyed;

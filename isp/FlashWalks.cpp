@@ -84,6 +84,10 @@ ReplyWith<std::uint8_t> FlashWalks::ReadStatus() {
     return status;
 }
 
+JobResult FlashWalks::AwaitIdleBeforeReading(FailureKind busyKind, std::uint32_t address) {
+    return WaitWhileBusy(kSectorErasePolls, busyKind, address);
+}
+
 JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
                                     std::optional<std::uint32_t> address) {
     for (int i = 0; i < polls; ++i) {
@@ -177,6 +181,8 @@ JobResult FlashWalks::EraseRange(std::uint32_t start, std::uint32_t size) {
 JobResult FlashWalks::EraseSector(std::uint32_t sector, std::uint32_t rangeStart,
                                   std::uint32_t rangeEnd) {
     if (sector < rangeStart || rangeEnd - sector < kSectorSize) {
+        if (auto idle = AwaitIdleBeforeReading(FailureKind::EraseFailed, sector); !idle.Ok())
+            return idle;
         std::vector<std::uint8_t> kept(kSectorSize, 0xFF);
         const std::uint32_t size = ReadBlockSize();
         for (std::uint32_t a = sector; a < sector + kSectorSize; a += size) {

@@ -74,6 +74,10 @@ public:
     // end handle its events between reads; a stop request ends the wait (in walks that honour
     // one). A flash still busy at the end is a failure of busyKind; a status that cannot be
     // read, the failure its reply names.
+    // A busy flash ignores reads and the bus reads 0xFF: bytes that must be kept are read only
+    // once a status read of their own shows the flash idle (a garbled status read before must
+    // not make erased bytes of them). Fails with busyKind when it stays busy.
+    JobResult AwaitIdleBeforeReading(FailureKind busyKind, std::uint32_t address);
     JobResult WaitWhileBusy(int polls, FailureKind busyKind,
                             std::optional<std::uint32_t> address = std::nullopt);
 

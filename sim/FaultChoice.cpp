@@ -50,6 +50,18 @@ constexpr std::array kFaultKinds{
               [](SimHost&, SimChip& chip, std::uint64_t after) {
                   chip.ArmFaultsAfter(after, [](SimChip& c) { c.Faults().fetchLimit = 64; });
               }},
+    // Transfer N alone gets no answer, or its answer's first byte has bit 0 flipped; the chip
+    // answers again from the next.
+    FaultKind{"timeout-once",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.Faults().silentTransfers.insert(after + 1);
+              }},
+    FaultKind{"flip-once",
+              [](SimHost&, SimChip& chip, std::uint64_t after) {
+                  chip.Faults().flippedTransfers.insert(after + 1);
+              }},
+    FaultKind{"erase-ignored", ArmFlag<&FlashFaults::eraseIgnored>},
+    FaultKind{"protect-lost", ArmFlag<&FlashFaults::protectionLost>},
     FaultKind{"mailbox-silent",
               [](SimHost&, SimChip& chip, std::uint64_t after) {
                   chip.ArmFaultsAfter(after, [](SimChip& c) { c.Mailbox().SetNeverAnswers(true); });

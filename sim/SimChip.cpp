@@ -81,7 +81,14 @@ bool SimChip::SupportQuery() {
 
 TransferResult SimChip::Control(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
     if (!BeginTransfer(setup.request) || faults_.stalledRequests.contains(setup.request)) return {};
-    if (faults_.silent) return {false, {}, true};
+    if (faults_.silent || faults_.silentTransfers.contains(transfers_)) return {false, {}, true};
+    TransferResult result = Answer(setup, outData);
+    if (faults_.flippedTransfers.contains(transfers_) && !result.data.empty())
+        result.data[0] ^= 0x01;
+    return result;
+}
+
+TransferResult SimChip::Answer(const ControlSetup& setup, std::span<const std::uint8_t> outData) {
     const bool standard = (setup.requestType & 0x60) == 0;
     if (standard) return StandardRequest(setup);
     if (FlashBridge::Handles(setup.request)) return flashBridge_.Control(setup, outData);

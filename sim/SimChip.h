@@ -86,6 +86,7 @@ public:
     std::array<std::uint8_t, 18> DeviceDescriptor() const;
 
 private:
+    TransferResult Answer(const ControlSetup& setup, std::span<const std::uint8_t> outData);
     TransferResult ReadRegisterRequest(const ControlSetup& setup) const;
     TransferResult WriteRegisterRequest(const ControlSetup& setup,
                                         std::span<const std::uint8_t> outData);

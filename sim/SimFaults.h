@@ -14,12 +14,17 @@ struct FlashFaults {
     // The write-protect pin is held low: once the status register protect bit (7) is set, the
     // status register ignores every write.
     bool writeProtectPinLow = false;
+    bool eraseIgnored = false;    // sector and chip erases are taken and do nothing
+    bool protectionLost = false;  // a status write leaves the block-protect bits clear
 };
 
 // Faults a test or demo can set on a simulated device.
 struct SimFaults {
     std::set<std::uint8_t> stalledRequests;  // these request numbers stall
     std::set<std::uint64_t> stalledTransfers;  // these transfers (counted from 1) stall
+    std::set<std::uint64_t> silentTransfers;   // these transfers alone get no answer
+    // These transfers' answers arrive with bit 0 of their first byte flipped.
+    std::set<std::uint64_t> flippedTransfers;
     bool refuseSupportQuery = false;         // the audio driver denies the property set
     bool flashNeverReady = false;            // the flash ready poll (0x83) always answers 0
     // The first N ready polls after each flash request (0x80 or 0x81) answer 0.

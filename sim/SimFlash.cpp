@@ -99,11 +99,11 @@ void SimFlash::Execute() {
             if (length > kAddressEnd && TakeWriteEnable()) ProgramPage();
             break;
         case spi::kSectorErase:
-            if (length == kAddressEnd && TakeWriteEnable()) EraseSector();
+            if (length == kAddressEnd && TakeWriteEnable() && !faults_.eraseIgnored) EraseSector();
             break;
         case spi::kChipErase:
         case spi::kChipEraseAlt:
-            if (length == 1 && TakeWriteEnable()) EraseChip();
+            if (length == 1 && TakeWriteEnable() && !faults_.eraseIgnored) EraseChip();
             break;
         default:
             break;
@@ -125,6 +125,7 @@ std::uint32_t SimFlash::Address() const {
 void SimFlash::WriteStatus() {
     if (faults_.writeProtectPinLow && (statusBits_ & kStatusRegisterProtect)) return;
     statusBits_ = received_[1] & chip_.writableStatusBits;
+    if (faults_.protectionLost) statusBits_ &= static_cast<std::uint8_t>(~chip_.blockProtectMask);
     StartBusy(chip_.statusWriteUs, chip_.statusWriteMaxUs);
 }
 

@@ -66,6 +66,7 @@ constexpr std::size_t kBatchPoints = 40;
 #define QV_SWEEP_STRIDE 1
 #endif
 constexpr std::size_t kPointStride = QV_SWEEP_STRIDE;
+constexpr std::uint32_t kSectorBytes = 4096;
 // Where a flash that should be blank, or hold the image, has one byte that differs.
 constexpr std::size_t kOddByte = kImageBytes - 3;
 
@@ -169,9 +170,15 @@ const Kinds kStepKinds = {
     qv::FailureKind::IspExitFailed,    qv::FailureKind::KeptBytesLost,
 };
 
-// Every kind of --sim-fault, then two the sweep adds: one fetch whose first byte arrives with
-// a bit flipped, and the stop request (Ctrl-C, the Stop button) at each point a job pumps. Each
-// with the kinds of failure it may end in: what it breaks names the cause.
+Kinds StepKindsAnd(qv::FailureKind kind) {
+    Kinds kinds = kStepKinds;
+    kinds.insert(kind);
+    return kinds;
+}
+
+// Every kind of --sim-fault (the one-shot kinds act on one transfer, then the chip answers
+// again), then the stop request (Ctrl-C, the Stop button) at each point a job pumps. Each with
+// the kinds of failure it may end in: what it breaks names the cause.
 struct Kind {
     const char* name;
     ActsOn actsOn;
@@ -196,9 +203,13 @@ const Kind kKinds[] = {
     {"wp-locked", ActsOn::FlashInstruction, {qv::FailureKind::WriteProtected}},
     {"mailbox-silent", ActsOn::Mailbox, {}},
     {"flip-once", ActsOn::Fetch, kStepKinds},
+    {"timeout-once", ActsOn::Every, StepKindsAnd(qv::FailureKind::NotAnswering)},
+    // An erase the flash took and ignored shows in the blank check or verify after it.
+    {"erase-ignored", ActsOn::FlashInstruction, kStepKinds},
+    {"protect-lost", ActsOn::FlashInstruction, {qv::FailureKind::ProtectFailed}},
     {"stop", ActsOn::Pump, {qv::FailureKind::Stopped}},
 };
-constexpr std::size_t kNamedKinds = 13;
+constexpr std::size_t kNamedKinds = 17;
 
 bool Acts(ActsOn actsOn, std::uint8_t request) {
     switch (actsOn) {
@@ -232,12 +243,10 @@ bool FailsClean(const Variant& v) {
     return !v.changedOnly && (v.start == Start::OddErased || v.start == Start::OddImage);
 }
 
-// One point of a sweep: the fault from transfer k (and, for a flipped fetch, which fetch that
-// is), or the stop request at pump k (last: one of the clean run's last pumps, after which a
+// One point of a sweep: the fault from transfer k, or the stop request at pump k (last: one of the clean run's last pumps, after which a
 // job may have nothing left to stop).
 struct Point {
     std::uint64_t k = 0;
-    unsigned fetch = 0;
     bool last = false;
 };
 
@@ -351,6 +360,12 @@ private:
         switch (v.start) {
             case Start::InUse: {
                 contents = qv::sim::DemoFlashImage(v.part.sizeBytes);
+                // Data in every sector the range touches, so that bytes kept around a range that
+                // covers a sector in part are never the erased flash's 0xFF.
+                const std::uint32_t first = v.RangeStart() - v.RangeStart() % kSectorBytes;
+                const std::uint32_t last = v.RangeStart() + v.RangeSize() + kSectorBytes - 1;
+                const Bytes around = Pattern(last - last % kSectorBytes - first, 57);
+                std::copy(around.begin(), around.end(), contents.begin() + first);
                 const Bytes older = Pattern(v.RangeSize(), 101);
                 std::copy(older.begin(), older.end(), contents.begin() + v.RangeStart());
                 break;
@@ -380,10 +395,7 @@ private:
     }
 
     static void Arm(SimHost& host, SimChip& chip, const Kind& kind, Point point) {
-        if (std::string(kind.name) == "flip-once")
-            chip.Faults().corruptedFetches = {point.fetch};
-        else
-            qv::sim::ArmFault(host, chip, {kind.name, point.k});
+        qv::sim::ArmFault(host, chip, {kind.name, point.k});
     }
 
     static void Find(qv::QuorvexUsb& device) {
@@ -711,23 +723,25 @@ std::vector<Point> PointsOf(const Variant& v, const Kind& kind, const RunResult&
         // last two pumps, the last walk's and the job's end, come when nothing is left to stop.
         for (std::uint64_t p = 1; p <= clean.pumps; ++p)
             if (AtAnEdge(p, clean.pumps, v.edgePumps))
-                points.push_back({p, 0, v.gang || p + 1 >= clean.pumps});
+                points.push_back({p, v.gang || p + 1 >= clean.pumps});
         return points;
     }
-    unsigned fetches = 0;
     for (std::size_t i = 0; i < clean.requests.size(); ++i) {
-        fetches += clean.requests[i] == 0x82;
         if (Acts(kind.actsOn, clean.requests[i]) &&
             AtAnEdge(i + 1, clean.requests.size(), v.edgeTransfers))
-            points.push_back({i + 1, fetches, false});
+            points.push_back({i + 1, false});
     }
     return points;
 }
 
 // Every fetch arriving with the same bit flipped: both reads of a read-back's block agree, and
 // with no image to hold them against no read-back can tell. One flipped fetch is swept there.
+// An erase the flash takes and ignores is seen only by a check after it: the single erase
+// reads nothing back.
 bool Undetectable(const Variant& v, const Kind& kind) {
-    return v.job == Job::ReadBack && std::string(kind.name) == "flip";
+    const std::string name = kind.name;
+    return (v.job == Job::ReadBack && name == "flip") ||
+           (v.job == Job::Erase && name == "erase-ignored");
 }
 
 std::set<std::string> SplitList(const std::string& list) {
@@ -799,7 +813,8 @@ TEST(FaultSweep, EveryFaultAtEveryTransferEndsInATrueReport) {
     }
     std::cout << std::right << "not swept: mailbox-silent (no flash job uses the parameter "
               << "mailbox), flip on read-back (-: every answer altered alike, with no image to "
-              << "compare; flip-once is swept)\nfault sweep: runs " << total.runs;
+              << "compare; flip-once is swept), erase-ignored on the single erase (-: nothing "
+              << "reads the erased range back)\nfault sweep: runs " << total.runs;
     for (std::size_t i = 0; i < kVerdicts; ++i) std::cout << ", " << kVerdictNames[i] << " " << total.of[i];
     std::cout << "; longest run " << total.maxTransfers << " transfers, " << total.maxMs / 1000
               << " s virtual\n";
