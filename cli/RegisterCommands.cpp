@@ -66,6 +66,7 @@ void RunDump(Session& session, const RegisterArguments& args, std::ostream& out)
     out << "  ";
     for (int column = 0; column < 16; ++column) out << " " << Hex2(column);
     int failed = 0;
+    Reply firstFailure = Reply::Done;
     for (int address = 0; address < 256; ++address) {
         if (address % 16 == 0) out << "\n" << Hex2(address);
         std::uint8_t value = 0;
@@ -74,12 +75,12 @@ void RunDump(Session& session, const RegisterArguments& args, std::ostream& out)
             RequireDone(session.Device(), read, "Register read of 0x" + Hex2(address) + " failed");
         const bool ok = read == Reply::Done;
         failed += ok ? 0 : 1;
+        firstFailure = FirstFailure(firstFailure, read);
         out << " " << (ok ? Hex2(value) : "--");
     }
     out << "\n";
-    if (failed > 0)
-        ThrowFailure(Failure(FailureKind::RequestFailed, std::nullopt,
-                             std::to_string(failed) + " register reads failed"));
+    RequireDone(session.Device(), firstFailure,
+                std::to_string(failed) + " register reads failed");
 }
 
 }  // namespace

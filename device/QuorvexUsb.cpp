@@ -100,6 +100,9 @@ bool QuorvexUsb::ProbeDevice() {
         std::uint8_t descriptor[kDescriptorLength] = {};
         answered = host_.IoControl(probeHandle, kDeviceToHostCode, record, descriptor, returned);
     }
+    // A probe the chip left unanswered counts toward its silence like any request.
+    if (!answered && host_.LastIoControlFailure() == DeviceHost::IoFailure::NoAnswer)
+        ++unanswered_;
     host_.ClosePath(probeHandle);
     return answered;
 }

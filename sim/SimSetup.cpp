@@ -53,6 +53,7 @@ std::optional<SimSetup> MakeSimSetup(const SimOptions& options, const std::strin
         problem = "Cannot write " + options.traceFile;
         return std::nullopt;
     }
+    if (options.prepare) options.prepare(*setup.host, *setup.firstDevice);
     for (const FaultChoice& fault : setup.faults) ArmFault(*setup.host, *setup.firstDevice, fault);
     return setup;
 }

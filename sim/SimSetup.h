@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,10 @@ struct SimOptions {
     std::vector<std::string> faults;     // KIND[@N], armed on the first device
     SimClock::Mode speed = SimClock::Mode::Virtual;
     std::string traceFile;               // the simulator's trace (empty: none)
+    // Called with the bus and its first device once the devices are plugged in, before the
+    // faults are armed: a test that sweeps the commands keeps the chip it breaks, to read what
+    // the command did to it.
+    std::function<void(SimHost&, SimChip& first)> prepare;
 };
 
 // "virtual" or "real"; nothing for another word.
