@@ -441,7 +441,10 @@ JobResult IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
             exit = CleanUpWalks().Fail(FailureKind::IspExitFailed, std::nullopt, left);
     }
     device_.Close();
-    if (!first.Ok()) return first;
+    if (!first.Ok()) {
+        first.leftUnprotected = !protect.Ok();
+        return first;
+    }
     if (!protect.Ok()) return protect;
     return exit.Ok() ? Succeeded(done) : exit;
 }

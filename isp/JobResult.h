@@ -42,6 +42,10 @@ struct [[nodiscard]] JobResult {
     FailureKind kind = FailureKind::None;
     std::optional<std::uint32_t> address;
     std::string text;
+    // A sequence that failed and whose protection step failed after it: the flash was left
+    // unprotected (the window shows the first failure's documented text; the command line
+    // says this too).
+    bool leftUnprotected = false;
 
     bool Ok() const { return kind == FailureKind::None; }
 };

@@ -134,6 +134,22 @@ private slots:
         QCOMPARE(bench.SetAndSent(), QByteArray("\xCF\x1F\x5A\x80", 4));
     }
 
+    // A read the firmware never completes leaves the options as they were (what the data
+    // registers hold then is no answer) and says so; Set then sends the options it kept.
+    void aReadWithoutAnswerKeepsTheOptionsAndSaysSo() {
+        Bench bench;
+        bench.FindDevice();
+        bench.Eeprom().options = {0x5E, 0xBF, 0x5A, 0x01};
+        bench.userDevice->Mailbox().SetNeverAnswers(true);
+        bench.Click("btnReadPara");
+        QCOMPARE(bench.Messages(),
+                 QStringList{"Read Parameter Fail\nThe chip did not complete the EEPROM read."});
+        QVERIFY(bench.Child<QRadioButton>("rbnI2Slen0").isChecked());
+        QVERIFY(bench.Child<QRadioButton>("rbnDSDOut0").isChecked());
+        bench.userDevice->Mailbox().SetNeverAnswers(false);
+        QCOMPARE(bench.SetAndSent(), QByteArray("\xA1\x00\x00\x00", 4));
+    }
+
     // The read block is shown whole and sent back as read, unused bits and the EEPROM flag
     // included; a later read without the flag clears what the first one set.
     void readBackShowsTheBlockAndSetSendsItBackAsRead() {

@@ -191,6 +191,7 @@ TEST(FlashParts, KnownPartsAndTheFallbacksOfAnUnknownId) {
         {{0xEF, 0x40, 0x15}, 2u << 20, 256, 0x1C, 25'000},
         {{0xC2, 0x22, 0x14}, 1u << 20, 32, 0x1C, 20'000},      // unknown: 40 s per 2 MB
         {{0xEF, 0x22, 0x13}, 512u << 10, 256, 0x1C, 10'000},   // at least 10 s
+        {{0x12, 0x34, 0x18}, 16u << 20, 256, 0x1C, 320'000},   // the largest code: 16 MB
         {{0x00, 0x00, 0x00}, 16u << 20, 256, 0x1C, 10'000},    // no size to tell
         {{0xFF, 0xFF, 0xFF}, 16u << 20, 256, 0x1C, 10'000},
     };

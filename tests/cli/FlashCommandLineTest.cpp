@@ -377,6 +377,25 @@ TEST_F(FlashCommandLineTest, TheSameFileNamedTwiceIsRefusedBeforeAnythingIsSent)
     }
 }
 
+// A range's read-back holds the flash from the range's start, and a read-only output is refused
+// before anything is read.
+TEST_F(FlashCommandLineTest, ReadBackOfARangeHoldsThatRangeOfTheFlash) {
+    std::string flash(1 << 20, '\0');
+    for (std::size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<char>(i * 7 + i / 4096);
+    folder.Write("flash.img", flash);
+    const QvusbResult read =
+        Run({"--sim-flash", "flash.img", "read-back", "range.bin", "--range", "64:4"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(folder.Read("range.bin"), flash.substr(64 * 1024, 4096));
+    folder.Write("locked.bin", "old");
+    std::filesystem::permissions(folder / "locked.bin", std::filesystem::perms(0444));
+    std::filesystem::remove(folder / "trace.log");
+    const QvusbResult locked = Run({"read-back", "locked.bin", "--range", "64:4"});
+    EXPECT_EQ(locked.exitCode, 2);
+    EXPECT_NE(locked.err.find("is read-only"), std::string::npos) << locked.err;
+    EXPECT_TRUE(Transfers(Trace()).empty());
+}
+
 // What real parts do that a kind simulator would not, each by its --sim-fault kind. A part that
 // answers at most 64 bytes per read serves the default reads, and fails larger ones where they
 // begin.
@@ -413,6 +432,13 @@ TEST_F(FlashCommandLineTest, RealPartFaultsEndInTheirOwnFailureOrAreWaitedFor) {
         {{"--sim-fault", "unplug@2", "flash", DEMO_FIRMWARE}, 1, "The board is gone"},
         {{"--sim-fault", "stall@2", "flash", DEMO_FIRMWARE}, 1, "Enter ISP Fail"},
         {{"--sim-fault", "stall@9", "flash", DEMO_FIRMWARE}, 1, "Read Flash ID Fail"},
+        // A refused page's open instruction is ended, the protection still tried; one that
+        // did not take is said beside the page's failure.
+        {{"--sim-fault", "stall@1041", "flash", DEMO_FIRMWARE, "--no-verify"}, 1,
+         "qvusb: Programming Fail at 0x000600\n"},
+        {{"--sim-fault", "stall@1041", "--sim-fault", "protect-lost", "flash", DEMO_FIRMWARE,
+          "--no-verify"},
+         1, "Programming Fail at 0x000600; the flash was left unprotected"},
     };
     for (const Case& c : cases) {
         const QvusbResult result = Run(c.args);
