@@ -93,7 +93,10 @@ void TForm1::lbledtUSBWriteStatusKeyDown(int key) {
     try {
         const std::int32_t value =
             qv::HexFieldToInt(ui->lbledtUSBWriteStatus->text().toStdString());
-        RunOnDevice([&] { qv::app::IgnoredByThePage(qv::WriteFlashStatus(device_, static_cast<std::uint8_t>(value))); });
+        RunOnDevice([&] {
+            qv::app::IgnoredByThePage(
+                qv::WriteFlashStatus(device_, static_cast<std::uint8_t>(value)));
+        });
     } catch (const qv::ConversionError& error) {
         ShowConversionError(error);
     }

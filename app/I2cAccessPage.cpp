@@ -49,13 +49,13 @@ RegisterTable TForm1::I2cPageTable() const {
 // the value as it was.
 void TForm1::ReadSlaveRegister(std::uint8_t address) {
     qv::app::IgnoredByThePage(qv::I2CReadRegisters(device_, chipAccess_.SlaveAddress, address,
-                         std::span(&chipAccess_.I2CShadow[address], 1)));
+                                                   std::span(&chipAccess_.I2CShadow[address], 1)));
 }
 
 // Writes the value held for one register of the slave, waits and reads the register back.
 void TForm1::WriteSlaveRegister(std::uint8_t address, std::uint32_t settleMs) {
     qv::app::IgnoredByThePage(qv::I2CWriteRegisters(device_, chipAccess_.SlaveAddress, address,
-                          std::span(&chipAccess_.I2CShadow[address], 1)));
+                                                    std::span(&chipAccess_.I2CShadow[address], 1)));
     device_.Host().Sleep(settleMs);
     ReadSlaveRegister(address);
 }

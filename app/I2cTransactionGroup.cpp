@@ -7,8 +7,8 @@
 #include <QScrollBar>
 #include <vector>
 
-#include "app/Unit1.h"
 #include "app/IgnoredReply.h"
+#include "app/Unit1.h"
 #include "chip/I2cTransactions.h"
 #include "common/HexFormat.h"
 #include "common/HexText.h"
@@ -79,7 +79,8 @@ void TForm1::btnReadSpecI2CClick() {
         BoxBytes(*ui->GroupBox7, QStringLiteral("edtI2Ccmd"), ui->srblen0->value());
     std::vector<std::uint8_t> received(static_cast<std::size_t>(ui->srblen1->value()), 0x00);
     RunOnDevice([&] {
-        qv::app::IgnoredByThePage(qv::I2CReadCommand(device_, chipAccess_.SlaveAddress, commands, received));
+        qv::app::IgnoredByThePage(
+            qv::I2CReadCommand(device_, chipAccess_.SlaveAddress, commands, received));
         for (std::size_t i = 0; i < received.size(); ++i)
             Box(*ui->GroupBox7, QStringLiteral("edtI2Cdat"), static_cast<int>(i))
                 .setText(QString::fromStdString(qv::Hex2(received[i])));

@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/Unit1.h"
 #include "app/IgnoredReply.h"
+#include "app/Unit1.h"
 #include "chip/HidKeys.h"
 #include "ui_Unit1.h"
 

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/Unit1.h"
 #include "app/IgnoredReply.h"
+#include "app/Unit1.h"
 #include "chip/ParameterRequests.h"
 #include "ui_Unit1.h"
 
@@ -146,8 +146,9 @@ void TForm1::lbledSysVIDPIDKeyDown(QObject* sender) {
 void TForm1::lbledSysStrKeyDown(QObject* sender) {
     if (jobs_.Busy()) return;
     const auto [selector, edit] =
-        sender == ui->lbledSysStr1   ? std::pair{qv::StringSelector::Manufacturer, ui->lbledSysStr1}
-        : sender == ui->lbledSysStr2 ? std::pair{qv::StringSelector::ModelName, ui->lbledSysStr2}
-                                     : std::pair{qv::StringSelector::SerialNumber, ui->lbledSysStr3};
+        sender == ui->lbledSysStr1 ? std::pair{qv::StringSelector::Manufacturer, ui->lbledSysStr1}
+        : sender == ui->lbledSysStr2
+            ? std::pair{qv::StringSelector::ModelName, ui->lbledSysStr2}
+            : std::pair{qv::StringSelector::SerialNumber, ui->lbledSysStr3};
     qv::app::IgnoredByThePage(qv::WriteString(device_, selector, Typed(*edit)));
 }

@@ -54,7 +54,7 @@ Reply ReadChipId(QuorvexUsb& device, FlashContext& flash) {
 Reply ReadUniqueId(QuorvexUsb& device, FlashContext& flash) {
     std::uint8_t instruction[4] = {kReadUniqueIdInstruction, 0, 0, 0};
     std::array<std::uint8_t, 9> response{};
-    const Reply started = device.Request(kVendorOut, kFlashCollectRequest,
+    const Reply started = device.VendorRequest(kVendorOut, kFlashCollectRequest,
                                          static_cast<std::uint16_t>(response.size()),
                                          kEndInstruction, instruction);
     if (started != Reply::Done) return started;
@@ -105,12 +105,12 @@ Reply ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
     // Without the address phase no instruction is open: the page's bytes would reach the flash
     // as an instruction of their own.
     if (const Reply opened =
-            device.Request(kVendorOut, kFlashWriteRequest, 0, kKeepInstructionOpen, header);
+            device.VendorRequest(kVendorOut, kFlashWriteRequest, 0, kKeepInstructionOpen, header);
         opened != Reply::Done)
         return opened;
     std::vector<std::uint8_t> page(data.begin(),
                                    data.begin() + std::min(data.size(), kMaxFlashPage));
-    const Reply sent = device.Request(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, page);
+    const Reply sent = device.VendorRequest(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, page);
     // A refused data phase leaves the instruction open, and the next bytes sent would be taken
     // as page data: a collect request ends it first. Its own reply is not looked at: the page
     // has failed already, and what follows reads the status anyway.
@@ -122,7 +122,7 @@ Reply ProgramFlashPage(QuorvexUsb& device, std::uint32_t address,
 Reply ReadFlashData(QuorvexUsb& device, std::uint32_t address, std::span<std::uint8_t> buffer) {
     const auto a = AddressBytes(address);
     std::uint8_t command[4] = {kReadDataInstruction, a[0], a[1], a[2]};
-    if (const Reply started = device.Request(kVendorOut, kFlashCollectRequest,
+    if (const Reply started = device.VendorRequest(kVendorOut, kFlashCollectRequest,
                                              static_cast<std::uint16_t>(buffer.size()),
                                              kEndInstruction, command);
         started != Reply::Done)

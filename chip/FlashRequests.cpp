@@ -11,17 +11,17 @@ Reply SendFlashInstruction(QuorvexUsb& device, std::uint8_t instruction,
                            std::span<const std::uint8_t> arguments) {
     std::vector<std::uint8_t> data{instruction};
     data.insert(data.end(), arguments.begin(), arguments.end());
-    return device.Request(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, data);
+    return device.VendorRequest(kVendorOut, kFlashWriteRequest, 0, kEndInstruction, data);
 }
 
 Reply StartFlashRead(QuorvexUsb& device, std::uint8_t instruction, std::uint8_t responseCount) {
-    return device.Request(kVendorOut, kFlashCollectRequest, responseCount, kEndInstruction,
+    return device.VendorRequest(kVendorOut, kFlashCollectRequest, responseCount, kEndInstruction,
                           std::span(&instruction, 1));
 }
 
 ReplyWith<bool> FlashReady(QuorvexUsb& device) {
     std::uint8_t ready = 0;
-    const Reply reply = device.Request(kVendorIn, kFlashReadyRequest, 0, 0, std::span(&ready, 1));
+    const Reply reply = device.VendorRequest(kVendorIn, kFlashReadyRequest, 0, 0, std::span(&ready, 1));
     return {reply, reply == Reply::Done && ready != 0};
 }
 
@@ -39,13 +39,13 @@ Reply AwaitFlashReady(QuorvexUsb& device, int polls, std::uint32_t pauseMs, int 
 
 // A short answer leaves part of the buffer as it was: it is a failed read, never data.
 Reply FetchFlashResponse(QuorvexUsb& device, std::span<std::uint8_t> response) {
-    return device.Request(kVendorIn, kFlashFetchRequest, 0, 0, response);
+    return device.VendorRequest(kVendorIn, kFlashFetchRequest, 0, 0, response);
 }
 
 Reply SetIspMode(QuorvexUsb& device, IspMode mode) {
     const bool entering = mode == IspMode::Enter;
-    Reply reply = entering ? device.Request(kVendorOut, kEnterIspRequest, 0x4B6E, 0x1F09, {})
-                           : device.Request(kVendorOut, kExitIspRequest, 0x2D7C, 0x3E92, {});
+    Reply reply = entering ? device.VendorRequest(kVendorOut, kEnterIspRequest, 0x4B6E, 0x1F09, {})
+                           : device.VendorRequest(kVendorOut, kExitIspRequest, 0x2D7C, 0x3E92, {});
     // The registers are written whatever the switch request returned, unless the chip is gone
     // or silent; the first failure counts.
     const auto write = [&](std::uint8_t address, std::uint8_t value) {

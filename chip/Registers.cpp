@@ -8,13 +8,14 @@ static constexpr std::uint8_t kRegisterWriteRequest = 0x90;
 Reply ReadRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t& value) {
     std::uint8_t received = 0;
     const Reply reply =
-        device.Request(kVendorIn, kRegisterReadRequest, 0, address, std::span(&received, 1));
+        device.VendorRequest(kVendorIn, kRegisterReadRequest, 0, address, std::span(&received, 1));
     if (reply == Reply::Done) value = received;
     return reply;
 }
 
 Reply WriteRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t value) {
-    return device.Request(kVendorOut, kRegisterWriteRequest, 0, address, std::span(&value, 1));
+    return device.VendorRequest(kVendorOut, kRegisterWriteRequest, 0, address,
+                                std::span(&value, 1));
 }
 
 Reply SelectBank(QuorvexUsb& device, std::uint8_t bank) {

@@ -80,8 +80,9 @@ void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, 
     constexpr std::uint8_t kWritableBits = 0xFC;
     if (write && (status.value & kWritableBits) != (value & kWritableBits))
         ThrowFailure(Failure(FailureKind::StatusWriteFailed, std::nullopt,
-                             "Write Flash Status Fail: 0x" + Hex2(static_cast<std::uint8_t>(value)) +
-                                 " written, 0x" + Hex2(status.value) + " read back"));
+                             "Write Flash Status Fail: 0x" +
+                                 Hex2(static_cast<std::uint8_t>(value)) + " written, 0x" +
+                                 Hex2(status.value) + " read back"));
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ std::string MessageOf(const JobResult& result) {
     const std::string unprotected =
         result.leftUnprotected ? "; the flash was left unprotected (Protect Flash Fail)" : "";
     if (result.kind == FailureKind::DeviceGone)
-        return "The board is gone (unplugged, or its USB link failed): " + TrimmedText(result.text) +
-               unprotected;
+        return "The board is gone (unplugged, or its USB link failed): " +
+               TrimmedText(result.text) + unprotected;
     return TrimmedText(result.text) + unprotected;
 }
 

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "cli/CliErrors.h"
-#include "cli/JobOutcome.h"
 #include "cli/Commands.h"
 #include "cli/HexArguments.h"
+#include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
 #include "device/Records.h"
 
@@ -55,8 +55,8 @@ void RunRaw(Session& session, const RawArguments& args, std::ostream& out) {
     Reply reply = Reply::Gone;
     {
         OpenedDevice opened(session.Device());
-        reply = session.Device().Request(raw.requestType, raw.request, raw.value, raw.index,
-                                         raw.data);
+        reply = session.Device().VendorRequest(raw.requestType, raw.request, raw.value, raw.index,
+                                               raw.data);
     }
     RequireDone(session.Device(), reply, "The request failed");
     if (!IsDeviceToHost(raw.requestType)) return;

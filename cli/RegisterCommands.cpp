@@ -70,7 +70,8 @@ void RunDump(Session& session, const RegisterArguments& args, std::ostream& out)
     for (int address = 0; address < 256; ++address) {
         if (address % 16 == 0) out << "\n" << Hex2(address);
         std::uint8_t value = 0;
-        const Reply read = ReadRegister(session.Device(), static_cast<std::uint8_t>(address), value);
+        const Reply read =
+            ReadRegister(session.Device(), static_cast<std::uint8_t>(address), value);
         if (session.Device().Unreachable())
             RequireDone(session.Device(), read, "Register read of 0x" + Hex2(address) + " failed");
         const bool ok = read == Reply::Done;
@@ -79,8 +80,7 @@ void RunDump(Session& session, const RegisterArguments& args, std::ostream& out)
         out << " " << (ok ? Hex2(value) : "--");
     }
     out << "\n";
-    RequireDone(session.Device(), firstFailure,
-                std::to_string(failed) + " register reads failed");
+    RequireDone(session.Device(), firstFailure, std::to_string(failed) + " register reads failed");
 }
 
 }  // namespace

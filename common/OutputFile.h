@@ -19,7 +19,7 @@ namespace qv {
 //   replaced by a regular file; "-" is standard output.
 // Returns why the write failed (the system's reason), nothing when it succeeded.
 [[nodiscard]] std::optional<std::string> WriteOutput(const std::filesystem::path& path,
-                                       std::span<const std::uint8_t> bytes);
+                                                     std::span<const std::uint8_t> bytes);
 
 // Why the tool cannot write `path`, checked before long work whose result goes there: a
 // folder, a read-only file, a folder that does not exist or takes no new file, a pipe that no

@@ -31,7 +31,7 @@ void QuorvexUsb::Close() {
     Handle = kNoHandle;
 }
 
-Reply QuorvexUsb::Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+Reply QuorvexUsb::VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                           std::uint16_t index, std::span<std::uint8_t> data) {
     lastBytesReturned_ = 0;
     if (Handle == kNoHandle) {

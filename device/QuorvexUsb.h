@@ -46,10 +46,11 @@ public:
 
     // One control transfer on endpoint 0; bit 7 of requestType gives the direction. The buffer
     // is sent for a host-to-device request and receives the device's bytes otherwise. What
-    // became of it: a read that brought fewer bytes than the buffer holds is Short, on either
-    // carrier. Every chip operation sends its requests here.
-    Reply Request(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                  std::uint16_t index, std::span<std::uint8_t> data);
+    // became of it, never a bare true: a read that brought fewer bytes than the buffer holds is
+    // Short, on either carrier, and a failure says whether the device was gone, silent or
+    // refused. Every chip operation sends its requests here.
+    Reply VendorRequest(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                        std::uint16_t index, std::span<std::uint8_t> data);
     // What became of the last request, as Request reports it.
     Reply LastReply() const { return lastReply_; }
 

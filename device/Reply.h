@@ -13,7 +13,7 @@ namespace qv {
 //   every poll of the budget.
 // A reply that is not looked at does not compile (warnings are errors): a caller that means to
 // drop one says so with an explicit, commented discard.
-enum class [[nodiscard]] Reply { Done, Refused, NoAnswer, Gone, Short, NotReady };
+enum class [[nodiscard]] Reply{Done, Refused, NoAnswer, Gone, Short, NotReady};
 
 // A reply and, when it is Done, the value the operation read.
 template <typename T>

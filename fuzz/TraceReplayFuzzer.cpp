@@ -69,7 +69,7 @@ void SendBack(qv::QuorvexUsb& device, const qv::RecordedTransfer& line) {
     const qv::ControlSetup& s = line.setup;
     std::vector<std::uint8_t> buffer(s.length, 0xA5);
     if (!s.IsDeviceToHost() && line.ok) buffer = line.data;
-    const qv::Reply reply = device.Request(s.requestType, s.request, s.value, s.index, buffer);
+    const qv::Reply reply = device.VendorRequest(s.requestType, s.request, s.value, s.index, buffer);
     if (!line.ok) {
         Require(reply == qv::Reply::Refused, "a FAIL line refuses the transfer");
         return;
@@ -136,7 +136,7 @@ void Replay(const qv::TraceFile& trace) {
     // Past the last line the board is unplugged.
     std::uint8_t byte = 0;
     device.SetKsMode(ksProbe);
-    Require(device.Request(0xC0, 0x01, 0, 0, {&byte, 1}) == qv::Reply::Gone,
+    Require(device.VendorRequest(0xC0, 0x01, 0, 0, {&byte, 1}) == qv::Reply::Gone,
             "after the last line the device is gone");
     Require(host.Divergence().empty(), "a request after the end is no divergence");
     RequireMessage(host.EndedEarly(), "the trace ended at line ");

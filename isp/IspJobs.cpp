@@ -442,7 +442,8 @@ JobResult IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     }
     device_.Close();
     if (!first.Ok()) {
-        first.leftUnprotected = !protect.Ok();
+        // A chip gone or silent says so already; a protection the flash did not take is news.
+        first.leftUnprotected = protect.kind == FailureKind::ProtectFailed;
         return first;
     }
     if (!protect.Ok()) return protect;

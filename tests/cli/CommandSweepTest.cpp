@@ -80,13 +80,17 @@ bool PrintsSettledStatus(SimChip& chip, const std::string& printed) {
 const Command kCommands[] = {
     {"reg read 20", [](SimChip& c) { c.SetRegister(0, 0x20, 0x5A); },
      [](SimChip&, const std::string& p) { return p == "5A\n"; }},
-    {"reg write 20 A5", {}, [](SimChip& c, const std::string&) { return c.Register(0, 0x20) == 0xA5; }},
+    {"reg write 20 A5",
+     {},
+     [](SimChip& c, const std::string&) { return c.Register(0, 0x20) == 0xA5; }},
     {"reg dump",
      [](SimChip& c) {
-         for (int a = 1; a < 0x90; ++a) c.SetRegister(0, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a * 7));
+         for (int a = 1; a < 0x90; ++a)
+             c.SetRegister(0, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a * 7));
      },
      DumpShowsThePattern},
-    {"i2c write 20 10 AB CD", {},
+    {"i2c write 20 10 AB CD",
+     {},
      [](SimChip& c, const std::string&) {
          return SlaveRegister(c, 0x10) == 0xAB && SlaveRegister(c, 0x11) == 0xCD;
      }},
@@ -96,34 +100,46 @@ const Command kCommands[] = {
          SlaveRegister(c, 0x11) = 0x34;
      },
      [](SimChip&, const std::string& p) { return p == "12 34\n"; }},
-    {"i2c cmd-write 20 --cmd 30 --data 56", {},
+    {"i2c cmd-write 20 --cmd 30 --data 56",
+     {},
      [](SimChip& c, const std::string&) { return SlaveRegister(c, 0x30) == 0x56; }},
     {"i2c cmd-read 20 --cmd 30 --count 1", [](SimChip& c) { SlaveRegister(c, 0x30) = 0x77; },
      [](SimChip&, const std::string& p) { return p == "77\n"; }},
-    {"params write-options 5E BF 5A 01", {},
+    {"params write-options 5E BF 5A 01",
+     {},
      [](SimChip& c, const std::string&) {
          const auto& options = c.Mailbox().Eeprom().options;
          return options[0] == 0x5E && options[1] == 0xBF && options[2] == 0x5A;
      }},
-    {"params read", [](SimChip& c) { c.Mailbox().Eeprom().options = {0xC1, 0x12, 0x34, 0x00}; },
+    {"params read",
+     [](SimChip& c) {
+         c.Mailbox().Eeprom().options = {0xC1, 0x12, 0x34, 0x00};
+     },
      [](SimChip&, const std::string& p) { return p.starts_with("Options: C1 12 34 "); }},
-    {"params set-vid 6b9a", {},
+    {"params set-vid 6b9a",
+     {},
      [](SimChip& c, const std::string&) {
          return c.Mailbox().Eeprom().vendorId == std::array<std::uint8_t, 4>{'6', 'b', '9', 'a'};
      }},
-    {"params set-string 3 QV-0042-ABCDEFGHIJ", {},
+    {"params set-string 3 QV-0042-ABCDEFGHIJ",
+     {},
      [](SimChip& c, const std::string&) {
          return c.Mailbox().Eeprom().StringText(3) == "QV-0042-ABCDEFGHIJ";
      }},
-    {"hid next", {},
+    {"hid next",
+     {},
      [](SimChip& c, const std::string&) {
          return !c.Mailbox().HidKeys().empty() && c.Mailbox().HidKeys().back() == 0x20;
      }},
-    {"status", [](SimChip& c) { c.Playback().Stream() = {true, false, false, 0x01}; },
+    {"status",
+     [](SimChip& c) {
+         c.Playback().Stream() = {true, false, false, 0x01};
+     },
      [](SimChip&, const std::string& p) {
          return p == "Connection: USB connected\nMute: Playing\nFormat: PCM\nRate:    48KHz\n";
      }},
-    {"flash-id", {},
+    {"flash-id",
+     {},
      [](SimChip& c, const std::string& p) {
          const auto& id = c.Flash().Chip().jedecId;
          return p == Hex(id[0]) + " " + Hex(id[1]) + " " + Hex(id[2]) + "\n" && !c.InIspMode();
@@ -131,9 +147,7 @@ const Command kCommands[] = {
     // The status printed is the one the flash reads once idle (one that stays busy reads busy);
     // a write took when the stored bits hold it.
     {"flash-status", [](SimChip& c) { c.Flash().SetStoredStatus(0x1C); },
-     [](SimChip& c, const std::string& p) {
-         return PrintsSettledStatus(c, p) && !c.InIspMode();
-     }},
+     [](SimChip& c, const std::string& p) { return PrintsSettledStatus(c, p) && !c.InIspMode(); }},
     {"flash-status --write 00", [](SimChip& c) { c.Flash().SetStoredStatus(0x9C); },
      [](SimChip& c, const std::string& p) {
          return (c.Flash().StoredStatus() & 0xFC) == 0 && PrintsSettledStatus(c, p) &&
@@ -143,14 +157,15 @@ const Command kCommands[] = {
     {"isp exit", {}, [](SimChip& c, const std::string&) { return !c.InIspMode(); }},
     {"raw in C3 91 0 20 1", [](SimChip& c) { c.SetRegister(0, 0x20, 0x5A); },
      [](SimChip&, const std::string& p) { return p == "5A\n"; }},
-    {"raw out 43 90 0 20 A5", {},
+    {"raw out 43 90 0 20 A5",
+     {},
      [](SimChip& c, const std::string&) { return c.Register(0, 0x20) == 0xA5; }},
 };
 
 // What each fault kind may end in. A flipped bit in a register or identification read has no
 // checksum to show it: it is a value, so those kinds are not swept here.
 const std::set<std::string> kRequestKinds = {
-    "request_failed", "not_acknowledged", "identify_failed", "status_unreadable",
+    "request_failed",      "not_acknowledged", "identify_failed", "status_unreadable",
     "status_write_failed", "isp_entry_failed", "isp_exit_failed"};
 std::set<std::string> RequestKindsAnd(std::initializer_list<std::string> more) {
     std::set<std::string> kinds = kRequestKinds;
@@ -192,7 +207,7 @@ struct Outcome {
     int exitCode = 0;
     std::string failure;
     std::string printed;
-    std::uint64_t transfers = 0;  // the chip received
+    std::uint64_t transfers = 0;   // the chip received
     std::uint64_t unanswered = 0;  // with the chip silent from the fault on
     bool done = false;
 };
@@ -258,11 +273,13 @@ TEST(CommandSweep, EveryFaultAtEveryTransferOfEveryCommandEndsInATrueReport) {
                     const qv::sim::FaultChoice fault{kind, k};
                     const Outcome run = RunCommand(command, userDevice, &fault);
                     ++runs;
-                    const std::string where = command.arguments + (userDevice ? " (audio)" : " (usb)") +
-                                              ", " + kind + "@" + std::to_string(k) + ": ";
+                    const std::string where = command.arguments +
+                                              (userDevice ? " (audio)" : " (usb)") + ", " + kind +
+                                              "@" + std::to_string(k) + ": ";
                     if (run.exitCode == 0) {
                         ++successes;
-                        if (!run.done) wrong.push_back(where + "false success, printed " + run.printed);
+                        if (!run.done)
+                            wrong.push_back(where + "false success, printed " + run.printed);
                     } else {
                         ++failures;
                         if (!causes.contains(run.failure))

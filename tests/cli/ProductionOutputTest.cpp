@@ -112,7 +112,10 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
         EXPECT_EQ(end["sha256"], sha256);
         EXPECT_TRUE(end["seconds"].is_number());
     }
-    EXPECT_EQ(JsonLines(failed.out).back()["message"], "Erase Flash Fail");
+    // The flash that stays busy takes no protection either.
+    const std::string unprotected =
+        "Erase Flash Fail; the flash was left unprotected (Protect Flash Fail)";
+    EXPECT_EQ(JsonLines(failed.out).back()["message"], unprotected);
 
     const auto log = JsonLines(folder.Read("station.log"));
     ASSERT_EQ(log.size(), 2u);
@@ -124,7 +127,7 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
     EXPECT_EQ(log[0]["chip_id"], "EF 40 14");
     EXPECT_EQ(log[0]["flash_uid"], JsonLines(passed.out).back()["flash_uid"]);
     EXPECT_EQ(log[0]["flash_uid"], "5156000100000001");  // the board on port 1-1
-    EXPECT_EQ(log[1]["failing_step"], "Erase Flash Fail");
+    EXPECT_EQ(log[1]["failing_step"], unprotected);
     EXPECT_NE(log[1]["command_line"].get<std::string>().find("stays-busy@400"), std::string::npos);
     // The host is the system's name; the command line reads back as the arguments given.
     const std::string hostName = RunCommand({"hostname"}, folder.Path()).out;

@@ -21,10 +21,10 @@ protected:
         ASSERT_EQ(device.Open(), qv::Reply::Done);
     }
     bool WriteRegister(std::uint8_t address, std::uint8_t value) {
-        return device.Request(0x43, 0x90, 0, address, std::span(&value, 1)) == qv::Reply::Done;
+        return device.VendorRequest(0x43, 0x90, 0, address, std::span(&value, 1)) == qv::Reply::Done;
     }
     bool ReadRegister(std::uint8_t address, std::uint8_t& value) {
-        return device.Request(0xC3, 0x91, 0, address, std::span(&value, 1)) == qv::Reply::Done;
+        return device.VendorRequest(0xC3, 0x91, 0, address, std::span(&value, 1)) == qv::Reply::Done;
     }
 
     qv::sim::SimHost host;
@@ -72,8 +72,8 @@ TEST_F(SimulatedBusTest, RegistersOnTheUsbDriverCarrierAndAStall) {
 TEST_F(SimulatedBusTest, UnknownRequestsAndWrongLengthsStall) {
     Connect(true);
     std::uint8_t two[2] = {1, 2};
-    EXPECT_NE(device.Request(0x43, 0x90, 0, 0x10, two), qv::Reply::Done);
-    EXPECT_NE(device.Request(0x43, 0x7F, 0, 0, {}), qv::Reply::Done);
+    EXPECT_NE(device.VendorRequest(0x43, 0x90, 0, 0x10, two), qv::Reply::Done);
+    EXPECT_NE(device.VendorRequest(0x43, 0x7F, 0, 0, {}), qv::Reply::Done);
     EXPECT_EQ(host.GetTrace().Lines(), (Lines{
                                            "1 K OUT 20 90 0000 0010 2 FAIL -",
                                            "2 K OUT 20 7F 0000 0000 0 FAIL -",

@@ -33,9 +33,9 @@ protected:
 
 TEST_F(VendorRequestTest, UsbDriverCarrierSendsTheSetupRecordWithTheCallersBuffer) {
     std::uint8_t write[3] = {1, 2, 3};
-    ASSERT_EQ(device.Request(0x43, 0x90, 0x1234, 0x00A4, write), qv::Reply::Done);
+    ASSERT_EQ(device.VendorRequest(0x43, 0x90, 0x1234, 0x00A4, write), qv::Reply::Done);
     std::uint8_t read[1] = {0};
-    ASSERT_EQ(device.Request(0xC3, 0x91, 0, 0x00A5, read), qv::Reply::Done);
+    ASSERT_EQ(device.VendorRequest(0xC3, 0x91, 0, 0x00A5, read), qv::Reply::Done);
 
     ASSERT_EQ(host.calls.size(), 2u);
     EXPECT_EQ(host.calls[0].code, 0x222429u);
@@ -52,7 +52,7 @@ TEST_F(VendorRequestTest, UsbDriverCarrierSendsTheSetupRecordWithTheCallersBuffe
 TEST_F(VendorRequestTest, AudioDriverCarrierSendsThePropertyRecord) {
     device.SetKsMode(true);
     std::uint8_t data[2] = {0xAB, 0xCD};
-    ASSERT_EQ(device.Request(0x43, 0x90, 0x0102, 0x0304, data), qv::Reply::Done);
+    ASSERT_EQ(device.VendorRequest(0x43, 0x90, 0x0102, 0x0304, data), qv::Reply::Done);
 
     ASSERT_EQ(host.calls.size(), 1u);
     EXPECT_EQ(host.calls[0].code, 0x2F0003u);
@@ -72,8 +72,8 @@ TEST_F(VendorRequestTest, AudioDriverReadCopiesTheBufferAndIgnoresTheLowTypeBits
     device.SetKsMode(true);
     std::uint8_t first[1] = {0x77};
     std::uint8_t second[1] = {0x77};
-    static_cast<void>(device.Request(0xC3, 0x91, 0, 0xA4, first));
-    static_cast<void>(device.Request(0x80, 0x91, 0, 0xA4, second));
+    static_cast<void>(device.VendorRequest(0xC3, 0x91, 0, 0xA4, first));
+    static_cast<void>(device.VendorRequest(0x80, 0x91, 0, 0xA4, second));
 
     ASSERT_EQ(host.calls.size(), 2u);
     const Bytes& record = host.calls[0].input;
@@ -86,7 +86,7 @@ TEST_F(VendorRequestTest, AudioDriverReadCopiesTheBufferAndIgnoresTheLowTypeBits
 
 TEST_F(VendorRequestTest, AudioDriverRequestWithoutDataIs48Bytes) {
     device.SetKsMode(true);
-    ASSERT_EQ(device.Request(0x43, 0x84, 0, 0, {}), qv::Reply::Done);
+    ASSERT_EQ(device.VendorRequest(0x43, 0x84, 0, 0, {}), qv::Reply::Done);
     ASSERT_EQ(host.calls.size(), 1u);
     EXPECT_EQ(host.calls[0].input.size(), 48u);
     EXPECT_EQ(host.calls[0].outputSize, 0u);
@@ -96,27 +96,27 @@ TEST_F(VendorRequestTest, AudioDriverRequestWithoutDataIs48Bytes) {
 TEST_F(VendorRequestTest, DriverFailureIsAFalseResult) {
     host.ioResult = false;
     std::uint8_t byte[1] = {0};
-    EXPECT_NE(device.Request(0xC3, 0x91, 0, 0, byte), qv::Reply::Done);
+    EXPECT_NE(device.VendorRequest(0xC3, 0x91, 0, 0, byte), qv::Reply::Done);
 }
 
 TEST(DeviceHandle, OpenTwiceHoldsOnlyTheSecondHandleAndCloseReleasesIt) {
     RecordingHost host;
     qv::QuorvexUsb device(host);
     std::uint8_t byte[1] = {0};
-    EXPECT_NE(device.Request(0xC3, 0x91, 0, 0, byte), qv::Reply::Done);  // never opened: nothing sent
+    EXPECT_NE(device.VendorRequest(0xC3, 0x91, 0, 0, byte), qv::Reply::Done);  // never opened: nothing sent
     EXPECT_EQ(device.Open(), qv::Reply::Gone);                                   // no path yet
     device.FindDevice();
     host.calls.clear();
     ASSERT_EQ(device.Open(), qv::Reply::Done);
     ASSERT_EQ(device.Open(), qv::Reply::Done);
     EXPECT_EQ(host.closed.back(), 2);  // the probe's handle and the first open are closed
-    static_cast<void>(device.Request(0xC3, 0x91, 0, 0, byte));
+    static_cast<void>(device.VendorRequest(0xC3, 0x91, 0, 0, byte));
     EXPECT_EQ(host.calls.back().handle, 3);
     device.Close();
     device.Close();
     EXPECT_EQ(host.closed.back(), 3);
     EXPECT_EQ(host.closed.size(), 3u);
-    EXPECT_NE(device.Request(0xC3, 0x91, 0, 0, byte), qv::Reply::Done);
+    EXPECT_NE(device.VendorRequest(0xC3, 0x91, 0, 0, byte), qv::Reply::Done);
 }
 
 TEST(DeviceProbe, AsksForTheDeviceDescriptorOnItsOwnHandle) {

@@ -183,7 +183,8 @@ TEST_F(I2cTransactionsTest, RefusedReadsEndTheTransactionAndDeliverNothing) {
 // The master only moves when its registers are written in the documented order.
 TEST_F(I2cTransactionsTest, SimulatedMasterStartsNothingOutOfOrder) {
     static_cast<void>(qv::I2CStart(device));
-    static_cast<void>(qv::WriteRegister(device, 0x12, 0x20));  // no transmit command before the byte
+    static_cast<void>(
+        qv::WriteRegister(device, 0x12, 0x20));  // no transmit command before the byte
     EXPECT_FALSE(qv::I2CTransferDone(device).value);
     static_cast<void>(qv::WriteRegister(device, 0x14, 0x03));  // receive without a preparation
     EXPECT_FALSE(qv::I2CTransferDone(device).value);

@@ -33,7 +33,8 @@ TEST_F(EepromMailboxTest, OptionReadCollectsTheWindowAfterTheAnswerAndLeavesTheC
 
 TEST_F(EepromMailboxTest, EachPollFollowsATenMillisecondWait) {
     qv::OptionBlock block;
-    static_cast<void>(qv::ReadOptionBlock(device, block));  // the firmware answers well within the first wait
+    static_cast<void>(
+        qv::ReadOptionBlock(device, block));  // the firmware answers well within the first wait
     EXPECT_EQ(std::ranges::count(Requests(), Read(0x90, 0xEE)), 1);
     EXPECT_EQ(ElapsedMs(), 10u);
 
@@ -55,7 +56,8 @@ TEST_F(EepromMailboxTest, SilentFirmwareCostsTwentyPollsAndTheReadStillCollectsT
     EXPECT_EQ(ElapsedMs(), 200u);
 
     Restart();
-    static_cast<void>(qv::ReadOptionBlock(device, block));  // the window still holds what was written
+    static_cast<void>(
+        qv::ReadOptionBlock(device, block));  // the window still holds what was written
     const Lines requests = Requests();
     ASSERT_EQ(requests.size(), 4u + 20u + 4u);
     EXPECT_EQ(Lines(requests.end() - 4, requests.end()),

@@ -19,7 +19,8 @@ TEST_F(ParameterWritesTest, IdentityTextsGoAsTypedCharacters) {
 }
 
 TEST_F(ParameterWritesTest, TwentyCharactersGoAsChunksOfEightEightAndFiveEachFollowedByAPause) {
-    static_cast<void>(qv::WriteString(device, qv::StringSelector::Manufacturer, "ABCDEFGHIJKLMNOPQRST"));
+    static_cast<void>(
+        qv::WriteString(device, qv::StringSelector::Manufacturer, "ABCDEFGHIJKLMNOPQRST"));
     EXPECT_EQ(Requests(), Concatenated({
                               ParameterWrite(0x10, 0, {20, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}),
                               ParameterWrite(0x10, 1, {'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O'}),

@@ -86,13 +86,15 @@ protected:
 
     std::uint8_t ReadRegister(QuorvexUsb& device, std::uint8_t address, bool* ok = nullptr) {
         std::uint8_t value = 0xEE;
-        const bool answered = device.Request(kRead, kRegisterRead, 0, address, {&value, 1}) == qv::Reply::Done;
+        const bool answered =
+            device.VendorRequest(kRead, kRegisterRead, 0, address, {&value, 1}) == qv::Reply::Done;
         if (ok) *ok = answered;
         return value;
     }
 
     bool WriteRegister(QuorvexUsb& device, std::uint8_t address, std::uint8_t value) {
-        return device.Request(kWrite, kRegisterWrite, 0, address, {&value, 1}) == qv::Reply::Done;
+        return device.VendorRequest(kWrite, kRegisterWrite, 0, address, {&value, 1}) ==
+               qv::Reply::Done;
     }
 };
 
@@ -265,8 +267,8 @@ std::vector<Outcome> RunScript(QuorvexUsb& device, sim::SimChip& chip) {
     EXPECT_EQ(device.Open(), qv::Reply::Done);
     for (Step step : RequestScript()) {
         if (step.stallWrites) chip.Faults().stalledRequests = {kRegisterWrite};
-        const Reply reply = device.Request(step.requestType, step.request, step.value, step.index,
-                                             step.buffer);
+        const Reply reply = device.VendorRequest(step.requestType, step.request, step.value,
+                                                 step.index, step.buffer);
         chip.Faults().stalledRequests.clear();
         outcomes.push_back({reply, step.buffer});
     }
