@@ -70,6 +70,18 @@ TEST_F(ProductionOutputTest, ASingleDeviceCommandUsesOneDeviceOrRefusesToGuess) 
 }
 
 // A good run and a failing one, as JSON Lines and in the log, parsed by a real JSON parser.
+// Standard output that cannot be written leaves no success behind; a failure keeps its own code.
+TEST_F(ProductionOutputTest, AnUnwritableStandardOutputFailsOnlyASuccess) {
+    const auto toFull = [&](const std::string& arguments) {
+        const std::string line = std::string(QVUSB_PATH) + " --sim " + arguments + " >/dev/full";
+        return RunCommand({"sh", "-c", line}, folder.Path());
+    };
+    const QvusbResult read = toFull("reg read 20");
+    EXPECT_EQ(read.exitCode, 1);
+    EXPECT_NE(read.err.find("standard output could not be written"), std::string::npos);
+    EXPECT_EQ(toFull("reg read 2000").exitCode, 2);
+}
+
 TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
     const Args good{"--sim", "--json", "--log", "station.log", "flash", DEMO_FIRMWARE};
     const Args bad{"--sim", "--json", "--log", "station.log", "--sim-fault", "stays-busy@400",
