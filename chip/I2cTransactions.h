@@ -13,8 +13,6 @@ namespace qv {
 struct I2cAcknowledges {
     bool address = false;
     bool everyByte = false;
-
-    bool All() const { return address && everyByte; }
 };
 
 // Whole I2C transactions over the chip's master (bank 0x0E selected, device open). address is

@@ -281,40 +281,39 @@ int RunCommandLine(int argc, char** argv) {
         if (!output.database.empty()) reporting.database = OpenRunDatabase(output.database);
     });
 
-    const Ending ending = Run(app, argc, argv);
+    Ending ending = Run(app, argc, argv);
     std::cout.rdbuf(realOut.rdbuf());
     // A parse that failed never reached the callback above, so --json is asked of the parser:
     // a recognised command ends in one result line whatever stopped it.
     const auto commands = app.get_subcommands();
     const bool json = app.count("--json") > 0 && !commands.empty();
-    Ending ended = ending;
     // A command that reached for a device and wrote no record of its own (registers, I2C,
     // EEPROM, keys, status, raw, ISP switches) still leaves its line in the log.
     if (reporting.log && reporting.deviceCommand && !reporting.resultShown)
-        if (const auto problem = reporting.log->Append(CommandRecord(app, reporting, ended)))
-            ended = Failure(kExitFailed, ended.message + (ended.message.empty() ? "" : "; ") +
+        if (const auto problem = reporting.log->Append(CommandRecord(app, reporting, ending)))
+            ending = Failure(kExitFailed, ending.message + (ending.message.empty() ? "" : "; ") +
                                              *problem,
-                            ended.failure.empty() ? KindName(FailureKind::OutputNotWritten)
-                                                  : ended.failure);
+                            ending.failure.empty() ? KindName(FailureKind::OutputNotWritten)
+                                                  : ending.failure);
     if (json && !reporting.resultShown) {
         JsonLine result;
         result.Add("event", "result")
             .Add("command", commands.front()->get_name())
-            .Add("ok", ended.code == kExitSuccess)
-            .Add("exit_code", ended.code)
-            .Add("message", ended.message);
-        if (ended.code != kExitSuccess && !ended.failure.empty())
-            result.Add("failure", ended.failure);
-        realOut << result.Add("output", collected.str() + ended.shown).Text() << "\n";
+            .Add("ok", ending.code == kExitSuccess)
+            .Add("exit_code", ending.code)
+            .Add("message", ending.message);
+        if (ending.code != kExitSuccess && !ending.failure.empty())
+            result.Add("failure", ending.failure);
+        realOut << result.Add("output", collected.str() + ending.shown).Text() << "\n";
     }
-    if (!json) realOut << ended.shown;
-    if (!ended.message.empty() && !ended.messagePrinted) Fail(ended.code, ended.message);
+    if (!json) realOut << ending.shown;
+    if (!ending.message.empty() && !ending.messagePrinted) Fail(ending.code, ending.message);
     // Verdicts and results that did not reach standard output (a full disk, a closed pipe)
     // leave no record of a success.
     realOut.flush();
-    if (!realOut && ended.code == kExitSuccess)
+    if (!realOut && ending.code == kExitSuccess)
         return Fail(kExitFailed, "standard output could not be written");
-    return ended.code;
+    return ending.code;
 }
 
 }  // namespace qv::cli

@@ -21,6 +21,7 @@
 #include "cli/StatusCommands.h"
 #include "sim/FaultChoice.h"
 #include "sim/SimHost.h"
+#include "tests/support/CapturedOutput.h"
 
 namespace {
 
@@ -190,18 +191,6 @@ const std::map<std::string, std::set<std::string>> kCauses = {
     {"mailbox-silent", kRequestKinds},
 };
 const std::set<std::string> kNotSwept = {"flip", "flip-once"};
-
-// The command's output while this lives.
-class CapturedOutput {
-public:
-    CapturedOutput() : console_(std::cout.rdbuf(text_.rdbuf())) {}
-    ~CapturedOutput() { std::cout.rdbuf(console_); }
-    std::string Text() const { return text_.str(); }
-
-private:
-    std::ostringstream text_;
-    std::streambuf* console_;
-};
 
 struct Outcome {
     int exitCode = 0;

@@ -9,24 +9,13 @@
 
 #include "cli/CliErrors.h"
 #include "cli/I2cCommands.h"
+#include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 using namespace qv::cli;
 using Lines = std::vector<std::string>;
-
-// What the commands print to standard output while this lives.
-class CapturedOutput {
-public:
-    CapturedOutput() : console_(std::cout.rdbuf(text_.rdbuf())) {}
-    ~CapturedOutput() { std::cout.rdbuf(console_); }
-    std::string Text() const { return text_.str(); }
-
-private:
-    std::ostringstream text_;
-    std::streambuf* console_;
-};
 
 class I2cCommandsTest : public ::testing::Test {
 protected:
