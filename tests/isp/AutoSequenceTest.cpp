@@ -98,6 +98,17 @@ TEST_F(AutoSequenceTest, FullSequenceProgramsVerifiesAndProtects) {
     EXPECT_FALSE(device.IsOpen());
 }
 
+// A part that keeps only some of its block-protect bits is not protected: every bit must read
+// set after the protection step.
+TEST_F(AutoSequenceTest, ProtectionWithSomeBlockProtectBitsMissingFails) {
+    qv::sim::FlashChip partial = qv::sim::DefaultFlashChip();
+    partial.writableStatusBits &= static_cast<std::uint8_t>(~0x10);
+    Plug(partial);
+    const auto file = WriteFile("partial.bin", Pattern(600));
+    EXPECT_EQ(Kind(jobs.Auto(RequestFor(file), autoBusy)), qv::FailureKind::ProtectFailed);
+    EXPECT_EQ(view.LastInfo(), "Protect Flash Fail");
+}
+
 TEST_F(AutoSequenceTest, AllStepsClearOnlyIdentifiesTheFlash) {
     qv::AutoRequest request = RequestFor("unused.bin");
     request.steps = {false, false, false, false, false, false, false};

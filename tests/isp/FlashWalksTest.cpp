@@ -148,6 +148,19 @@ TEST_F(FlashWalksTest, ReadsLargerThanTheChipAnswersFailAtTheBlockWhereTheyBegin
     }
 }
 
+// The last byte of every block counts: a flash dirty only there is no blank flash, and one
+// that holds the image but there does not verify.
+TEST_F(FlashWalksTest, TheLastByteOfABlockIsCheckedByBlankAndVerify) {
+    LoadImage(Bytes(128, 0xFF));
+    Bytes contents(chip->Flash().Contents().size(), 0xFF);
+    contents[63] = 0x00;
+    ASSERT_TRUE(chip->Flash().SetContents(contents));
+    EXPECT_FALSE(jobs.BlankCheck(true).Ok());
+    EXPECT_EQ(view.LastInfo(), "Blanking Fail at 0x00003F");
+    EXPECT_FALSE(jobs.Verify(true).Ok());
+    EXPECT_EQ(view.LastInfo(), "Verifying Fail at 0x00003F");
+}
+
 TEST_F(FlashWalksTest, ABlockThatDiffersOnceIsReadAgainThreeTimesFails) {
     LoadImage(Bytes(128, 0x00));
     ASSERT_TRUE(jobs.Program(true).Ok());
