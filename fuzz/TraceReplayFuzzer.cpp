@@ -78,11 +78,10 @@ void SendBack(qv::QuorvexUsb& device, const qv::RecordedTransfer& line) {
         Require(reply == qv::Reply::Done, "a recorded OUT succeeds");
         return;
     }
-    // Only the vendor driver's count says an answer was short; the audio driver's is not read.
-    const bool shortAnswer =
-        line.data.size() != s.length && line.carrier == qv::Carrier::DirectUsb;
+    // A short answer is short on either carrier.
+    const bool shortAnswer = line.data.size() != s.length;
     Require(reply == (shortAnswer ? qv::Reply::Short : qv::Reply::Done),
-            "a short IN stays short on the vendor driver, and only there");
+            "a short IN stays short, on either carrier");
     Require(device.LastBytesReturned() == line.data.size(), "an IN returns the recorded count");
     Require(std::equal(line.data.begin(), line.data.end(), buffer.begin()),
             "an IN returns the recorded bytes");
