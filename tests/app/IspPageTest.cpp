@@ -291,6 +291,23 @@ private slots:
         QCOMPARE(bench.Traced(" 84 "), 1);
     }
 
+    // The close alone asks the sequence to stop: not every one of the image's 32 pages goes out.
+    void closingDuringAutoStopsTheSequence() {
+        Bench bench;
+        bench.Tick();
+        bench.History().setCurrentText(bench.WriteFile("firmware.bin", Pattern(8192)));
+        bool closed = false;
+        bench.OnEveryPump([&] {
+            if (closed || bench.Traced(kPageProgram) == 0) return;
+            closed = true;
+            bench.window->close();
+        });
+        bench.Button("btnUSBISPAuto").click();
+        QVERIFY(closed);
+        QVERIFY(bench.Traced(kPageProgram) < 8192 / 256);
+        QVERIFY(!bench.window->isVisible());
+    }
+
     // A stop during the chip erase: the protection waits the erase out with the window's
     // events flowing (its timers fire), "Stopping..." shows at once, and a click that came
     // meanwhile starts no second sequence.
