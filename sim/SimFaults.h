@@ -14,7 +14,7 @@ struct FlashFaults {
     // The write-protect pin is held low: once the status register protect bit (7) is set, the
     // status register ignores every write.
     bool writeProtectPinLow = false;
-    bool eraseIgnored = false;    // sector and chip erases are taken and do nothing
+    bool eraseIgnored = false;    // sector and chip erases do nothing; the latch stays set
     bool protectionLost = false;  // a status write leaves the block-protect bits clear
 };
 

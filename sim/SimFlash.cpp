@@ -98,12 +98,13 @@ void SimFlash::Execute() {
         case spi::kPageProgram:
             if (length > kAddressEnd && TakeWriteEnable()) ProgramPage();
             break;
+        // An erase the flash ignores leaves its latch set, as one it never took.
         case spi::kSectorErase:
-            if (length == kAddressEnd && TakeWriteEnable() && !faults_.eraseIgnored) EraseSector();
+            if (length == kAddressEnd && !faults_.eraseIgnored && TakeWriteEnable()) EraseSector();
             break;
         case spi::kChipErase:
         case spi::kChipEraseAlt:
-            if (length == 1 && TakeWriteEnable() && !faults_.eraseIgnored) EraseChip();
+            if (length == 1 && !faults_.eraseIgnored && TakeWriteEnable()) EraseChip();
             break;
         default:
             break;
