@@ -165,9 +165,11 @@ const Command kCommands[] = {
 
 // What each fault kind may end in. A flipped bit in a register or identification read has no
 // checksum to show it: it is a value, so those kinds are not swept here.
-const std::set<std::string> kRequestKinds = {
-    "request_failed",      "not_acknowledged", "identify_failed", "status_unreadable",
-    "status_write_failed", "isp_entry_failed", "isp_exit_failed"};
+// No fault makes a slave refuse: a request the chip did not carry out is never taken for a
+// slave's not-acknowledge.
+const std::set<std::string> kRequestKinds = {"request_failed",      "identify_failed",
+                                             "status_unreadable",   "status_write_failed",
+                                             "isp_entry_failed",    "isp_exit_failed"};
 std::set<std::string> RequestKindsAnd(std::initializer_list<std::string> more) {
     std::set<std::string> kinds = kRequestKinds;
     kinds.insert(more);
