@@ -15,6 +15,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "common/HexFormat.h"
+#include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -26,20 +27,6 @@ std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
-// Sends std::cout into a string while it lives.
-class CapturedOutput {
-public:
-    CapturedOutput() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
-    ~CapturedOutput() { std::cout.rdbuf(saved_); }
-    CapturedOutput(const CapturedOutput&) = delete;
-    CapturedOutput& operator=(const CapturedOutput&) = delete;
-    std::string Text() const { return text_.str(); }
-
-private:
-    std::ostringstream text_;
-    std::streambuf* saved_;
-};
 
 // Runs "qvusb image ..." and returns what it printed.
 std::string RunImageCommand(const std::vector<std::string>& args) {
