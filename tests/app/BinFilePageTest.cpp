@@ -16,6 +16,7 @@
 #include "cli/Commands.h"
 #include "tests/app/WindowBench.h"
 #include "tests/image/TableImages.h"
+#include "tests/support/CapturedOutput.h"
 
 namespace {
 
@@ -50,13 +51,9 @@ std::string RunImagePatch(const std::vector<std::string>& args) {
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     CLI::App app;
     qv::cli::AddImageCommands(app);
-    std::ostringstream printed;
-    struct Restore {
-        std::streambuf* console;
-        ~Restore() { std::cout.rdbuf(console); }
-    } restore{std::cout.rdbuf(printed.rdbuf())};
+    CapturedOutput printed;
     app.parse(static_cast<int>(argv.size()), argv.data());
-    return printed.str();
+    return printed.Text();
 }
 
 struct Bench : WindowBench {
