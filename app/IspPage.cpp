@@ -21,14 +21,9 @@ void TForm1::ConnectIspPage() {
     connect(ui->btnUSBISPAuto, &QPushButton::clicked, this, &TForm1::btnUSBISPAutoClick);
 }
 
-std::array<TForm1::IspStepBox, 7> TForm1::IspStepBoxes() const {
-    return {{{&qv::IspOptions::ispMode, ui->chkISPMode},
-             {&qv::IspOptions::protect, ui->chkProtect},
-             {&qv::IspOptions::reloadFile, ui->chkReadFile},
-             {&qv::IspOptions::erase, ui->chkErase},
-             {&qv::IspOptions::blank, ui->chkBlank},
-             {&qv::IspOptions::program, ui->chkProgram},
-             {&qv::IspOptions::verify, ui->chkVerify}}};
+std::array<QCheckBox*, qv::kAutoStepNames.size()> TForm1::IspStepBoxes() const {
+    return {ui->chkISPMode, ui->chkProtect, ui->chkReadFile, ui->chkErase,
+            ui->chkBlank,   ui->chkProgram, ui->chkVerify};
 }
 
 // The image is not reloaded under a running job, which reads it page by page. A file that
@@ -53,17 +48,8 @@ void TForm1::btnUSBISPAutoClick() {
     if (jobs_.Busy() && !jobs_.Running()) return;
     if (!jobs_.Running()) ShowResultCleared();
     const qv::IspOptions options = IspOptionsShown();
-    const qv::AutoRequest request{{.reloadFile = options.reloadFile,
-                                   .ispMode = options.ispMode,
-                                   .erase = options.erase,
-                                   .blank = options.blank,
-                                   .program = options.program,
-                                   .verify = options.verify,
-                                   .protect = options.protect},
-                                  options.wholeFlash,
-                                  options.startText,
-                                  options.sizeText,
-                                  EncodedName(ui->cbxReadISPFile->currentText())};
+    const qv::AutoRequest request{options.steps, options.wholeFlash, options.startText,
+                                  options.sizeText, EncodedName(ui->cbxReadISPFile->currentText())};
     const std::optional<qv::JobResult> result = jobs_.Auto(request, presence_.AutoBusy);
     if (!result) {
         ShowProcessInfo("Stopping...");

@@ -124,7 +124,7 @@ void TForm1::ShowIspPageOnly(int enlargement) {
     resize(kWindowWidth + enlargement, kCompactWindowHeight + enlargement);
     ui->pnlISPFuncTest->hide();
     ui->gbxISPRange->hide();
-    for (const IspStepBox& step : IspStepBoxes()) step.second->hide();
+    for (QCheckBox* box : IspStepBoxes()) box->hide();
 }
 
 // A close that arrives while a flash job lets events through is put off: the job is asked to

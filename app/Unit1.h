@@ -88,8 +88,8 @@ private:
 
     // The ISP page: program file, automatic sequence and range (IspPage.cpp).
     void ConnectIspPage();
-    using IspStepBox = std::pair<bool qv::IspOptions::*, QCheckBox*>;
-    std::array<IspStepBox, 7> IspStepBoxes() const;
+    // The step boxes, in the order of qv::kAutoStepNames.
+    std::array<QCheckBox*, qv::kAutoStepNames.size()> IspStepBoxes() const;
     void USBLoadFileBitBtnClick();
     void btnUSBISPAutoClick();
     void rbnRangeClick();

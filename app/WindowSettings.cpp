@@ -27,7 +27,9 @@ void TForm1::SaveSettings() {
 }
 
 void TForm1::ShowIspOptions(const qv::IspOptions& options) {
-    for (const auto& [option, box] : IspStepBoxes()) box->setChecked(options.*option);
+    const auto boxes = IspStepBoxes();
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        boxes[i]->setChecked(options.steps.*qv::kAutoStepNames[i].step);
     (options.wholeFlash ? ui->rbnRange0 : ui->rbnRange1)->setChecked(true);
     ui->lbledISPStart->setText(QString::fromStdString(options.startText));
     ui->lbledISPRange->setText(QString::fromStdString(options.sizeText));
@@ -36,7 +38,9 @@ void TForm1::ShowIspOptions(const qv::IspOptions& options) {
 // Hidden controls count as well: their states still drive the automatic sequence.
 qv::IspOptions TForm1::IspOptionsShown() const {
     qv::IspOptions options;
-    for (const auto& [option, box] : IspStepBoxes()) options.*option = box->isChecked();
+    const auto boxes = IspStepBoxes();
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        options.steps.*qv::kAutoStepNames[i].step = boxes[i]->isChecked();
     options.wholeFlash = ui->rbnRange0->isChecked();
     options.startText = ui->lbledISPStart->text().toStdString();
     options.sizeText = ui->lbledISPRange->text().toStdString();

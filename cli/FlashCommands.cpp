@@ -211,7 +211,7 @@ void FlashEveryDevice(Session& session, const GlobalOptions& options, const Flas
     if (read.problem) throw BadInput(*read.problem);
     ProgramFile program;
     UseImage(program, args.file, read.content);
-    CheckRangeFits(program, range, true, !args.noErase);
+    CheckRangeFits(program, range, true, args.steps.erase);
     const auto targets = session.SelectedTargets();
     Reporting& reporting = *options.reporting;
     const auto view = reporting.NewView();
@@ -258,7 +258,7 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
     if (input == StepInput::OutputFile)
         command->add_option("file", args->file, "The file to write")->required();
     AddRangeOption(command, *args);
-    AddNoIsp(command, *args);
+    AddStepSwitch(command, *args, &AutoSteps::ispMode);
     if (input != StepInput::SectorRange) AddReadBlock(command, *args);
     command->callback([&options, args, input, step, name] {
         // A dump written to standard output keeps it to itself: the run reports on standard
@@ -277,7 +277,7 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
                 }
                 run.CheckRange(input == StepInput::ProgramFile, input != StepInput::ProgramFile);
                 run.ChooseDevice();
-                IspSession isp(session.Device(), args->noIsp);
+                IspSession isp(session.Device(), !args->steps.ispMode);
                 run.EnterIsp(isp);
                 step(run, *args);
                 run.LeaveIsp(isp);
@@ -294,7 +294,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     auto* flash = app.add_subcommand("flash", "The automatic sequence (\"Auto\") with FILE");
     flash->add_option("file", args->file, "A .bin or .h00 program file")->required();
     AddSequenceOptions(flash, *args);
-    flash->add_flag("--no-reload", args->noReload, "Do not load the file (erase-only runs)");
+    AddStepSwitch(flash, *args, &AutoSteps::reloadFile);
     flash->add_flag("--all", args->all,
                     "Program every attached matching device at once, a verdict per device");
     AddReadBlock(flash, *args)->excludes("--all");
@@ -306,9 +306,9 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
             sequence.Run([&](FlashRun& run) {
                 run.UseReadBlock(args->readBlock);
                 run.UseRange(ParseRange(args->range));
-                if (!args->noReload) {
+                if (args->steps.reloadFile) {
                     run.Load(args->file);
-                    run.CheckRange(true, !args->noErase);
+                    run.CheckRange(true, args->steps.erase);
                 }
                 run.ChooseDevice();
                 if (!args->serial.empty()) run.UseSerial(args->serial);
@@ -327,8 +327,8 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     auto* program = AddStep(app, options, "program",
                             "Program FILE into an erased, unprotected flash and verify it",
                             StepInput::ProgramFile, programArgs,
-                            [](FlashRun& run, const FlashArguments& a) { run.Program(!a.noVerify); });
-    program->add_flag("--no-verify", programArgs->noVerify, "Do not verify what was written");
+                            [](FlashRun& run, const FlashArguments& a) { run.Program(a.steps.verify); });
+    AddStepSwitch(program, *programArgs, &AutoSteps::verify);
     AddStep(app, options, "verify", "Compare the flash with FILE", StepInput::ProgramFile,
             std::make_shared<FlashArguments>(),
             [](FlashRun& run, const FlashArguments&) { run.Verify(); });

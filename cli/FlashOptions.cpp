@@ -21,8 +21,7 @@ RangeArgument ParseRange(const std::string& text) {
 }
 
 AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) {
-    return {{!args.noReload, !args.noIsp, !args.noErase, !args.noBlank, !args.noProgram,
-             !args.noVerify, !args.noProtect},
+    return {args.steps,
             range.wholeFlash,
             range.startText,
             range.sizeText,
@@ -43,18 +42,18 @@ void AddRangeOption(CLI::App* command, FlashArguments& args) {
     command->add_option("--range", args.range, "all, or START_KB:SIZE_KB")->capture_default_str();
 }
 
-void AddNoIsp(CLI::App* command, FlashArguments& args) {
-    command->add_flag("--no-isp", args.noIsp, "Do not enter and leave ISP mode around the command");
+void AddStepSwitch(CLI::App* command, FlashArguments& args, bool AutoSteps::*step) {
+    for (const AutoStepName& named : kAutoStepNames)
+        if (named.step == step)
+            command->add_flag_callback(std::string("--no-") + named.name,
+                                       [&args, step] { args.steps.*step = false; },
+                                       named.skipHelp);
 }
 
 void AddSequenceOptions(CLI::App* command, FlashArguments& args) {
     AddRangeOption(command, args);
-    AddNoIsp(command, args);
-    command->add_flag("--no-erase", args.noErase, "Skip the erase");
-    command->add_flag("--no-blank", args.noBlank, "Skip the blank check");
-    command->add_flag("--no-program", args.noProgram, "Skip programming");
-    command->add_flag("--no-verify", args.noVerify, "Skip the verify");
-    command->add_flag("--no-protect", args.noProtect, "Leave the flash unprotected");
+    for (const AutoStepName& named : kAutoStepNames)
+        if (named.step != &AutoSteps::reloadFile) AddStepSwitch(command, args, named.step);
     command->add_flag("--changed-only", args.changedOnly,
                       "Erase, program and verify only the 4 KB sectors that differ from FILE");
 }

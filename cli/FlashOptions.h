@@ -16,13 +16,7 @@ namespace qv::cli {
 struct FlashArguments {
     std::string file;
     std::string range = "all";
-    bool noReload = false;
-    bool noIsp = false;
-    bool noErase = false;
-    bool noBlank = false;
-    bool noProgram = false;
-    bool noVerify = false;
-    bool noProtect = false;
+    AutoSteps steps;  // each switched off by its --no-* option
     bool all = false;
     bool allFlash = false;     // read-back: the whole flash
     bool changedOnly = false;  // only the sectors that differ
@@ -52,8 +46,9 @@ void CheckRangeFits(ProgramFile& program, const RangeArgument& range, bool walks
                     bool sectorErase);
 
 void AddRangeOption(CLI::App* command, FlashArguments& args);
-void AddNoIsp(CLI::App* command, FlashArguments& args);
-// --range, --no-isp, the step switches --no-erase ... --no-protect and --changed-only.
+// --no-NAME for the step, as kAutoStepNames names it.
+void AddStepSwitch(CLI::App* command, FlashArguments& args, bool AutoSteps::*step);
+// --range, the step switches but --no-reload, and --changed-only.
 void AddSequenceOptions(CLI::App* command, FlashArguments& args);
 // --read-block N, 1 to 255 bytes per read request.
 CLI::Option* AddReadBlock(CLI::App* command, FlashArguments& args);

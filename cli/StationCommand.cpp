@@ -118,7 +118,7 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     if (read.problem) throw BadInput(*read.problem);
     ProgramFile image;
     UseImage(image, args.flash.file, read.content);
-    CheckRangeFits(image, range, true, !args.flash.noErase);
+    CheckRangeFits(image, range, true, args.flash.steps.erase);
     // A --device that names no attached board is refused before the station starts.
     session.SelectedTargets();
 

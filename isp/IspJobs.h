@@ -8,6 +8,7 @@
 #include "chip/FlashOperations.h"
 #include "device/QuorvexUsb.h"
 #include "image/ProgramFile.h"
+#include "isp/AutoSteps.h"
 #include "isp/FlashWalks.h"
 #include "isp/IspView.h"
 #include "isp/JobResult.h"
@@ -25,17 +26,6 @@ struct FlashRange {
 
 // "All": from 0 over the loaded length; an assigned range: from RangeStart.
 FlashRange ImageRange(const ProgramFile& program, bool wholeFlash);
-
-// The steps the automatic sequence runs, as chosen by the ISP page's seven boxes.
-struct AutoSteps {
-    bool reloadFile = true;
-    bool ispMode = true;
-    bool erase = true;
-    bool blank = true;
-    bool program = true;
-    bool verify = true;
-    bool protect = true;
-};
 
 struct AutoRequest {
     AutoSteps steps;

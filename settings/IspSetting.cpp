@@ -1,25 +1,21 @@
 #include "settings/IspSetting.h"
 
+#include <cstddef>
+
 namespace qv {
 
 namespace {
-enum IspBit : std::uint8_t {
-    kIspMode = 1 << 0,
-    kProtect = 1 << 1,
-    kReloadFile = 1 << 2,
-    kErase = 1 << 3,
-    kBlank = 1 << 4,
-    kProgram = 1 << 5,
-    kVerify = 1 << 6,
-    kWholeFlash = 1 << 7,
-};
+// Bits 0-6 are the steps in the order of kAutoStepNames.
+constexpr std::uint8_t kWholeFlash = 1 << 7;
+
+constexpr std::uint8_t StepBit(std::size_t index) { return static_cast<std::uint8_t>(1u << index); }
 }  // namespace
 
 IspOptions DesignIspOptions() { return {}; }
 
 IspOptions DefaultIspOptions() {
     IspOptions options;
-    options.protect = false;
+    options.steps.protect = false;
     options.startText = "64";
     options.sizeText = "64";
     return options;
@@ -27,13 +23,8 @@ IspOptions DefaultIspOptions() {
 
 std::uint8_t IspFlags(const IspOptions& o) {
     std::uint8_t flags = 0;
-    if (o.ispMode) flags |= kIspMode;
-    if (o.protect) flags |= kProtect;
-    if (o.reloadFile) flags |= kReloadFile;
-    if (o.erase) flags |= kErase;
-    if (o.blank) flags |= kBlank;
-    if (o.program) flags |= kProgram;
-    if (o.verify) flags |= kVerify;
+    for (std::size_t i = 0; i < kAutoStepNames.size(); ++i)
+        if (o.steps.*kAutoStepNames[i].step) flags |= StepBit(i);
     if (o.wholeFlash) flags |= kWholeFlash;
     return flags;
 }
@@ -47,13 +38,8 @@ std::uint32_t PackIspSetting(const IspOptions& options, std::int32_t startKb, st
 
 IspOptions UnpackIspSetting(std::uint32_t setting) {
     IspOptions options;
-    options.ispMode = setting & kIspMode;
-    options.protect = setting & kProtect;
-    options.reloadFile = setting & kReloadFile;
-    options.erase = setting & kErase;
-    options.blank = setting & kBlank;
-    options.program = setting & kProgram;
-    options.verify = setting & kVerify;
+    for (std::size_t i = 0; i < kAutoStepNames.size(); ++i)
+        options.steps.*kAutoStepNames[i].step = setting & StepBit(i);
     options.wholeFlash = setting & kWholeFlash;
     options.sizeText = std::to_string(((setting >> 8) & 0xFF) * 8);
     options.startText = std::to_string(((setting >> 16) & 0xFF) * 8);

@@ -3,18 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "isp/AutoSteps.h"
+
 namespace qv {
 
 // The ISP page's options as they are kept between runs in one 32-bit value:
 // bits 0-6 the step boxes, bit 7 "All", bits 8-15 the size and 16-23 the start in 8 KB units.
 struct IspOptions {
-    bool ispMode = true;
-    bool protect = true;
-    bool reloadFile = true;
-    bool erase = true;
-    bool blank = true;
-    bool program = true;
-    bool verify = true;
+    AutoSteps steps;
     bool wholeFlash = true;  // "All" (rbnRange0) against the assigned range (rbnRange1)
     std::string startText = "32";
     std::string sizeText = "32";

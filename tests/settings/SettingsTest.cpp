@@ -49,7 +49,7 @@ TEST(Settings, FirstRunKeepsTheDesignStatesAndTheDefaultIds) {
     MemoryStore store;
     const auto loaded = qv::LoadSettings(store);
     EXPECT_FALSE(loaded.stored);
-    EXPECT_TRUE(loaded.isp.protect);
+    EXPECT_TRUE(loaded.isp.steps.protect);
     EXPECT_EQ(loaded.isp.startText, "32");
     EXPECT_EQ(loaded.isp.sizeText, "32");
     EXPECT_EQ(loaded.vidText, "6b94");
@@ -64,8 +64,8 @@ TEST(Settings, MissingOrEmptyValuesFallBackToTheirDefaults) {
     store.texts["UsbPIDSet"] = "ab12";
     const auto loaded = qv::LoadSettings(store);
     EXPECT_TRUE(loaded.stored);
-    EXPECT_FALSE(loaded.isp.protect);
-    EXPECT_TRUE(loaded.isp.verify);
+    EXPECT_FALSE(loaded.isp.steps.protect);
+    EXPECT_TRUE(loaded.isp.steps.verify);
     EXPECT_TRUE(loaded.isp.wholeFlash);
     EXPECT_EQ(loaded.isp.startText, "64");
     EXPECT_EQ(loaded.isp.sizeText, "64");
@@ -80,11 +80,11 @@ TEST(Settings, RangeAndOptionsRoundTripWithTheDocumentedArithmetic) {
     auto loaded = qv::LoadSettings(store);
     EXPECT_EQ(loaded.isp.startText, "40");
     EXPECT_EQ(loaded.isp.sizeText, "2040");
-    EXPECT_TRUE(loaded.isp.protect && loaded.isp.wholeFlash);
+    EXPECT_TRUE(loaded.isp.steps.protect && loaded.isp.wholeFlash);
 
     // A size of 2048 KB carries into the start field; 20 KB comes back as 16.
     auto carry = AllOn("0", "2048");
-    carry.isp.protect = false;
+    carry.isp.steps.protect = false;
     carry.isp.wholeFlash = false;
     qv::SaveSettings(store, carry);
     EXPECT_EQ(store.numbers["ISPSetting"], 0x00010000u | 0x7Du);
@@ -92,7 +92,7 @@ TEST(Settings, RangeAndOptionsRoundTripWithTheDocumentedArithmetic) {
     EXPECT_EQ(loaded.isp.startText, "8");
     EXPECT_EQ(loaded.isp.sizeText, "0");
     EXPECT_FALSE(loaded.isp.wholeFlash);
-    EXPECT_FALSE(loaded.isp.protect);
+    EXPECT_FALSE(loaded.isp.steps.protect);
     qv::SaveSettings(store, AllOn("20", "8"));
     EXPECT_EQ(qv::LoadSettings(store).isp.startText, "16");
 }
