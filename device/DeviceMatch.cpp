@@ -13,19 +13,8 @@ std::string FoldToLowerAscii(std::string text) {
     return text;
 }
 
-static bool Search(QuorvexUsb& device, bool ksMode, const std::string& match) {
-    device.ClearPresent();
-    device.SetKsMode(ksMode);
-    device.SetMatchText(match);
-    device.FindDevice();
-    return device.IsPresent();
-}
-
-FoundDevice LocateDevice(QuorvexUsb& device, const std::string& userDeviceMatch) {
-    if (Search(device, true, userDeviceMatch)) return FoundDevice::UserDevice;
-    if (Search(device, false, kFirmwareUpdateMatch6b94)) return FoundDevice::FirmwareUpdate6b94;
-    if (Search(device, false, kFirmwareUpdateMatch4d17)) return FoundDevice::FirmwareUpdate4d17;
-    return FoundDevice::None;
+std::array<DeviceSearch, 3> SearchOrder(const std::string& userDeviceMatch) {
+    return {{{true, userDeviceMatch}, {false, "vid_6b94&pid_6000"}, {false, "vid_4d17&pid_6000"}}};
 }
 
 }  // namespace qv

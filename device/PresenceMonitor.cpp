@@ -23,18 +23,17 @@ PresenceMonitor::TickResult PresenceMonitor::Tick() {
     return result;
 }
 
-// Alternates between the user's device and the firmware-update devices, 6b94 and 4d17 in turn.
+// Alternates between the user's device and the firmware-update devices, each of these in turn.
 void PresenceMonitor::SearchNext(TickResult& result) {
+    const auto order = SearchOrder(DeviceMatch);
+    const DeviceSearch* next = &order[0];
     if (device_.GetKsMode()) {
         result.intervalMs = kSearchIntervalMs;
-        device_.SetKsMode(false);
-        device_.SetMatchText(FirmwareIdToggle ? kFirmwareUpdateMatch4d17
-                                              : kFirmwareUpdateMatch6b94);
+        next = &order[FirmwareIdToggle ? 2 : 1];
         FirmwareIdToggle = !FirmwareIdToggle;
-    } else {
-        device_.SetKsMode(true);
-        device_.SetMatchText(DeviceMatch);
     }
+    device_.SetKsMode(next->ksMode);
+    device_.SetMatchText(next->match);
     device_.FindDevice();
 }
 

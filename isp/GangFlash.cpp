@@ -9,13 +9,12 @@
 namespace qv {
 namespace {
 
-void AddMatching(DeviceHost& host, bool ksMode, const std::string& match,
-                 std::vector<GangTarget>& targets) {
+void AddMatching(DeviceHost& host, const DeviceSearch& search, std::vector<GangTarget>& targets) {
     const auto paths =
-        host.ListInterfaces(ksMode ? kAudioInterfaceClass : kUsbDeviceInterfaceClass);
-    if (!paths || match.empty()) return;
+        host.ListInterfaces(search.ksMode ? kAudioInterfaceClass : kUsbDeviceInterfaceClass);
+    if (!paths || search.match.empty()) return;
     for (const std::string& path : *paths) {
-        if (path.find(match) != std::string::npos) targets.push_back({ksMode, path});
+        if (path.find(search.match) != std::string::npos) targets.push_back({search.ksMode, path});
     }
 }
 
@@ -51,10 +50,10 @@ private:
 
 std::vector<GangTarget> FindGangTargets(DeviceHost& host, const std::string& userDeviceMatch) {
     std::vector<GangTarget> targets;
-    AddMatching(host, true, userDeviceMatch, targets);
+    const auto order = SearchOrder(userDeviceMatch);
+    AddMatching(host, order[0], targets);
     if (!targets.empty()) return targets;
-    AddMatching(host, false, kFirmwareUpdateMatch6b94, targets);
-    AddMatching(host, false, kFirmwareUpdateMatch4d17, targets);
+    for (std::size_t i = 1; i < order.size(); ++i) AddMatching(host, order[i], targets);
     return targets;
 }
 

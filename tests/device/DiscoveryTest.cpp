@@ -95,18 +95,4 @@ TEST_F(DiscoveryTest, InterfacesThatCannotBeListedFindNothing) {
     EXPECT_FALSE(device.IsPresent());
 }
 
-TEST_F(DiscoveryTest, LocateTriesTheUserDeviceThenBothFirmwareUpdateDevices) {
-    const std::string userMatch = qv::FoldToLowerAscii(qv::MakeDeviceMatch("6b94", "F82D"));
-    EXPECT_EQ(userMatch, "vid_6b94&pid_f82d");
-    EXPECT_EQ(qv::LocateDevice(device, userMatch), qv::FoundDevice::None);
-
-    auto updater = host.AttachNew(FirmwareUpdateIdentity(0x4D17));
-    EXPECT_EQ(qv::LocateDevice(device, userMatch), qv::FoundDevice::FirmwareUpdate4d17);
-    EXPECT_FALSE(device.GetKsMode());
-
-    host.AttachNew(UserDeviceIdentity());
-    EXPECT_EQ(qv::LocateDevice(device, userMatch), qv::FoundDevice::UserDevice);
-    EXPECT_TRUE(device.GetKsMode());
-}
-
 }  // namespace

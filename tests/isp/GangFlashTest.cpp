@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "device/DeviceMatch.h"
 #include "isp/GangFlash.h"
 #include "isp/Station.h"
 #include "sim/SimHost.h"
@@ -160,16 +161,22 @@ TEST(GangFlash, EveryAttachedChipGetsTheImageAndAFailingOneIsReportedAlone) {
     std::filesystem::remove(file);
 }
 
-TEST(GangFlash, WithoutUserDevicesTheFirmwareUpdateDevicesAreTheTargets) {
+TEST(GangFlash, TheUserDevicesAreTheTargetsElseBothFirmwareUpdateDevices) {
     qv::sim::SimHost host;
     host.AttachNew(qv::sim::FirmwareUpdateIdentity(0x4D17));
     host.AttachNew(qv::sim::FirmwareUpdateIdentity(0x6B94));
-    const auto targets = qv::FindGangTargets(host, "vid_6b94&pid_f82d");
+    const std::string userMatch = qv::FoldToLowerAscii(qv::MakeDeviceMatch("6b94", "F82D"));
+    const auto targets = qv::FindGangTargets(host, userMatch);
     ASSERT_EQ(targets.size(), 2u);
     EXPECT_FALSE(targets[0].ksMode);
     EXPECT_NE(targets[0].path.find("vid_6b94&pid_6000"), std::string::npos);
     EXPECT_NE(targets[1].path.find("vid_4d17&pid_6000"), std::string::npos);
     EXPECT_TRUE(qv::FindGangTargets(host, "").size() == 2u);
+
+    host.AttachNew(qv::sim::UserDeviceIdentity());
+    const auto users = qv::FindGangTargets(host, userMatch);
+    ASSERT_EQ(users.size(), 1u);
+    EXPECT_TRUE(users[0].ksMode);
 }
 
 }  // namespace

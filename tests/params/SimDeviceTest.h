@@ -12,6 +12,7 @@
 
 #include "common/HexFormat.h"
 #include "device/DeviceMatch.h"
+#include "device/QuorvexUsb.h"
 #include "sim/SimHost.h"
 
 namespace params_test {
@@ -46,8 +47,9 @@ inline Lines Concatenated(std::initializer_list<Lines> parts) {
 class SimDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(qv::LocateDevice(device, qv::MakeDeviceMatch("6b94", "f82d")),
-                  qv::FoundDevice::UserDevice);
+        device.SetKsMode(true);
+        device.SetMatchText(qv::MakeDeviceMatch("6b94", "f82d"));
+        ASSERT_TRUE(device.FindDevice());
         host.GetTrace().KeepLines(true);
         host.SetTransferLatencyUs(0);
         Restart();
