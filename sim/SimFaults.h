@@ -16,6 +16,9 @@ struct FlashFaults {
     bool writeProtectPinLow = false;
     bool eraseIgnored = false;    // sector and chip erases do nothing; the latch stays set
     bool protectionLost = false;  // a status write leaves the block-protect bits clear
+    // These page programs (counted from 1) leave bit 0 of the page's first byte as it was: a
+    // cell that did not take the write.
+    std::set<unsigned> weakPagePrograms;
 };
 
 // Faults a test or demo can set on a simulated device.

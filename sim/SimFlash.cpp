@@ -142,6 +142,7 @@ void SimFlash::ProgramPage() {
         buffer[offset] = received_[i];
         offset = (offset + 1) % chip_.pageSize;
     }
+    if (faults_.weakPagePrograms.contains(++pagePrograms_)) buffer[0] |= 0x01;
     for (std::uint32_t k = 0; k < chip_.pageSize; ++k) memory_[pageStart + k] &= buffer[k];
     StartBusy(chip_.pageProgramUs, chip_.pageProgramMaxUs);
 }

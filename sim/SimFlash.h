@@ -84,6 +84,7 @@ private:
     std::uint8_t statusBits_ = 0;  // the writable bits 2-7
     bool writeEnabled_ = false;
     std::uint64_t busyUntilUs_ = 0;
+    unsigned pagePrograms_ = 0;  // page programs taken in so far
     bool selected_ = false;
     bool ignored_ = false;  // the instruction arrived while the part was busy
     std::vector<std::uint8_t> received_;

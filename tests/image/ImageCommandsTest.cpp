@@ -18,6 +18,24 @@
 #include "tests/support/CapturedOutput.h"
 #include "tests/support/TempDir.h"
 
+#ifndef _WIN32
+#include <dlfcn.h>
+
+#include <cerrno>
+
+// While set, fsync fails as on a disk that cannot take the data (EIO); otherwise the system's.
+static bool syncFails = false;
+
+extern "C" int fsync(int descriptor) {
+    if (syncFails) {
+        errno = EIO;
+        return -1;
+    }
+    static const auto system = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    return system(descriptor);
+}
+#endif
+
 namespace {
 
 using qv::cli::BadInput;
@@ -146,6 +164,14 @@ TEST_F(ImageCommandsTest, PatchReportsAFileItCannotOpenOrWrite) {
                  BadInput);
     // An output that cannot be written is refused before the source is edited.
     EXPECT_THROW(RunImageCommand({"patch", in.string(), unwritable.string()}), BadInput);
+#ifndef _WIN32
+    // A new file the disk could not keep does not replace the old one.
+    dir.Write("patched.bin", "old");
+    syncFails = true;
+    EXPECT_THROW(RunImageCommand({"patch", in.string(), out.string()}), OperationFailed);
+    syncFails = false;
+    EXPECT_EQ(ReadFile(out), "old");
+#endif
 }
 
 }  // namespace

@@ -204,6 +204,21 @@ TEST_F(FlashWalksTest, SectorEraseCoversEachFourKilobyteStepOfTheRange) {
     EXPECT_EQ(view.processInfo.back().rfind("Flash Sector Erase: 0x 00F000", 0), 0u);
 }
 
+// The bytes a range leaves in its sectors come back after the erase, and are read again to
+// prove it: a cell that did not take the first write-back is written a second time.
+TEST_F(FlashWalksTest, KeptBytesAroundARangeAreWrittenBackUntilTheyVerify) {
+    Bytes contents(chip->Flash().Contents().size(), 0xFF);
+    std::fill(contents.begin() + 0x1000, contents.begin() + 0x2000, 0x40);
+    ASSERT_TRUE(chip->Flash().SetContents(contents));
+    chip->Faults().flash.weakPagePrograms = {1};
+    program.RangeStart = 0x1400;
+    program.RangeSize = 0x400;
+    EXPECT_TRUE(jobs.Erase(false).Ok()) << view.LastInfo();
+    EXPECT_EQ(FlashBytes(0x1000, 0x400), Bytes(0x400, 0x40));
+    EXPECT_EQ(FlashBytes(0x1400, 0x400), Bytes(0x400, 0xFF));
+    EXPECT_EQ(FlashBytes(0x1800, 0x800), Bytes(0x800, 0x40));
+}
+
 TEST_F(FlashWalksTest, ChipEraseGrowsADotEveryTwentyPollsAndFailsWhenItStaysBusy) {
     view.onPump = [&] { chip->Faults().flash.staysBusy = true; };  // once the erase runs
     EXPECT_FALSE(jobs.Erase(true).Ok());
