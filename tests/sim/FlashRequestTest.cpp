@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "sim/DemoFirmware.h"
+#include "sim/FaultChoice.h"
+#include "sim/SimHost.h"
+#include "sim/Trace.h"
+#include "tests/support/TempDir.h"
 #include "sim/SimChip.h"
 #include "sim/TransferModel.h"
 
@@ -173,6 +177,35 @@ TEST(TransferModel, ATransferCostsItsTurnaroundAndItsPacketsOnTheBus) {
         EXPECT_EQ(TransferCostNs(c.model, c.bytes, c.boards), c.ns)
             << (c.model.speed == UsbSpeed::High ? "high " : "full ") << c.bytes << " bytes, "
             << c.boards << " boards";
+}
+
+// A one-shot fault acts on the transfer it names, counted from 1, and on no other.
+TEST(OneShotFaults, ActOnTheTransferTheyNameAlone) {
+    SimHost host;
+    const auto chip = host.AttachNew(UserDeviceIdentity());
+    ArmFault(host, *chip, *ParseFaultChoice("flip-once@3"));
+    ArmFault(host, *chip, *ParseFaultChoice("timeout-once@5"));
+    const std::uint8_t stored = chip->Register(0, 0x10);
+    std::string seen;
+    for (int transfer = 1; transfer <= 6; ++transfer) {
+        const TransferResult answer = chip->Control({0xC0, SimChip::kRegisterRead, 0, 0x10, 1}, {});
+        seen += !answer.ok ? "-" : answer.data.at(0) == stored ? "=" : "x";
+    }
+    EXPECT_EQ(seen, "==x=-=");
+}
+
+// A trace whose file cannot be made when the first transfer comes says so: the run is not
+// reported as traced.
+TEST(Trace, AFileThatCannotBeMadeAtTheFirstTransferIsAFailure) {
+    TempDir folder;
+    const auto inner = folder.Path("gone");
+    std::filesystem::create_directory(inner);
+    Trace trace;
+    ASSERT_TRUE(trace.WriteTo((inner / "run.trace").string()));
+    std::filesystem::remove(inner);
+    trace.Write("1 K PROBE OK");
+    trace.Write("2 K PROBE OK");
+    EXPECT_TRUE(trace.Failed());
 }
 
 }  // namespace
