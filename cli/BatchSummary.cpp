@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "cli/JsonLine.h"
 #include "isp/JobResult.h"
+#include "line/JsonLine.h"
 
 namespace qv::cli {
 namespace {

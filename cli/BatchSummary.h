@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/RunRecord.h"
+#include "line/RunRecord.h"
 
 namespace qv::cli {
 

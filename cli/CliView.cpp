@@ -3,9 +3,9 @@
 #include <ostream>
 
 #include "cli/JobOutcome.h"
-#include "cli/JsonLine.h"
 #include "cli/StopSignal.h"
 #include "cli/TerminalView.h"
+#include "line/JsonLine.h"
 
 namespace qv::cli {
 

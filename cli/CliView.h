@@ -6,8 +6,8 @@
 #include <string>
 
 #include "cli/BatchSummary.h"
-#include "cli/RunRecord.h"
 #include "isp/IspView.h"
+#include "line/RunRecord.h"
 
 namespace qv::cli {
 

@@ -3,24 +3,25 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 
-#include "cli/AuditLog.h"
-#include "cli/HostName.h"
-#include "cli/RunDatabase.h"
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/DistinctFiles.h"
 #include "cli/HelpCommand.h"
 #include "cli/I2cCommands.h"
 #include "cli/JobOutcome.h"
-#include "cli/JsonLine.h"
 #include "cli/ParamsCommands.h"
 #include "cli/Reporting.h"
 #include "cli/Session.h"
 #include "cli/StatusCommands.h"
+#include "line/AuditLog.h"
+#include "line/HostName.h"
+#include "line/JsonLine.h"
+#include "line/RunDatabase.h"
 #include "sim/FaultChoice.h"
 #include "sim/SimSetup.h"
 
@@ -32,6 +33,7 @@ struct OutputOptions {
     bool quiet = false;
     std::string logFile;
     std::string database;
+    int databaseTimeout = 5;
     std::string station;
 };
 
@@ -97,10 +99,23 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
                    "Append one JSON line per device and run to FILE (an audit log)");
     app.add_option("--db", output.database,
                    "Keep serial numbers and a row per device and run in the database URL "
-                   "(sqlite:PATH)");
+                   "(sqlite:PATH or postgresql://...; a password from PGPASSWORD or ~/.pgpass)");
+    app.add_option("--db-timeout", output.databaseTimeout,
+                   "Seconds the database may take to connect and for each statement")
+        ->check(CLI::Range(1, 600))
+        ->capture_default_str();
     app.add_option("--station", output.station,
                    "This station's name in the database (default: the host's name); each qvusb "
-                   "process that gives serial numbers needs its own");
+                   "process that gives serial numbers needs its own")
+        ->check([](const std::string& name) {
+            // The name is printed in verdicts, summaries and the report.
+            const bool printable = std::all_of(name.begin(), name.end(), [](char c) {
+                return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+            });
+            return printable && !name.empty() && name.size() <= 64
+                       ? std::string()
+                       : std::string("1 to 64 printable characters");
+        });
 }
 
 void AddCommands(CLI::App& app, const GlobalOptions& options) {
@@ -184,6 +199,13 @@ Ending Failure(int code, std::string message, std::string failure = {}) {
     return ending;
 }
 
+// The commands that only read the database: they never create or change it.
+bool OnlyReads(const CLI::App& app) {
+    for (const CLI::App* command : app.get_subcommands())
+        if (command->get_name() == "report" || command->get_name() == "serials") return true;
+    return false;
+}
+
 // Runs the parse and its command; returns how it ended.
 Ending Run(CLI::App& app, int argc, char** argv) {
     try {
@@ -211,6 +233,8 @@ Ending Run(CLI::App& app, int argc, char** argv) {
         ending.shown = shown.str();
         return ending;
     } catch (const BadInput& error) {
+        return Failure(kExitBadInput, error.what(), KindName(FailureKind::Refused));
+    } catch (const RecordsRefused& error) {
         return Failure(kExitBadInput, error.what(), KindName(FailureKind::Refused));
     } catch (const NoDevice& error) {
         return Failure(kExitNoDevice, error.what(), KindName(FailureKind::NoDevice));
@@ -270,15 +294,23 @@ int RunCommandLine(int argc, char** argv) {
                          : isatty(STDOUT_FILENO) != 0 ? OutputMode::Terminal
                                                       : OutputMode::Lines;
         if (output.json) std::cout.rdbuf(collected.rdbuf());
+        std::optional<DatabaseUrl> database;
+        if (!output.database.empty()) database = ParseDatabaseUrl(output.database);
         // Before any file is opened: an output that is an input or another output would be
         // destroyed by it.
+        const bool sqlite = database && database->kind == DatabaseUrl::Kind::Sqlite;
         RequireDistinctFiles(FilesOf(app, options.replayFile, options.traceFile, output.logFile,
-                                     options.simulator.flashFile));
+                                     options.simulator.flashFile, sqlite ? database->path : ""));
         reporting.commandLine = QuotedCommandLine(argc, argv);
         if (!output.logFile.empty())
             reporting.log = std::make_unique<AuditLog>(output.logFile, reporting.commandLine);
         reporting.station = output.station.empty() ? HostName() : output.station;
-        if (!output.database.empty()) reporting.database = OpenRunDatabase(output.database);
+        if (!output.station.empty())
+            options.simulator.boardSeries = sim::SimHost::BoardSeries(output.station);
+        if (database)
+            reporting.database = OpenRunDatabase(
+                *database, OnlyReads(app) ? DatabaseAccess::ReadOnly : DatabaseAccess::ReadWrite,
+                output.databaseTimeout);
     });
 
     Ending ending = Run(app, argc, argv);

@@ -29,15 +29,20 @@ std::string Argument(const CLI::App& command, const std::string& name) {
 
 std::vector<NamedFile> FilesOf(const CLI::App& app, const std::string& replay,
                                const std::string& trace, const std::string& log,
-                               const std::string& simFlash) {
+                               const std::string& simFlash, const std::string& databaseFile) {
     std::vector<NamedFile> files = {{"--replay", replay, false},
                                     {"--trace", trace, true},
                                     {"--log", log, true},
                                     {"--sim-flash", simFlash, true},
                                     {"--sim-flash", simFlash.empty() ? "" : simFlash + ".status", true}};
+    if (!databaseFile.empty())
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            files.push_back({"--db", databaseFile + suffix, true});
     for (const CLI::App* command : app.get_subcommands()) {
         const bool readBack = command->get_name() == "read-back";
         files.push_back({"FILE", Argument(*command, "file"), readBack});
+        for (const char* report : {"--html", "--csv"})
+            files.push_back({report, Argument(*command, report), true});
         for (const CLI::App* sub : command->get_subcommands()) {
             files.push_back({"FILE", Argument(*sub, "file"), false});
             files.push_back({"IN", Argument(*sub, "in"), false});
@@ -54,7 +59,9 @@ void RequireDistinctFiles(const std::vector<NamedFile>& files) {
             const NamedFile& a = files[i];
             const NamedFile& b = files[j];
             if (!a.output && !b.output) continue;  // two reads of one file harm nothing
-            if (a.option == b.option && a.path + ".status" == b.path) continue;
+            // A file and its own status file or journals.
+            if (a.option == b.option && b.path.size() > a.path.size() && b.path.starts_with(a.path))
+                continue;
             if (SameFile(a.path, b.path))
                 throw BadInput(a.option + " and " + b.option + " name the same file (" + a.path +
                                ", " + b.path + "): one would overwrite the other");

@@ -16,12 +16,13 @@ struct NamedFile {
     bool output = false;
 };
 
-// The files the parsed command line names: the global options' (--replay read; --trace, --log
-// and --sim-flash with its status file written) and the chosen command's (its program file
-// read, read-back's and image patch's output written).
+// The files the parsed command line names: the global options' (--replay read; --trace, --log,
+// --sim-flash with its status file, and the SQLite file of --db with its journals written) and
+// the chosen command's (its program file read, read-back's, image patch's and the report's
+// outputs written).
 std::vector<NamedFile> FilesOf(const CLI::App& app, const std::string& replay,
                                const std::string& trace, const std::string& log,
-                               const std::string& simFlash);
+                               const std::string& simFlash, const std::string& databaseFile);
 
 // Throws BadInput, naming both options, when an output is the same file as an input or as
 // another output: by device and inode where the files exist, so links and other spellings of

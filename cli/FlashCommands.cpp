@@ -85,6 +85,7 @@ public:
         if (!board.problem.empty()) throw OperationFailed(board.problem);
         program_ = board.image;
         record_.serial = board.serial;
+        record_.checksum = LoadedSum(program_.ProgramImage);
     }
 
     // Runs the command's body with signals turned into the job's stop request, and reports its
@@ -94,6 +95,9 @@ public:
         try {
             body(*this);
         } catch (const BadInput& error) {
+            Finish(kExitBadInput, error.what());
+            throw;
+        } catch (const RecordsRefused& error) {
             Finish(kExitBadInput, error.what());
             throw;
         } catch (const NoDevice& error) {

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "cli/CliErrors.h"
-#include "cli/RunRecord.h"
 #include "device/QuorvexUsb.h"
 #include "isp/JobResult.h"
+#include "line/RunRecord.h"
 
 namespace qv::cli {
 

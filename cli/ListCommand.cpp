@@ -4,10 +4,10 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
-#include "cli/JsonLine.h"
 #include "cli/Reporting.h"
 #include "common/HexFormat.h"
 #include "device/host/InterfacePath.h"
+#include "line/JsonLine.h"
 
 namespace qv::cli {
 namespace {

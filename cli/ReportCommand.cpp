@@ -4,9 +4,10 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
-#include "cli/LineReport.h"
 #include "cli/Reporting.h"
 #include "common/OutputFile.h"
+#include "line/LineReport.h"
+#include "line/UtcBound.h"
 
 namespace qv::cli {
 namespace {
@@ -24,7 +25,19 @@ void AddReportCommand(CLI::App& app, const GlobalOptions& options) {
     auto* command = app.add_subcommand(
         "report", "Per station, port and firmware: runs, boards, yield, boards per hour and the "
                   "failing steps, from --db");
-    command->add_option("--since", args->filter.since, "From this UTC date or time on (2026-12-07)");
+    const auto bound = [](const char* name, std::string& into) {
+        return [name, &into](const std::string& text) {
+            const auto parsed = ParseUtcBound(text);
+            if (!parsed)
+                throw CLI::ValidationError(name, text + " is not a UTC date or time: 2026-12-07, "
+                                                        "2026-12-07T22:30 or 2026-12-07T22:30:00");
+            into = *parsed;
+        };
+    };
+    command->add_option_function<std::string>("--since", bound("--since", args->filter.since),
+                                              "From this UTC date or time on (2026-12-07)");
+    command->add_option_function<std::string>("--until", bound("--until", args->filter.until),
+                                              "Before this UTC date or time");
     command->add_option("--station", args->filter.station, "Only this station's runs");
     command->add_option("--html", args->htmlFile, "Also write the report as one HTML page to FILE");
     command->callback([&options, args] {

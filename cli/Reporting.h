@@ -3,14 +3,15 @@
 #include <iosfwd>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/AuditLog.h"
 #include "cli/CliView.h"
-#include "cli/HostName.h"
-#include "cli/RunDatabase.h"
 #include "isp/JobResult.h"
+#include "line/AuditLog.h"
+#include "line/HostName.h"
+#include "line/RunDatabase.h"
 
 namespace qv::cli {
 
@@ -35,39 +36,55 @@ struct Reporting {
     std::function<std::vector<std::string>()> keepOutputs;
 
     std::unique_ptr<CliView> NewView() const { return MakeView(mode, *out); }
-    // The end of a run on one device: the view's verdict and the log's line, from one record.
-    // An output that could not be written fails the run: the record says what happened to the
-    // board and what was not written, and no PASS is shown for it.
+    // The end of a run on one device: the view's verdict, the log's line and the database's
+    // row, from one record. An output that could not be written fails the run: the record says
+    // what happened to the board and what was not written, and no PASS is shown for it.
     void Finish(CliView& view, RunRecord& record) {
         if (keepOutputs)
             for (const std::string& problem : keepOutputs()) NotWritten(record, problem);
-        SettleSerial(record);
-        if (database) {
-            try {
-                database->AddRun(record, station, UtcNow(), HostName(), commandLine);
-            } catch (const DatabaseError& error) {
-                NotWritten(record, std::string("the run's row was not written to the database (") +
-                                       error.what() + ")");
-            }
-        }
-        if (log)
-            if (const auto problem = log->Append(record)) NotWritten(record, *problem);
+        KeepRecords(record);
         view.ShowResult(record);
         resultShown = true;
     }
 
 private:
-    // The end of a board that was given a serial number: programmed when it passed, void
-    // otherwise; a number that cannot be settled fails the record as an unwritten output does.
-    void SettleSerial(RunRecord& record) {
-        if (record.serial.empty() || !database) return;
+    struct LogNotWritten {};
+
+    // The database's row and serial number, the log's line and the verdict agree. The log line
+    // is written inside the database's transaction: a line that cannot be written undoes the
+    // row and the number's settlement, and the board is recorded again as failed. A record the
+    // database did not take fails the board, its number left allocated for the station's next
+    // start to void; the log says so.
+    void KeepRecords(RunRecord& record) {
+        if (!database) return AppendLog(record);
+        std::optional<std::string> logProblem;
         try {
-            database->Settle(record.serial, record.ok);
+            database->Record(record, Place(), [&] {
+                if (log) logProblem = log->Append(record);
+                if (logProblem) throw LogNotWritten();
+            });
+            return;
+        } catch (const LogNotWritten&) {
+            NotWritten(record, *logProblem);
         } catch (const DatabaseError& error) {
-            NotWritten(record, "the serial number " + record.serial +
-                                   " was not settled in the database (" + error.what() + ")");
+            NotWritten(record, std::string("the run was not recorded in the database (") +
+                                   error.what() + ")");
+            return AppendLog(record);
+        }
+        try {
+            database->Record(record, Place(), {});
+        } catch (const DatabaseError& error) {
+            NotWritten(record, std::string("the run was not recorded in the database (") +
+                                   error.what() + ")");
         }
     }
+
+    void AppendLog(RunRecord& record) {
+        if (log)
+            if (const auto problem = log->Append(record)) NotWritten(record, *problem);
+    }
+
+    RunPlace Place() const { return {station, UtcNow(), HostName(), commandLine}; }
 
     static void NotWritten(RunRecord& record, const std::string& problem) {
         record.ok = false;

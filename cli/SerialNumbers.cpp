@@ -33,20 +33,6 @@ BoardImage SerialNumbers::For(const std::string& port) const {
     return board;
 }
 
-void SerialNumbers::VoidUnsettled() const {
-    int voided = 0;
-    try {
-        voided = reporting_.database->VoidUnsettled(reporting_.station);
-    } catch (const DatabaseError& error) {
-        throw BadInput(std::string("Cannot use the database: ") + error.what());
-    }
-    if (voided > 0)
-        std::cerr << "qvusb: " << voided << " serial number" << (voided == 1 ? "" : "s")
-                  << " station " << reporting_.station
-                  << " took in an earlier run and never settled " << (voided == 1 ? "is" : "are")
-                  << " void now\n";
-}
-
 CLI::Option* AddSerialOption(CLI::App* command, std::string& format) {
     return command
         ->add_option("--serial", format,
@@ -56,7 +42,7 @@ CLI::Option* AddSerialOption(CLI::App* command, std::string& format) {
             try {
                 SerialFormat::Parse(text);
                 return std::string();
-            } catch (const BadInput& error) {
+            } catch (const RecordsRefused& error) {
                 return std::string(error.what());
             }
         });

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "cli/Reporting.h"
-#include "cli/SerialFormat.h"
 #include "image/ProgramFile.h"
 #include "isp/Station.h"
+#include "line/SerialFormat.h"
 
 namespace CLI {
 class App;
@@ -24,11 +24,6 @@ public:
 
     // The image for the board on `port`, with its number; the problem when none could be taken.
     BoardImage For(const std::string& port) const;
-
-    // Marks void the numbers this station took and never settled (it was killed mid-run) and
-    // says how many on standard error. Only a station does this at its start: single flash
-    // runs of one station may run side by side.
-    void VoidUnsettled() const;
 
 private:
     Reporting& reporting_;

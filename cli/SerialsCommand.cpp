@@ -3,8 +3,9 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
-#include "cli/JsonLine.h"
 #include "cli/Reporting.h"
+#include "line/JsonLine.h"
+#include "line/Printable.h"
 
 namespace qv::cli {
 
@@ -35,8 +36,9 @@ void AddSerialsCommand(CLI::App& app, const GlobalOptions& options) {
                                       .Text()
                                << "\n";
             else
-                std::cout << row.serial << "  " << row.status << "  " << row.station << "  "
-                          << row.port << "  " << row.allocatedAt << "\n";
+                std::cout << Printable(row.serial) << "  " << row.status << "  "
+                          << Printable(row.station) << "  " << Printable(row.port) << "  "
+                          << row.allocatedAt << "\n";
         }
         reporting.resultShown = reporting.mode == OutputMode::Json && !rows.empty();
     });

@@ -16,6 +16,8 @@
 #include "image/RangeChoice.h"
 #include "device/host/InterfacePath.h"
 #include "isp/Station.h"
+#include "line/HostName.h"
+#include "line/StationClaim.h"
 
 namespace qv::cli {
 namespace {
@@ -61,13 +63,18 @@ public:
         record.chipId = ChipIdText(board.run.chipId);
         record.flashUid = UniqueIdText(board.run.uniqueId);
         record.serial = board.serial;
+        record.checksum = board.checksum;
         RecordResult(record, board.run.result);
         record.seconds = board.run.seconds;
         reporting_.Finish(*view_, record);
         summary_.Count(record);
     }
 
+    // The station's claim on its name, renewed after each look at the bus.
+    void KeepClaim(StationClaim* claim) { claim_ = claim; }
+
     void Show(const std::vector<SlotSnapshot>& slots) override {
+        if (claim_ != nullptr) claim_->KeepAlive();
         if (!live_) return;
         ClearLive();
         for (const SlotSnapshot& slot : slots) {
@@ -109,7 +116,27 @@ private:
     std::size_t liveLines_ = 0;
     BatchSummary summary_;
     std::uint64_t startedMs_ = host_.NowMs();
+    StationClaim* claim_ = nullptr;
 };
+
+// With --db, the station holds its name in the database while it runs; the numbers an earlier,
+// killed run of it left allocated become void, which it says on standard error.
+std::unique_ptr<StationClaim> ClaimStation(const Reporting& reporting) {
+    if (!reporting.database) return nullptr;
+    std::unique_ptr<StationClaim> claim;
+    try {
+        claim = std::make_unique<StationClaim>(
+            *reporting.database, StationLease{reporting.station, HostName(), ProcessId()});
+    } catch (const DatabaseError& error) {
+        throw BadInput(std::string("Cannot use the database: ") + error.what());
+    }
+    if (const int voided = claim->Voided(); voided > 0)
+        std::cerr << "qvusb: " << voided << " serial number" << (voided == 1 ? "" : "s")
+                  << " station " << reporting.station
+                  << " took in an earlier run and never settled " << (voided == 1 ? "is" : "are")
+                  << " void now\n";
+    return claim;
+}
 
 void RunStationCommand(Session& session, const GlobalOptions& options,
                        const StationArguments& args) {
@@ -129,9 +156,10 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     StationScreen screen(*options.reporting, fileRecord, session.Host());
     StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units, {}};
     std::optional<SerialNumbers> serials;
-    if (!args.flash.serial.empty()) {
-        serials.emplace(*options.reporting, args.flash.serial, image);
-        serials->VoidUnsettled();
+    if (!args.flash.serial.empty()) serials.emplace(*options.reporting, args.flash.serial, image);
+    const std::unique_ptr<StationClaim> claim = ClaimStation(*options.reporting);
+    screen.KeepClaim(claim.get());
+    if (serials) {
         settings.imageFor = [&serials](const GangTarget& target) {
             return serials->For(SelectorOf(target.path));
         };

@@ -54,6 +54,7 @@ public:
             // Only the station lists the bus: a board swapped on a port is always seen gone.
             board_.selector = selector_;
             board_.serial = image_.serial;
+            board_.checksum = LoadedSum(image_.image.ProgramImage);
             board_.run.target = target;
             board_.run.result = Failure(FailureKind::Refused, std::nullopt, image_.problem);
             if (image_.problem.empty())

@@ -18,6 +18,7 @@ struct StationBoard {
     std::string selector;
     BoardResult run;
     std::string serial;
+    std::uint16_t checksum = 0;  // of the image the board was given
 };
 
 // The image one board is flashed with: the station's own, or one made for it with a serial

@@ -17,11 +17,13 @@ constexpr std::uint64_t kReplugDelayUs = 1'000'000;
 thread_local DeviceHost::IoFailure lastFailure = DeviceHost::IoFailure::Refused;
 thread_local std::uint64_t transferTimeNs = 0;  // what this thread's last transfer cost
 
-// The unique ID of the board-th board plugged into a port ("1-7"): "QV", the port number in
-// two bytes and the board's number in four, so every board of a run has its own.
-std::array<std::uint8_t, 8> UniqueIdFor(const std::string& location, std::uint32_t board) {
+// The unique ID of the board-th board plugged into a port ("1-7"): "Q", the host's board series,
+// the port number in two bytes and the board's number in four, so every board of a run has its
+// own.
+std::array<std::uint8_t, 8> UniqueIdFor(std::uint8_t series, const std::string& location,
+                                        std::uint32_t board) {
     const auto port = static_cast<std::uint16_t>(std::stoul(location.substr(location.rfind('-') + 1)));
-    return {'Q', 'V', static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port),
+    return {'Q', series, static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port),
             static_cast<std::uint8_t>(board >> 24), static_cast<std::uint8_t>(board >> 16),
             static_cast<std::uint8_t>(board >> 8), static_cast<std::uint8_t>(board)};
 }
@@ -31,6 +33,12 @@ SimHost::SimHost(SimClock::Mode clockMode)
     : clock_(clockMode), tracer_(wire_, [this](const std::string& line) { trace_.Write(line); }) {
     tracer_.NameDevices(true);
     tracer_.WriteOnlyWhile([this] { return trace_.IsOn(); });
+}
+
+std::uint8_t SimHost::BoardSeries(std::string_view stationName) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (const char c : stationName) hash = (hash ^ static_cast<std::uint8_t>(c)) * 16777619u;
+    return static_cast<std::uint8_t>(hash ^ (hash >> 8) ^ (hash >> 16) ^ (hash >> 24));
 }
 
 std::shared_ptr<SimChip> SimHost::AttachNew(const SimIdentity& identity) {
@@ -44,7 +52,7 @@ void SimHost::Attach(std::shared_ptr<SimChip> chip) {
     std::lock_guard lock(mutex_);
     if (IsAttached(*chip)) return;
     const std::string location = "1-" + std::to_string(nextPort_++);
-    if (!chip->Flash().UniqueId()) chip->Flash().SetUniqueId(UniqueIdFor(location, 1));
+    if (!chip->Flash().UniqueId()) chip->Flash().SetUniqueId(UniqueIdFor(series_, location, 1));
     slots_.push_back({std::move(chip), location, std::nullopt, std::nullopt});
 }
 
@@ -118,7 +126,7 @@ void SimHost::RunOperator() {
         chip->Flash().SetContents(std::vector<std::uint8_t>(chip->Flash().Contents().size(), 0xFF));
         if (prepareBoard_) prepareBoard_(*chip, board->location);
         const unsigned number = ++boardsSeen_[board->location];
-        chip->Flash().SetUniqueId(UniqueIdFor(board->location, number));
+        chip->Flash().SetUniqueId(UniqueIdFor(series_, board->location, number));
         slots_.push_back({std::move(chip), board->location, std::nullopt, std::nullopt});
         board = pending_.erase(board);
     }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "device/host/DeviceHost.h"
@@ -16,6 +17,9 @@
 #include "sim/Trace.h"
 
 namespace qv::sim {
+
+// The board series of a bus no station name was given for: "QV" begins every unique ID.
+inline constexpr std::uint8_t kDefaultBoardSeries = 'V';
 
 // A simulated USB bus standing in for the operating system and both kernel drivers. Devices
 // can be attached and detached at any time; I/O controls are decoded by the drivers' rules and
@@ -28,6 +32,11 @@ public:
     SimHost& operator=(const SimHost&) = delete;
 
     SimClock& Clock() { return clock_; }
+    // The series the unique IDs of the boards plugged in from now on carry (their second byte):
+    // the boards of two simulated stations differ, as real boards do.
+    void SetBoardSeries(std::uint8_t series) { series_ = series; }
+    // A station's series, from its name.
+    static std::uint8_t BoardSeries(std::string_view stationName);
     Trace& GetTrace() { return trace_; }
 
     // Creates a chip with the given identity and plugs it in.
@@ -128,6 +137,7 @@ private:
                  std::uint32_t& bytesReturned);
 
     SimClock clock_;
+    std::uint8_t series_ = kDefaultBoardSeries;
     Trace trace_;
     Wire wire_{*this};
     TracingHost tracer_;

@@ -42,6 +42,7 @@ std::optional<SimSetup> MakeSimSetup(const SimOptions& options, const std::strin
             }
     }
     SimSetup setup{std::make_unique<SimHost>(options.speed), nullptr, std::move(faults)};
+    setup.host->SetBoardSeries(options.boardSeries);
     setup.firstDevice = setup.host->AttachNew(UserDeviceIdentity());
     for (unsigned i = 1; i < options.devices; ++i) setup.host->AttachNew(UserDeviceIdentity());
     if (!options.flashFile.empty() &&

@@ -20,6 +20,9 @@ struct SimOptions {
     std::vector<std::string> faults;     // KIND[@N], armed on the first device
     SimClock::Mode speed = SimClock::Mode::Virtual;
     std::string traceFile;               // the simulator's trace (empty: none)
+    // The series the boards' unique IDs carry: the simulated boards of two stations differ, as
+    // real boards do (see SimHost::BoardSeries).
+    std::uint8_t boardSeries = kDefaultBoardSeries;
     // Called with the bus and its first device once the devices are plugged in, before the
     // faults are armed: a test that sweeps the commands keeps the chip it breaks, to read what
     // the command did to it.

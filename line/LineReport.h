@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/RunDatabase.h"
+#include "line/RunDatabase.h"
 
-namespace qv::cli {
+namespace qv {
 
 // What a supervisor reads of a production line: per station, port and firmware, the boards,
 // their yield and rate, and the steps that failed them.
@@ -24,9 +24,12 @@ struct ReportGroup {
     std::optional<double> boardsPerHour;  // none before two runs over some time
 };
 
+// The failed runs of one failure kind ("verify_failed"), with the message of the latest as an
+// example of where and how.
 struct FailingStep {
-    std::string step;
+    std::string kind;
     std::uint64_t count = 0;
+    std::string latest;
 };
 
 // Passed and failed runs that ended in one UTC hour ("2026-12-07T22").
@@ -36,7 +39,7 @@ struct HourYield {
     std::uint64_t failed = 0;
 };
 
-// A board is told apart by its serial number, else its flash's unique ID, else each run is a
+// A board is told apart by its flash's unique ID, else its serial number, else each run is a
 // board of its own; its first run decides the first-pass yield.
 struct LineReport {
     std::vector<ReportGroup> groups;
@@ -53,4 +56,4 @@ std::string ReportText(const LineReport& report);
 std::string ReportJson(const LineReport& report);
 std::string ReportHtml(const LineReport& report);
 
-}  // namespace qv::cli
+}  // namespace qv

@@ -1,14 +1,15 @@
-#include "cli/AuditLog.h"
+#include "line/AuditLog.h"
 
 #include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
-#include "cli/CliErrors.h"
-#include "cli/HostName.h"
+#include "line/DatabaseUrl.h"
+#include "line/HostName.h"
+#include "line/RecordErrors.h"
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
 std::string ShellQuoted(const std::string& argument) {
@@ -34,7 +35,7 @@ std::string UtcNow() {
 
 std::string QuotedCommandLine(int argc, const char* const* argv) {
     std::string line;
-    for (int i = 0; i < argc; ++i) line += (i ? " " : "") + ShellQuoted(argv[i]);
+    for (int i = 0; i < argc; ++i) line += (i ? " " : "") + ShellQuoted(MaskedSecrets(argv[i]));
     return line;
 }
 
@@ -43,7 +44,7 @@ AuditLog::AuditLog(const std::string& path, std::string commandLine)
       path_(path),
       commandLine_(std::move(commandLine)),
       hostName_(HostName()) {
-    if (!file_) throw BadInput("Cannot append to the log " + path);
+    if (!file_) throw RecordsRefused("Cannot append to the log " + path);
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 }
 
@@ -54,4 +55,4 @@ std::optional<std::string> AuditLog::Append(const RunRecord& record) {
     return "the log line was not written to " + path_ + " (" + std::strerror(errno) + ")";
 }
 
-}  // namespace qv::cli
+}  // namespace qv

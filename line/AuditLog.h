@@ -5,16 +5,16 @@
 #include <optional>
 #include <string>
 
-#include "cli/RunRecord.h"
+#include "line/RunRecord.h"
 
-namespace qv::cli {
+namespace qv {
 
 // The production audit log (--log FILE): one JSON line per device and run, success or not.
 // The file is opened for appending and each line goes out in one unbuffered write, so several
 // qvusb processes of one station can share it.
 class AuditLog {
 public:
-    // Opens the file; throws BadInput when it cannot be appended to (before anything is sent).
+    // Opens the file; throws RecordsRefused when it cannot be appended to (before anything is sent).
     // commandLine is the arguments as given, each quoted as a POSIX shell would read it back.
     AuditLog(const std::string& path, std::string commandLine);
 
@@ -35,7 +35,8 @@ private:
 std::string UtcNow();
 
 // The arguments as one line a POSIX shell reads back into the same arguments: each quoted
-// with single quotes where it holds anything but letters, digits and "-_./:=@%+,".
+// with single quotes where it holds anything but letters, digits and "-_./:=@%+,". A password
+// an argument carries (a database URL's) is masked: the line is stored and printed.
 std::string QuotedCommandLine(int argc, const char* const* argv);
 
-}  // namespace qv::cli
+}  // namespace qv

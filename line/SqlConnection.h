@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace qv::cli {
+namespace qv {
 
 // One connection to a database as the run database uses it: statements with parameters
 // written $1, $2, ... in order, every value passed and returned as text (NULL as nothing).
@@ -24,13 +24,19 @@ public:
     virtual void Exclusive(const std::function<void()>& work) = 0;
     // The column type of an identity key that numbers itself.
     virtual const char* IdentityKey() const = 0;
-    // What the URL is called in messages.
-    virtual const std::string& Name() const = 0;
 };
 
-// sqlite:PATH: the file, created when missing, in WAL mode with a busy timeout.
-std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path);
-// postgresql://...: libpq's connection URI.
-std::unique_ptr<SqlConnection> OpenPostgres(const std::string& uri);
+// How long the database may take: to connect, and for each statement (a lock another process
+// holds included). A database that takes longer fails the statement.
+struct SqlLimits {
+    int timeoutSeconds = 5;
+    bool readOnly = false;  // nothing is written, and a missing database is not created
+};
 
-}  // namespace qv::cli
+// sqlite:PATH: the file, in WAL mode with a busy timeout; created when missing unless read-only.
+std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path, const SqlLimits& limits);
+// postgresql://...: libpq's connection URI. A connection lost between statements is made
+// again at the next statement outside a transaction.
+std::unique_ptr<SqlConnection> OpenPostgres(const std::string& uri, const SqlLimits& limits);
+
+}  // namespace qv

@@ -3,28 +3,29 @@
 #include <chrono>
 #include <thread>
 
-#include "cli/RunDatabase.h"
-#include "cli/SqlConnection.h"
+#include "line/RecordErrors.h"
+#include "line/SqlConnection.h"
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
-// Several qvusb processes of one PC share the file: a writer waits this long for another.
-constexpr int kBusyTimeoutMs = 10'000;
-
+// Several qvusb processes of one PC share the file: a writer waits up to the time limit for
+// another.
 class SqliteConnection : public SqlConnection {
 public:
-    explicit SqliteConnection(const std::string& path) : name_("sqlite:" + path) {
-        const int opened = sqlite3_open_v2(
-            path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-            nullptr);
+    SqliteConnection(const std::string& path, const SqlLimits& limits)
+        : busyTimeoutMs_(limits.timeoutSeconds * 1000) {
+        const int access = limits.readOnly ? SQLITE_OPEN_READONLY
+                                           : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        const int opened =
+            sqlite3_open_v2(path.c_str(), &db_, access | SQLITE_OPEN_FULLMUTEX, nullptr);
         if (opened != SQLITE_OK) {
             const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
             sqlite3_close(db_);
             throw DatabaseError(why);
         }
-        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-        UseWriteAheadLog();
+        sqlite3_busy_timeout(db_, busyTimeoutMs_);
+        if (!limits.readOnly) UseWriteAheadLog();
     }
     ~SqliteConnection() override { sqlite3_close(db_); }
 
@@ -67,7 +68,6 @@ public:
     }
 
     const char* IdentityKey() const override { return "INTEGER PRIMARY KEY"; }
-    const std::string& Name() const override { return name_; }
 
 private:
     // Switching a file to WAL needs it to itself for a moment: with another process opening it
@@ -75,7 +75,7 @@ private:
     // so it is tried again until the timeout.
     void UseWriteAheadLog() {
         const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs_);
         for (;;) {
             const int result = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
             if (result == SQLITE_OK) return;
@@ -86,14 +86,14 @@ private:
         }
     }
 
-    std::string name_;
+    int busyTimeoutMs_;
     sqlite3* db_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path) {
-    return std::make_unique<SqliteConnection>(path);
+std::unique_ptr<SqlConnection> OpenSqlite(const std::string& path, const SqlLimits& limits) {
+    return std::make_unique<SqliteConnection>(path, limits);
 }
 
-}  // namespace qv::cli
+}  // namespace qv

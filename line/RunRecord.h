@@ -7,7 +7,7 @@
 
 #include "image/ProgramFileCheck.h"
 
-namespace qv::cli {
+namespace qv {
 
 // What one run of a flash command did to one device: the one record the verdict line, the
 // JSON result and the audit log line are all written from.
@@ -50,4 +50,4 @@ std::string ResultJson(const RunRecord& record);
 std::string LogJson(const RunRecord& record, const std::string& utcTime,
                     const std::string& hostName, const std::string& commandLine);
 
-}  // namespace qv::cli
+}  // namespace qv

@@ -1,13 +1,13 @@
-#include "cli/RunRecord.h"
+#include "line/RunRecord.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "cli/JsonLine.h"
 #include "common/HexFormat.h"
 #include "common/Sha256.h"
+#include "line/JsonLine.h"
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
 std::string Seconds(double seconds) {
@@ -88,4 +88,4 @@ std::string LogJson(const RunRecord& record, const std::string& utcTime,
     return line.Text();
 }
 
-}  // namespace qv::cli
+}  // namespace qv

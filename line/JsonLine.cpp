@@ -1,10 +1,10 @@
-#include "cli/JsonLine.h"
+#include "line/JsonLine.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
 // U+FFFD REPLACEMENT CHARACTER in UTF-8.
@@ -151,4 +151,4 @@ JsonLine& JsonLine::Add(std::string_view key, double value, int decimals) {
     return *this;
 }
 
-}  // namespace qv::cli
+}  // namespace qv

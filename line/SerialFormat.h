@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace qv::cli {
+namespace qv {
 
 // A board's serial number as --serial FORMAT describes it: literal text and the fields
 // {yy}, {yyyy}, {mm}, {dd} (the date the number is given) and {seq:0N} (the number from the
@@ -42,4 +42,4 @@ private:
 // The longest serial the image's serial-number string keeps.
 inline constexpr std::size_t kMaxSerialLength = 31;
 
-}  // namespace qv::cli
+}  // namespace qv

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qv::cli {
+namespace qv {
 
 // One JSON object written on one line, field by field, in the order added: what --json and the
 // audit log print. Texts are escaped so that the line is always valid JSON: control bytes as
@@ -36,4 +36,4 @@ private:
 // A JSON string literal, quotes included, in valid UTF-8 whatever bytes `text` holds.
 std::string JsonString(std::string_view text);
 
-}  // namespace qv::cli
+}  // namespace qv

@@ -1,4 +1,4 @@
-#include "cli/LineReport.h"
+#include "line/LineReport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,9 +7,10 @@
 #include <set>
 #include <tuple>
 
-#include "cli/JsonLine.h"
+#include "line/JsonLine.h"
+#include "line/Printable.h"
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
 // Seconds since the epoch of a UTC time as the log writes it (the civil-date arithmetic of the
@@ -36,9 +37,10 @@ void Count(ReportGroup& group, const std::vector<const RunRow*>& runs) {
         ++group.runs;
         (run->ok ? group.passed : group.failed) += 1;
         group.file = run->file;
-        const std::string board = !run->serial.empty()   ? "serial:" + run->serial
-                                  : !run->flashUid.empty() ? "uid:" + run->flashUid
-                                                           : "run:" + std::to_string(group.runs);
+        // The flash's ID stays with the board when it is flashed again (with a new number).
+        const std::string board = !run->flashUid.empty() ? "uid:" + run->flashUid
+                                  : !run->serial.empty() ? "serial:" + run->serial
+                                                         : "run:" + std::to_string(group.runs);
         if (seen.insert(board).second) {
             ++group.boards;
             group.passedFirstTime += run->ok ? 1 : 0;
@@ -61,6 +63,11 @@ std::string Fixed(double value, const char* format = "%.1f") {
     char text[32];
     std::snprintf(text, sizeof text, format, value);
     return text;
+}
+
+// The first-pass yield in percent; "-" before there is a board.
+std::string Yield(const ReportGroup& group) {
+    return group.boards == 0 ? "-" : Fixed(Percent(group.passedFirstTime, group.boards));
 }
 
 std::string Rate(const ReportGroup& group) {
@@ -86,7 +93,10 @@ void AddGroup(JsonLine& line, const ReportGroup& group) {
         .Add("passed", group.passed)
         .Add("failed", group.failed)
         .Add("boards", group.boards)
-        .Add("first_pass_yield", Percent(group.passedFirstTime, group.boards), 1);
+        .Add("first_pass_yield",
+             group.boards == 0 ? std::numeric_limits<double>::quiet_NaN()
+                               : Percent(group.passedFirstTime, group.boards),
+             1);
     // null before there is a rate
     line.Add("boards_per_hour",
              group.boardsPerHour.value_or(std::numeric_limits<double>::quiet_NaN()), 0);
@@ -99,8 +109,7 @@ std::string GroupCells(const ReportGroup& group) {
            "</td><td data-figure=\"passed\">" + std::to_string(group.passed) +
            "</td><td data-figure=\"failed\">" + std::to_string(group.failed) +
            "</td><td data-figure=\"boards\">" + std::to_string(group.boards) +
-           "</td><td data-figure=\"first_pass_yield\">" +
-           Fixed(Percent(group.passedFirstTime, group.boards)) +
+           "</td><td data-figure=\"first_pass_yield\">" + Yield(group) +
            "</td><td data-figure=\"boards_per_hour\">" +
            (group.boardsPerHour ? Fixed(*group.boardsPerHour, "%.0f") : "-") + "</td>";
 }
@@ -140,8 +149,8 @@ std::string FailureChart(const std::vector<FailingStep>& steps) {
         svg += "<rect x=\"260\" y=\"" + std::to_string(y) + "\" width=\"" +
                std::to_string(static_cast<int>(360 * step.count / most)) +
                "\" height=\"18\" fill=\"#c62828\"/><text x=\"0\" y=\"" + std::to_string(y + 14) +
-               "\" font-size=\"12\">" + Escaped(step.step) + " (" + std::to_string(step.count) +
-               ")</text>";
+               "\" font-size=\"12\"><title>" + Escaped(step.latest) + "</title>" +
+               Escaped(step.kind) + " (" + std::to_string(step.count) + ")</text>";
         y += 24;
     }
     return svg + "</svg>";
@@ -152,13 +161,20 @@ std::string FailureChart(const std::vector<FailingStep>& steps) {
 LineReport Summarize(const std::vector<RunRow>& runs) {
     LineReport report;
     std::map<std::tuple<std::string, std::string, std::string>, std::vector<const RunRow*>> groups;
-    std::map<std::string, std::uint64_t> steps;
+    std::map<std::string, FailingStep> steps;
     std::map<std::string, HourYield> hours;
     std::vector<const RunRow*> all;
     for (const RunRow& run : runs) {
         groups[{run.station, run.port, run.firmware}].push_back(&run);
         all.push_back(&run);
-        if (!run.ok) ++steps[run.failingStep];
+        if (!run.ok) {
+            // Runs recorded before kinds were kept count under their message.
+            const std::string kind = run.failure.empty() ? run.failingStep : run.failure;
+            FailingStep& step = steps[kind];
+            step.kind = kind;
+            ++step.count;
+            step.latest = run.failingStep;
+        }
         HourYield& hour = hours[run.time.substr(0, 13)];
         hour.hour = run.time.substr(0, 13);
         (run.ok ? hour.passed : hour.failed) += 1;
@@ -170,7 +186,7 @@ LineReport Summarize(const std::vector<RunRow>& runs) {
         report.groups.push_back(group);
     }
     Count(report.total, all);
-    for (const auto& [step, count] : steps) report.failingSteps.push_back({step, count});
+    for (const auto& [kind, step] : steps) report.failingSteps.push_back(step);
     std::stable_sort(report.failingSteps.begin(), report.failingSteps.end(),
                      [](const FailingStep& a, const FailingStep& b) { return a.count > b.count; });
     for (const auto& [key, hour] : hours) report.hours.push_back(hour);
@@ -180,20 +196,21 @@ LineReport Summarize(const std::vector<RunRow>& runs) {
 std::string ReportText(const LineReport& report) {
     std::string text;
     for (const ReportGroup& group : report.groups) {
-        text += group.station + "  " + group.port + "  " + group.file + " (" +
+        text += Printable(group.station) + "  " + Printable(group.port) + "  " +
+                Printable(group.file) + " (" +
                 group.firmware.substr(0, 12) + ")  runs " + std::to_string(group.runs) +
                 ", passed " + std::to_string(group.passed) + ", failed " +
                 std::to_string(group.failed) + ", boards " + std::to_string(group.boards) +
-                ", first-pass yield " + Fixed(Percent(group.passedFirstTime, group.boards)) +
-                " %, " + Rate(group) + "\n";
+                ", first-pass yield " + Yield(group) + " %, " + Rate(group) + "\n";
     }
     const ReportGroup& total = report.total;
     text += "all: runs " + std::to_string(total.runs) + ", passed " +
             std::to_string(total.passed) + ", failed " + std::to_string(total.failed) +
-            ", boards " + std::to_string(total.boards) + ", first-pass yield " +
-            Fixed(Percent(total.passedFirstTime, total.boards)) + " %, " + Rate(total) + "\n";
+            ", boards " + std::to_string(total.boards) + ", first-pass yield " + Yield(total) +
+            " %, " + Rate(total) + "\n";
     for (const FailingStep& step : report.failingSteps)
-        text += "  " + std::to_string(step.count) + " x " + step.step + "\n";
+        text += "  " + std::to_string(step.count) + " x " + Printable(step.kind) + " (latest: " +
+                Printable(step.latest) + ")\n";
     return text;
 }
 
@@ -211,8 +228,8 @@ std::string ReportJson(const LineReport& report) {
     AddGroup(total, report.total);
     lines += total.Text() + "\n";
     for (const FailingStep& step : report.failingSteps)
-        lines += JsonLine().Add("event", "failing_step").Add("step", step.step)
-                     .Add("count", step.count).Text() + "\n";
+        lines += JsonLine().Add("event", "failing_step").Add("kind", step.kind)
+                     .Add("count", step.count).Add("latest", step.latest).Text() + "\n";
     for (const HourYield& hour : report.hours)
         lines += JsonLine().Add("event", "hour").Add("hour", hour.hour)
                      .Add("passed", hour.passed).Add("failed", hour.failed).Text() + "\n";
@@ -245,4 +262,4 @@ std::string ReportHtml(const LineReport& report) {
     return html;
 }
 
-}  // namespace qv::cli
+}  // namespace qv

@@ -1,10 +1,10 @@
-#include "cli/SerialFormat.h"
+#include "line/SerialFormat.h"
 
 #include <cstdio>
 
-#include "cli/CliErrors.h"
+#include "line/RecordErrors.h"
 
-namespace qv::cli {
+namespace qv {
 namespace {
 
 constexpr int kUnpaddedDigits = 9;
@@ -21,7 +21,7 @@ SerialFormat SerialFormat::Parse(const std::string& text) {
     SerialFormat format;
     format.text_ = text;
     const auto refuse = [&](const std::string& why) {
-        throw BadInput(text + ": " + why);
+        throw RecordsRefused(text + ": " + why);
     };
     bool sequence = false;
     for (std::size_t at = 0; at < text.size();) {
@@ -50,9 +50,11 @@ SerialFormat SerialFormat::Parse(const std::string& text) {
                                       field.find_first_not_of("0123456789", 5) == std::string::npos)) {
             if (sequence) refuse("{seq} may appear once");
             sequence = true;
-            const int width = field == "seq" ? 0 : std::stoi(field.substr(5));
+            const std::string digits = field == "seq" ? "" : field.substr(5);
+            if (digits.size() > 2 || (!digits.empty() && std::stoi(digits) > 18))
+                refuse("{seq:0N} takes at most 18 digits");
+            const int width = digits.empty() ? 0 : std::stoi(digits);
             if (width < 1 && field != "seq") refuse("{seq:0N} needs N of 1 or more");
-            if (width > 18) refuse("{seq:0N} takes at most 18 digits");
             format.pieces_.push_back({Piece::Kind::Sequence, "", width});
         } else {
             refuse("unknown field {" + field + "} (fields: {yy} {yyyy} {mm} {dd} {seq:0N})");
@@ -92,4 +94,4 @@ std::string SerialFormat::Expand(const Date& date, std::uint64_t sequence) const
     return serial;
 }
 
-}  // namespace qv::cli
+}  // namespace qv

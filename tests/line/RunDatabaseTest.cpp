@@ -1,0 +1,152 @@
+// The run database's rules, on SQLite and (when the test script started one) PostgreSQL, and
+// the report made from its rows.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "line/LineReport.h"
+#include "line/RunDatabase.h"
+#include "line/SqlConnection.h"
+#include "line/StationClaim.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const qv::SerialFormat kFormat = qv::SerialFormat::Parse("QV{seq:04}");
+const qv::StationLease kFirst{"line-1", "pc-a", "100"};
+const qv::StationLease kSecond{"line-1", "pc-b", "200"};
+
+qv::RunRecord Passed(const std::string& serial) {
+    qv::RunRecord record;
+    record.command = "station";
+    record.serial = serial;
+    record.ok = true;
+    record.exitCode = 0;
+    record.message = "Verifying Success";
+    return record;
+}
+
+qv::RunPlace At(const std::string& station) {
+    return {station, "2026-12-08T10:00:00Z", "pc-a", "qvusb"};
+}
+
+class RunDatabaseTest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        if (GetParam() == "postgresql") {
+            const char* url = std::getenv("QV_TEST_POSTGRES");
+            if (url == nullptr) GTEST_SKIP() << "no PostgreSQL server (QV_TEST_POSTGRES)";
+            url_ = qv::ParseDatabaseUrl(url);
+            qv::OpenPostgres(url_.connection, {})
+                ->Query("DROP TABLE IF EXISTS runs, serials, schema_version, stations");
+        } else {
+            url_ = qv::ParseDatabaseUrl("sqlite:" + folder_.Path("line.db").string());
+        }
+        database_ = qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadWrite, 5);
+    }
+
+    std::string Status(const std::string& serial) {
+        for (const qv::SerialRow& row : database_->Serials())
+            if (row.serial == serial) return row.status;
+        return "missing";
+    }
+
+    TempDir folder_;
+    qv::DatabaseUrl url_;
+    std::unique_ptr<qv::RunDatabase> database_;
+};
+
+// The run's row and its number's settlement are one: what undoes one undoes both, and a number
+// a later start of its station voided is not settled.
+TEST_P(RunDatabaseTest, ARunAndItsNumberAreRecordedTogetherOrNotAtAll) {
+    const std::string first = database_->Allocate(kFormat, "line-1", "1-1");
+    EXPECT_EQ(first, "QV0001");
+    EXPECT_THROW(
+        database_->Record(Passed(first), At("line-1"), [] { throw qv::DatabaseError("log"); }),
+        qv::DatabaseError);
+    EXPECT_EQ(Status(first), "allocated");
+    EXPECT_TRUE(database_->Runs({}).empty());
+
+    database_->Record(Passed(first), At("line-1"), {});
+    EXPECT_EQ(Status(first), "programmed");
+    ASSERT_EQ(database_->Runs({}).size(), 1u);
+
+    const std::string second = database_->Allocate(kFormat, "line-1", "1-2");
+    EXPECT_THROW(database_->Record(Passed(second), At("line-2"), {}), qv::DatabaseError);
+    {
+        const qv::StationClaim restarted(*database_, kFirst);
+        EXPECT_EQ(restarted.Voided(), 1);
+    }
+    EXPECT_THROW(database_->Record(Passed(second), At("line-1"), {}), qv::DatabaseError);
+    EXPECT_EQ(Status(second), "void");
+    EXPECT_EQ(database_->Runs({}).size(), 1u);
+}
+
+// A live station's name is refused to another; its numbers are voided only once it is gone.
+TEST_P(RunDatabaseTest, AStationNameIsHeldWhileItsStationRuns) {
+    std::string serial;
+    {
+        const qv::StationClaim claim(*database_, kFirst);
+        serial = database_->Allocate(kFormat, "line-1", "1-1");
+        EXPECT_THROW((qv::StationClaim{*database_, kSecond}), qv::StationRunning);
+        const qv::StationClaim other(*database_, {"line-2", "pc-b", "200"});
+        EXPECT_EQ(other.Voided(), 0);
+    }
+    const qv::StationClaim after(*database_, kSecond);
+    EXPECT_EQ(after.Voided(), 1);
+    EXPECT_EQ(Status(serial), "void");
+}
+
+TEST_P(RunDatabaseTest, ReadingNeverCreatesADatabaseAndRefusesAForeignLayout) {
+    if (GetParam() == "sqlite") {
+        const auto missing = qv::ParseDatabaseUrl("sqlite:" + folder_.Path("none.db").string());
+        EXPECT_THROW(qv::OpenRunDatabase(missing, qv::DatabaseAccess::ReadOnly, 5),
+                     qv::RecordsRefused);
+        EXPECT_FALSE(std::filesystem::exists(folder_.Path("none.db")));
+    }
+    const auto reader = qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadOnly, 5);
+    EXPECT_TRUE(reader->Runs({}).empty());
+    EXPECT_THROW(reader->Allocate(kFormat, "line-1", "1-1"), qv::DatabaseError);
+
+    database_.reset();
+    const auto sql = GetParam() == "sqlite" ? qv::OpenSqlite(url_.path, {})
+                                            : qv::OpenPostgres(url_.connection, {});
+    sql->Query("DROP TABLE runs");
+    sql->Query("CREATE TABLE runs (id INTEGER, time TEXT)");
+    EXPECT_THROW(qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadWrite, 5), qv::RecordsRefused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, RunDatabaseTest, ::testing::Values("sqlite", "postgresql"));
+
+qv::RunRow Row(const std::string& time, bool ok, const std::string& uid,
+               const std::string& failure = "", const std::string& message = "") {
+    return {time, "line-1", "1-1", "f00d", "fw.bin", ok, failure, message, "", uid};
+}
+
+// Boards are told apart by their flash's ID, failures counted by kind with the latest message,
+// and the rate is of boards after the first over the time they took.
+TEST(LineReport, CountsBoardsByTheirFlashAndFailuresByKind) {
+    const qv::LineReport report = qv::Summarize({
+        Row("2026-12-08T10:00:00Z", false, "A1", "verify_failed", "Verifying Fail at 0x000100"),
+        Row("2026-12-08T10:10:00Z", true, "A1"),
+        Row("2026-12-08T10:20:00Z", false, "B2", "verify_failed", "Verifying Fail at 0x000200"),
+        Row("2026-12-08T10:30:00Z", true, "C3"),
+    });
+    EXPECT_EQ(report.total.boards, 3u);
+    EXPECT_EQ(report.total.passedFirstTime, 1u);
+    ASSERT_TRUE(report.total.boardsPerHour);
+    EXPECT_DOUBLE_EQ(*report.total.boardsPerHour, 6.0);
+    ASSERT_EQ(report.failingSteps.size(), 1u);
+    EXPECT_EQ(report.failingSteps[0].kind, "verify_failed");
+    EXPECT_EQ(report.failingSteps[0].count, 2u);
+    EXPECT_EQ(report.failingSteps[0].latest, "Verifying Fail at 0x000200");
+
+    const std::string empty = qv::ReportText(qv::Summarize({}));
+    EXPECT_NE(empty.find("first-pass yield - %"), std::string::npos) << empty;
+    EXPECT_NE(qv::ReportHtml(qv::Summarize({Row("2026-12-08T10:00:00Z", false, "", "<b>", "<i>")}))
+                  .find("&lt;b&gt;"),
+              std::string::npos);
+}
+
+}  // namespace
