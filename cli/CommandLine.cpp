@@ -206,6 +206,18 @@ bool OnlyReads(const CLI::App& app) {
     return false;
 }
 
+// The commands --wait means nothing to: those that use no board, and the station, which waits
+// for its boards by itself.
+void RefuseWaitWithoutBoard(const CLI::App& app, const GlobalOptions& options) {
+    if (!options.waitSeconds) return;
+    for (const CLI::App* command : app.get_subcommands())
+        for (const char* name : {"list", "station", "image", "report", "serials", "udev-rule", "help"})
+            if (command->get_name() == name)
+                throw BadInput(std::string("--wait is for commands that use one board; ") + name +
+                               (command->get_name() == "station" ? " waits for its boards itself"
+                                                                  : " uses none"));
+}
+
 // Runs the parse and its command; returns how it ended.
 Ending Run(CLI::App& app, int argc, char** argv) {
     try {
@@ -294,6 +306,7 @@ int RunCommandLine(int argc, char** argv) {
                          : isatty(STDOUT_FILENO) != 0 ? OutputMode::Terminal
                                                       : OutputMode::Lines;
         if (output.json) std::cout.rdbuf(collected.rdbuf());
+        RefuseWaitWithoutBoard(app, options);
         std::optional<DatabaseUrl> database;
         if (!output.database.empty()) database = ParseDatabaseUrl(output.database);
         // Before any file is opened: an output that is an input or another output would be

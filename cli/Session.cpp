@@ -173,6 +173,7 @@ static NoDevice NoDeviceAt(const std::string& selector) {
 }
 
 std::vector<GangTarget> Session::SelectedTargets() {
+    if (waitSeconds_) WaitForDevice(*waitSeconds_);
     auto targets = FindGangTargets(Host(), userDeviceMatch_);
     if (targets.empty()) throw NoDevice();
     std::erase_if(targets, [&](const GangTarget& target) { return !Selects(target); });

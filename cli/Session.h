@@ -73,8 +73,9 @@ public:
     // Whether --device chooses this device: none given, its selector exactly, or with
     // "serial:TEXT" its serial number exactly (never by prefix).
     bool Selects(const GangTarget& target);
-    // The boards `flash --all` and `station` start with: every attached matching device that
-    // --device chooses. Throws NoDevice when none is attached or --device names none of them.
+    // The boards `flash --all` starts with: every attached matching device that --device
+    // chooses, once one is (with --wait, see WaitForDevice). Throws NoDevice when none is
+    // attached or --device names none of them.
     std::vector<GangTarget> SelectedTargets();
     // Polls the bus about three times a second until a device --device chooses is attached;
     // throws NoDevice when `seconds` (0: no limit) pass first or a stop signal comes.

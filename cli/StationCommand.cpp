@@ -146,8 +146,6 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     ProgramFile image;
     UseImage(image, args.flash.file, read.content);
     CheckRangeFits(image, range, true, args.flash.steps.erase);
-    // A --device that names no attached board is refused before the station starts.
-    session.SelectedTargets();
 
     RunRecord fileRecord;
     fileRecord.command = "station";

@@ -9,13 +9,16 @@
 namespace qv {
 namespace {
 
-void AddMatching(DeviceHost& host, const DeviceSearch& search, std::vector<GangTarget>& targets) {
+// False when the listing could not be obtained.
+bool AddMatching(DeviceHost& host, const DeviceSearch& search, std::vector<GangTarget>& targets) {
     const auto paths =
         host.ListInterfaces(search.ksMode ? kAudioInterfaceClass : kUsbDeviceInterfaceClass);
-    if (!paths || search.match.empty()) return;
+    if (!paths) return false;
+    if (search.match.empty()) return true;
     for (const std::string& path : *paths) {
         if (path.find(search.match) != std::string::npos) targets.push_back({search.ksMode, path});
     }
+    return true;
 }
 
 // Passes everything on to the view it wraps; where the job lets pending work run, it raises
@@ -48,13 +51,19 @@ private:
 
 }  // namespace
 
-std::vector<GangTarget> FindGangTargets(DeviceHost& host, const std::string& userDeviceMatch) {
+std::optional<std::vector<GangTarget>> ListGangTargets(DeviceHost& host,
+                                                       const std::string& userDeviceMatch) {
     std::vector<GangTarget> targets;
     const auto order = SearchOrder(userDeviceMatch);
-    AddMatching(host, order[0], targets);
+    if (!AddMatching(host, order[0], targets)) return std::nullopt;
     if (!targets.empty()) return targets;
-    for (std::size_t i = 1; i < order.size(); ++i) AddMatching(host, order[i], targets);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        if (!AddMatching(host, order[i], targets)) return std::nullopt;
     return targets;
+}
+
+std::vector<GangTarget> FindGangTargets(DeviceHost& host, const std::string& userDeviceMatch) {
+    return ListGangTargets(host, userDeviceMatch).value_or(std::vector<GangTarget>{});
 }
 
 BoardResult FlashOne(DeviceHost& host, const GangTarget& target, const ProgramFile& image,

@@ -34,6 +34,10 @@ using StopAsked = std::function<bool()>;
 // Every attached device the tool would program: the user's devices on the audio driver's
 // interfaces; when there is none, the firmware-update devices on the generic interfaces.
 std::vector<GangTarget> FindGangTargets(DeviceHost& host, const std::string& userDeviceMatch);
+// The same, or nothing when a listing of the bus could not be obtained (which is not "no
+// boards"): a station then keeps what it knew.
+std::optional<std::vector<GangTarget>> ListGangTargets(DeviceHost& host,
+                                                       const std::string& userDeviceMatch);
 
 // The automatic sequence on one device, with a device object, program image and flash context
 // of its own, reporting to view. When stopAsked says so, the job stops at its next block or

@@ -143,9 +143,12 @@ private:
     }
 
     // Takes in what appeared, forgets what left, and starts queued boards while there is room.
+    // A listing that could not be obtained changes nothing: a board on its port stays judged.
     void Watch() {
+        const auto listed = ListGangTargets(host_, match_);
+        if (!listed) return;
         std::map<std::string, GangTarget> present;
-        for (const GangTarget& target : FindGangTargets(host_, match_))
+        for (const GangTarget& target : *listed)
             if (!accepts_ || accepts_(target))
                 present[SelectorOf(target.path)] = target;
         std::erase_if(ports_, [&](const auto& entry) {

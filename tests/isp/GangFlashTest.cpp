@@ -68,14 +68,17 @@ TEST(Station, EveryBoardIsJudgedOnceAndAFailedPortGoesOn) {
     EXPECT_EQ(front.judged.size(), judged.size());
 }
 
-// No operator: the boards stay plugged in and are each judged once, however long it watches;
-// --slots 1 takes them one after the other.
+// No operator: the boards stay plugged in and are each judged once, however long it watches and
+// though a listing of the bus fails now and then; --slots 1 takes them one after the other.
 TEST(Station, ABoardLeftPluggedInIsNotFlashedTwice) {
     qv::sim::SimHost host;
     host.AttachNew(qv::sim::UserDeviceIdentity());
     host.AttachNew(qv::sim::UserDeviceIdentity());
     TestFront front;
-    front.stopWhen = [&](const std::vector<qv::SlotSnapshot>&) { return front.polls > 40; };
+    front.stopWhen = [&](const std::vector<qv::SlotSnapshot>&) {
+        host.SetListingFails(front.polls % 5 == 0);
+        return front.polls > 40;
+    };
     const auto judged = qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(500),
                                        {qv::AutoRequest{}, 1, 0, {}}, front);
     ASSERT_EQ(judged.size(), 2u);
