@@ -132,6 +132,7 @@ void AddCommands(CLI::App& app, const GlobalOptions& options) {
     AddUdevRuleCommand(app, options);
     AddSerialsCommand(app, options);
     AddReportCommand(app, options);
+    AddBoardCommand(app, options);
     AddHelpCommand(app);
 }
 
@@ -202,7 +203,9 @@ Ending Failure(int code, std::string message, std::string failure = {}) {
 // The commands that only read the database: they never create or change it.
 bool OnlyReads(const CLI::App& app) {
     for (const CLI::App* command : app.get_subcommands())
-        if (command->get_name() == "report" || command->get_name() == "serials") return true;
+        if (command->get_name() == "report" || command->get_name() == "serials" ||
+            command->get_name() == "board")
+            return true;
     return false;
 }
 
@@ -211,7 +214,8 @@ bool OnlyReads(const CLI::App& app) {
 void RefuseWaitWithoutBoard(const CLI::App& app, const GlobalOptions& options) {
     if (!options.waitSeconds) return;
     for (const CLI::App* command : app.get_subcommands())
-        for (const char* name : {"list", "station", "image", "report", "serials", "udev-rule", "help"})
+        for (const char* name :
+             {"list", "station", "image", "report", "serials", "board", "udev-rule", "help"})
             if (command->get_name() == name)
                 throw BadInput(std::string("--wait is for commands that use one board; ") + name +
                                (command->get_name() == "station" ? " waits for its boards itself"

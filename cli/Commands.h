@@ -26,6 +26,7 @@ void AddHelpCommand(CLI::App& app);
 void AddUdevRuleCommand(CLI::App& app, const GlobalOptions& options);
 void AddSerialsCommand(CLI::App& app, const GlobalOptions& options);
 void AddReportCommand(CLI::App& app, const GlobalOptions& options);
+void AddBoardCommand(CLI::App& app, const GlobalOptions& options);
 
 void RunList(Session& session, bool withPaths, std::ostream& out);
 

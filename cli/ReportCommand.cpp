@@ -15,7 +15,14 @@ namespace {
 struct ReportArguments {
     RunFilter filter;
     std::string htmlFile;
+    std::string csvFile;
 };
+
+void WriteReportFile(const std::string& file, const std::string& text) {
+    const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    if (const auto problem = WriteOutput(file, bytes))
+        throw OperationFailed("Cannot write " + file + ": " + *problem);
+}
 
 }  // namespace
 
@@ -40,22 +47,20 @@ void AddReportCommand(CLI::App& app, const GlobalOptions& options) {
                                               "Before this UTC date or time");
     command->add_option("--station", args->filter.station, "Only this station's runs");
     command->add_option("--html", args->htmlFile, "Also write the report as one HTML page to FILE");
+    command->add_option("--csv", args->csvFile,
+                        "Also write every run as a row of a CSV file to FILE (for spreadsheets)");
     command->callback([&options, args] {
         Reporting& reporting = *options.reporting;
         if (!reporting.database) throw BadInput("report needs --db URL");
-        LineReport report;
+        std::vector<RunRow> runs;
         try {
-            report = Summarize(reporting.database->Runs(args->filter));
+            runs = reporting.database->Runs(args->filter);
         } catch (const DatabaseError& error) {
             throw OperationFailed(std::string("Cannot read the runs: ") + error.what());
         }
-        if (!args->htmlFile.empty()) {
-            const std::string html = ReportHtml(report);
-            const auto bytes =
-                std::span(reinterpret_cast<const std::uint8_t*>(html.data()), html.size());
-            if (const auto problem = WriteOutput(args->htmlFile, bytes))
-                throw OperationFailed("Cannot write " + args->htmlFile + ": " + *problem);
-        }
+        const LineReport report = Summarize(runs);
+        if (!args->htmlFile.empty()) WriteReportFile(args->htmlFile, ReportHtml(report));
+        if (!args->csvFile.empty()) WriteReportFile(args->csvFile, RunsCsv(runs));
         if (reporting.mode == OutputMode::Json) {
             *reporting.out << ReportJson(report);
             reporting.resultShown = true;

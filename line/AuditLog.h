@@ -31,7 +31,8 @@ private:
     std::string hostName_;
 };
 
-// Now, in UTC, as the log and the database write times: "2026-12-07T22:31:45Z".
+// Now, in UTC, as the log and the database write times: "2026-12-07T22:31:45.123Z" (the
+// milliseconds let rates be told from runs closer than a second).
 std::string UtcNow();
 
 // The arguments as one line a POSIX shell reads back into the same arguments: each quoted

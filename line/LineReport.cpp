@@ -5,6 +5,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <string_view>
 #include <tuple>
 
 #include "line/JsonLine.h"
@@ -16,8 +17,9 @@ namespace {
 // Seconds since the epoch of a UTC time as the log writes it (the civil-date arithmetic of the
 // proleptic Gregorian calendar, so no time zone is involved).
 std::optional<double> EpochSeconds(const std::string& time) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (std::sscanf(time.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &year, &month, &day, &hour, &minute,
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    double second = 0;
+    if (std::sscanf(time.c_str(), "%4d-%2d-%2dT%2d:%2d:%lf", &year, &month, &day, &hour, &minute,
                     &second) != 6)
         return std::nullopt;
     year -= month <= 2;
@@ -260,6 +262,33 @@ std::string ReportHtml(const LineReport& report) {
                                          : FailureChart(report.failingSteps)) +
             "\n</body></html>\n";
     return html;
+}
+
+namespace {
+
+std::string CsvCell(std::string text) {
+    if (!text.empty() && std::string_view("=+-@").find(text[0]) != std::string_view::npos)
+        text.insert(0, "'");
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string RunsCsv(const std::vector<RunRow>& runs) {
+    std::string csv = "time,station,port,firmware,file,result,failure,message,serial,flash_uid\r\n";
+    for (const RunRow& run : runs) {
+        for (const std::string& cell :
+             {run.time, run.station, run.port, run.firmware, run.file,
+              std::string(run.ok ? "PASS" : "FAIL"), run.failure, run.failingStep, run.serial,
+              run.flashUid})
+            csv += CsvCell(cell) + ",";
+        csv.back() = '\r';
+        csv += "\n";
+    }
+    return csv;
 }
 
 }  // namespace qv

@@ -55,5 +55,9 @@ LineReport Summarize(const std::vector<RunRow>& runs);
 std::string ReportText(const LineReport& report);
 std::string ReportJson(const LineReport& report);
 std::string ReportHtml(const LineReport& report);
+// One CSV row per run (RFC 4180, a header row first) for spreadsheets and MES imports: time,
+// station, port, firmware, file, result, failure, message, serial, flash_uid. A cell that a
+// spreadsheet would take for a formula (=, +, -, @ first) is written with a ' before it.
+std::string RunsCsv(const std::vector<RunRow>& runs);
 
 }  // namespace qv

@@ -91,6 +91,9 @@ public:
     virtual std::vector<SerialRow> Serials() = 0;
     // The runs of flash and station, oldest first.
     virtual std::vector<RunRow> Runs(const RunFilter& filter) = 0;
+    // The runs of one board, by its flash's unique ID or a serial number it was given, oldest
+    // first.
+    virtual std::vector<RunRow> BoardRuns(const std::string& board) = 0;
 };
 
 // What the database may do: record runs and give numbers, or only be read (report, serials):

@@ -56,11 +56,12 @@ SerialFormat::Date Today() {
     return {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday};
 }
 
-// A UTC time as the database keeps times, `seconds` before now.
+// The UTC time `seconds` before now, to compare with the times the database keeps (those of the
+// same second, with their milliseconds, come after it).
 std::string UtcSecondsAgo(int seconds) {
     const std::tm utc = UtcAt(std::time(nullptr) - seconds);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
     return text;
 }
 
@@ -159,20 +160,28 @@ public:
     }
 
     std::vector<RunRow> Runs(const RunFilter& filter) override {
-        std::vector<RunRow> rows;
-        for (const auto& row : sql_->Query(
-                 "SELECT time, station, device, sha256, file, ok, failure, failing_step, serial,"
-                 " flash_uid"
-                 " FROM runs WHERE command IN ('flash', 'station') AND time >= $1"
-                 " AND ($2 = '' OR time < $2) AND ($3 = '' OR station = $3) ORDER BY time, id",
-                 {filter.since, filter.until, filter.station}))
-            rows.push_back({*row[0], *row[1], *row[2], *row[3], *row[4], row[5] == "1", *row[6],
-                            *row[7], *row[8], *row[9]});
-        return rows;
+        return RunRows("time >= $1 AND ($2 = '' OR time < $2) AND ($3 = '' OR station = $3)",
+                       {filter.since, filter.until, filter.station});
+    }
+
+    std::vector<RunRow> BoardRuns(const std::string& board) override {
+        return RunRows("(flash_uid = $1 OR serial = $1) AND $1 <> ''", {board});
     }
 
 private:
     using Value = SqlConnection::Value;
+
+    std::vector<RunRow> RunRows(const std::string& condition, const std::vector<Value>& params) {
+        std::vector<RunRow> rows;
+        for (const auto& row : sql_->Query(
+                 "SELECT time, station, device, sha256, file, ok, failure, failing_step, serial,"
+                 " flash_uid FROM runs WHERE command IN ('flash', 'station') AND " +
+                     condition + " ORDER BY time, id",
+                 params))
+            rows.push_back({*row[0], *row[1], *row[2], *row[3], *row[4], row[5] == "1", *row[6],
+                            *row[7], *row[8], *row[9]});
+        return rows;
+    }
 
     void CheckLayout() {
         try {

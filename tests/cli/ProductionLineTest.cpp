@@ -2,6 +2,7 @@
 // before anything is sent, the number on the chip, two stations at once, a station killed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -159,9 +160,11 @@ TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt
 // page as a browser shows it.
 void ExpectReportOfTheTwoStations(const std::string& url) {
     TestFolder folder;
-    const QvusbResult report =
-        RunQvusb({"--json", "--db", url, "report", "--html", "report.html"}, folder.Path());
+    const QvusbResult report = RunQvusb(
+        {"--json", "--db", url, "report", "--html", "report.html", "--csv", "runs.csv"},
+        folder.Path());
     ASSERT_EQ(report.exitCode, 0) << report.err;
+    EXPECT_EQ(folder.Lines("runs.csv").size(), 1u + 24u);  // the header, a row per run
     std::vector<std::string> figures;  // of every group, then the total, in the page's order
     json total, failing;
     std::istringstream lines(report.out);
@@ -228,6 +231,10 @@ TEST_F(ProductionLineTest, TwoStationsNeverGiveANumberTwice) {
         EXPECT_EQ(byStatus["allocated"], 0) << url;
         EXPECT_EQ(Query(url, "SELECT count(*) FROM runs"), "24") << url;
         EXPECT_EQ(Query(url, "SELECT count(DISTINCT serial) FROM runs"), "24") << url;
+        const std::string serial = Serials(url).begin()->first;
+        const QvusbResult history = Run({"--db", url, "board", serial});
+        EXPECT_EQ(std::count(history.out.begin(), history.out.end(), '\n'), 1) << history.out;
+        EXPECT_NE(history.out.find(serial), std::string::npos) << history.out;
         ExpectReportOfTheTwoStations(url);
     }
 }

@@ -35,9 +35,12 @@ class RunDatabaseTest : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
         if (GetParam() == "postgresql") {
-            const char* url = std::getenv("QV_TEST_POSTGRES");
-            if (url == nullptr) GTEST_SKIP() << "no PostgreSQL server (QV_TEST_POSTGRES)";
-            url_ = qv::ParseDatabaseUrl(url);
+            const char* server = std::getenv("QV_TEST_POSTGRES");
+            if (server == nullptr) GTEST_SKIP() << "no PostgreSQL server (QV_TEST_POSTGRES)";
+            // A schema of its own: the command-line tests use the same database meanwhile.
+            qv::OpenPostgres(server, {})->Query("CREATE SCHEMA IF NOT EXISTS line_tests");
+            url_ =
+                qv::ParseDatabaseUrl(std::string(server) + "&options=-csearch_path%3Dline_tests");
             qv::OpenPostgres(url_.connection, {})
                 ->Query("DROP TABLE IF EXISTS runs, serials, schema_version, stations");
         } else {
