@@ -103,7 +103,9 @@ void SimI2cBus::Transmit(std::uint8_t byte) {
         return;
     }
     SimI2cSlave* slave = Selected();
-    const bool accepted = slave && !reading_ && !slave->refusesBytes;
+    ++bytesWritten_;
+    const bool accepted = slave && !reading_ &&
+                          !(slave->refusesBytesFrom && bytesWritten_ >= *slave->refusesBytesFrom);
     if (accepted && subAddressNext_) {
         slave->subAddress = byte;
         subAddressNext_ = false;
@@ -128,6 +130,7 @@ void SimI2cBus::AddressByte(std::uint8_t byte) {
         selected_ = address;
         reading_ = reading;
         subAddressNext_ = !reading_;
+        bytesWritten_ = 0;
     }
     BeginTransfer(acknowledged);
 }

@@ -20,8 +20,9 @@ struct SimI2cSlave {
     // The address is acknowledged from this attempt on, counted from 1 since the last stop
     // condition (a slave still busy with earlier work); nothing: never.
     std::optional<unsigned> acknowledgeFromAttempt = 1;
-    // Bytes written after the address are neither acknowledged nor stored.
-    bool refusesBytes = false;
+    // Bytes written after the address, from this one on (counted from 1, the sub-address
+    // first), are neither acknowledged nor stored; nothing: every byte is taken.
+    std::optional<unsigned> refusesBytesFrom;
     // The address is never acknowledged for a read (a device that can only be written).
     bool refusesReads = false;
 };
@@ -69,6 +70,7 @@ private:
     std::optional<std::uint8_t> selected_;  // the slave that acknowledged its address
     bool reading_ = false;                  // the selected slave was addressed for a read
     bool subAddressNext_ = false;  // the next byte written sets the selected slave's sub-address
+    unsigned bytesWritten_ = 0;    // bytes written since the selected slave's address
     std::map<std::uint8_t, unsigned> attemptsSinceStop_;
 
     // Master state.

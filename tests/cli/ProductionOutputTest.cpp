@@ -178,6 +178,10 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
         EXPECT_EQ(logged.value("failure", ""), c.failure) << c.command;
         EXPECT_EQ(JsonLines(result.out).back().value("failure", ""), c.failure) << c.command;
     }
+    // A command that uses no board leaves none.
+    const std::size_t lines = JsonLines(folder.Read("device.log")).size();
+    EXPECT_EQ(Run({"--sim", "--log", "device.log", "image", "info", DEMO_FIRMWARE}).exitCode, 0);
+    EXPECT_EQ(JsonLines(folder.Read("device.log")).size(), lines);
 }
 
 // Whatever bytes a file name or an argument holds, standard output and the log stay strict

@@ -135,10 +135,14 @@ TEST_F(I2cTransactionsTest, SilentSlaveCostsTenStartsAndOneStopAndDeliversNothin
               kStart + Send("60") + Send("07") + Repeat(10, kStart + Send("61", false)) + kStop);
 }
 
-TEST_F(I2cTransactionsTest, RefusedDataBytesDoNotEndTheWriteOrChangeItsResult) {
-    Slave(0x60).refusesBytes = true;
-    EXPECT_TRUE(qv::I2CWriteRegisters(device, 0x60, 0x00, Bytes{0xAA, 0xBB}).value.address);
-    EXPECT_EQ(Traced(), kStart + Send("60") + Send("00", false) + Send("AA", false) +
+// A slave that takes the sub-address but refuses the data: the write goes on to its stop, and
+// says a byte was refused.
+TEST_F(I2cTransactionsTest, RefusedDataBytesDoNotEndTheWriteButAreSaid) {
+    Slave(0x60).refusesBytesFrom = 2;
+    const auto written = qv::I2CWriteRegisters(device, 0x60, 0x00, Bytes{0xAA, 0xBB});
+    EXPECT_TRUE(written.value.address);
+    EXPECT_FALSE(written.value.everyByte);
+    EXPECT_EQ(Traced(), kStart + Send("60") + Send("00") + Send("AA", false) +
                             Send("BB", false) + kStop);
     EXPECT_EQ(Slave(0x60).registers[0], 0);
 }
