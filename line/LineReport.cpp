@@ -163,11 +163,14 @@ std::string FailureChart(const std::vector<FailingStep>& steps) {
 LineReport Summarize(const std::vector<RunRow>& runs) {
     LineReport report;
     std::map<std::tuple<std::string, std::string, std::string>, std::vector<const RunRow*>> groups;
+    std::map<std::string, std::vector<const RunRow*>> stations, days;
     std::map<std::string, FailingStep> steps;
     std::map<std::string, HourYield> hours;
     std::vector<const RunRow*> all;
     for (const RunRow& run : runs) {
         groups[{run.station, run.port, run.firmware}].push_back(&run);
+        stations[run.station].push_back(&run);
+        days[run.time.substr(0, 10)].push_back(&run);
         all.push_back(&run);
         if (!run.ok) {
             // Runs recorded before kinds were kept count under their message.
@@ -187,6 +190,16 @@ LineReport Summarize(const std::vector<RunRow>& runs) {
         Count(group, members);
         report.groups.push_back(group);
     }
+    for (const auto& [station, members] : stations) {
+        report.stations.push_back({});
+        report.stations.back().station = station;
+        Count(report.stations.back(), members);
+    }
+    for (const auto& [day, members] : days) {
+        report.days.push_back({});
+        report.days.back().day = day;
+        Count(report.days.back(), members);
+    }
     Count(report.total, all);
     for (const auto& [kind, step] : steps) report.failingSteps.push_back(step);
     std::stable_sort(report.failingSteps.begin(), report.failingSteps.end(),
@@ -196,20 +209,21 @@ LineReport Summarize(const std::vector<RunRow>& runs) {
 }
 
 std::string ReportText(const LineReport& report) {
+    const auto figures = [](const ReportGroup& group) {
+        return "runs " + std::to_string(group.runs) + ", passed " + std::to_string(group.passed) +
+               ", failed " + std::to_string(group.failed) + ", boards " +
+               std::to_string(group.boards) + ", first-pass yield " + Yield(group) + " %, " +
+               Rate(group) + "\n";
+    };
     std::string text;
-    for (const ReportGroup& group : report.groups) {
+    for (const ReportGroup& group : report.groups)
         text += Printable(group.station) + "  " + Printable(group.port) + "  " +
-                Printable(group.file) + " (" +
-                group.firmware.substr(0, 12) + ")  runs " + std::to_string(group.runs) +
-                ", passed " + std::to_string(group.passed) + ", failed " +
-                std::to_string(group.failed) + ", boards " + std::to_string(group.boards) +
-                ", first-pass yield " + Yield(group) + " %, " + Rate(group) + "\n";
-    }
-    const ReportGroup& total = report.total;
-    text += "all: runs " + std::to_string(total.runs) + ", passed " +
-            std::to_string(total.passed) + ", failed " + std::to_string(total.failed) +
-            ", boards " + std::to_string(total.boards) + ", first-pass yield " + Yield(total) +
-            " %, " + Rate(total) + "\n";
+                Printable(group.file) + " (" + group.firmware.substr(0, 12) + ")  " +
+                figures(group);
+    for (const ReportGroup& station : report.stations)
+        text += "station " + Printable(station.station) + ": " + figures(station);
+    for (const ReportGroup& day : report.days) text += "day " + day.day + ": " + figures(day);
+    text += "all: " + figures(report.total);
     for (const FailingStep& step : report.failingSteps)
         text += "  " + std::to_string(step.count) + " x " + Printable(step.kind) + " (latest: " +
                 Printable(step.latest) + ")\n";
@@ -229,6 +243,16 @@ std::string ReportJson(const LineReport& report) {
     total.Add("event", "report_total");
     AddGroup(total, report.total);
     lines += total.Text() + "\n";
+    for (const ReportGroup& station : report.stations) {
+        JsonLine line;
+        AddGroup(line.Add("event", "report_station").Add("station", station.station), station);
+        lines += line.Text() + "\n";
+    }
+    for (const ReportGroup& day : report.days) {
+        JsonLine line;
+        AddGroup(line.Add("event", "report_day").Add("day", day.day), day);
+        lines += line.Text() + "\n";
+    }
     for (const FailingStep& step : report.failingSteps)
         lines += JsonLine().Add("event", "failing_step").Add("kind", step.kind)
                      .Add("count", step.count).Add("latest", step.latest).Text() + "\n";
@@ -256,8 +280,18 @@ std::string ReportHtml(const LineReport& report) {
                 Escaped(group.file) + " (" + Escaped(group.firmware.substr(0, 12)) + ")</td>" +
                 GroupCells(group) + "</tr>\n";
     html += "<tr class=\"total\"><td>All</td><td></td><td></td>" + GroupCells(report.total) +
-            "</tr></table>\n<h2>Runs per hour</h2>" + YieldChart(report.hours) +
-            "\n<h2>Failures by step</h2>" +
+            "</tr></table>\n";
+    const std::string figureHeads =
+        "<th>Runs</th><th>Passed</th><th>Failed</th><th>Boards</th><th>First-pass yield %</th>"
+        "<th>Boards per hour</th></tr>\n";
+    html += "<h2>Per station</h2><table><tr><th>Station</th>" + figureHeads;
+    for (const ReportGroup& station : report.stations)
+        html += "<tr><td>" + Escaped(station.station) + "</td>" + GroupCells(station) + "</tr>\n";
+    html += "</table>\n<h2>Per day (UTC)</h2><table><tr><th>Day</th>" + figureHeads;
+    for (const ReportGroup& day : report.days)
+        html += "<tr><td>" + Escaped(day.day) + "</td>" + GroupCells(day) + "</tr>\n";
+    html += "</table>\n<h2>Runs per hour</h2>" + YieldChart(report.hours) +
+            "\n<h2>Failures by kind</h2>" +
             (report.failingSteps.empty() ? std::string("<p>None.</p>")
                                          : FailureChart(report.failingSteps)) +
             "\n</body></html>\n";

@@ -9,9 +9,11 @@
 
 namespace qv {
 
-// What a supervisor reads of a production line: per station, port and firmware, the boards,
-// their yield and rate, and the steps that failed them.
+// What a supervisor reads of a production line: per station, port and firmware (and in
+// subtotals per station and per UTC day), the boards, their yield and rate, and the steps that
+// failed them.
 struct ReportGroup {
+    std::string day;  // "2026-12-07" in a day's subtotal, else empty
     std::string station;
     std::string port;
     std::string firmware;  // the file's SHA-256
@@ -43,6 +45,8 @@ struct HourYield {
 // board of its own; its first run decides the first-pass yield.
 struct LineReport {
     std::vector<ReportGroup> groups;
+    std::vector<ReportGroup> stations;      // a subtotal per station (port, firmware empty)
+    std::vector<ReportGroup> days;          // a subtotal per UTC day, oldest first
     std::vector<FailingStep> failingSteps;  // most first
     std::vector<HourYield> hours;           // oldest first
     ReportGroup total;                      // every run, station and port empty
@@ -50,7 +54,8 @@ struct LineReport {
 
 LineReport Summarize(const std::vector<RunRow>& runs);
 
-// The report as text, as JSON Lines ("report_group", "report_total", "failing_step", "hour")
+// The report as text, as JSON Lines ("report_group", "report_total", "report_station",
+// "report_day", "failing_step", "hour")
 // and as one self-contained HTML page with inline SVG charts.
 std::string ReportText(const LineReport& report);
 std::string ReportJson(const LineReport& report);

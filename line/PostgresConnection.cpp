@@ -51,7 +51,7 @@ public:
     std::vector<Row> Query(const std::string& sql, const std::vector<Value>& params) override {
         if (!Connected()) {
             if (inTransaction_) throw DatabaseError("the connection to the server was lost");
-            Connect();
+            Reconnect();
         }
         std::vector<const char*> values;
         for (const Value& param : params) values.push_back(param ? param->c_str() : nullptr);
@@ -113,6 +113,28 @@ private:
         return connection_ != nullptr && PQstatus(connection_) == CONNECTION_OK;
     }
 
+    // A server that could not be reached is asked again only after a wait that doubles with
+    // each failure (1 s to 30 s): while it is away, a station's boards fail their records at once
+    // instead of each waiting out the time limit. The first attempt after a working connection
+    // is made at once (a restarted server is back).
+    void Reconnect() {
+        const auto now = Clock::now();
+        if (now < retryAt_)
+            throw DatabaseError(
+                "no connection to the server (asked again in " +
+                std::to_string(
+                    std::chrono::duration_cast<std::chrono::seconds>(retryAt_ - now).count() + 1) +
+                " s)");
+        try {
+            Connect();
+            backoff_ = kFirstBackoff;
+        } catch (const DatabaseError&) {
+            retryAt_ = Clock::now() + backoff_;
+            backoff_ = std::min(backoff_ * 2, kLongestBackoff);
+            throw;
+        }
+    }
+
     void Connect() {
         Drop();
         // libpq takes connect_timeout in whole seconds, 2 at least; keepalives find a server
@@ -167,10 +189,15 @@ private:
         return Result(PQgetResult(connection_));
     }
 
+    static constexpr std::chrono::seconds kFirstBackoff{1};
+    static constexpr std::chrono::seconds kLongestBackoff{30};
+
     std::string uri_;
     SqlLimits limits_;
     PGconn* connection_ = nullptr;
     bool inTransaction_ = false;
+    Clock::time_point retryAt_{};
+    std::chrono::seconds backoff_ = kFirstBackoff;
 };
 
 }  // namespace

@@ -172,7 +172,9 @@ void ExpectReportOfTheTwoStations(const std::string& url) {
         const json object = json::parse(line);
         if (object["event"] == "report_total") total = object;
         if (object["event"] == "failing_step") failing = object;
-        if (object["event"] != "report_group" && object["event"] != "report_total") continue;
+        const std::set<std::string> tables = {"report_group", "report_total", "report_station",
+                                              "report_day"};
+        if (!tables.contains(object["event"])) continue;
         for (const char* figure : {"runs", "passed", "failed", "boards", "first_pass_yield"}) {
             std::ostringstream text;
             if (object[figure].is_number_float())

@@ -1,11 +1,9 @@
-// The run database's rules, on SQLite and (when the test script started one) PostgreSQL, and
-// the report made from its rows.
+// The run database's rules, on SQLite and (when the test script started one) PostgreSQL.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
-#include "line/LineReport.h"
 #include "line/RunDatabase.h"
 #include "line/SqlConnection.h"
 #include "line/StationClaim.h"
@@ -121,35 +119,5 @@ TEST_P(RunDatabaseTest, ReadingNeverCreatesADatabaseAndRefusesAForeignLayout) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RunDatabaseTest, ::testing::Values("sqlite", "postgresql"));
-
-qv::RunRow Row(const std::string& time, bool ok, const std::string& uid,
-               const std::string& failure = "", const std::string& message = "") {
-    return {time, "line-1", "1-1", "f00d", "fw.bin", ok, failure, message, "", uid};
-}
-
-// Boards are told apart by their flash's ID, failures counted by kind with the latest message,
-// and the rate is of boards after the first over the time they took.
-TEST(LineReport, CountsBoardsByTheirFlashAndFailuresByKind) {
-    const qv::LineReport report = qv::Summarize({
-        Row("2026-12-08T10:00:00Z", false, "A1", "verify_failed", "Verifying Fail at 0x000100"),
-        Row("2026-12-08T10:10:00Z", true, "A1"),
-        Row("2026-12-08T10:20:00Z", false, "B2", "verify_failed", "Verifying Fail at 0x000200"),
-        Row("2026-12-08T10:30:00Z", true, "C3"),
-    });
-    EXPECT_EQ(report.total.boards, 3u);
-    EXPECT_EQ(report.total.passedFirstTime, 1u);
-    ASSERT_TRUE(report.total.boardsPerHour);
-    EXPECT_DOUBLE_EQ(*report.total.boardsPerHour, 6.0);
-    ASSERT_EQ(report.failingSteps.size(), 1u);
-    EXPECT_EQ(report.failingSteps[0].kind, "verify_failed");
-    EXPECT_EQ(report.failingSteps[0].count, 2u);
-    EXPECT_EQ(report.failingSteps[0].latest, "Verifying Fail at 0x000200");
-
-    const std::string empty = qv::ReportText(qv::Summarize({}));
-    EXPECT_NE(empty.find("first-pass yield - %"), std::string::npos) << empty;
-    EXPECT_NE(qv::ReportHtml(qv::Summarize({Row("2026-12-08T10:00:00Z", false, "", "<b>", "<i>")}))
-                  .find("&lt;b&gt;"),
-              std::string::npos);
-}
 
 }  // namespace

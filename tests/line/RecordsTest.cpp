@@ -1,8 +1,9 @@
-// What the record keeping reads from the command line: database URLs (and the passwords in
-// them), report bounds and serial formats.
+// What the record keeping reads from the command line (database URLs and the passwords in them,
+// report bounds, serial formats), and the report it makes from the runs.
 #include <gtest/gtest.h>
 
 #include "line/DatabaseUrl.h"
+#include "line/LineReport.h"
 #include "line/RecordErrors.h"
 #include "line/SerialFormat.h"
 #include "line/UtcBound.h"
@@ -72,6 +73,45 @@ TEST(RecordInputs, SerialFormatsExpandTheirFieldsAndRefuseWhatTheyCannotHold) {
     EXPECT_EQ(qv::SerialFormat::Parse("Q{yy}{seq}").Expand({2031, 12, 31}, 7), "Q317");
     for (const char* refused : {"QV{seq:099999999999999}", "QV{seq:019}", "QV{seq:00}", "QV{mm}"})
         EXPECT_THROW(qv::SerialFormat::Parse(refused), qv::RecordsRefused) << refused;
+}
+
+qv::RunRow Row(const std::string& time, bool ok, const std::string& uid,
+               const std::string& failure = "", const std::string& message = "",
+               const std::string& station = "line-1") {
+    return {time, station, "1-1", "f00d", "fw.bin", ok, failure, message, "", uid};
+}
+
+// Boards are told apart by their flash's ID, failures counted by kind with the latest message,
+// and the rate is of boards after the first over the time they took.
+TEST(LineReport, CountsBoardsByTheirFlashAndFailuresByKind) {
+    const qv::LineReport report = qv::Summarize({
+        Row("2026-12-08T10:00:00Z", false, "A1", "verify_failed", "Verifying Fail at 0x000100"),
+        Row("2026-12-08T10:10:00Z", true, "A1"),
+        Row("2026-12-08T10:20:00Z", false, "B2", "verify_failed", "Verifying Fail at 0x000200"),
+        Row("2026-12-08T10:30:00Z", true, "C3"),
+        Row("2026-12-09T08:00:00Z", true, "D4", "", "", "line-2"),
+    });
+    ASSERT_EQ(report.stations.size(), 2u);
+    const qv::ReportGroup& first = report.stations[0];
+    EXPECT_EQ(first.station, "line-1");
+    EXPECT_EQ(first.boards, 3u);
+    EXPECT_EQ(first.passedFirstTime, 1u);
+    ASSERT_TRUE(first.boardsPerHour);
+    EXPECT_DOUBLE_EQ(*first.boardsPerHour, 6.0);
+    ASSERT_EQ(report.days.size(), 2u);
+    EXPECT_EQ(report.days[1].day, "2026-12-09");
+    EXPECT_EQ(report.days[1].runs, 1u);
+    EXPECT_EQ(report.total.boards, 4u);
+    ASSERT_EQ(report.failingSteps.size(), 1u);
+    EXPECT_EQ(report.failingSteps[0].kind, "verify_failed");
+    EXPECT_EQ(report.failingSteps[0].count, 2u);
+    EXPECT_EQ(report.failingSteps[0].latest, "Verifying Fail at 0x000200");
+
+    const std::string empty = qv::ReportText(qv::Summarize({}));
+    EXPECT_NE(empty.find("first-pass yield - %"), std::string::npos) << empty;
+    EXPECT_NE(qv::ReportHtml(qv::Summarize({Row("2026-12-08T10:00:00Z", false, "", "<b>", "<i>")}))
+                  .find("&lt;b&gt;"),
+              std::string::npos);
 }
 
 }  // namespace
