@@ -32,10 +32,22 @@ struct OutputOptions {
     bool json = false;
     bool quiet = false;
     std::string logFile;
+    std::string resultHook;
+    std::string workOrder;
+    std::string operatorName;
     std::string database;
     int databaseTimeout = 5;
     std::string station;
 };
+
+// Names printed in verdicts, summaries and the report (a station, an order, an operator).
+std::string PrintableName(const std::string& name) {
+    const bool printable = std::all_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
+    });
+    return printable && !name.empty() && name.size() <= 64 ? std::string()
+                                                           : std::string("1 to 64 printable characters");
+}
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& output) {
     app.set_version_flag("--version", VersionText());
@@ -97,6 +109,10 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
                  "Print each request's summary on standard error (the trace's lines)");
     app.add_option("--log", output.logFile,
                    "Append one JSON line per device and run to FILE (an audit log)");
+    app.add_option("--on-result", output.resultHook,
+                   "Run CMD through the shell after each board's verdict, with QV_RESULT, "
+                   "QV_SERIAL, QV_FLASH_UID, QV_STATION, QV_PORT, QV_FAILURE, QV_MESSAGE and "
+                   "QV_FILE set (a label printer, an MES); at most 30 s");
     app.add_option("--db", output.database,
                    "Keep serial numbers and a row per device and run in the database URL "
                    "(sqlite:PATH or postgresql://...; a password from PGPASSWORD or ~/.pgpass)");
@@ -107,15 +123,15 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
     app.add_option("--station", output.station,
                    "This station's name in the database (default: the host's name); each qvusb "
                    "process that gives serial numbers needs its own")
-        ->check([](const std::string& name) {
-            // The name is printed in verdicts, summaries and the report.
-            const bool printable = std::all_of(name.begin(), name.end(), [](char c) {
-                return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
-            });
-            return printable && !name.empty() && name.size() <= 64
-                       ? std::string()
-                       : std::string("1 to 64 printable characters");
-        });
+        ->check(PrintableName);
+    app.add_option("--order", output.workOrder,
+                   "The production order the runs belong to, kept with each run (also QV_ORDER)")
+        ->envname("QV_ORDER")
+        ->check(PrintableName);
+    app.add_option("--operator", output.operatorName,
+                   "Who runs the station, kept with each run (also QV_OPERATOR)")
+        ->envname("QV_OPERATOR")
+        ->check(PrintableName);
 }
 
 void AddCommands(CLI::App& app, const GlobalOptions& options) {
@@ -322,6 +338,9 @@ int RunCommandLine(int argc, char** argv) {
         if (!output.logFile.empty())
             reporting.log = std::make_unique<AuditLog>(output.logFile, reporting.commandLine);
         reporting.station = output.station.empty() ? HostName() : output.station;
+        reporting.resultHook = output.resultHook;
+        reporting.workOrder = output.workOrder;
+        reporting.operatorName = output.operatorName;
         if (!output.station.empty())
             options.simulator.boardSeries = sim::SimHost::BoardSeries(output.station);
         if (database)

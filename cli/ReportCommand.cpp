@@ -46,6 +46,8 @@ void AddReportCommand(CLI::App& app, const GlobalOptions& options) {
     command->add_option_function<std::string>("--until", bound("--until", args->filter.until),
                                               "Before this UTC date or time");
     command->add_option("--station", args->filter.station, "Only this station's runs");
+    command->add_option("--order", args->filter.workOrder, "Only this production order's runs");
+    command->add_option("--operator", args->filter.operatorName, "Only this operator's runs");
     command->add_option("--html", args->htmlFile, "Also write the report as one HTML page to FILE");
     command->add_option("--csv", args->csvFile,
                         "Also write every run as a row of a CSV file to FILE (for spreadsheets)");

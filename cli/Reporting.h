@@ -1,7 +1,7 @@
 #pragma once
 
-#include <iosfwd>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +11,7 @@
 #include "isp/JobResult.h"
 #include "line/AuditLog.h"
 #include "line/HostName.h"
+#include "line/ResultHook.h"
 #include "line/RunDatabase.h"
 
 namespace qv::cli {
@@ -25,6 +26,9 @@ struct Reporting {
     // --db: the run's row goes there too; the station and the command line it is written with.
     std::unique_ptr<RunDatabase> database;
     std::string station;
+    std::string resultHook;  // --on-result CMD
+    std::string workOrder;     // --order
+    std::string operatorName;  // --operator
     std::string commandLine;
     bool resultShown = false;
     // Set when a command looks for its device; the selector of the one it chose, if any. A
@@ -42,9 +46,12 @@ struct Reporting {
     void Finish(CliView& view, RunRecord& record) {
         if (keepOutputs)
             for (const std::string& problem : keepOutputs()) NotWritten(record, problem);
+        record.workOrder = workOrder;
+        record.operatorName = operatorName;
         KeepRecords(record);
         view.ShowResult(record);
         resultShown = true;
+        if (!resultHook.empty()) RunResultHookFor(record);
     }
 
 private:
@@ -82,6 +89,18 @@ private:
     void AppendLog(RunRecord& record) {
         if (log)
             if (const auto problem = log->Append(record)) NotWritten(record, *problem);
+    }
+
+    // The command for a judged board runs once its records are written, told the verdict they
+    // hold; a failure of it is said on standard error and in the log and changes no verdict.
+    void RunResultHookFor(const RunRecord& record) {
+        const auto problem =
+            RunResultHook(resultHook, ResultHookEnvironment(record, station), kResultHookSeconds);
+        if (!problem) return;
+        std::cerr << "qvusb: --on-result for " << record.device << " " << *problem << "\n";
+        if (log)
+            if (const auto unlogged = log->AppendResultHookFailure(record, *problem))
+                std::cerr << "qvusb: " << *unlogged << "\n";
     }
 
     RunPlace Place() const { return {station, UtcNow(), HostName(), commandLine}; }

@@ -8,6 +8,7 @@
 
 #include "line/DatabaseUrl.h"
 #include "line/HostName.h"
+#include "line/JsonLine.h"
 #include "line/RecordErrors.h"
 
 namespace qv {
@@ -59,7 +60,24 @@ AuditLog::AuditLog(const std::string& path, std::string commandLine)
 }
 
 std::optional<std::string> AuditLog::Append(const RunRecord& record) {
-    const std::string line = LogJson(record, UtcNow(), hostName_, commandLine_) + "\n";
+    return Write(LogJson(record, UtcNow(), hostName_, commandLine_) + "\n");
+}
+
+std::optional<std::string> AuditLog::AppendResultHookFailure(const RunRecord& record,
+                                                            const std::string& problem) {
+    return Write(JsonLine()
+                     .Add("event", "on_result")
+                     .Add("time", UtcNow())
+                     .Add("device", record.device)
+                     .Add("result", record.ok ? "PASS" : "FAIL")
+                     .Add("serial", record.serial)
+                     .Add("flash_uid", record.flashUid)
+                     .Add("problem", problem)
+                     .Text() +
+                 "\n");
+}
+
+std::optional<std::string> AuditLog::Write(const std::string& line) {
     errno = 0;
     if (std::fwrite(line.data(), 1, line.size(), file_.get()) == line.size()) return std::nullopt;
     return "the log line was not written to " + path_ + " (" + std::strerror(errno) + ")";

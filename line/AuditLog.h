@@ -20,8 +20,13 @@ public:
 
     // Appends the record's line; why it could not be written whole, nothing when it was.
     [[nodiscard]] std::optional<std::string> Append(const RunRecord& record);
+    // Appends {"event":"on_result",...}: the command run for the board of `record` failed.
+    [[nodiscard]] std::optional<std::string> AppendResultHookFailure(const RunRecord& record,
+                                                                     const std::string& problem);
 
 private:
+    [[nodiscard]] std::optional<std::string> Write(const std::string& line);
+
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };

@@ -37,11 +37,13 @@ struct RunRow {
 };
 
 // Which runs a report covers: from a time on and before another (as ParseUtcBound gives them),
-// of one station; empty: all.
+// of one station, production order or operator; empty: all.
 struct RunFilter {
     std::string since;
     std::string until;
     std::string station;
+    std::string workOrder;
+    std::string operatorName;
 };
 
 // Where and how a run was made, as its row keeps it.

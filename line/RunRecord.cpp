@@ -83,7 +83,8 @@ std::string LogJson(const RunRecord& record, const std::string& utcTime,
     AddOutcome(line, record);
     AddFile(line, record);
     line.Add("range", record.range).Add("chip_id", record.chipId).Add("flash_uid", record.flashUid);
-    line.Add("serial", record.serial);
+    line.Add("serial", record.serial).Add("order", record.workOrder);
+    line.Add("operator", record.operatorName);
     line.Add("failing_step", record.ok ? std::string() : record.message);
     return line.Text();
 }

@@ -23,6 +23,8 @@ struct RunRecord {
     std::string chipId;           // the identification read, "EF 40 14"; empty when none
     std::string flashUid;         // the flash's unique ID, 16 hex digits; empty when none
     std::string serial;           // the USB serial number flashed with the image; empty: none
+    std::string workOrder;        // --order: the production order the run belongs to
+    std::string operatorName;     // --operator: who ran the station
     bool ok = false;
     int exitCode = 1;
     std::string message;          // the last step's text: the outcome, or the failing step

@@ -9,7 +9,9 @@
 namespace qv {
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// Version 2 added the runs' production order and operator; a version 1 database is upgraded
+// when it is opened for writing.
+constexpr int kSchemaVersion = 2;
 // Numbers tried when the next one's text is taken already (another format gave it).
 constexpr int kAllocationTries = 100;
 
@@ -28,7 +30,8 @@ std::vector<std::string> Schema(const char* identityKey) {
         " message TEXT NOT NULL, failure TEXT NOT NULL, seconds DOUBLE PRECISION NOT NULL,"
         " file TEXT NOT NULL, length BIGINT, checksum TEXT, sha256 TEXT NOT NULL,"
         " range TEXT NOT NULL, chip_id TEXT NOT NULL, flash_uid TEXT NOT NULL,"
-        " failing_step TEXT NOT NULL, serial TEXT NOT NULL)",
+        " failing_step TEXT NOT NULL, serial TEXT NOT NULL,"
+        " work_order TEXT NOT NULL DEFAULT '', operator TEXT NOT NULL DEFAULT '')",
         "CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL,"
         " process TEXT NOT NULL, heartbeat TEXT NOT NULL)",
     };
@@ -41,7 +44,7 @@ constexpr const char* kLayoutChecks[] = {
     " FROM serials WHERE 1 = 0",
     "SELECT id, time, host, station, command_line, command, device, device_path, ok, exit_code,"
     " message, failure, seconds, file, length, checksum, sha256, range, chip_id, flash_uid,"
-    " failing_step, serial FROM runs WHERE 1 = 0",
+    " failing_step, serial, work_order, operator FROM runs WHERE 1 = 0",
     "SELECT name, host, process, heartbeat FROM stations WHERE 1 = 0",
 };
 
@@ -74,9 +77,12 @@ public:
             sql_->Exclusive([&] {
                 for (const std::string& statement : Schema(sql_->IdentityKey()))
                     sql_->Query(statement);
-                if (sql_->Query("SELECT version FROM schema_version").empty())
+                const auto version = sql_->Query("SELECT version FROM schema_version");
+                if (version.empty())
                     sql_->Query("INSERT INTO schema_version VALUES ($1)",
                                 {std::to_string(kSchemaVersion)});
+                else if (version[0][0] == "1")
+                    UpgradeFromVersion1();
             });
         CheckLayout();
     }
@@ -160,8 +166,10 @@ public:
     }
 
     std::vector<RunRow> Runs(const RunFilter& filter) override {
-        return RunRows("time >= $1 AND ($2 = '' OR time < $2) AND ($3 = '' OR station = $3)",
-                       {filter.since, filter.until, filter.station});
+        return RunRows("time >= $1 AND ($2 = '' OR time < $2) AND ($3 = '' OR station = $3)"
+                       " AND ($4 = '' OR work_order = $4) AND ($5 = '' OR operator = $5)",
+                       {filter.since, filter.until, filter.station, filter.workOrder,
+                        filter.operatorName});
     }
 
     std::vector<RunRow> BoardRuns(const std::string& board) override {
@@ -183,15 +191,25 @@ private:
         return rows;
     }
 
+    void UpgradeFromVersion1() {
+        sql_->Query("ALTER TABLE runs ADD COLUMN work_order TEXT NOT NULL DEFAULT ''");
+        sql_->Query("ALTER TABLE runs ADD COLUMN operator TEXT NOT NULL DEFAULT ''");
+        sql_->Query("UPDATE schema_version SET version = $1", {std::to_string(kSchemaVersion)});
+    }
+
+    // The schema's version first (an older one is named as such), then every column.
     void CheckLayout() {
         try {
-            for (const char* check : kLayoutChecks) sql_->Query(check);
             const auto version = sql_->Query("SELECT version FROM schema_version");
             const std::string found = version.empty() ? "?" : version[0][0].value_or("?");
+            if (found == "1")
+                throw DatabaseError("its schema is version 1; a command that records runs "
+                                    "upgrades it to version " + std::to_string(kSchemaVersion));
             if (found != std::to_string(kSchemaVersion))
                 throw DatabaseError("its schema is version " + found +
                                     "; this qvusb knows version " +
                                     std::to_string(kSchemaVersion));
+            for (const char* check : kLayoutChecks) sql_->Query(check);
         } catch (const DatabaseError& error) {
             throw DatabaseError(std::string("not a run database of this qvusb (") + error.what() +
                                 ")");
@@ -216,15 +234,17 @@ private:
         sql_->Query(
             "INSERT INTO runs (time, host, station, command_line, command, device, device_path,"
             " ok, exit_code, message, failure, seconds, file, length, checksum, sha256, range,"
-            " chip_id, flash_uid, failing_step, serial) VALUES ($1, $2, $3, $4, $5, $6, $7, $8,"
-            " $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20, $21)",
+            " chip_id, flash_uid, failing_step, serial, work_order, operator) VALUES ($1, $2, $3,"
+            " $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20,"
+            " $21, $22, $23)",
             {place.utcTime, place.hostName, place.station, place.commandLine, record.command,
              record.device, record.devicePath, record.ok ? "1" : "0",
              std::to_string(record.exitCode), record.message, record.failure, seconds,
              record.file, record.length ? Value(std::to_string(*record.length)) : std::nullopt,
              record.checksum ? Value("0x" + Hex4(*record.checksum)) : std::nullopt,
              record.sha256, record.range, record.chipId, record.flashUid,
-             record.ok ? "" : record.message, record.serial});
+             record.ok ? "" : record.message, record.serial, record.workOrder,
+             record.operatorName});
     }
 
     std::unique_ptr<SqlConnection> sql_;

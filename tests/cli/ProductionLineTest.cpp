@@ -108,7 +108,8 @@ TEST_F(ProductionLineTest, WhatCannotGiveANumberIsRefusedBeforeAnythingIsSent) {
 TEST_F(ProductionLineTest, VerdictNumberRowAndLogAgreeWhenARecordFails) {
     for (std::string url : EmptyDatabases()) {
         if (url.starts_with("postgresql")) url += "&password=s3cret";  // the test server trusts
-        const Args flash{"--sim", "--db", url, "flash", DEMO_FIRMWARE, "--serial", kFormat};
+        const Args flash{"--sim", "--db", url, "--order", "WO-17", "--operator", "anna",
+                         "flash", DEMO_FIRMWARE, "--serial", kFormat};
         Args unlogged = flash;
         unlogged.insert(unlogged.begin(), {"--log", "/dev/full"});
         EXPECT_EQ(Run(unlogged).exitCode, 1) << url;
@@ -122,6 +123,10 @@ TEST_F(ProductionLineTest, VerdictNumberRowAndLogAgreeWhenARecordFails) {
         EXPECT_EQ(serials.rbegin()->second, "programmed") << url;
         EXPECT_EQ(Query(url, "SELECT count(*) FROM runs WHERE ok = 0"), "1") << url;
         EXPECT_EQ(Query(url, "SELECT count(*) FROM runs WHERE ok = 1"), "1") << url;
+        EXPECT_EQ(Query(url, "SELECT count(*) FROM runs WHERE work_order = 'WO-17' AND"
+                             " operator = 'anna'"),
+                  "2")
+            << url;
         const std::string stored = Query(url, "SELECT command_line FROM runs WHERE ok = 1");
         const std::string logged = folder.Read("line.log");
         for (const std::string& text : {stored, logged})
@@ -134,6 +139,7 @@ TEST_F(ProductionLineTest, VerdictNumberRowAndLogAgreeWhenARecordFails) {
 // number, and the runs table has a row per run.
 TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt) {
     const Args flash{"--sim", "--sim-flash", "chip.img", "--db", "sqlite:line.db",
+                     "--on-result", "echo \"$QV_RESULT $QV_SERIAL $QV_PORT\" >> hook.txt",
                      "flash", DEMO_FIRMWARE, "--serial", kFormat};
     const QvusbResult first = Run(flash);
     ASSERT_EQ(first.exitCode, 0) << first.err;
@@ -154,6 +160,18 @@ TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt
     EXPECT_NE(chip.find(last), std::string::npos);
     EXPECT_NE(first.out.find(serials.begin()->first), std::string::npos) << first.out;  // verdict
     EXPECT_EQ(Query("sqlite:line.db", "SELECT count(*) FROM runs WHERE serial <> ''"), "3");
+    // The command after each verdict was told it; one that fails is said, and the board's
+    // verdict stays.
+    std::vector<std::string> told;
+    for (const auto& [serial, status] : serials)
+        told.push_back((status == "programmed" ? "PASS " : "FAIL ") + serial + " 1-1");
+    EXPECT_EQ(folder.Lines("hook.txt"), told);
+    const QvusbResult hookFails = Run({"--sim", "--log", "line.log", "--on-result", "exit 3",
+                                       "flash", DEMO_FIRMWARE});
+    EXPECT_EQ(hookFails.exitCode, 0);
+    EXPECT_NE(hookFails.err.find("--on-result for 1-1 exited with status 3"), std::string::npos)
+        << hookFails.err;
+    EXPECT_NE(folder.Read("line.log").find("\"event\":\"on_result\""), std::string::npos);
 }
 
 // The report of the two stations below: its JSON figures, and the same figures on the HTML

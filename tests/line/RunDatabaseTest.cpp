@@ -118,6 +118,32 @@ TEST_P(RunDatabaseTest, ReadingNeverCreatesADatabaseAndRefusesAForeignLayout) {
     EXPECT_THROW(qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadWrite, 5), qv::RecordsRefused);
 }
 
+// A database of the first layout (no production order or operator) is read only after a
+// command that records runs has upgraded it, and keeps its runs.
+TEST_P(RunDatabaseTest, AnOlderLayoutIsUpgradedWhenOpenedForWriting) {
+    database_.reset();
+    {
+        const auto sql = GetParam() == "sqlite" ? qv::OpenSqlite(url_.path, {})
+                                                : qv::OpenPostgres(url_.connection, {});
+        sql->Query("ALTER TABLE runs DROP COLUMN work_order");
+        sql->Query("ALTER TABLE runs DROP COLUMN operator");
+        sql->Query("UPDATE schema_version SET version = 1");
+    }
+    try {
+        (void)qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadOnly, 5);
+        ADD_FAILURE() << "an older layout was read";
+    } catch (const qv::RecordsRefused& refused) {
+        EXPECT_NE(std::string(refused.what()).find("version 1"), std::string::npos);
+    }
+    const auto upgraded = qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadWrite, 5);
+    qv::RunRecord record = Passed("");
+    record.workOrder = "WO-17";
+    upgraded->Record(record, At("line-1"), {});
+    qv::RunFilter order;
+    order.workOrder = "WO-17";
+    EXPECT_EQ(qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadOnly, 5)->Runs(order).size(), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, RunDatabaseTest, ::testing::Values("sqlite", "postgresql"));
 
 }  // namespace
