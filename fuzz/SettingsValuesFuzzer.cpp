@@ -5,6 +5,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -89,10 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryStore again;
     qv::SaveSettings(again, {loaded.isp, loaded.programFileName, loaded.vidText, loaded.pidText});
     const qv::LoadedSettings reloaded = qv::LoadSettings(again);
+    const bool sameSteps = std::all_of(
+        qv::kAutoStepNames.begin(), qv::kAutoStepNames.end(), [&](const qv::AutoStepName& named) {
+            return reloaded.isp.steps.*named.step == loaded.isp.steps.*named.step;
+        });
     Require(reloaded.isp.startText == loaded.isp.startText &&
                 reloaded.isp.sizeText == loaded.isp.sizeText &&
-                reloaded.isp.wholeFlash == loaded.isp.wholeFlash &&
-                reloaded.isp.erase == loaded.isp.erase && reloaded.isp.verify == loaded.isp.verify,
+                reloaded.isp.wholeFlash == loaded.isp.wholeFlash && sameSteps,
             "the options loaded are saved and loaded back unchanged");
     Require(reloaded.vidText == loaded.vidText && reloaded.pidText == loaded.pidText,
             "the ID texts are saved and loaded back unchanged");
