@@ -48,18 +48,24 @@ constexpr const char* kJsonOutput = R"(JSON output:
       One object per device: "event" ("device"), "selector", "kind" (user or
       firmware-update), "vid", "pid", "carrier" (audio or usb), "serial" and "path".
   --log FILE
-      Appends one object per device and run: "time" (UTC), "host", "command_line", "command",
-      "device_path", "ok", "exit_code", "message", "seconds", "device", "failure", "file",
-      "length", "checksum", "sha256", "range", "chip_id" ("EF 40 14"), "flash_uid"
-      (16 hex digits, empty when not read), "serial" and "failing_step".
+      Appends one object per device and run: "time" (UTC, with milliseconds), "host",
+      "command_line" (passwords as ***), "command", "device_path", "ok", "exit_code", "message",
+      "seconds", "device", "failure", "file", "length", "checksum", "sha256", "range",
+      "chip_id" ("EF 40 14"), "flash_uid" (16 hex digits, empty when not read), "serial",
+      "order", "operator" and "failing_step"; and {"event":"on_result",...} when the command
+      of --on-result failed for a board.
+  qvusb --json --db URL board ID
+      One object per run of the board: "event" ("board_run"), "time", "station", "port",
+      "ok", "failure", "message", "serial", "flash_uid" and "firmware".
   qvusb --json --db URL serials
       One object per serial number: "event" ("serial"), "serial", "status" (allocated,
       programmed or void), "station", "port" and "allocated_at" (UTC).
   "failure"
-      refused (exit 2), device_gone, not_answering, identify_failed, status_unreadable,
-      status_write_failed, range_beyond_flash, write_protected, erase_failed,
-      blank_check_failed, program_failed, verify_failed, read_failed, kept_bytes_lost,
-      protect_failed, isp_entry_failed, isp_exit_failed, stopped, output_not_written (exit 1).
+      refused (exit 2), no_device (exit 3), device_gone, not_answering, identify_failed,
+      status_unreadable, status_write_failed, range_beyond_flash, write_protected,
+      erase_failed, blank_check_failed, program_failed, verify_failed, read_failed,
+      kept_bytes_lost, protect_failed, isp_entry_failed, isp_exit_failed, request_failed,
+      not_acknowledged, stopped, output_not_written (exit 1).
 )";
 
 constexpr const char* kExamples = R"(Examples:
