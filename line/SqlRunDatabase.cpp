@@ -73,7 +73,9 @@ class SqlRunDatabase : public RunDatabase {
 public:
     SqlRunDatabase(std::unique_ptr<SqlConnection> connection, DatabaseAccess access)
         : sql_(std::move(connection)) {
-        if (access == DatabaseAccess::ReadWrite)
+        // A database already of this version is not changed: a station's role needs no right
+        // to create tables.
+        if (access == DatabaseAccess::ReadWrite && StoredVersion() != std::to_string(kSchemaVersion))
             sql_->Exclusive([&] {
                 for (const std::string& statement : Schema(sql_->IdentityKey()))
                     sql_->Query(statement);
@@ -189,6 +191,17 @@ private:
             rows.push_back({*row[0], *row[1], *row[2], *row[3], *row[4], row[5] == "1", *row[6],
                             *row[7], *row[8], *row[9]});
         return rows;
+    }
+
+    // The version the database says it is of; nothing when it has no schema yet. Asked outside a
+    // transaction: a failed statement does not end one.
+    std::optional<std::string> StoredVersion() {
+        try {
+            const auto version = sql_->Query("SELECT version FROM schema_version");
+            if (!version.empty()) return version[0][0];
+        } catch (const DatabaseError&) {
+        }
+        return std::nullopt;
     }
 
     void UpgradeFromVersion1() {

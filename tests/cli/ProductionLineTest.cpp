@@ -306,10 +306,14 @@ TEST_F(ProductionLineTest, ADatabaseThatIsLockedStopsAnsweringOrRestartsNeverHol
                                             ".shell sleep 4", "COMMIT"});
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const auto started = std::chrono::steady_clock::now();
-        const QvusbResult locked = Run({"--sim", "--db", "sqlite:locked.db", "--db-timeout", "1",
-                                        "flash", DEMO_FIRMWARE, "--serial", kFormat});
-        EXPECT_EQ(locked.exitCode, 2) << locked.err;
-        EXPECT_NE(locked.err.find("locked"), std::string::npos) << locked.err;
+        const QvusbResult locked =
+            Run({"--sim", "--trace", "locked.trace", "--db", "sqlite:locked.db", "--db-timeout",
+                 "1", "flash", DEMO_FIRMWARE, "--serial", kFormat});
+        EXPECT_EQ(locked.exitCode, 1) << locked.err;
+        EXPECT_NE(locked.err.find("No serial number could be taken: database is locked"),
+                  std::string::npos)
+            << locked.err;
+        EXPECT_EQ(folder.Read("locked.trace").find(" 84 "), std::string::npos);  // nothing sent
         EXPECT_LT(seconds(started), 3.0);
         holder.Wait();
     }
@@ -339,6 +343,29 @@ TEST_F(ProductionLineTest, ADatabaseThatIsLockedStopsAnsweringOrRestartsNeverHol
         EXPECT_EQ(refused.exitCode, 2);
         EXPECT_LT(seconds(started), 6.0);
         EXPECT_NE(refused.err.find("postgres:***@"), std::string::npos) << refused.err;
+    }
+    {  // a role that may take numbers but not record runs, and one that may only read
+        const auto as = [&](const std::string& role) {
+            std::string other = url;
+            other.replace(other.find("user=postgres"), 13, "user=" + role);
+            return other;
+        };
+        for (const char* role : {"qv_norun", "qv_reader"})
+            Query(url, std::string("DROP OWNED BY ") + role + "; DROP ROLE IF EXISTS " + role);
+        ASSERT_EQ(Run({"--sim", "--db", url, "list"}).exitCode, 0);  // makes the tables
+        Query(url, "CREATE ROLE qv_norun LOGIN; GRANT SELECT, INSERT, UPDATE ON serials,"
+                   " stations, schema_version TO qv_norun; GRANT SELECT ON runs TO qv_norun;"
+                   " CREATE ROLE qv_reader LOGIN; GRANT SELECT ON ALL TABLES IN SCHEMA public"
+                   " TO qv_reader");
+        const QvusbResult unrecorded =
+            Run({"--sim", "--db", as("qv_norun"), "flash", DEMO_FIRMWARE, "--serial", kFormat});
+        EXPECT_EQ(unrecorded.exitCode, 1) << unrecorded.err;
+        EXPECT_NE(unrecorded.out.find("the run was not recorded in the database"), std::string::npos)
+            << unrecorded.out;
+        EXPECT_EQ(Query(url, "SELECT status FROM serials"), "allocated");
+        EXPECT_EQ(Query(url, "SELECT count(*) FROM runs"), "0");
+        EXPECT_EQ(Run({"--db", as("qv_reader"), "report"}).exitCode, 0);
+        Query(url, "DELETE FROM serials");
     }
     DatabaseProxy proxy(socket);
     {  // restarted while the boards flash: their records are written on a new connection
