@@ -180,6 +180,8 @@ TEST(GangFlash, TheUserDevicesAreTheTargetsElseBothFirmwareUpdateDevices) {
     const auto users = qv::FindGangTargets(host, userMatch);
     ASSERT_EQ(users.size(), 1u);
     EXPECT_TRUE(users[0].ksMode);
+    // No user device asked for: only the firmware-update devices.
+    EXPECT_EQ(qv::FindGangTargets(host, "").size(), 2u);
 }
 
 }  // namespace
