@@ -127,6 +127,12 @@ TEST_F(ProductionLineTest, VerdictNumberRowAndLogAgreeWhenARecordFails) {
                              " operator = 'anna'"),
                   "2")
             << url;
+        for (const auto& [who, runs] : {std::pair{"anna", 2}, std::pair{"bob", 0}}) {
+            const QvusbResult report = Run({"--json", "--db", url, "report", "--operator", who});
+            EXPECT_NE(report.out.find("\"report_total\",\"runs\":" + std::to_string(runs)),
+                      std::string::npos)
+                << who << ": " << report.out;
+        }
         const std::string stored = Query(url, "SELECT command_line FROM runs WHERE ok = 1");
         const std::string logged = folder.Read("line.log");
         for (const std::string& text : {stored, logged})
