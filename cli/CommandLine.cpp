@@ -21,6 +21,7 @@
 #include "line/AuditLog.h"
 #include "line/HostName.h"
 #include "line/JsonLine.h"
+#include "line/Printable.h"
 #include "line/RunDatabase.h"
 #include "sim/FaultChoice.h"
 #include "sim/SimSetup.h"
@@ -42,9 +43,7 @@ struct OutputOptions {
 
 // Names printed in verdicts, summaries and the report (a station, an order, an operator).
 std::string PrintableName(const std::string& name) {
-    const bool printable = std::all_of(name.begin(), name.end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
-    });
+    const bool printable = std::none_of(name.begin(), name.end(), IsControlByte);
     return printable && !name.empty() && name.size() <= 64 ? std::string()
                                                            : std::string("1 to 64 printable characters");
 }

@@ -74,16 +74,19 @@ private:
         } catch (const LogNotWritten&) {
             NotWritten(record, *logProblem);
         } catch (const DatabaseError& error) {
-            NotWritten(record, std::string("the run was not recorded in the database (") +
-                                   error.what() + ")");
+            NotRecorded(record, error);
             return AppendLog(record);
         }
         try {
             database->Record(record, Place(), {});
         } catch (const DatabaseError& error) {
-            NotWritten(record, std::string("the run was not recorded in the database (") +
-                                   error.what() + ")");
+            NotRecorded(record, error);
         }
+    }
+
+    static void NotRecorded(RunRecord& record, const DatabaseError& error) {
+        NotWritten(record, std::string("the run was not recorded in the database (") +
+                               error.what() + ")");
     }
 
     void AppendLog(RunRecord& record) {
