@@ -61,6 +61,7 @@ protected:
 
 TEST_F(ProductionLineTest, WhatCannotGiveANumberIsRefusedBeforeAnythingIsSent) {
     folder.Write("no-table.bin", std::string(4096, '\x5A'));
+    folder.Write("big.bin", std::string(5000, '\x5A'));
     const struct {
         Args args;
         const char* says;
@@ -81,6 +82,7 @@ TEST_F(ProductionLineTest, WhatCannotGiveANumberIsRefusedBeforeAnythingIsSent) {
         {{"--db", "postgresql:///line?host=/nowhere", "flash", DEMO_FIRMWARE},
          "Cannot use the database"},
         {{"--db", "mysql://line", "flash", DEMO_FIRMWARE}, "sqlite:PATH or postgresql"},
+        {{"flash", "big.bin", "--range", "32:4"}, "runs past the assigned range"},
         // The database is never an output, nor made by reading it.
         {{"--db", "sqlite:line.db", "report", "--html", "line.db"}, "name the same file"},
         {{"--db", "sqlite:line.db", "--log", "line.db-wal", "list"}, "name the same file"},

@@ -177,6 +177,7 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
         EXPECT_EQ(logged["exit_code"], result.exitCode) << c.command;
         EXPECT_EQ(logged.value("failure", ""), c.failure) << c.command;
         EXPECT_EQ(JsonLines(result.out).back().value("failure", ""), c.failure) << c.command;
+        EXPECT_EQ(JsonLines(result.out).back()["ok"], c.failure.empty()) << c.command;
     }
     // A command that uses no board leaves none.
     const std::size_t lines = JsonLines(folder.Read("device.log")).size();
