@@ -78,14 +78,10 @@ public:
         record_.devicePath = chosen.path;
     }
 
-    // The board's own serial number in the image it is flashed with; none could be taken is
-    // a failed run with nothing sent.
-    void UseSerial(const std::string& format) {
-        const BoardImage board = SerialNumbers(reporting_, format, program_).For(record_.device);
-        if (!board.problem.empty()) throw OperationFailed(board.problem);
-        program_ = board.image;
-        record_.serial = board.serial;
-        record_.checksum = LoadedSum(program_.ProgramImage);
+    // The board's own serial number in the image it is flashed with, given once its flash is
+    // identified; none could be taken fails the run with nothing written.
+    void UseSerial(const FlashArguments& args) {
+        serials_.emplace(reporting_, args.serial, program_, args.newSerial, WhenUnreachable::Fail);
     }
 
     // Runs the command's body with signals turned into the job's stop request, and reports its
@@ -123,8 +119,18 @@ public:
     }
 
     void Auto(const FlashArguments& args) {
+        AutoRequest request = LoadedRequest(args, range_);
+        if (serials_)
+            request.prepareImage = [this](const FlashContext& flash, ProgramFile& program) {
+                BoardImage board{record_.device, flash, program, *view_, stopAsked_, {}, false};
+                const JobResult given = serials_->Give(board);
+                record_.serial = board.serial;
+                record_.serialKept = board.serialKept;
+                record_.checksum = LoadedSum(program.ProgramImage);
+                return given;
+            };
         bool autoBusy = false;
-        Check(*jobs_.Auto(LoadedRequest(args, range_), autoBusy));
+        Check(*jobs_.Auto(request, autoBusy));
     }
 
     // Clears the status register first, as the sequence's erase step does, so a protected
@@ -202,6 +208,8 @@ private:
     RangeArgument range_;
     RunRecord record_;
     JobResult succeeded_;
+    std::optional<SerialNumbers> serials_;  // --serial
+    const StopAsked stopAsked_ = [this] { return jobs_.StopRequested; };
     // The host's clock: real time on hardware, the chip's own time on the simulator.
     std::uint64_t startedMs_ = session_.Host().NowMs();
 };
@@ -302,7 +310,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     flash->add_flag("--all", args->all,
                     "Program every attached matching device at once, a verdict per device");
     AddReadBlock(flash, *args)->excludes("--all");
-    AddSerialOption(flash, args->serial)->excludes("--all")->excludes("--no-reload");
+    AddSerialOption(flash, args->serial, args->newSerial)->excludes("--all")->excludes("--no-reload");
     flash->callback([&options, args] {
         WithSession(options, [&](Session& session) {
             if (args->all) return FlashEveryDevice(session, options, *args, ParseRange(args->range));
@@ -315,7 +323,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
                     run.CheckRange(true, args->steps.erase);
                 }
                 run.ChooseDevice();
-                if (!args->serial.empty()) run.UseSerial(args->serial);
+                if (!args->serial.empty()) run.UseSerial(*args);
                 run.Auto(*args);
             });
         });

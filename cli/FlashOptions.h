@@ -21,6 +21,7 @@ struct FlashArguments {
     bool allFlash = false;     // read-back: the whole flash
     bool changedOnly = false;  // only the sectors that differ
     std::string serial;        // --serial FORMAT; empty: the image as it is
+    bool newSerial = false;    // --new-serial: no board keeps the number it holds
     unsigned readBlock = kDefaultReadBlock;
 };
 

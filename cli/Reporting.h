@@ -44,11 +44,41 @@ struct Reporting {
     // row, from one record. An output that could not be written fails the run: the record says
     // what happened to the board and what was not written, and no PASS is shown for it.
     void Finish(CliView& view, RunRecord& record) {
+        Complete(record);
+        Keep(record);
+        Show(view, record);
+    }
+
+    // The same in parts, for a station that holds a board's record while the database server
+    // cannot be reached. Complete adds to the record what the run wrote besides it and where it
+    // belongs; Keep writes the log line and the database row; Show gives the verdict and runs
+    // the --on-result command.
+    void Complete(RunRecord& record) {
         if (keepOutputs)
             for (const std::string& problem : keepOutputs()) NotWritten(record, problem);
         record.workOrder = workOrder;
         record.operatorName = operatorName;
-        KeepRecords(record);
+    }
+    // A server that cannot be reached fails the record.
+    void Keep(RunRecord& record) {
+        try {
+            KeepRecords(record);
+        } catch (const DatabaseUnreachable& error) {
+            NotRecorded(record, error);
+            AppendLog(record);
+        }
+    }
+    // Writes nothing while the server cannot be reached: false, and the record is to be kept
+    // again later.
+    [[nodiscard]] bool KeepUnlessAway(RunRecord& record) {
+        try {
+            KeepRecords(record);
+            return true;
+        } catch (const DatabaseUnreachable&) {
+            return false;
+        }
+    }
+    void Show(CliView& view, const RunRecord& record) {
         view.ShowResult(record);
         resultShown = true;
         if (!resultHook.empty()) RunResultHookFor(record);
@@ -61,7 +91,7 @@ private:
     // is written inside the database's transaction: a line that cannot be written undoes the
     // row and the number's settlement, and the board is recorded again as failed. A record the
     // database did not take fails the board, its number left allocated for the station's next
-    // start to void; the log says so.
+    // start to void; the log says so. A server that cannot be reached is left to the caller.
     void KeepRecords(RunRecord& record) {
         if (!database) return AppendLog(record);
         std::optional<std::string> logProblem;
@@ -73,6 +103,8 @@ private:
             return;
         } catch (const LogNotWritten&) {
             NotWritten(record, *logProblem);
+        } catch (const DatabaseUnreachable&) {
+            throw;
         } catch (const DatabaseError& error) {
             NotRecorded(record, error);
             return AppendLog(record);

@@ -14,25 +14,35 @@ class Option;
 
 namespace qv::cli {
 
-// Serial numbers for boards (--serial FORMAT): for each board the next number of the format,
-// taken from the database, in a copy of the image's serial-number string.
+// What --serial does when the database cannot be reached: a station's boards wait for it (a
+// stop ends the wait); a single flash fails at once.
+enum class WhenUnreachable { Wait, Fail };
+
+// Serial numbers for boards (--serial FORMAT): a board that was programmed with a number from
+// the database before keeps it (a board reworked), unless a new one is asked for; any other
+// gets the next number of the format. The number goes into the image's serial-number string.
 class SerialNumbers {
 public:
     // Refuses (BadInput) before anything is sent when there is no --db or the image has no
     // parameter table to hold the number.
-    SerialNumbers(Reporting& reporting, const std::string& format, const ProgramFile& image);
+    SerialNumbers(Reporting& reporting, const std::string& format, const ProgramFile& image,
+                  bool newSerial, WhenUnreachable whenUnreachable);
 
-    // The image for the board on `port`, with its number; the problem when none could be taken.
-    BoardImage For(const std::string& port) const;
+    // Gives the board its number, in its image; the failure when none could be taken.
+    JobResult Give(BoardImage& board) const;
 
 private:
+    // The board's number: the one it kept, or the next one.
+    void TakeNumber(BoardImage& board) const;
+
     Reporting& reporting_;
     SerialFormat format_;
-    const ProgramFile& image_;
     std::uint32_t tablePosition_ = 0;
+    bool newSerial_;
+    WhenUnreachable whenUnreachable_;
 };
 
-// --serial FORMAT: checked when it is read.
-CLI::Option* AddSerialOption(CLI::App* command, std::string& format);
+// --serial FORMAT: checked when it is read; and --new-serial beside it.
+CLI::Option* AddSerialOption(CLI::App* command, std::string& format, bool& newSerial);
 
 }  // namespace qv::cli

@@ -1,8 +1,11 @@
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <cstdio>
+#include <deque>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
@@ -21,6 +24,10 @@
 
 namespace qv::cli {
 namespace {
+
+// How often a station that ended with records held asks the database again (the connection's
+// own back-off decides when the server is tried).
+constexpr auto kHeldRetry = std::chrono::milliseconds(250);
 
 struct StationArguments {
     FlashArguments flash;
@@ -63,11 +70,34 @@ public:
         record.chipId = ChipIdText(board.run.chipId);
         record.flashUid = UniqueIdText(board.run.uniqueId);
         record.serial = board.serial;
+        record.serialKept = board.serialKept;
         record.checksum = board.checksum;
         RecordResult(record, board.run.result);
         record.seconds = board.run.seconds;
-        reporting_.Finish(*view_, record);
-        summary_.Count(record);
+        reporting_.Complete(record);
+        held_.push_back(std::move(record));
+        KeepHeld();
+    }
+
+    // Records the boards held while the database server could not be reached, in the order
+    // they were judged, as far as it takes them now.
+    void KeepHeld() {
+        while (!held_.empty()) {
+            if (!reporting_.KeepUnlessAway(held_.front())) return SayHolding();
+            Judge(held_.front());
+            held_.pop_front();
+        }
+        holdingSaid_ = false;
+    }
+    bool Holding() const { return !held_.empty(); }
+    // The station ends: what the database did not take by now fails, its number left
+    // allocated for the station's next start to void.
+    void FailHeld() {
+        for (RunRecord& record : held_) {
+            reporting_.Keep(record);
+            Judge(record);
+        }
+        held_.clear();
     }
 
     // The station's claim on its name, renewed after each look at the bus.
@@ -75,6 +105,7 @@ public:
 
     void Show(const std::vector<SlotSnapshot>& slots) override {
         if (claim_ != nullptr) claim_->KeepAlive();
+        KeepHeld();
         if (!live_) return;
         ClearLive();
         for (const SlotSnapshot& slot : slots) {
@@ -87,8 +118,10 @@ public:
                                        "  " + TrimmedText(slot.text) + "  " + seconds)
                       << "\x1b[K\n";
         }
+        if (!held_.empty())
+            std::cout << FitToTerminal(HeldText()) << "\x1b[K\n";
         std::cout << FitToTerminal(Summary().Text()) << "\x1b[K\n" << std::flush;
-        liveLines_ = slots.size() + 1;
+        liveLines_ = slots.size() + (held_.empty() ? 1 : 2);
     }
 
     bool StopRequested() override { return StopOnSignal::Requested(); }
@@ -102,6 +135,24 @@ public:
     void ShowSummary() { view_->ShowSummary(Summary()); }
 
 private:
+    void Judge(RunRecord& record) {
+        ClearLive();
+        reporting_.Show(*view_, record);
+        summary_.Count(record);
+    }
+
+    std::string HeldText() const {
+        return std::to_string(held_.size()) + " judged board" + (held_.size() == 1 ? "" : "s") +
+               " waiting for the database";
+    }
+    // Said once on standard error each time the station starts holding records.
+    void SayHolding() {
+        if (holdingSaid_) return;
+        holdingSaid_ = true;
+        std::cerr << "qvusb: the database cannot be reached; boards are recorded and given "
+                     "numbers once it is back (Ctrl-C fails those waiting)\n";
+    }
+
     void ClearLive() {
         if (liveLines_ == 0) return;
         std::cout << "\x1b[" << liveLines_ << "F\x1b[J" << std::flush;
@@ -117,6 +168,8 @@ private:
     BatchSummary summary_;
     std::uint64_t startedMs_ = host_.NowMs();
     StationClaim* claim_ = nullptr;
+    std::deque<RunRecord> held_;  // judged, not yet recorded: the database is away
+    bool holdingSaid_ = false;
 };
 
 // With --db, the station holds its name in the database while it runs; the numbers an earlier,
@@ -154,18 +207,20 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     StationScreen screen(*options.reporting, fileRecord, session.Host());
     StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units, {}};
     std::optional<SerialNumbers> serials;
-    if (!args.flash.serial.empty()) serials.emplace(*options.reporting, args.flash.serial, image);
+    if (!args.flash.serial.empty())
+        serials.emplace(*options.reporting, args.flash.serial, image, args.flash.newSerial,
+                        WhenUnreachable::Wait);
     const std::unique_ptr<StationClaim> claim = ClaimStation(*options.reporting);
     screen.KeepClaim(claim.get());
-    if (serials) {
-        settings.imageFor = [&serials](const GangTarget& target) {
-            return serials->For(SelectorOf(target.path));
-        };
-    }
+    if (serials) settings.imageFor = [&serials](BoardImage& board) { return serials->Give(board); };
     {
         StopOnSignal stopOnSignal;
         RunStation(session.Host(), session.UserDeviceMatch(), image, settings, screen,
                    [&session](const GangTarget& target) { return session.Selects(target); });
+        // The boards judged while the database was away are recorded once it is back.
+        for (screen.KeepHeld(); screen.Holding() && !StopOnSignal::Requested(); screen.KeepHeld())
+            std::this_thread::sleep_for(kHeldRetry);
+        screen.FailHeld();
     }
     screen.ShowSummary();
     const BatchSummary summary = screen.Summary();
@@ -184,7 +239,7 @@ void AddStationCommand(CLI::App& app, const GlobalOptions& options) {
     AddSequenceOptions(station, args->flash);
     station->add_option("--units", args->units, "End after this many boards were judged");
     station->add_option("--slots", args->slots, "Flash at most this many boards at once");
-    AddSerialOption(station, args->flash.serial);
+    AddSerialOption(station, args->flash.serial, args->flash.newSerial);
     station->callback([&options, args] {
         WithSession(options, [&](Session& session) { RunStationCommand(session, options, *args); });
     });

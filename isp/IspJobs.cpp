@@ -411,6 +411,7 @@ JobResult IspJobs::RunSequence(const AutoRequest& request, FlashRange range) {
     else if (go() && !Identify().Ok())
         flash_.FlashPageSize = PageSizeFor(flash_.ChipId);
     if (go() && touchesFlash && request.readUniqueId) step(ReadUniqueIdStep());
+    if (go() && touchesFlash && request.prepareImage) step(request.prepareImage(flash_, program_));
     // Nothing is erased, written or protected on a flash that was not identified or that
     // cannot hold the range.
     const bool identified = first.Ok();

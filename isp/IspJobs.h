@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ struct AutoRequest {
     // After the identification, the part's unique ID where the parts table says it has one
     // (FlashContext::UniqueId), for the command line's records; the window never asks.
     bool readUniqueId = false;
+    // After the identification and the unique ID, before anything is erased or written: makes
+    // in place the image this part is given (a serial number of its own). A failure ends the
+    // sequence there, with nothing written.
+    std::function<JobResult(const FlashContext& flash, ProgramFile& program)> prepareImage = {};
 };
 
 // The flash jobs of the ISP page over one device object: the Function Test buttons and the

@@ -58,6 +58,8 @@ KindText TextOf(FailureKind kind) {
             return {"request_failed", "A request to the chip failed"};
         case FailureKind::NotAcknowledged:
             return {"not_acknowledged", "The slave did not acknowledge"};
+        case FailureKind::NoSerialNumber:
+            return {"no_serial_number", "No serial number could be taken"};
     }
     return {"failed", "Fail"};
 }

@@ -34,6 +34,7 @@ enum class FailureKind {
     OutputNotWritten, // the file the job writes could not be written
     RequestFailed,    // a request of a register, I2C, mailbox or status command did not go through
     NotAcknowledged,  // an I2C slave refused its address or a byte
+    NoSerialNumber,   // the board's serial number could not be taken; nothing was written
 };
 
 // How a job ended: the kind, the flash address it concerns where there is one, and the text

@@ -46,20 +46,26 @@ private:
 // One board on its port, in a thread of its own; a raised station stop stops its job.
 class BoardRun {
 public:
-    BoardRun(DeviceHost& host, const GangTarget& target, BoardImage image,
-             const AutoRequest& request, const std::atomic<bool>& stop,
+    BoardRun(DeviceHost& host, const GangTarget& target, const ProgramFile& image,
+             AutoRequest request, const ImageForBoard& imageFor, const std::atomic<bool>& stop,
              std::function<void()> onEnd)
-        : selector_(SelectorOf(target.path)), image_(std::move(image)), startedMs_(host.NowMs()) {
-        thread_ = std::thread([this, &host, target, request, &stop, onEnd = std::move(onEnd)] {
+        : selector_(SelectorOf(target.path)), startedMs_(host.NowMs()) {
+        thread_ = std::thread([this, &host, target, &image, request, &imageFor, &stop,
+                               onEnd = std::move(onEnd)]() mutable {
             // Only the station lists the bus: a board swapped on a port is always seen gone.
+            const StopAsked stopAsked = [&stop] { return stop.load(); };
             board_.selector = selector_;
-            board_.serial = image_.serial;
-            board_.checksum = LoadedSum(image_.image.ProgramImage);
-            board_.run.target = target;
-            board_.run.result = Failure(FailureKind::Refused, std::nullopt, image_.problem);
-            if (image_.problem.empty())
-                board_.run = FlashOne(host, target, image_.image, request, view_,
-                                      [&stop] { return stop.load(); });
+            board_.checksum = LoadedSum(image.ProgramImage);
+            if (imageFor)
+                request.prepareImage = [&](const FlashContext& flash, ProgramFile& program) {
+                    BoardImage made{selector_, flash, program, view_, stopAsked, {}, false};
+                    const JobResult result = imageFor(made);
+                    board_.serial = made.serial;
+                    board_.serialKept = made.serialKept;
+                    board_.checksum = LoadedSum(program.ProgramImage);
+                    return result;
+                };
+            board_.run = FlashOne(host, target, image, request, view_, stopAsked);
             done_ = true;
             onEnd();
         });
@@ -82,7 +88,6 @@ public:
 
 private:
     std::string selector_;
-    BoardImage image_;
     SlotView view_;
     StationBoard board_;
     std::uint64_t startedMs_ = 0;
@@ -162,10 +167,8 @@ private:
         for (auto& [selector, port] : ports_) {
             if (port.shown.state != SlotSnapshot::State::Queued || !RoomForAnother()) continue;
             port.shown.state = SlotSnapshot::State::Flashing;
-            BoardImage image = settings_.imageFor ? settings_.imageFor(port.target)
-                                                  : BoardImage{image_, {}, {}};
-            port.run = std::make_unique<BoardRun>(host_, port.target, std::move(image),
-                                                  settings_.request, stop_,
+            port.run = std::make_unique<BoardRun>(host_, port.target, image_, settings_.request,
+                                                  settings_.imageFor, stop_,
                                                   [this] { ended_.notify_all(); });
         }
     }

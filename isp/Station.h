@@ -13,23 +13,31 @@
 namespace qv {
 
 // One board judged at a station: its port (bus and port chain), how its run ended, and the
-// serial number its image was given (empty: the station's image as it is).
+// serial number its image was given (empty: the station's image as it is; kept: the number the
+// board was programmed with before).
 struct StationBoard {
     std::string selector;
     BoardResult run;
     std::string serial;
+    bool serialKept = false;
     std::uint16_t checksum = 0;  // of the image the board was given
 };
 
-// The image one board is flashed with: the station's own, or one made for it with a serial
-// number of its own. A problem (no number could be given) fails the board before anything
-// is sent to it.
+// A board's own image, made in the board's thread once its flash is identified and its unique
+// ID read, before anything is written to it: the image is changed in place and the serial
+// number it was given is said. What the board waits for meanwhile is shown on its view; a
+// stop request ends the wait.
 struct BoardImage {
-    ProgramFile image;
+    std::string port;            // the board's selector
+    const FlashContext& flash;   // its identification and unique ID
+    ProgramFile& image;
+    IspView& view;
+    const StopAsked& stopAsked;
     std::string serial;
-    std::string problem;
+    bool serialKept = false;
 };
-using ImageForBoard = std::function<BoardImage(const GangTarget& target)>;
+// Makes the board's image, or says the failure that ends its run with nothing written.
+using ImageForBoard = std::function<JobResult(BoardImage& board)>;
 
 // A port as the station's screen shows it.
 struct SlotSnapshot {

@@ -50,7 +50,7 @@ public:
 
     std::vector<Row> Query(const std::string& sql, const std::vector<Value>& params) override {
         if (!Connected()) {
-            if (inTransaction_) throw DatabaseError("the connection to the server was lost");
+            if (inTransaction_) throw DatabaseUnreachable("the connection to the server was lost");
             Reconnect();
         }
         std::vector<const char*> values;
@@ -59,13 +59,15 @@ public:
                               values.data(), nullptr, nullptr, 0) == 0)
             Lost();
         const auto deadline = Clock::now() + std::chrono::seconds(limits_.timeoutSeconds + 2);
+        timedOut_ = false;
         Result last;
         while (Result next = NextResult(deadline)) last = std::move(next);
         const ExecStatusType status = PQresultStatus(last.get());
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
             const std::string why = OneLine(PQresultErrorMessage(last.get()));
-            if (!Connected()) Drop();
-            throw DatabaseError(why.empty() ? "the server gave no answer" : why);
+            if (Connected()) throw DatabaseError(why.empty() ? "the server gave no answer" : why);
+            Drop();
+            throw DatabaseUnreachable(why.empty() ? "the server gave no answer" : why);
         }
         std::vector<Row> rows;
         for (int r = 0; r < PQntuples(last.get()); ++r) {
@@ -79,12 +81,13 @@ public:
     }
 
     // A connection the server dropped since the last statement (it restarted) is found at BEGIN,
-    // which is then sent once more on a new connection.
+    // which is then sent once more on a new connection; a server that did not answer in time
+    // is not waited for twice.
     void Exclusive(const std::function<void()>& work) override {
         try {
             Query("BEGIN", {});
         } catch (const DatabaseError&) {
-            if (Connected()) throw;
+            if (Connected() || timedOut_) throw;
             Query("BEGIN", {});
         }
         inTransaction_ = true;
@@ -120,7 +123,7 @@ private:
     void Reconnect() {
         const auto now = Clock::now();
         if (now < retryAt_)
-            throw DatabaseError(
+            throw DatabaseUnreachable(
                 "no connection to the server (asked again in " +
                 std::to_string(
                     std::chrono::duration_cast<std::chrono::seconds>(retryAt_ - now).count() + 1) +
@@ -152,7 +155,7 @@ private:
         if (PQstatus(made) != CONNECTION_OK) {
             const std::string why = made ? OneLine(PQerrorMessage(made)) : "out of memory";
             PQfinish(made);
-            throw DatabaseError(why);
+            throw DatabaseUnreachable(why);
         }
         connection_ = made;
         Query("SET client_min_messages TO WARNING", {});  // no notices on standard error
@@ -168,7 +171,7 @@ private:
     [[noreturn]] void Lost() {
         const std::string why = OneLine(PQerrorMessage(connection_));
         Drop();
-        throw DatabaseError(why.empty() ? "the connection to the server was lost" : why);
+        throw DatabaseUnreachable(why.empty() ? "the connection to the server was lost" : why);
     }
 
     // The next result of the statement sent, or nothing once all came.
@@ -178,7 +181,8 @@ private:
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) {
                 Drop();
-                throw DatabaseError("the server did not answer within " +
+                timedOut_ = true;
+                throw DatabaseUnreachable("the server did not answer within " +
                                     std::to_string(limits_.timeoutSeconds) + " s");
             }
             pollfd socket{PQsocket(connection_), POLLIN, 0};
@@ -196,6 +200,7 @@ private:
     SqlLimits limits_;
     PGconn* connection_ = nullptr;
     bool inTransaction_ = false;
+    bool timedOut_ = false;  // the last statement's answer did not come in time
     Clock::time_point retryAt_{};
     std::chrono::seconds backoff_ = kFirstBackoff;
 };

@@ -17,6 +17,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The database server could not be reached or stopped answering: what was asked may succeed
+// once it is back, unlike a statement the database refused.
+class DatabaseUnreachable : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 // Another live station holds the name a station starts under.
 class StationRunning : public RecordsRefused {
 public:

@@ -83,8 +83,11 @@ public:
     // The next number of `format`, taken for the board on `port` of `station`.
     virtual std::string Allocate(const SerialFormat& format, const std::string& station,
                                  const std::string& port) = 0;
-    // The run's row and, for a board given a serial number, its settlement (programmed when the
-    // run passed, void otherwise) in one transaction. The number must still be allocated to the
+    // The number a board (by its flash's unique ID) was last programmed with and that is still
+    // programmed; nothing when it never passed with one.
+    virtual std::optional<std::string> ProgrammedSerial(const std::string& flashUid) = 0;
+    // The run's row and, for a board given a new serial number, its settlement (programmed when
+    // the run passed, void otherwise) in one transaction; a number the board kept stays as it is. The number must still be allocated to the
     // run's station. `beforeCommit` runs inside the transaction; whatever it or the database
     // throws undoes both, and the number stays allocated. Throws DatabaseError when nothing was
     // written.

@@ -59,7 +59,7 @@ std::string VerdictLine(const RunRecord& record) {
     std::string line = std::string(record.ok ? "PASS" : "FAIL") + " " + record.device;
     if (!record.file.empty()) line += " " + record.file;
     if (record.checksum) line += " 0x" + Hex4(*record.checksum);
-    if (!record.serial.empty()) line += " " + record.serial;
+    if (!record.serial.empty()) line += " " + record.serial + (record.serialKept ? " (kept)" : "");
     line += " " + Seconds(record.seconds);
     if (!record.message.empty()) line += " " + record.message;
     return line;
@@ -71,6 +71,7 @@ std::string ResultJson(const RunRecord& record) {
     AddOutcome(line, record);
     if (!record.flashUid.empty()) line.Add("flash_uid", record.flashUid);
     if (!record.serial.empty()) line.Add("serial", record.serial);
+    if (record.serialKept) line.Add("serial_kept", true);
     AddFile(line, record);
     return line.Text();
 }
@@ -83,7 +84,8 @@ std::string LogJson(const RunRecord& record, const std::string& utcTime,
     AddOutcome(line, record);
     AddFile(line, record);
     line.Add("range", record.range).Add("chip_id", record.chipId).Add("flash_uid", record.flashUid);
-    line.Add("serial", record.serial).Add("order", record.workOrder);
+    line.Add("serial", record.serial).Add("serial_kept", record.serialKept);
+    line.Add("order", record.workOrder);
     line.Add("operator", record.operatorName);
     line.Add("failing_step", record.ok ? std::string() : record.message);
     return line.Text();

@@ -23,6 +23,7 @@ struct RunRecord {
     std::string chipId;           // the identification read, "EF 40 14"; empty when none
     std::string flashUid;         // the flash's unique ID, 16 hex digits; empty when none
     std::string serial;           // the USB serial number flashed with the image; empty: none
+    bool serialKept = false;      // the number is the one the board was programmed with before
     std::string workOrder;        // --order: the production order the run belongs to
     std::string operatorName;     // --operator: who ran the station
     bool ok = false;
@@ -41,11 +42,12 @@ std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId);
 std::string UniqueIdText(const std::optional<std::array<std::uint8_t, 8>>& uniqueId);
 
 // "PASS 1-3 fw.bin 0x1A2B 4.1 s Verifying Success" or "FAIL ... Blanking Fail at 0x000000";
-// the file and checksum only where the command has a file, then the serial flashed, if any.
+// the file and checksum only where the command has a file, then the serial flashed, if any
+// ("QV0001 (kept)" for the number the board held already).
 std::string VerdictLine(const RunRecord& record);
 // {"event":"result","ok":...,"exit_code":...,"message":...,"seconds":...,"device":..., with
 // "failure" (its kind) when it failed, "flash_uid" when it was read, "serial" when one was
-// given, and for image commands
+// given ("serial_kept" when it is the board's own from before), and for image commands
 // "file","length","checksum","sha256"}
 std::string ResultJson(const RunRecord& record);
 // The audit log's line: the result's fields and when, where and how it ran.

@@ -1,4 +1,5 @@
 #include <ctime>
+#include <mutex>
 
 #include "common/HexFormat.h"
 #include "line/AuditLog.h"
@@ -68,7 +69,8 @@ std::string UtcSecondsAgo(int seconds) {
     return text;
 }
 
-// The run database over one SQL connection: the same statements on SQLite and PostgreSQL.
+// The run database over one SQL connection: the same statements on SQLite and PostgreSQL. The
+// boards of a station ask for their numbers from threads of their own: one request at a time.
 class SqlRunDatabase : public RunDatabase {
 public:
     SqlRunDatabase(std::unique_ptr<SqlConnection> connection, DatabaseAccess access)
@@ -91,6 +93,7 @@ public:
 
     int StartStation(const StationLease& lease,
                      const std::function<bool(const StationLease& holder)>& gone) override {
+        const std::lock_guard lock(mutex_);
         int voided = 0;
         sql_->Exclusive([&] {
             const auto holder = sql_->Query(
@@ -117,18 +120,21 @@ public:
     }
 
     void RenewLease(const StationLease& lease) override {
+        const std::lock_guard lock(mutex_);
         sql_->Query("UPDATE stations SET heartbeat = $1 WHERE name = $2 AND host = $3"
                     " AND process = $4",
                     {UtcNow(), lease.station, lease.hostName, lease.process});
     }
 
     void EndStation(const StationLease& lease) override {
+        const std::lock_guard lock(mutex_);
         sql_->Query("DELETE FROM stations WHERE name = $1 AND host = $2 AND process = $3",
                     {lease.station, lease.hostName, lease.process});
     }
 
     std::string Allocate(const SerialFormat& format, const std::string& station,
                          const std::string& port) override {
+        const std::lock_guard lock(mutex_);
         std::string serial;
         sql_->Exclusive([&] {
             const auto last = sql_->Query(
@@ -152,14 +158,27 @@ public:
 
     void Record(const RunRecord& record, const RunPlace& place,
                 const std::function<void()>& beforeCommit) override {
+        const std::lock_guard lock(mutex_);
         sql_->Exclusive([&] {
-            if (!record.serial.empty()) Settle(record.serial, record.ok, place);
+            if (!record.serial.empty() && !record.serialKept) Settle(record.serial, record.ok, place);
             AddRun(record, place);
             if (beforeCommit) beforeCommit();
         });
     }
 
+    std::optional<std::string> ProgrammedSerial(const std::string& flashUid) override {
+        const std::lock_guard lock(mutex_);
+        const auto kept = sql_->Query(
+            "SELECT runs.serial FROM runs JOIN serials ON serials.serial = runs.serial"
+            " WHERE runs.flash_uid = $1 AND runs.ok = 1 AND serials.status = 'programmed'"
+            " ORDER BY runs.time DESC, runs.id DESC LIMIT 1",
+            {flashUid});
+        if (kept.empty()) return std::nullopt;
+        return kept[0][0];
+    }
+
     std::vector<SerialRow> Serials() override {
+        const std::lock_guard lock(mutex_);
         std::vector<SerialRow> rows;
         for (const auto& row : sql_->Query("SELECT serial, status, station, port, allocated_at"
                                            " FROM serials ORDER BY allocated_at, serial"))
@@ -168,6 +187,7 @@ public:
     }
 
     std::vector<RunRow> Runs(const RunFilter& filter) override {
+        const std::lock_guard lock(mutex_);
         return RunRows("time >= $1 AND ($2 = '' OR time < $2) AND ($3 = '' OR station = $3)"
                        " AND ($4 = '' OR work_order = $4) AND ($5 = '' OR operator = $5)",
                        {filter.since, filter.until, filter.station, filter.workOrder,
@@ -175,6 +195,7 @@ public:
     }
 
     std::vector<RunRow> BoardRuns(const std::string& board) override {
+        const std::lock_guard lock(mutex_);
         return RunRows("(flash_uid = $1 OR serial = $1) AND $1 <> ''", {board});
     }
 
@@ -260,6 +281,7 @@ private:
              record.operatorName});
     }
 
+    std::mutex mutex_;
     std::unique_ptr<SqlConnection> sql_;
 };
 

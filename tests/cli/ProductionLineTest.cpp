@@ -143,18 +143,22 @@ TEST_F(ProductionLineTest, VerdictNumberRowAndLogAgreeWhenARecordFails) {
     }
 }
 
-// The number is on the chip, the next board gets the next one, a board that failed voids its
-// number, and the runs table has a row per run.
+// The number is on the chip, a new one is the next, a board that failed voids its number, a
+// board reworked keeps the number it was programmed with, and the runs table has a row per run.
 TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt) {
     const Args flash{"--sim", "--sim-flash", "chip.img", "--db", "sqlite:line.db",
                      "--on-result", "echo \"$QV_RESULT $QV_SERIAL $QV_PORT\" >> hook.txt",
                      "flash", DEMO_FIRMWARE, "--serial", kFormat};
+    Args anew = flash;
+    anew.push_back("--new-serial");
     const QvusbResult first = Run(flash);
     ASSERT_EQ(first.exitCode, 0) << first.err;
-    Args failing = flash;
+    Args failing = anew;
     failing.insert(failing.begin() + 1, {"--sim-fault", "stays-busy@400"});
     EXPECT_EQ(Run(failing).exitCode, 1);
-    EXPECT_EQ(Run(flash).exitCode, 0);
+    EXPECT_EQ(Run(anew).exitCode, 0);
+    const QvusbResult reworked = Run(flash);
+    EXPECT_EQ(reworked.exitCode, 0) << reworked.err;
 
     const auto serials = Serials();
     ASSERT_EQ(serials.size(), 3u);
@@ -163,16 +167,18 @@ TEST_F(ProductionLineTest, EachBoardGetsTheNextNumberOnItsChipAndAFailureVoidsIt
     EXPECT_EQ(statuses, (std::vector<std::string>{"programmed", "void", "programmed"}));
     const std::string last = serials.rbegin()->first;
     EXPECT_TRUE(last.ends_with("000003")) << last;
+    EXPECT_NE(reworked.out.find(last), std::string::npos) << reworked.out;
     std::ifstream image(folder / "chip.img", std::ios::binary);
     const std::string chip(std::istreambuf_iterator<char>(image), {});
     EXPECT_NE(chip.find(last), std::string::npos);
     EXPECT_NE(first.out.find(serials.begin()->first), std::string::npos) << first.out;  // verdict
-    EXPECT_EQ(Query("sqlite:line.db", "SELECT count(*) FROM runs WHERE serial <> ''"), "3");
+    EXPECT_EQ(Query("sqlite:line.db", "SELECT count(*) FROM runs WHERE serial <> ''"), "4");
     // The command after each verdict was told it; one that fails is said, and the board's
     // verdict stays.
     std::vector<std::string> told;
     for (const auto& [serial, status] : serials)
         told.push_back((status == "programmed" ? "PASS " : "FAIL ") + serial + " 1-1");
+    told.push_back(told.back());
     EXPECT_EQ(folder.Lines("hook.txt"), told);
     const QvusbResult hookFails = Run({"--sim", "--log", "line.log", "--on-result", "exit 3",
                                        "flash", DEMO_FIRMWARE});
@@ -321,7 +327,8 @@ TEST_F(ProductionLineTest, ADatabaseThatIsLockedStopsAnsweringOrRestartsNeverHol
         EXPECT_NE(locked.err.find("No serial number could be taken: database is locked"),
                   std::string::npos)
             << locked.err;
-        EXPECT_EQ(folder.Read("locked.trace").find(" 84 "), std::string::npos);  // nothing sent
+        // The board was identified, and nothing written: no write enable went to its flash.
+        EXPECT_EQ(folder.Read("locked.trace").find(" 80 0000 0001 1 OK 06"), std::string::npos);
         EXPECT_LT(seconds(started), 3.0);
         holder.Wait();
     }
@@ -337,7 +344,7 @@ TEST_F(ProductionLineTest, ADatabaseThatIsLockedStopsAnsweringOrRestartsNeverHol
     };
     const Args station{"--sim", "--sim-speed", "real", "--sim-devices", "2", "--db-timeout", "2",
                        "--station", "A", "station", DEMO_FIRMWARE, "--units", "2",
-                       "--serial", kFormat};
+                       "--serial", kFormat, "--new-serial"};
     const auto withDatabase = [&](const std::string& database) {
         Args args{"--db", database};
         args.insert(args.end(), station.begin(), station.end());
@@ -384,18 +391,34 @@ TEST_F(ProductionLineTest, ADatabaseThatIsLockedStopsAnsweringOrRestartsNeverHol
         EXPECT_EQ(result.exitCode, 0) << result.err;
         for (const auto& [serial, status] : Serials(url)) EXPECT_EQ(status, "programmed") << serial;
     }
-    {  // stops answering while the boards flash: each board fails within the time limit
+    {  // stops answering while the boards flash: their records wait until it answers again
         QvusbProcess running(withDatabase(through(proxy)), folder.Path());
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));
         proxy.Freeze(true);
-        const auto frozen = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(7000));
+        proxy.Freeze(false);
         const QvusbResult result = running.Wait();
-        EXPECT_LT(seconds(frozen), 15.0);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_NE(result.err.find("the database cannot be reached"), std::string::npos)
+            << result.err;
+        EXPECT_EQ(Query(url, "SELECT count(*) FROM runs WHERE ok = 1"), "4");
+        EXPECT_EQ(Query(url, "SELECT count(*) FROM serials WHERE status = 'programmed'"), "4");
+    }
+    {  // Ctrl-C while it does not answer: a verdict within the time limits, the numbers left
+       // allocated for the station's next start
+        QvusbProcess running(withDatabase(through(proxy)), folder.Path());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        proxy.Freeze(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        running.Signal(SIGINT);
+        const auto stopped = std::chrono::steady_clock::now();
+        const QvusbResult result = running.Wait();
+        EXPECT_LT(seconds(stopped), 12.0);
         proxy.Freeze(false);
         EXPECT_EQ(result.exitCode, 1) << result.err;
         EXPECT_NE(result.out.find("the run was not recorded in the database"), std::string::npos)
             << result.out;
-        EXPECT_EQ(Query(url, "SELECT count(*) FROM runs"), "2");
+        EXPECT_EQ(Query(url, "SELECT count(*) FROM runs"), "4");
         EXPECT_EQ(Query(url, "SELECT count(*) FROM serials WHERE status = 'allocated'"), "2");
     }
 }
