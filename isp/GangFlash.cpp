@@ -88,14 +88,18 @@ std::vector<BoardResult> FlashAll(DeviceHost& host, const std::vector<GangTarget
                                   const StopAsked& stopAsked) {
     std::vector<BoardResult> results(targets.size());
     std::vector<LastTextView> views(targets.size());
+    std::vector<std::uint64_t> ends(targets.size());
     std::vector<std::thread> workers;
     workers.reserve(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        workers.emplace_back([&, i] {
+        workers.emplace_back([&, i, startingPoint = host.StartingPoint()] {
+            host.ContinueFrom(startingPoint);
             results[i] = FlashOne(host, targets[i], image, request, views[i], stopAsked);
+            ends[i] = host.StartingPoint();
         });
     }
     for (std::thread& worker : workers) worker.join();
+    for (const std::uint64_t end : ends) host.ContinueFrom(end);
     return results;
 }
 

@@ -16,17 +16,28 @@ namespace {
 
 constexpr std::uint32_t kPollMs = 333;
 
-// What one board's job reports, read by the station's thread while the job runs on its own.
+// How long the station waits in real time for its boards' threads to catch up with its look
+// at the bus: a board that waits for something else (the database) holds no look longer.
+constexpr auto kLongestCatchUp = std::chrono::seconds(1);
+
+// What one board's job reports, read by the station's thread while the job runs on its own,
+// and how far on the board's own clock it has got.
 class SlotView : public IspView {
 public:
+    explicit SlotView(DeviceHost& host) : host_(host) {}
+
     void ShowProcessInfo(const std::string& text) override {
         std::lock_guard lock(mutex_);
         text_ = text;
         progress_ = 0;
+        reachedMs_ = host_.NowMs();
     }
     void ShowProcessAddress(const std::string&) override {}
     void ShowStatusRegister(const std::string&) override {}
-    void ShowProgress(double fraction) override { progress_ = fraction; }
+    void ShowProgress(double fraction) override {
+        progress_ = fraction;
+        reachedMs_ = host_.NowMs();
+    }
     void ShowChecksum(const std::string&) override {}
     void ShowMessage(const std::string& text, const std::string&) override { ShowProcessInfo(text); }
     void PumpEvents() override {}
@@ -36,11 +47,14 @@ public:
         return text_;
     }
     double Progress() const { return progress_; }
+    std::uint64_t ReachedMs() const { return reachedMs_; }
 
 private:
+    DeviceHost& host_;
     mutable std::mutex mutex_;
     std::string text_;
     std::atomic<double> progress_ = 0;
+    std::atomic<std::uint64_t> reachedMs_ = 0;
 };
 
 // One board on its port, in a thread of its own; a raised station stop stops its job.
@@ -49,9 +63,11 @@ public:
     BoardRun(DeviceHost& host, const GangTarget& target, const ProgramFile& image,
              AutoRequest request, const ImageForBoard& imageFor, const std::atomic<bool>& stop,
              std::function<void()> onEnd)
-        : selector_(SelectorOf(target.path)), startedMs_(host.NowMs()) {
+        : selector_(SelectorOf(target.path)), view_(host), startedMs_(host.NowMs()) {
         thread_ = std::thread([this, &host, target, &image, request, &imageFor, &stop,
+                               startingPoint = host.StartingPoint(),
                                onEnd = std::move(onEnd)]() mutable {
+            host.ContinueFrom(startingPoint);
             // Only the station lists the bus: a board swapped on a port is always seen gone.
             const StopAsked stopAsked = [&stop] { return stop.load(); };
             board_.selector = selector_;
@@ -66,6 +82,7 @@ public:
                     return result;
                 };
             board_.run = FlashOne(host, target, image, request, view_, stopAsked);
+            endMs_ = host.NowMs();
             done_ = true;
             onEnd();
         });
@@ -77,6 +94,9 @@ public:
     BoardRun& operator=(const BoardRun&) = delete;
 
     bool Done() const { return done_; }
+    // On the board's own clock: when it ended, or how far it has got.
+    std::uint64_t EndMs() const { return endMs_; }
+    bool Reached(std::uint64_t ms) const { return done_ || view_.ReachedMs() >= ms; }
     StationBoard Judged() {
         thread_.join();
         return board_;
@@ -91,6 +111,7 @@ private:
     SlotView view_;
     StationBoard board_;
     std::uint64_t startedMs_ = 0;
+    std::atomic<std::uint64_t> endMs_ = 0;
     std::atomic<bool> done_ = false;
     std::thread thread_;
 };
@@ -135,7 +156,8 @@ private:
     // Ends the runs that have finished; their ports keep the verdict until emptied.
     void Harvest() {
         for (auto& [selector, port] : ports_) {
-            if (!port.run || !port.run->Done()) continue;
+            // A board is judged at the first look after its end on its own clock.
+            if (!port.run || !port.run->Done() || port.run->EndMs() > host_.NowMs()) continue;
             const StationBoard board = port.run->Judged();
             port.run.reset();
             const bool passed = board.run.result.Ok();
@@ -186,16 +208,35 @@ private:
         return shown;
     }
 
-    // While boards run, the poll interval in real time, cut short when one ends; otherwise
-    // the host's own wait (virtual time on the simulator).
+    // While boards run on real time, the poll interval, cut short when one ends; otherwise the
+    // host's own wait. Where each thread keeps its own time, the look after the wait waits in
+    // turn for every running board to have got that far on its own clock (a board's thread may
+    // lag in real time), so that what a board does before the look (ending, leaving its port)
+    // is seen by it, and identical runs look alike.
     void Wait() {
-        if (Running() == 0) return host_.Sleep(kPollMs);
+        if (Running() == 0 || host_.ThreadsKeepOwnTime()) {
+            host_.Sleep(kPollMs);
+            return CatchUp();
+        }
         std::unique_lock lock(mutex_);
         ended_.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] {
             for (const auto& [selector, port] : ports_)
                 if (port.run && port.run->Done()) return true;
             return false;
         });
+    }
+
+    void CatchUp() {
+        const std::uint64_t look = host_.NowMs();
+        const auto giveUp = std::chrono::steady_clock::now() + kLongestCatchUp;
+        std::unique_lock lock(mutex_);
+        while (std::chrono::steady_clock::now() < giveUp && !front_.StopRequested()) {
+            bool caughtUp = true;
+            for (const auto& [selector, port] : ports_)
+                caughtUp = caughtUp && (!port.run || port.run->Reached(look));
+            if (caughtUp) return;
+            ended_.wait_for(lock, std::chrono::milliseconds(1));
+        }
     }
 
     DeviceHost& host_;

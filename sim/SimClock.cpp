@@ -30,13 +30,14 @@ std::uint64_t& SimClock::ThreadTimeline() const {
     return threadTime.ns;
 }
 
-void SimClock::FoldThisThread() {
-    if (mode_ == Mode::Virtual && !OnMainThread()) FoldIn(ThreadTimeline());
-}
-
-void SimClock::FoldIn(std::uint64_t nanoseconds) {
-    std::uint64_t joined = joinedNs_.load();
-    while (joined < nanoseconds && !joinedNs_.compare_exchange_weak(joined, nanoseconds)) {
+void SimClock::ContinueFrom(std::uint64_t nanoseconds) {
+    if (mode_ != Mode::Virtual) return;
+    if (!OnMainThread()) {
+        threadTime = {serial_, nanoseconds};
+        return;
+    }
+    std::uint64_t main = mainNs_.load();
+    while (main < nanoseconds && !mainNs_.compare_exchange_weak(main, nanoseconds)) {
     }
 }
 
@@ -48,7 +49,7 @@ void SimClock::AdvanceNs(std::uint64_t nanoseconds) {
         ThreadTimeline() += nanoseconds;
         return;
     }
-    mainNs_ = std::max(mainNs_.load(), joinedNs_.load()) + nanoseconds;
+    mainNs_ += nanoseconds;
 }
 
 // On real time a thread's spending is added to a deadline it sleeps until once the deadline is
@@ -70,7 +71,7 @@ void SimClock::SpendNs(std::uint64_t nanoseconds) {
 std::uint64_t SimClock::NowNs() const {
     if (mode_ == Mode::Real) return std::max(SteadyNs(), deadlineNs) - realStartNs_;
     if (!OnMainThread()) return ThreadTimeline();
-    return std::max(mainNs_.load(), joinedNs_.load());
+    return mainNs_.load();
 }
 
 }  // namespace qv::sim

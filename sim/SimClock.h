@@ -12,10 +12,10 @@ namespace qv::sim {
 //
 // On virtual time every thread keeps its own time: a board programmed in a thread of its own
 // spends its own seconds, not those of the boards beside it. The thread that made the clock
-// keeps the clock's main time; another thread starts from the main time the main thread last
-// moved to itself, and once it has closed a device (a board's job closes its device at its
-// end) the main thread's clock reads at least the time it closed it at (as a join waits for
-// it; the main thread moves on from there when it next spends time).
+// keeps the clock's main time. Work handed to another thread carries the time along: the
+// starter takes NowNs as the starting point and the new thread goes on from it
+// (ContinueFrom); a thread that joins others goes on from the latest of their ends the same
+// way. A thread started without one begins at the main time.
 // Each simulated chip is driven by one thread at a time, so its busy times are measured on
 // that thread's time.
 class SimClock {
@@ -39,20 +39,19 @@ public:
     void Spend(std::uint64_t microseconds) { SpendNs(microseconds * 1000); }
     void SpendNs(std::uint64_t nanoseconds);
     Mode GetMode() const { return mode_; }
-    // The calling thread, not the clock's own, has come to the end of a piece of work: the
-    // clock's own thread reads at least its time from now on.
-    void FoldThisThread();
+    // The calling thread goes on from a time another thread had reached (its NowNs): a thread
+    // just started from its starter's, the main thread after a join from the latest end of
+    // those it joined (it never goes back).
+    void ContinueFrom(std::uint64_t nanoseconds);
 
 private:
     bool OnMainThread() const { return std::this_thread::get_id() == mainThread_; }
     std::uint64_t& ThreadTimeline() const;
-    void FoldIn(std::uint64_t nanoseconds);
 
     Mode mode_;
     std::uint64_t serial_;
     std::thread::id mainThread_ = std::this_thread::get_id();
     std::atomic<std::uint64_t> mainNs_ = 0;
-    std::atomic<std::uint64_t> joinedNs_ = 0;  // the latest end of another thread
     std::uint64_t realStartNs_ = 0;
 };
 

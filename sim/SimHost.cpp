@@ -163,8 +163,6 @@ HostHandle SimHost::Open(const std::string& path) {
 void SimHost::ClosePath(HostHandle handle) {
     std::lock_guard lock(mutex_);
     handles_.erase(handle);
-    // A board's job closes its device at its end: the bus's own thread now reads its time.
-    clock_.FoldThisThread();
 }
 
 bool SimHost::IoControl(HostHandle handle, std::uint32_t controlCode,

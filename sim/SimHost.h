@@ -68,6 +68,11 @@ public:
     bool LastOpenDenied() const override { return false; }
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
+    std::uint64_t StartingPoint() override { return clock_.NowNs(); }
+    void ContinueFrom(std::uint64_t startingPoint) override { clock_.ContinueFrom(startingPoint); }
+    bool ThreadsKeepOwnTime() const override {
+        return clock_.GetMode() == SimClock::Mode::Virtual;
+    }
 
     std::size_t OpenHandleCount() const { return handles_.size(); }
     // Control transfers the simulated devices have received.

@@ -53,6 +53,15 @@ public:
     // on virtual time.
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     virtual std::uint64_t NowMs() = 0;
+    // A board's work about to move to a thread of its own: StartingPoint is taken on the
+    // starting thread and ContinueFrom called first thing on the new one, so that on virtual
+    // time the new thread goes on from the time its starter had reached (a board never starts
+    // before the look at the bus that found it). Real time needs neither.
+    virtual std::uint64_t StartingPoint() { return 0; }
+    virtual void ContinueFrom(std::uint64_t /*startingPoint*/) {}
+    // Whether every thread keeps a time of its own (the simulator's virtual time) rather than
+    // all reading the one real clock.
+    virtual bool ThreadsKeepOwnTime() const { return false; }
 };
 
 }  // namespace qv

@@ -34,6 +34,9 @@ public:
     IoFailure LastIoControlFailure() const override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
+    std::uint64_t StartingPoint() override { return inner_.StartingPoint(); }
+    void ContinueFrom(std::uint64_t startingPoint) override { inner_.ContinueFrom(startingPoint); }
+    bool ThreadsKeepOwnTime() const override { return inner_.ThreadsKeepOwnTime(); }
 
 private:
     DeviceHost& inner_;

@@ -68,6 +68,37 @@ TEST(Station, EveryBoardIsJudgedOnceAndAFailedPortGoesOn) {
     EXPECT_EQ(front.judged.size(), judged.size());
 }
 
+// When each verdict came on the station's clock, and on which port: virtual time, a
+// controller per port, three boards on each port from the simulated operator.
+std::vector<std::pair<std::uint64_t, std::string>> VerdictTimes(unsigned ports) {
+    qv::sim::SimHost host;
+    host.SetControllerPerBoard(true);
+    for (unsigned i = 0; i < ports; ++i) host.AttachNew(qv::sim::UserDeviceIdentity());
+    host.ReplugBoards(3, {});
+    struct TimingFront : TestFront {
+        explicit TimingFront(qv::DeviceHost& clock) : host(clock) {}
+        void BoardJudged(const qv::StationBoard& board) override {
+            verdicts.emplace_back(host.NowMs(), board.selector);
+        }
+        qv::DeviceHost& host;
+        std::vector<std::pair<std::uint64_t, std::string>> verdicts;
+    } front(host);
+    qv::RunStation(host, "vid_6b94&pid_f82d", StationImage(20000),
+                   {qv::AutoRequest{}, 0, ports * 3, {}}, front);
+    return front.verdicts;
+}
+
+// Many ports on virtual time: each board starts after the look that found it (so a port's
+// boards take no less time than one port's alone), and the same station run twice gives the
+// same verdicts at the same times.
+TEST(Station, OnVirtualTimeBoardsStartWhenFoundAndRunsRepeatAlike) {
+    const auto alone = VerdictTimes(1);
+    const auto eight = VerdictTimes(8);
+    ASSERT_EQ(eight.size(), 24u);
+    EXPECT_GE(eight.back().first, alone.back().first);
+    EXPECT_EQ(VerdictTimes(8), eight);
+}
+
 // No operator: the boards stay plugged in and are each judged once, however long it watches and
 // though a listing of the bus fails now and then; --slots 1 takes them one after the other.
 TEST(Station, ABoardLeftPluggedInIsNotFlashedTwice) {
