@@ -1,11 +1,9 @@
 #include <CLI/CLI.hpp>
-#include <chrono>
 #include <cstdio>
-#include <deque>
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <thread>
+#include <mutex>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
@@ -13,6 +11,7 @@
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/SerialNumbers.h"
+#include "cli/StationRecorder.h"
 #include "cli/StopSignal.h"
 #include "cli/TerminalWidth.h"
 #include "image/ProgramFileCheck.h"
@@ -24,10 +23,6 @@
 
 namespace qv::cli {
 namespace {
-
-// How often a station that ended with records held asks the database again (the connection's
-// own back-off decides when the server is tried).
-constexpr auto kHeldRetry = std::chrono::milliseconds(250);
 
 struct StationArguments {
     FlashArguments flash;
@@ -63,7 +58,6 @@ public:
           live_(reporting.mode == OutputMode::Terminal) {}
 
     void BoardJudged(const StationBoard& board) override {
-        ClearLive();
         RunRecord record = fileRecord_;
         record.device = board.selector;
         record.devicePath = board.run.target.path;
@@ -75,38 +69,23 @@ public:
         RecordResult(record, board.run.result);
         record.seconds = board.run.seconds;
         reporting_.Complete(record);
-        held_.push_back(std::move(record));
-        KeepHeld();
+        recorder_->Add(std::move(record));
     }
 
-    // Records the boards held while the database server could not be reached, in the order
-    // they were judged, as far as it takes them now.
-    void KeepHeld() {
-        while (!held_.empty()) {
-            if (!reporting_.KeepUnlessAway(held_.front())) return SayHolding();
-            Judge(held_.front());
-            held_.pop_front();
-        }
-        holdingSaid_ = false;
-    }
-    bool Holding() const { return !held_.empty(); }
-    // The station ends: what the database did not take by now fails, its number left
-    // allocated for the station's next start to void.
-    void FailHeld() {
-        for (RunRecord& record : held_) {
-            reporting_.Keep(record);
-            Judge(record);
-        }
-        held_.clear();
-    }
+    // Where judged boards are recorded; set before the station starts.
+    void RecordWith(StationRecorder& recorder) { recorder_ = &recorder; }
 
-    // The station's claim on its name, renewed after each look at the bus.
-    void KeepClaim(StationClaim* claim) { claim_ = claim; }
+    // A written record's verdict, from the recorder's thread.
+    void ShowVerdict(RunRecord& record) {
+        std::lock_guard lock(screenMutex_);
+        ClearLive();
+        reporting_.Show(*view_, record);
+        summary_.Count(record);
+    }
 
     void Show(const std::vector<SlotSnapshot>& slots) override {
-        if (claim_ != nullptr) claim_->KeepAlive();
-        KeepHeld();
         if (!live_) return;
+        std::lock_guard lock(screenMutex_);
         ClearLive();
         for (const SlotSnapshot& slot : slots) {
             char progress[16] = "";
@@ -118,39 +97,31 @@ public:
                                        "  " + TrimmedText(slot.text) + "  " + seconds)
                       << "\x1b[K\n";
         }
-        if (!held_.empty())
-            std::cout << FitToTerminal(HeldText()) << "\x1b[K\n";
-        std::cout << FitToTerminal(Summary().Text()) << "\x1b[K\n" << std::flush;
-        liveLines_ = slots.size() + (held_.empty() ? 1 : 2);
+        liveLines_ = slots.size() + 1;
+        if (recorder_->DatabaseAway()) {
+            const std::size_t waiting = recorder_->Waiting();
+            std::cout << FitToTerminal(std::to_string(waiting) + " judged board" +
+                                       (waiting == 1 ? "" : "s") + " waiting for the database")
+                      << "\x1b[K\n";
+            ++liveLines_;
+        }
+        std::cout << FitToTerminal(SummaryLocked().Text()) << "\x1b[K\n" << std::flush;
     }
 
     bool StopRequested() override { return StopOnSignal::Requested(); }
 
     BatchSummary Summary() const {
-        BatchSummary summary = summary_;
-        summary.workedMs = host_.NowMs() - startedMs_;
-        return summary;
+        std::lock_guard lock(screenMutex_);
+        return SummaryLocked();
     }
     // The summary's line, or event, once the station has ended.
     void ShowSummary() { view_->ShowSummary(Summary()); }
 
 private:
-    void Judge(RunRecord& record) {
-        ClearLive();
-        reporting_.Show(*view_, record);
-        summary_.Count(record);
-    }
-
-    std::string HeldText() const {
-        return std::to_string(held_.size()) + " judged board" + (held_.size() == 1 ? "" : "s") +
-               " waiting for the database";
-    }
-    // Said once on standard error each time the station starts holding records.
-    void SayHolding() {
-        if (holdingSaid_) return;
-        holdingSaid_ = true;
-        std::cerr << "qvusb: the database cannot be reached; boards are recorded and given "
-                     "numbers once it is back (Ctrl-C fails those waiting)\n";
+    BatchSummary SummaryLocked() const {
+        BatchSummary summary = summary_;
+        summary.workedMs = host_.NowMs() - startedMs_;
+        return summary;
     }
 
     void ClearLive() {
@@ -167,9 +138,9 @@ private:
     std::size_t liveLines_ = 0;
     BatchSummary summary_;
     std::uint64_t startedMs_ = host_.NowMs();
-    StationClaim* claim_ = nullptr;
-    std::deque<RunRecord> held_;  // judged, not yet recorded: the database is away
-    bool holdingSaid_ = false;
+    StationRecorder* recorder_ = nullptr;
+    // The verdicts (the recorder's thread) and the live block (the station's) share the screen.
+    mutable std::mutex screenMutex_;
 };
 
 // With --db, the station holds its name in the database while it runs; the numbers an earlier,
@@ -211,16 +182,16 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
         serials.emplace(*options.reporting, args.flash.serial, image, args.flash.newSerial,
                         WhenUnreachable::Wait);
     const std::unique_ptr<StationClaim> claim = ClaimStation(*options.reporting);
-    screen.KeepClaim(claim.get());
+    StationRecorder recorder(*options.reporting, claim.get(),
+                             [&screen](RunRecord& record) { screen.ShowVerdict(record); });
+    screen.RecordWith(recorder);
     if (serials) settings.imageFor = [&serials](BoardImage& board) { return serials->Give(board); };
     {
         StopOnSignal stopOnSignal;
         RunStation(session.Host(), session.UserDeviceMatch(), image, settings, screen,
                    [&session](const GangTarget& target) { return session.Selects(target); });
         // The boards judged while the database was away are recorded once it is back.
-        for (screen.KeepHeld(); screen.Holding() && !StopOnSignal::Requested(); screen.KeepHeld())
-            std::this_thread::sleep_for(kHeldRetry);
-        screen.FailHeld();
+        recorder.Finish([] { return StopOnSignal::Requested(); });
     }
     screen.ShowSummary();
     const BatchSummary summary = screen.Summary();

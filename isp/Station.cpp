@@ -156,8 +156,10 @@ private:
     // Ends the runs that have finished; their ports keep the verdict until emptied.
     void Harvest() {
         for (auto& [selector, port] : ports_) {
-            // A board is judged at the first look after its end on its own clock.
-            if (!port.run || !port.run->Done() || port.run->EndMs() > host_.NowMs()) continue;
+            // Where each thread keeps its own time, a board is judged at the first look after
+            // its end on its own clock.
+            if (!port.run || !port.run->Done()) continue;
+            if (host_.ThreadsKeepOwnTime() && port.run->EndMs() > host_.NowMs()) continue;
             const StationBoard board = port.run->Judged();
             port.run.reset();
             const bool passed = board.run.result.Ok();
