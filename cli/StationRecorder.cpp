@@ -71,14 +71,15 @@ void StationRecorder::WriteWaiting(std::unique_lock<std::mutex>& lock) {
         }
         away_ = false;
         waiting_.pop_front();
+        written_.notify_all();
     }
 }
 
 void StationRecorder::Finish(const std::function<bool()>& giveUp) {
     if (finished_) return;
-    while (Waiting() > 0 && !giveUp()) std::this_thread::sleep_for(kFinishLook);
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        while (!waiting_.empty() && !giveUp()) written_.wait_for(lock, kFinishLook);
         ending_ = true;
     }
     wake_.notify_all();

@@ -45,7 +45,8 @@ private:
     StationClaim* claim_;
     ShowVerdict showVerdict_;
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable wake_;     // a record came, or the end
+    std::condition_variable written_;  // a record was written
     std::deque<RunRecord> waiting_;
     bool away_ = false;
     bool ending_ = false;

@@ -331,6 +331,15 @@ TEST_F(ProductionLineTest, ADatabaseThatIsLockedStopsAnsweringOrRestartsNeverHol
         EXPECT_EQ(folder.Read("locked.trace").find(" 80 0000 0001 1 OK 06"), std::string::npos);
         EXPECT_LT(seconds(started), 3.0);
         holder.Wait();
+        // No room left on the disk for the database (the process may write 1 KiB a file): it
+        // cannot be used, which is said before anything is sent.
+        const QvusbResult full = RunCommand(
+            {"sh", "-c", "ulimit -f 2; trap '' XFSZ; exec \"$0\" \"$@\"", QVUSB_PATH, "--sim",
+             "--db", "sqlite:locked.db", "flash", DEMO_FIRMWARE, "--serial", kFormat},
+            folder.Path());
+        EXPECT_EQ(full.exitCode, 2) << full.err;
+        EXPECT_NE(full.err.find("Cannot use the database sqlite:locked.db"), std::string::npos)
+            << full.err;
     }
     const char* postgres = std::getenv("QV_TEST_POSTGRES");
     if (postgres == nullptr) GTEST_SKIP() << "no PostgreSQL server (QV_TEST_POSTGRES)";
