@@ -59,7 +59,8 @@ protected:
 };
 
 // The run's row and its number's settlement are one: what undoes one undoes both, and a number
-// a later start of its station voided is not settled.
+// a later start of its station voided is not settled. A connection the server ended is made
+// again at the next transaction.
 TEST_P(RunDatabaseTest, ARunAndItsNumberAreRecordedTogetherOrNotAtAll) {
     const std::string first = database_->Allocate(kFormat, "line-1", "1-1");
     EXPECT_EQ(first, "QV0001");
@@ -82,6 +83,13 @@ TEST_P(RunDatabaseTest, ARunAndItsNumberAreRecordedTogetherOrNotAtAll) {
     EXPECT_THROW(database_->Record(Passed(second), At("line-1"), {}), qv::DatabaseError);
     EXPECT_EQ(Status(second), "void");
     EXPECT_EQ(database_->Runs({}).size(), 1u);
+
+    if (GetParam() == "postgresql") {  // the server ended the connection (as a restart does)
+        (void)qv::OpenPostgres(url_.connection, {})
+            ->Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                    " WHERE datname = current_database() AND pid <> pg_backend_pid()");
+        EXPECT_EQ(database_->Allocate(kFormat, "line-1", "1-3"), "QV0003");
+    }
 }
 
 // A live station's name is refused to another; its numbers are voided only once it is gone.
