@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "line/DatabaseUrl.h"
+#include "line/JobFile.h"
 #include "line/LineReport.h"
 #include "line/RecordErrors.h"
 #include "line/SerialFormat.h"
@@ -112,6 +113,58 @@ TEST(LineReport, CountsBoardsByTheirFlashAndFailuresByKind) {
     EXPECT_NE(qv::ReportHtml(qv::Summarize({Row("2026-12-08T10:00:00Z", false, "", "<b>", "<i>")}))
                   .find("&lt;b&gt;"),
               std::string::npos);
+}
+
+const std::string kJob =
+    "# qvusb job\n[job]\nname = fw12\nimage = fw12.h00\n"
+    "sha256 = 0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef\n"
+    "range = 64:128\nsteps = erase program verify\nchanged-only = yes\nread-block = 255\n"
+    "serial = QV{seq:04}\ndb = sqlite:line.db\nstation = line1-a\n"
+    "[slots]\n1-3.2 = Slot 4\n1-3.3 = Slot 5\n[end]\n";
+
+// A job reads back as written, each step it names on and the others off.
+TEST(JobFile, AJobReadsBackAsItsOwnText) {
+    const qv::Job job = qv::ParseJob(kJob);
+    EXPECT_EQ(job.range, "64:128");
+    EXPECT_TRUE(job.steps.erase && job.steps.program && job.steps.verify && job.steps.reloadFile);
+    EXPECT_FALSE(job.steps.blank || job.steps.protect || job.steps.ispMode);
+    EXPECT_TRUE(job.changedOnly);
+    EXPECT_EQ(job.readBlock, 255u);
+    ASSERT_EQ(job.slots.size(), 2u);
+    EXPECT_EQ(job.slots[1].label, "Slot 5");
+    EXPECT_EQ(qv::JobText(job), kJob);
+}
+
+// A job edited wrong or cut short is refused naming its line.
+TEST(JobFile, AWrongOrTruncatedJobIsRefusedNamingTheLine) {
+    const auto replaced = [](const std::string& from, const std::string& to) {
+        std::string text = kJob;
+        return text.replace(text.find(from), from.size(), to);
+    };
+    const struct {
+        std::string text;
+        const char* says;
+    } cases[] = {
+        {kJob.substr(0, kJob.find("[slots]")), "line 13: the job ends without [end]"},
+        {replaced("read-block = 255", "read-block = 256"), "line 9: read-block"},
+        {replaced("steps = erase", "steps = wipe"), "line 7: steps: no such step: wipe"},
+        {replaced("sha256 = 0", "sha256 = X"), "line 5: sha256"},
+        {replaced("db = sqlite:line.db", "db = postgresql://u:pw@db/line"), "line 11: db: a job"},
+        {replaced("serial = QV{seq:04}", "serial = QV"), "line 10: serial"},
+        {replaced("1-3.3 = Slot 5", "1-3.3 = Slot 4"), "line 15: the slot"},
+        {replaced("station = line1-a", "station = a\x1b[2J"), "line 12: a control character"},
+        {replaced("name = fw12\n", ""), "line 15: the job has no name"},
+        {kJob + "x = y\n", "line 17: nothing may follow [end]"},
+        {replaced("[job]", "[slots]"), "line 2: the job begins with [job]"},
+    };
+    for (const auto& c : cases) {
+        try {
+            (void)qv::ParseJob(c.text);
+            ADD_FAILURE() << "accepted: " << c.says;
+        } catch (const qv::RecordsRefused& error) {
+            EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
+        }
+    }
 }
 
 }  // namespace
