@@ -133,13 +133,14 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
         ->check(PrintableName);
 }
 
-void AddCommands(CLI::App& app, const GlobalOptions& options) {
+void AddCommands(CLI::App& app, GlobalOptions& options) {
     AddListCommand(app, options);
     AddRawCommand(app, options);
     AddRegisterCommands(app, options);
     AddIspCommands(app, options);
     AddFlashCommands(app, options);
     AddStationCommand(app, options);
+    AddJobCommand(app);
     AddImageCommands(app);
     AddI2cCommands(app, options);
     AddParamsCommands(app, options);
@@ -230,11 +231,25 @@ void RefuseWaitWithoutBoard(const CLI::App& app, const GlobalOptions& options) {
     if (!options.waitSeconds) return;
     for (const CLI::App* command : app.get_subcommands())
         for (const char* name :
-             {"list", "station", "image", "report", "serials", "board", "udev-rule", "help"})
+             {"list", "station", "image", "job", "report", "serials", "board", "udev-rule",
+              "help"})
             if (command->get_name() == name)
                 throw BadInput(std::string("--wait is for commands that use one board; ") + name +
                                (command->get_name() == "station" ? " waits for its boards itself"
                                                                   : " uses none"));
+}
+
+// A job's database and station name are the run's, unless the command line gives the same.
+void TakeJobDefaults(const Job& job, OutputOptions& output) {
+    const auto take = [](const std::string& fromJob, std::string& given, const char* option) {
+        if (fromJob.empty()) return;
+        if (!given.empty() && given != fromJob)
+            throw BadInput(std::string(option) + " " + MaskedSecrets(given) + " is not the job's (" +
+                           fromJob + ")");
+        given = fromJob;
+    };
+    take(job.database, output.database, "--db");
+    take(job.station, output.station, "--station");
 }
 
 // Runs the parse and its command; returns how it ended.
@@ -326,6 +341,7 @@ int RunCommandLine(int argc, char** argv) {
                                                       : OutputMode::Lines;
         if (output.json) std::cout.rdbuf(collected.rdbuf());
         RefuseWaitWithoutBoard(app, options);
+        if (options.job) TakeJobDefaults(options.job->job, output);
         std::optional<DatabaseUrl> database;
         if (!output.database.empty()) database = ParseDatabaseUrl(output.database);
         // Before any file is opened: an output that is an input or another output would be

@@ -47,6 +47,7 @@ std::vector<NamedFile> FilesOf(const CLI::App& app, const std::string& replay,
             files.push_back({"FILE", Argument(*sub, "file"), false});
             files.push_back({"IN", Argument(*sub, "in"), false});
             files.push_back({"OUT", Argument(*sub, "out"), true});
+            files.push_back({"--image", Argument(*sub, "--image"), false});
         }
     }
     std::erase_if(files, [](const NamedFile& file) { return file.path.empty(); });

@@ -13,6 +13,7 @@
 #include "device/QuorvexUsb.h"
 #include "device/host/DeviceHost.h"
 #include "isp/GangFlash.h"
+#include "line/JobFile.h"
 #include "sim/SimSetup.h"
 
 namespace qv {
@@ -41,6 +42,9 @@ struct GlobalOptions {
     std::optional<double> waitSeconds;
     bool verbose = false;            // -v: each request's summary on standard error
     Reporting* reporting = nullptr;  // owned by main
+    // station --job FILE: read while the command line is parsed; its database and station name
+    // are the run's unless given otherwise.
+    std::optional<LoadedJob> job;
 };
 
 // A device a command could mean, as `list` shows it.

@@ -162,8 +162,21 @@ std::unique_ptr<StationClaim> ClaimStation(const Reporting& reporting) {
     return claim;
 }
 
+// The flash options a job fixes.
+FlashArguments FromJob(const LoadedJob& loaded) {
+    FlashArguments flash;
+    flash.file = loaded.imagePath;
+    flash.range = loaded.job.range;
+    flash.steps = loaded.job.steps;
+    flash.changedOnly = loaded.job.changedOnly;
+    flash.readBlock = loaded.job.readBlock;
+    flash.serial = loaded.job.serial;
+    return flash;
+}
+
 void RunStationCommand(Session& session, const GlobalOptions& options,
-                       const StationArguments& args) {
+                       StationArguments args) {
+    if (options.job) args.flash = FromJob(*options.job);
     const RangeArgument range = ParseRange(args.flash.range);
     const ProgramFileRead read = ReadProgramFileOnce(args.flash.file);
     if (read.problem) throw BadInput(*read.problem);
@@ -175,6 +188,14 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     fileRecord.command = "station";
     fileRecord.range = args.flash.range;
     DescribeFile(fileRecord, args.flash.file, read.content);
+    if (options.job) {
+        if (fileRecord.sha256 != options.job->job.sha256)
+            throw BadInput("The image " + args.flash.file + " is not the job's (SHA-256 " +
+                           fileRecord.sha256.substr(0, 12) + "..., the job names " +
+                           options.job->job.sha256.substr(0, 12) + "...)");
+        fileRecord.job = options.job->job.name;
+        fileRecord.jobSha256 = options.job->fileSha256;
+    }
     StationScreen screen(*options.reporting, fileRecord, session.Host());
     StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units, {}};
     std::optional<SerialNumbers> serials;
@@ -202,16 +223,28 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
 
 }  // namespace
 
-void AddStationCommand(CLI::App& app, const GlobalOptions& options) {
+void AddStationCommand(CLI::App& app, GlobalOptions& options) {
     auto args = std::make_shared<StationArguments>();
     auto* station = app.add_subcommand(
         "station", "Flash and judge every board plugged in, on every port, until Ctrl-C or --units");
-    station->add_option("file", args->flash.file, "A .bin or .h00 program file")->required();
+    auto* file = station->add_option("file", args->flash.file, "A .bin or .h00 program file");
     AddSequenceOptions(station, args->flash);
     station->add_option("--units", args->units, "End after this many boards were judged");
     station->add_option("--slots", args->slots, "Flash at most this many boards at once");
     AddSerialOption(station, args->flash.serial, args->flash.newSerial);
-    station->callback([&options, args] {
+    station->add_option_function<std::string>(
+        "--job", [&options](const std::string& job) { options.job = ReadJobFile(job); },
+        "Run the job file made by `job create` (its image, options, serial numbers, database)");
+    station->callback([&options, args, station, file] {
+        // A job fixes how its boards are flashed: the operator adds only how many and how.
+        if (options.job) {
+            for (const CLI::Option* given : station->get_options())
+                if (given->count() > 0 && given->get_name() != "--job" &&
+                    given->get_name() != "--units" && given->get_name() != "--slots")
+                    throw BadInput(given->get_name() + " is fixed by the job; make another job");
+        } else if (file->count() == 0) {
+            throw BadInput("station needs FILE or --job JOB");
+        }
         WithSession(options, [&](Session& session) { RunStationCommand(session, options, *args); });
     });
 }

@@ -13,9 +13,10 @@ namespace {
 using qv::fuzz::Require;
 
 bool Same(const qv::Job& a, const qv::Job& b) {
-    bool slots = a.slots.size() == b.slots.size();
-    for (std::size_t i = 0; slots && i < a.slots.size(); ++i)
-        slots = a.slots[i].port == b.slots[i].port && a.slots[i].label == b.slots[i].label;
+    bool slots = a.fixtureSlots.size() == b.fixtureSlots.size();
+    for (std::size_t i = 0; slots && i < a.fixtureSlots.size(); ++i)
+        slots = a.fixtureSlots[i].port == b.fixtureSlots[i].port &&
+                a.fixtureSlots[i].label == b.fixtureSlots[i].label;
     const auto steps = [](const qv::AutoSteps& s) {
         return std::string{s.ispMode, s.erase, s.blank, s.program, s.verify, s.protect};
     };

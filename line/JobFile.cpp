@@ -1,10 +1,13 @@
 #include "line/JobFile.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
 
+#include "common/Sha256.h"
 #include "line/DatabaseUrl.h"
 #include "line/Printable.h"
 #include "line/RecordErrors.h"
@@ -173,19 +176,24 @@ private:
 
     void Slot(const std::string& port, const std::string& label) {
         if (port.empty() || label.empty()) Refuse("a slot is PORT = LABEL");
-        for (const JobSlot& slot : job_.slots)
+        for (const JobSlot& slot : job_.fixtureSlots)
             if (slot.port == port || slot.label == label)
                 Refuse("the slot " + port + " = " + label + " repeats a port or label");
-        job_.slots.push_back({port, label});
+        job_.fixtureSlots.push_back({port, label});
     }
 
     using KeyReader = void (JobReader::*)(const std::string&);
     inline static const std::map<std::string, KeyReader> kKeys{
-        {"name", &JobReader::Name},         {"image", &JobReader::Image},
-        {"sha256", &JobReader::Sha256},     {"range", &JobReader::Range},
-        {"steps", &JobReader::Steps},       {"changed-only", &JobReader::ChangedOnly},
-        {"read-block", &JobReader::ReadBlock}, {"serial", &JobReader::Serial},
-        {"db", &JobReader::Database},       {"station", &JobReader::Station},
+        {"name", &JobReader::Name},
+        {"image", &JobReader::Image},
+        {"sha256", &JobReader::Sha256},
+        {"range", &JobReader::Range},
+        {"steps", &JobReader::Steps},
+        {"changed-only", &JobReader::ChangedOnly},
+        {"read-block", &JobReader::ReadBlock},
+        {"serial", &JobReader::Serial},
+        {"db", &JobReader::Database},
+        {"station", &JobReader::Station},
     };
 
     Job job_;
@@ -197,6 +205,30 @@ private:
 }  // namespace
 
 Job ParseJob(const std::string& text) { return JobReader().Read(text); }
+
+LoadedJob ReadJobFile(const std::string& path) {
+    constexpr std::uintmax_t kLongestJob = 1 << 20;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error) throw RecordsRefused("Cannot read the job " + path + ": " + error.message());
+    if (size > kLongestJob) throw RecordsRefused("The job " + path + " is no job file (too long)");
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!file && !file.eof()) throw RecordsRefused("Cannot read the job " + path);
+    LoadedJob loaded;
+    try {
+        loaded.job = ParseJob(text);
+    } catch (const RecordsRefused& refused) {
+        throw RecordsRefused("The job " + path + ", " + refused.what());
+    }
+    loaded.fileSha256 =
+        Sha256Hex(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    const std::filesystem::path image(loaded.job.image);
+    loaded.imagePath = image.is_absolute()
+                           ? image.string()
+                           : (std::filesystem::path(path).parent_path() / image).string();
+    return loaded;
+}
 
 std::string JobText(const Job& job) {
     std::string steps;
@@ -217,9 +249,9 @@ std::string JobText(const Job& job) {
     line("serial", job.serial);
     line("db", job.database);
     line("station", job.station);
-    if (!job.slots.empty()) {
+    if (!job.fixtureSlots.empty()) {
         text += "[slots]\n";
-        for (const JobSlot& slot : job.slots) line(slot.port, slot.label);
+        for (const JobSlot& slot : job.fixtureSlots) line(slot.port, slot.label);
     }
     text += "[end]\n";
     // What could not be read back is refused here, not found when a station starts.

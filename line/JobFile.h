@@ -45,9 +45,20 @@ struct Job {
     std::string serial;
     std::string database;
     std::string station;
-    std::vector<JobSlot> slots;
+    std::vector<JobSlot> fixtureSlots;
 };
 
+// A job file as a station read it: the job, the SHA-256 of the file (every run row keeps it with
+// the job's name) and the image as the station opens it (a relative path is taken from the job
+// file's folder).
+struct LoadedJob {
+    Job job;
+    std::string fileSha256;
+    std::string imagePath;
+};
+
+// Reads a job file; throws RecordsRefused naming the file and the line that is wrong.
+LoadedJob ReadJobFile(const std::string& path);
 // Reads a job; throws RecordsRefused naming the line that is wrong ("line 7: ...").
 Job ParseJob(const std::string& text);
 // The job's text, which ParseJob reads back as the same job. Throws RecordsRefused for a job

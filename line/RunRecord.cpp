@@ -87,6 +87,7 @@ std::string LogJson(const RunRecord& record, const std::string& utcTime,
     line.Add("serial", record.serial).Add("serial_kept", record.serialKept);
     line.Add("order", record.workOrder);
     line.Add("operator", record.operatorName);
+    line.Add("job", record.job).Add("job_sha256", record.jobSha256);
     line.Add("failing_step", record.ok ? std::string() : record.message);
     return line.Text();
 }

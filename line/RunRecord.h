@@ -26,6 +26,8 @@ struct RunRecord {
     bool serialKept = false;      // the number is the one the board was programmed with before
     std::string workOrder;        // --order: the production order the run belongs to
     std::string operatorName;     // --operator: who ran the station
+    std::string job;              // station --job: the job's name
+    std::string jobSha256;        // and the SHA-256 of its file
     bool ok = false;
     int exitCode = 1;
     std::string message;          // the last step's text: the outcome, or the failing step

@@ -10,9 +10,10 @@
 namespace qv {
 namespace {
 
-// Version 2 added the runs' production order and operator; a version 1 database is upgraded
-// when it is opened for writing.
-constexpr int kSchemaVersion = 2;
+// Version 2 added the runs' production order and operator, version 3 the station's job (its
+// name and the SHA-256 of its file); an older database is upgraded when it is opened for
+// writing.
+constexpr int kSchemaVersion = 3;
 // Numbers tried when the next one's text is taken already (another format gave it).
 constexpr int kAllocationTries = 100;
 
@@ -32,7 +33,8 @@ std::vector<std::string> Schema(const char* identityKey) {
         " file TEXT NOT NULL, length BIGINT, checksum TEXT, sha256 TEXT NOT NULL,"
         " range TEXT NOT NULL, chip_id TEXT NOT NULL, flash_uid TEXT NOT NULL,"
         " failing_step TEXT NOT NULL, serial TEXT NOT NULL,"
-        " work_order TEXT NOT NULL DEFAULT '', operator TEXT NOT NULL DEFAULT '')",
+        " work_order TEXT NOT NULL DEFAULT '', operator TEXT NOT NULL DEFAULT '',"
+        " job TEXT NOT NULL DEFAULT '', job_sha256 TEXT NOT NULL DEFAULT '')",
         "CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL,"
         " process TEXT NOT NULL, heartbeat TEXT NOT NULL)",
     };
@@ -45,7 +47,7 @@ constexpr const char* kLayoutChecks[] = {
     " FROM serials WHERE 1 = 0",
     "SELECT id, time, host, station, command_line, command, device, device_path, ok, exit_code,"
     " message, failure, seconds, file, length, checksum, sha256, range, chip_id, flash_uid,"
-    " failing_step, serial, work_order, operator FROM runs WHERE 1 = 0",
+    " failing_step, serial, work_order, operator, job, job_sha256 FROM runs WHERE 1 = 0",
     "SELECT name, host, process, heartbeat FROM stations WHERE 1 = 0",
 };
 
@@ -85,8 +87,8 @@ public:
                 if (version.empty())
                     sql_->Query("INSERT INTO schema_version VALUES ($1)",
                                 {std::to_string(kSchemaVersion)});
-                else if (version[0][0] == "1")
-                    UpgradeFromVersion1();
+                else if (version[0][0] == "1" || version[0][0] == "2")
+                    UpgradeFromVersion(version[0][0] == "1" ? 1 : 2);
             });
         CheckLayout();
     }
@@ -225,9 +227,14 @@ private:
         return std::nullopt;
     }
 
-    void UpgradeFromVersion1() {
-        sql_->Query("ALTER TABLE runs ADD COLUMN work_order TEXT NOT NULL DEFAULT ''");
-        sql_->Query("ALTER TABLE runs ADD COLUMN operator TEXT NOT NULL DEFAULT ''");
+    // The columns each later version added, the runs before them left empty.
+    void UpgradeFromVersion(int version) {
+        if (version < 2) {
+            sql_->Query("ALTER TABLE runs ADD COLUMN work_order TEXT NOT NULL DEFAULT ''");
+            sql_->Query("ALTER TABLE runs ADD COLUMN operator TEXT NOT NULL DEFAULT ''");
+        }
+        sql_->Query("ALTER TABLE runs ADD COLUMN job TEXT NOT NULL DEFAULT ''");
+        sql_->Query("ALTER TABLE runs ADD COLUMN job_sha256 TEXT NOT NULL DEFAULT ''");
         sql_->Query("UPDATE schema_version SET version = $1", {std::to_string(kSchemaVersion)});
     }
 
@@ -236,9 +243,10 @@ private:
         try {
             const auto version = sql_->Query("SELECT version FROM schema_version");
             const std::string found = version.empty() ? "?" : version[0][0].value_or("?");
-            if (found == "1")
-                throw DatabaseError("its schema is version 1; a command that records runs "
-                                    "upgrades it to version " + std::to_string(kSchemaVersion));
+            if (found == "1" || found == "2")
+                throw DatabaseError("its schema is version " + found +
+                                    "; a command that records runs upgrades it to version " +
+                                    std::to_string(kSchemaVersion));
             if (found != std::to_string(kSchemaVersion))
                 throw DatabaseError("its schema is version " + found +
                                     "; this qvusb knows version " +
@@ -268,9 +276,9 @@ private:
         sql_->Query(
             "INSERT INTO runs (time, host, station, command_line, command, device, device_path,"
             " ok, exit_code, message, failure, seconds, file, length, checksum, sha256, range,"
-            " chip_id, flash_uid, failing_step, serial, work_order, operator) VALUES ($1, $2, $3,"
-            " $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20,"
-            " $21, $22, $23)",
+            " chip_id, flash_uid, failing_step, serial, work_order, operator, job, job_sha256)"
+            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17,"
+            " $18, $19, $20, $21, $22, $23, $24, $25)",
             {place.utcTime, place.hostName, place.station, place.commandLine, record.command,
              record.device, record.devicePath, record.ok ? "1" : "0",
              std::to_string(record.exitCode), record.message, record.failure, seconds,
@@ -278,7 +286,7 @@ private:
              record.checksum ? Value("0x" + Hex4(*record.checksum)) : std::nullopt,
              record.sha256, record.range, record.chipId, record.flashUid,
              record.ok ? "" : record.message, record.serial, record.workOrder,
-             record.operatorName});
+             record.operatorName, record.job, record.jobSha256});
     }
 
     std::mutex mutex_;

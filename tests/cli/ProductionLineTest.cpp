@@ -273,6 +273,50 @@ TEST_F(ProductionLineTest, TwoStationsNeverGiveANumberTwice) {
     }
 }
 
+// A job made once runs as it is: its image (checked by its hash), options, serial numbers,
+// database and station; every run row names the job; what the operator may not change is
+// refused before anything is sent.
+TEST_F(ProductionLineTest, AStationRunsItsJobAsMadeAndEveryRowNamesIt) {
+    std::filesystem::copy_file(DEMO_FIRMWARE, folder / "fw.h00",
+                               std::filesystem::copy_options::overwrite_existing);
+    const QvusbResult made =
+        Run({"job", "create", "line.qvjob", "--image", "fw.h00", "--name", "fw12", "--serial",
+             kFormat, "--db", "sqlite:line.db", "--station", "line1-a", "--slot", "1-1=Slot 1"});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const QvusbResult ran = Run({"--sim", "--sim-devices", "2", "station", "--job", "line.qvjob",
+                                 "--units", "2"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_EQ(Query("sqlite:line.db", "SELECT count(*) FROM runs WHERE job = 'fw12' AND"
+                                      " station = 'line1-a' AND length(job_sha256) = 64"),
+              "2");
+    EXPECT_EQ(Serials().size(), 2u);
+
+    std::string job = folder.Read("line.qvjob");
+    job.replace(job.find("[end]"), 5, "");
+    folder.Write("cut.qvjob", job);
+    const struct {
+        Args args;
+        const char* says;
+    } refused[] = {
+        {{"station", "--job", "line.qvjob", "--range", "0:64"}, "--range is fixed by the job"},
+        {{"--station", "other", "station", "--job", "line.qvjob"}, "--station other is not the job's"},
+        {{"station", "--job", "cut.qvjob"}, "line 16: the job ends without [end]"},
+        {{"station", "--job", "changed.qvjob"}, "is not the job's (SHA-256"},
+    };
+    job = folder.Read("line.qvjob");
+    const std::size_t digest = job.find("sha256 = ") + 9;
+    job.replace(digest, 64, std::string(64, job[digest] == '0' ? '1' : '0'));
+    folder.Write("changed.qvjob", job);
+    for (const auto& c : refused) {
+        Args args{"--sim", "--trace", "trace.log"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const QvusbResult result = Run(args);
+        EXPECT_EQ(result.exitCode, 2) << c.says;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+        EXPECT_EQ(folder.Read("trace.log").find(" 84 "), std::string::npos) << c.says;
+    }
+}
+
 // A station killed mid-run leaves numbers taken; its next start voids them, says so, and
 // never gives them again.
 TEST_F(ProductionLineTest, AKilledStationsNumbersAreVoidedAtItsNextStart) {

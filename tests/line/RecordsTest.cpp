@@ -130,8 +130,8 @@ TEST(JobFile, AJobReadsBackAsItsOwnText) {
     EXPECT_FALSE(job.steps.blank || job.steps.protect || job.steps.ispMode);
     EXPECT_TRUE(job.changedOnly);
     EXPECT_EQ(job.readBlock, 255u);
-    ASSERT_EQ(job.slots.size(), 2u);
-    EXPECT_EQ(job.slots[1].label, "Slot 5");
+    ASSERT_EQ(job.fixtureSlots.size(), 2u);
+    EXPECT_EQ(job.fixtureSlots[1].label, "Slot 5");
     EXPECT_EQ(qv::JobText(job), kJob);
 }
 

@@ -126,7 +126,7 @@ TEST_P(RunDatabaseTest, ReadingNeverCreatesADatabaseAndRefusesAForeignLayout) {
     EXPECT_THROW(qv::OpenRunDatabase(url_, qv::DatabaseAccess::ReadWrite, 5), qv::RecordsRefused);
 }
 
-// A database of the first layout (no production order or operator) is read only after a
+// A database of the first layout (no production order, operator or job) is read only after a
 // command that records runs has upgraded it, and keeps its runs.
 TEST_P(RunDatabaseTest, AnOlderLayoutIsUpgradedWhenOpenedForWriting) {
     database_.reset();
@@ -135,6 +135,8 @@ TEST_P(RunDatabaseTest, AnOlderLayoutIsUpgradedWhenOpenedForWriting) {
                                                 : qv::OpenPostgres(url_.connection, {});
         sql->Query("ALTER TABLE runs DROP COLUMN work_order");
         sql->Query("ALTER TABLE runs DROP COLUMN operator");
+        sql->Query("ALTER TABLE runs DROP COLUMN job");
+        sql->Query("ALTER TABLE runs DROP COLUMN job_sha256");
         sql->Query("UPDATE schema_version SET version = 1");
     }
     try {
