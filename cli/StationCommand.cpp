@@ -47,19 +47,23 @@ const char* StateText(SlotSnapshot::State state) {
 }
 
 // The station on the command line: a verdict (and a log line) per board as it is judged and,
-// on a terminal, a live block under them: a line per port and the summary.
+// on a terminal, a live block under them: a line per port and the summary. A port the job's
+// slot map names is shown and recorded with its slot.
 class StationScreen : public StationFront {
 public:
-    StationScreen(Reporting& reporting, RunRecord fileRecord, DeviceHost& host)
+    StationScreen(Reporting& reporting, RunRecord fileRecord, DeviceHost& host,
+                  std::vector<JobSlot> fixtureSlots)
         : reporting_(reporting),
           view_(reporting.NewView()),
           fileRecord_(std::move(fileRecord)),
           host_(host),
-          live_(reporting.mode == OutputMode::Terminal) {}
+          live_(reporting.mode == OutputMode::Terminal),
+          fixtureSlots_(std::move(fixtureSlots)) {}
 
     void BoardJudged(const StationBoard& board) override {
         RunRecord record = fileRecord_;
         record.device = board.selector;
+        record.slot = SlotOf(board.selector);
         record.devicePath = board.run.target.path;
         record.chipId = ChipIdText(board.run.chipId);
         record.flashUid = UniqueIdText(board.run.uniqueId);
@@ -93,8 +97,10 @@ public:
                 std::snprintf(progress, sizeof progress, " %3.0f%%", slot.progress * 100);
             char seconds[16];
             std::snprintf(seconds, sizeof seconds, "%.1f s", slot.seconds);
-            std::cout << FitToTerminal(slot.selector + "  " + StateText(slot.state) + progress +
-                                       "  " + TrimmedText(slot.text) + "  " + seconds)
+            const std::string label = SlotOf(slot.selector);
+            std::cout << FitToTerminal(slot.selector + (label.empty() ? "" : " [" + label + "]") +
+                                       "  " + StateText(slot.state) + progress + "  " +
+                                       TrimmedText(slot.text) + "  " + seconds)
                       << "\x1b[K\n";
         }
         liveLines_ = slots.size() + 1;
@@ -118,6 +124,12 @@ public:
     void ShowSummary() { view_->ShowSummary(Summary()); }
 
 private:
+    std::string SlotOf(const std::string& port) const {
+        for (const JobSlot& slot : fixtureSlots_)
+            if (slot.port == port) return slot.label;
+        return {};
+    }
+
     BatchSummary SummaryLocked() const {
         BatchSummary summary = summary_;
         summary.workedMs = host_.NowMs() - startedMs_;
@@ -135,6 +147,7 @@ private:
     RunRecord fileRecord_;
     DeviceHost& host_;
     const bool live_;
+    const std::vector<JobSlot> fixtureSlots_;
     std::size_t liveLines_ = 0;
     BatchSummary summary_;
     std::uint64_t startedMs_ = host_.NowMs();
@@ -196,7 +209,8 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
         fileRecord.job = options.job->job.name;
         fileRecord.jobSha256 = options.job->fileSha256;
     }
-    StationScreen screen(*options.reporting, fileRecord, session.Host());
+    StationScreen screen(*options.reporting, fileRecord, session.Host(),
+                         options.job ? options.job->job.fixtureSlots : std::vector<JobSlot>{});
     StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units, {}};
     std::optional<SerialNumbers> serials;
     if (!args.flash.serial.empty())

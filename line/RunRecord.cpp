@@ -57,6 +57,7 @@ std::string UniqueIdText(const std::optional<std::array<std::uint8_t, 8>>& uniqu
 
 std::string VerdictLine(const RunRecord& record) {
     std::string line = std::string(record.ok ? "PASS" : "FAIL") + " " + record.device;
+    if (!record.slot.empty()) line += " [" + record.slot + "]";
     if (!record.file.empty()) line += " " + record.file;
     if (record.checksum) line += " 0x" + Hex4(*record.checksum);
     if (!record.serial.empty()) line += " " + record.serial + (record.serialKept ? " (kept)" : "");
@@ -72,6 +73,7 @@ std::string ResultJson(const RunRecord& record) {
     if (!record.flashUid.empty()) line.Add("flash_uid", record.flashUid);
     if (!record.serial.empty()) line.Add("serial", record.serial);
     if (record.serialKept) line.Add("serial_kept", true);
+    if (!record.slot.empty()) line.Add("slot", record.slot);
     AddFile(line, record);
     return line.Text();
 }
@@ -87,7 +89,7 @@ std::string LogJson(const RunRecord& record, const std::string& utcTime,
     line.Add("serial", record.serial).Add("serial_kept", record.serialKept);
     line.Add("order", record.workOrder);
     line.Add("operator", record.operatorName);
-    line.Add("job", record.job).Add("job_sha256", record.jobSha256);
+    line.Add("job", record.job).Add("job_sha256", record.jobSha256).Add("slot", record.slot);
     line.Add("failing_step", record.ok ? std::string() : record.message);
     return line.Text();
 }

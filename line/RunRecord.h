@@ -27,6 +27,7 @@ struct RunRecord {
     std::string workOrder;        // --order: the production order the run belongs to
     std::string operatorName;     // --operator: who ran the station
     std::string job;              // station --job: the job's name
+    std::string slot;             // and its label for the device's port ("Slot 4"), if any
     std::string jobSha256;        // and the SHA-256 of its file
     bool ok = false;
     int exitCode = 1;
@@ -43,7 +44,8 @@ std::string ChipIdText(const std::array<std::uint8_t, 3>& chipId);
 // "D26374A1B2C3D4E5"; empty for an ID never read.
 std::string UniqueIdText(const std::optional<std::array<std::uint8_t, 8>>& uniqueId);
 
-// "PASS 1-3 fw.bin 0x1A2B 4.1 s Verifying Success" or "FAIL ... Blanking Fail at 0x000000";
+// "PASS 1-3 fw.bin 0x1A2B 4.1 s Verifying Success" or "FAIL ... Blanking Fail at 0x000000",
+// the port's slot after it where a job names one ("PASS 1-3 [Slot 4] ...");
 // the file and checksum only where the command has a file, then the serial flashed, if any
 // ("QV0001 (kept)" for the number the board held already).
 std::string VerdictLine(const RunRecord& record);

@@ -11,8 +11,8 @@ namespace qv {
 namespace {
 
 // Version 2 added the runs' production order and operator, version 3 the station's job (its
-// name and the SHA-256 of its file); an older database is upgraded when it is opened for
-// writing.
+// name, the SHA-256 of its file, the slot of the port); an older database is upgraded when it
+// is opened for writing.
 constexpr int kSchemaVersion = 3;
 // Numbers tried when the next one's text is taken already (another format gave it).
 constexpr int kAllocationTries = 100;
@@ -34,7 +34,8 @@ std::vector<std::string> Schema(const char* identityKey) {
         " range TEXT NOT NULL, chip_id TEXT NOT NULL, flash_uid TEXT NOT NULL,"
         " failing_step TEXT NOT NULL, serial TEXT NOT NULL,"
         " work_order TEXT NOT NULL DEFAULT '', operator TEXT NOT NULL DEFAULT '',"
-        " job TEXT NOT NULL DEFAULT '', job_sha256 TEXT NOT NULL DEFAULT '')",
+        " job TEXT NOT NULL DEFAULT '', job_sha256 TEXT NOT NULL DEFAULT '',"
+        " slot TEXT NOT NULL DEFAULT '')",
         "CREATE TABLE IF NOT EXISTS stations (name TEXT PRIMARY KEY, host TEXT NOT NULL,"
         " process TEXT NOT NULL, heartbeat TEXT NOT NULL)",
     };
@@ -47,7 +48,7 @@ constexpr const char* kLayoutChecks[] = {
     " FROM serials WHERE 1 = 0",
     "SELECT id, time, host, station, command_line, command, device, device_path, ok, exit_code,"
     " message, failure, seconds, file, length, checksum, sha256, range, chip_id, flash_uid,"
-    " failing_step, serial, work_order, operator, job, job_sha256 FROM runs WHERE 1 = 0",
+    " failing_step, serial, work_order, operator, job, job_sha256, slot FROM runs WHERE 1 = 0",
     "SELECT name, host, process, heartbeat FROM stations WHERE 1 = 0",
 };
 
@@ -235,6 +236,7 @@ private:
         }
         sql_->Query("ALTER TABLE runs ADD COLUMN job TEXT NOT NULL DEFAULT ''");
         sql_->Query("ALTER TABLE runs ADD COLUMN job_sha256 TEXT NOT NULL DEFAULT ''");
+        sql_->Query("ALTER TABLE runs ADD COLUMN slot TEXT NOT NULL DEFAULT ''");
         sql_->Query("UPDATE schema_version SET version = $1", {std::to_string(kSchemaVersion)});
     }
 
@@ -276,9 +278,9 @@ private:
         sql_->Query(
             "INSERT INTO runs (time, host, station, command_line, command, device, device_path,"
             " ok, exit_code, message, failure, seconds, file, length, checksum, sha256, range,"
-            " chip_id, flash_uid, failing_step, serial, work_order, operator, job, job_sha256)"
-            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17,"
-            " $18, $19, $20, $21, $22, $23, $24, $25)",
+            " chip_id, flash_uid, failing_step, serial, work_order, operator, job, job_sha256,"
+            " slot) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16,"
+            " $17, $18, $19, $20, $21, $22, $23, $24, $25, $26)",
             {place.utcTime, place.hostName, place.station, place.commandLine, record.command,
              record.device, record.devicePath, record.ok ? "1" : "0",
              std::to_string(record.exitCode), record.message, record.failure, seconds,
@@ -286,7 +288,7 @@ private:
              record.checksum ? Value("0x" + Hex4(*record.checksum)) : std::nullopt,
              record.sha256, record.range, record.chipId, record.flashUid,
              record.ok ? "" : record.message, record.serial, record.workOrder,
-             record.operatorName, record.job, record.jobSha256});
+             record.operatorName, record.job, record.jobSha256, record.slot});
     }
 
     std::mutex mutex_;

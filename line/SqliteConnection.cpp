@@ -25,7 +25,12 @@ public:
             throw DatabaseError(why);
         }
         sqlite3_busy_timeout(db_, busyTimeoutMs_);
-        if (!limits.readOnly) UseWriteAheadLog();
+        try {
+            if (!limits.readOnly) UseWriteAheadLog();
+        } catch (const DatabaseError&) {
+            sqlite3_close(db_);  // no destructor runs for a connection never made
+            throw;
+        }
     }
     ~SqliteConnection() override { sqlite3_close(db_); }
 

@@ -295,9 +295,13 @@ TEST_F(ProductionLineTest, AStationRunsItsJobAsMadeAndEveryRowNamesIt) {
     const QvusbResult ran = Run({"--sim", "--sim-devices", "2", "station", "--job", "line.qvjob",
                                  "--units", "2"});
     EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_NE(ran.out.find("PASS 1-1 [Slot 1] "), std::string::npos) << ran.out;
     EXPECT_EQ(Query("sqlite:line.db", "SELECT count(*) FROM runs WHERE job = 'fw12' AND"
                                       " station = 'line1-a' AND length(job_sha256) = 64"),
               "2");
+    EXPECT_EQ(Query("sqlite:line.db", "SELECT group_concat(device || '=' || slot, ' ') FROM"
+                                      " (SELECT device, slot FROM runs ORDER BY device)"),
+              "1-1=Slot 1 1-2=");
     EXPECT_EQ(Serials().size(), 2u);
     const QvusbResult other = Run({"--sim", "--station", "other", "station", "--job", "line.qvjob"});
     EXPECT_EQ(other.exitCode, 2);

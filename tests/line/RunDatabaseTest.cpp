@@ -137,6 +137,7 @@ TEST_P(RunDatabaseTest, AnOlderLayoutIsUpgradedWhenOpenedForWriting) {
         sql->Query("ALTER TABLE runs DROP COLUMN operator");
         sql->Query("ALTER TABLE runs DROP COLUMN job");
         sql->Query("ALTER TABLE runs DROP COLUMN job_sha256");
+        sql->Query("ALTER TABLE runs DROP COLUMN slot");
         sql->Query("UPDATE schema_version SET version = 1");
     }
     try {
