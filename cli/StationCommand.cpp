@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
