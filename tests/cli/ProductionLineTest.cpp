@@ -90,6 +90,8 @@ TEST_F(ProductionLineTest, WhatCannotGiveANumberIsRefusedBeforeAnythingIsSent) {
          "Cannot use the database"},
         {{"--db", "mysql://line", "flash", DEMO_FIRMWARE}, "sqlite:PATH or postgresql"},
         {{"flash", "big.bin", "--range", "32:4"}, "runs past the assigned range"},
+        {{"job", "create", "big.qvjob", "--image", "big.bin", "--range", "32:4"},
+         "runs past the assigned range"},
         // The database is never an output, nor made by reading it.
         {{"--db", "sqlite:line.db", "report", "--html", "line.db"}, "name the same file"},
         {{"--db", "sqlite:line.db", "--log", "line.db-wal", "list"}, "name the same file"},

@@ -156,6 +156,7 @@ TEST(JobFile, AWrongOrTruncatedJobIsRefusedNamingTheLine) {
         {replaced("name = fw12\n", ""), "line 15: the job has no name"},
         {kJob + "x = y\n", "line 17: nothing may follow [end]"},
         {replaced("[job]", "[slots]"), "line 2: the job begins with [job]"},
+        {"x = y\n" + kJob, "line 1: a key before [job]"},
     };
     for (const auto& c : cases) {
         try {
