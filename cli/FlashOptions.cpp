@@ -78,4 +78,23 @@ void UseImage(ProgramFile& program, const std::string& file, const ProgramFileCo
     program.ProgramFileReady = true;
 }
 
+void FixInJob(const FlashArguments& flash, Job& job) {
+    job.range = flash.range;
+    job.steps = flash.steps;
+    job.changedOnly = flash.changedOnly;
+    job.readBlock = flash.readBlock;
+    job.serial = flash.serial;
+}
+
+FlashArguments FlashArgumentsOf(const LoadedJob& loaded) {
+    FlashArguments flash;
+    flash.file = loaded.imagePath;
+    flash.range = loaded.job.range;
+    flash.steps = loaded.job.steps;
+    flash.changedOnly = loaded.job.changedOnly;
+    flash.readBlock = loaded.job.readBlock;
+    flash.serial = loaded.job.serial;
+    return flash;
+}
+
 }  // namespace qv::cli

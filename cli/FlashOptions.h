@@ -4,6 +4,7 @@
 
 #include "image/ProgramFileCheck.h"
 #include "isp/IspJobs.h"
+#include "line/JobFile.h"
 
 namespace CLI {
 class App;
@@ -53,5 +54,10 @@ void AddStepSwitch(CLI::App* command, FlashArguments& args, bool AutoSteps::*ste
 void AddSequenceOptions(CLI::App* command, FlashArguments& args);
 // --read-block N, 1 to 255 bytes per read request.
 CLI::Option* AddReadBlock(CLI::App* command, FlashArguments& args);
+
+// The flash options a job fixes, both ways: into a job being made, and out of a job a station
+// runs (its image as the station opens it).
+void FixInJob(const FlashArguments& flash, Job& job);
+FlashArguments FlashArgumentsOf(const LoadedJob& loaded);
 
 }  // namespace qv::cli

@@ -44,11 +44,7 @@ void CreateJob(const JobArguments& args) {
         args.name.empty() ? std::filesystem::path(args.flash.file).stem().string() : args.name;
     job.image = ImageBesideJob(args.flash.file, args.out);
     job.sha256 = described.sha256;
-    job.range = args.flash.range;
-    job.steps = args.flash.steps;
-    job.changedOnly = args.flash.changedOnly;
-    job.readBlock = args.flash.readBlock;
-    job.serial = args.flash.serial;
+    FixInJob(args.flash, job);
     job.database = args.database;
     job.station = args.station;
     for (const std::string& slot : args.slots) {

@@ -175,21 +175,9 @@ std::unique_ptr<StationClaim> ClaimStation(const Reporting& reporting) {
     return claim;
 }
 
-// The flash options a job fixes.
-FlashArguments FromJob(const LoadedJob& loaded) {
-    FlashArguments flash;
-    flash.file = loaded.imagePath;
-    flash.range = loaded.job.range;
-    flash.steps = loaded.job.steps;
-    flash.changedOnly = loaded.job.changedOnly;
-    flash.readBlock = loaded.job.readBlock;
-    flash.serial = loaded.job.serial;
-    return flash;
-}
-
 void RunStationCommand(Session& session, const GlobalOptions& options,
                        StationArguments args) {
-    if (options.job) args.flash = FromJob(*options.job);
+    if (options.job) args.flash = FlashArgumentsOf(*options.job);
     const RangeArgument range = ParseRange(args.flash.range);
     const ProgramFileRead read = ReadProgramFileOnce(args.flash.file);
     if (read.problem) throw BadInput(*read.problem);

@@ -14,6 +14,8 @@ struct AutoSteps {
     bool program = true;
     bool verify = true;
     bool protect = true;
+
+    bool operator==(const AutoSteps&) const = default;
 };
 
 struct AutoStepName {

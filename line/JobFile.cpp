@@ -143,9 +143,9 @@ private:
         job_.changedOnly = value == "yes";
     }
     void ReadBlock(const std::string& value) {
-        if (!IsDigits(value) || std::stoul(value) < 1 || std::stoul(value) > 255)
-            Refuse("read-block: 1 to 255");
-        job_.readBlock = static_cast<unsigned>(std::stoul(value));
+        const unsigned long bytes = IsDigits(value) ? std::stoul(value) : 0;
+        if (bytes < 1 || bytes > 255) Refuse("read-block: 1 to 255");
+        job_.readBlock = static_cast<unsigned>(bytes);
     }
     void Serial(const std::string& value) {
         if (!value.empty()) {

@@ -11,6 +11,8 @@ namespace qv {
 struct JobSlot {
     std::string port;
     std::string label;
+
+    bool operator==(const JobSlot&) const = default;
 };
 
 // A station's job: what a line flashes and how, fixed by the engineer who made it, so that a
@@ -46,6 +48,8 @@ struct Job {
     std::string database;
     std::string station;
     std::vector<JobSlot> fixtureSlots;
+
+    bool operator==(const Job&) const = default;
 };
 
 // A job file as a station read it: the job, the SHA-256 of the file (every run row keeps it with
