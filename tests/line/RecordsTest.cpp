@@ -133,6 +133,9 @@ TEST(JobFile, AJobReadsBackAsItsOwnText) {
     ASSERT_EQ(job.fixtureSlots.size(), 2u);
     EXPECT_EQ(job.fixtureSlots[1].label, "Slot 5");
     EXPECT_EQ(qv::JobText(job), kJob);
+    qv::Job unreadable = job;
+    unreadable.name = std::string(65, 'n');
+    EXPECT_THROW((void)qv::JobText(unreadable), qv::RecordsRefused);
 }
 
 // A job edited wrong or cut short is refused naming its line.
@@ -157,6 +160,7 @@ TEST(JobFile, AWrongOrTruncatedJobIsRefusedNamingTheLine) {
         {kJob + "x = y\n", "line 17: nothing may follow [end]"},
         {replaced("[job]", "[slots]"), "line 2: the job begins with [job]"},
         {"x = y\n" + kJob, "line 1: a key before [job]"},
+        {replaced("db = sqlite:line.db", "db = mysql://line"), "line 11: db: "},
     };
     for (const auto& c : cases) {
         try {
