@@ -14,12 +14,21 @@ constexpr unsigned kFirstRateVerdicts = 2;
 }  // namespace
 
 void BatchSummary::Count(const RunRecord& record) {
-    if (record.ok)
-        ++passed;
-    else if (record.failure == KindName(FailureKind::Stopped))
+    if (record.failure == KindName(FailureKind::Stopped) && !record.ok) {
         ++stopped;
-    else
-        ++failed;
+        return;
+    }
+    ++(record.ok ? passed : failed);
+    const std::string& board = record.flashUid.empty() ? record.serial : record.flashUid;
+    if (board.empty() || boardsSeen_.insert(board).second) {
+        ++boards;
+        if (record.ok) ++firstPassed;
+    }
+}
+
+std::optional<double> BatchSummary::FirstPassYield() const {
+    if (boards == 0) return std::nullopt;
+    return static_cast<double>(firstPassed) / boards;
 }
 
 std::optional<double> BatchSummary::BoardsPerHour() const {

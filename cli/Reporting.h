@@ -80,6 +80,11 @@ struct Reporting {
     }
     void Show(CliView& view, const RunRecord& record) {
         view.ShowResult(record);
+        Announce(record);
+    }
+    // What follows a verdict wherever it was shown: the result is given, and the --on-result
+    // command runs.
+    void Announce(const RunRecord& record) {
         resultShown = true;
         if (!resultHook.empty()) RunResultHookFor(record);
     }

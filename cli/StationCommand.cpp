@@ -2,8 +2,6 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <mutex>
-#include <optional>
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
@@ -11,24 +9,13 @@
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/SerialNumbers.h"
-#include "cli/StationRecorder.h"
+#include "cli/Session.h"
+#include "cli/StationRun.h"
 #include "cli/StopSignal.h"
 #include "cli/TerminalWidth.h"
-#include "image/ProgramFileCheck.h"
-#include "image/RangeChoice.h"
-#include "device/host/InterfacePath.h"
-#include "isp/Station.h"
-#include "line/HostName.h"
-#include "line/StationClaim.h"
 
 namespace qv::cli {
 namespace {
-
-struct StationArguments {
-    FlashArguments flash;
-    unsigned units = 0;
-    unsigned slots = 0;
-};
 
 const char* StateText(SlotSnapshot::State state) {
     switch (state) {
@@ -46,178 +33,71 @@ const char* StateText(SlotSnapshot::State state) {
     return "FAIL";
 }
 
-// The station on the command line: a verdict (and a log line) per board as it is judged and,
-// on a terminal, a live block under them: a line per port and the summary. A port the job's
-// slot map names is shown and recorded with its slot.
-class StationScreen : public StationFront {
+// The station on the command line: a verdict in the output mode's form per board as it is
+// recorded and, on a terminal, a live block under them: a line per port and the summary.
+class StationScreen : public StationDisplay {
 public:
-    StationScreen(Reporting& reporting, RunRecord fileRecord, DeviceHost& host,
-                  std::vector<JobSlot> fixtureSlots)
-        : reporting_(reporting),
-          view_(reporting.NewView()),
-          fileRecord_(std::move(fileRecord)),
-          host_(host),
-          live_(reporting.mode == OutputMode::Terminal),
-          fixtureSlots_(std::move(fixtureSlots)) {}
+    explicit StationScreen(Reporting& reporting)
+        : view_(reporting.NewView()), live_(reporting.mode == OutputMode::Terminal) {}
 
-    void BoardJudged(const StationBoard& board) override {
-        RunRecord record = fileRecord_;
-        record.device = board.selector;
-        record.slot = SlotOf(board.selector);
-        record.devicePath = board.run.target.path;
-        record.chipId = ChipIdText(board.run.chipId);
-        record.flashUid = UniqueIdText(board.run.uniqueId);
-        record.serial = board.serial;
-        record.serialKept = board.serialKept;
-        record.checksum = board.checksum;
-        RecordResult(record, board.run.result);
-        record.seconds = board.run.seconds;
-        reporting_.Complete(record);
-        recorder_->Add(std::move(record));
-    }
-
-    // Where judged boards are recorded; set before the station starts.
-    void RecordWith(StationRecorder& recorder) { recorder_ = &recorder; }
-
-    // A written record's verdict, from the recorder's thread.
-    void ShowVerdict(RunRecord& record) {
-        std::lock_guard lock(screenMutex_);
+    void ShowVerdict(const RunRecord& record, const LineState&) override {
         ClearLive();
-        reporting_.Show(*view_, record);
-        summary_.Count(record);
+        view_->ShowResult(record);
     }
 
-    void Show(const std::vector<SlotSnapshot>& slots) override {
+    void ShowPorts(const std::vector<PortView>& ports, const LineState& state) override {
         if (!live_) return;
-        std::lock_guard lock(screenMutex_);
         ClearLive();
-        for (const SlotSnapshot& slot : slots) {
+        for (const PortView& view : ports) {
+            const SlotSnapshot& port = view.port;
             char progress[16] = "";
-            if (slot.state == SlotSnapshot::State::Flashing)
-                std::snprintf(progress, sizeof progress, " %3.0f%%", slot.progress * 100);
+            if (port.state == SlotSnapshot::State::Flashing)
+                std::snprintf(progress, sizeof progress, " %3.0f%%", port.progress * 100);
             char seconds[16];
-            std::snprintf(seconds, sizeof seconds, "%.1f s", slot.seconds);
-            const std::string label = SlotOf(slot.selector);
-            std::cout << FitToTerminal(slot.selector + (label.empty() ? "" : " [" + label + "]") +
-                                       "  " + StateText(slot.state) + progress + "  " +
-                                       TrimmedText(slot.text) + "  " + seconds)
+            std::snprintf(seconds, sizeof seconds, "%.1f s", port.seconds);
+            std::cout << FitToTerminal(port.selector +
+                                       (view.label.empty() ? "" : " [" + view.label + "]") + "  " +
+                                       StateText(port.state) + progress + "  " +
+                                       TrimmedText(port.text) + "  " + seconds)
                       << "\x1b[K\n";
         }
-        liveLines_ = slots.size() + 1;
-        if (recorder_->DatabaseAway()) {
-            const std::size_t waiting = recorder_->Waiting();
+        liveLines_ = ports.size() + 1;
+        if (state.databaseAway) {
+            const std::size_t waiting = state.waitingForDatabase;
             std::cout << FitToTerminal(std::to_string(waiting) + " judged board" +
                                        (waiting == 1 ? "" : "s") + " waiting for the database")
                       << "\x1b[K\n";
             ++liveLines_;
         }
-        std::cout << FitToTerminal(SummaryLocked().Text()) << "\x1b[K\n" << std::flush;
+        std::cout << FitToTerminal(state.summary.Text()) << "\x1b[K\n" << std::flush;
     }
 
     bool StopRequested() override { return StopOnSignal::Requested(); }
 
-    BatchSummary Summary() const {
-        std::lock_guard lock(screenMutex_);
-        return SummaryLocked();
-    }
     // The summary's line, or event, once the station has ended.
-    void ShowSummary() { view_->ShowSummary(Summary()); }
+    void ShowSummary(const BatchSummary& summary) { view_->ShowSummary(summary); }
 
 private:
-    std::string SlotOf(const std::string& port) const {
-        for (const JobSlot& slot : fixtureSlots_)
-            if (slot.port == port) return slot.label;
-        return {};
-    }
-
-    BatchSummary SummaryLocked() const {
-        BatchSummary summary = summary_;
-        summary.workedMs = host_.NowMs() - startedMs_;
-        return summary;
-    }
-
     void ClearLive() {
         if (liveLines_ == 0) return;
         std::cout << "\x1b[" << liveLines_ << "F\x1b[J" << std::flush;
         liveLines_ = 0;
     }
 
-    Reporting& reporting_;
     std::unique_ptr<CliView> view_;
-    RunRecord fileRecord_;
-    DeviceHost& host_;
     const bool live_;
-    const std::vector<JobSlot> fixtureSlots_;
     std::size_t liveLines_ = 0;
-    BatchSummary summary_;
-    std::uint64_t startedMs_ = host_.NowMs();
-    StationRecorder* recorder_ = nullptr;
-    // The verdicts (the recorder's thread) and the live block (the station's) share the screen.
-    mutable std::mutex screenMutex_;
 };
 
-// With --db, the station holds its name in the database while it runs; the numbers an earlier,
-// killed run of it left allocated become void, which it says on standard error.
-std::unique_ptr<StationClaim> ClaimStation(const Reporting& reporting) {
-    if (!reporting.database) return nullptr;
-    std::unique_ptr<StationClaim> claim;
-    try {
-        claim = std::make_unique<StationClaim>(
-            *reporting.database, StationLease{reporting.station, HostName(), ProcessId()});
-    } catch (const DatabaseError& error) {
-        throw BadInput(std::string("Cannot use the database: ") + error.what());
-    }
-    if (const int voided = claim->Voided(); voided > 0)
-        std::cerr << "qvusb: " << voided << " serial number" << (voided == 1 ? "" : "s")
-                  << " station " << reporting.station
-                  << " took in an earlier run and never settled " << (voided == 1 ? "is" : "are")
-                  << " void now\n";
-    return claim;
-}
-
 void RunStationCommand(Session& session, const GlobalOptions& options,
-                       StationArguments args) {
-    if (options.job) args.flash = FlashArgumentsOf(*options.job);
-    const RangeArgument range = ParseRange(args.flash.range);
-    const ProgramFileRead read = ReadProgramFileOnce(args.flash.file);
-    if (read.problem) throw BadInput(*read.problem);
-    ProgramFile image;
-    UseImage(image, args.flash.file, read.content);
-    CheckRangeFits(image, range, true, args.flash.steps.erase);
-
-    RunRecord fileRecord;
-    fileRecord.command = "station";
-    fileRecord.range = args.flash.range;
-    DescribeFile(fileRecord, args.flash.file, read.content);
-    if (options.job) {
-        if (fileRecord.sha256 != options.job->job.sha256)
-            throw BadInput("The image " + args.flash.file + " is not the job's (SHA-256 " +
-                           fileRecord.sha256.substr(0, 12) + "..., the job names " +
-                           options.job->job.sha256.substr(0, 12) + "...)");
-        fileRecord.job = options.job->job.name;
-        fileRecord.jobSha256 = options.job->fileSha256;
-    }
-    StationScreen screen(*options.reporting, fileRecord, session.Host(),
-                         options.job ? options.job->job.fixtureSlots : std::vector<JobSlot>{});
-    StationSettings settings{RequestFrom(args.flash, range), args.slots, args.units, {}};
-    std::optional<SerialNumbers> serials;
-    if (!args.flash.serial.empty())
-        serials.emplace(*options.reporting, args.flash.serial, image, args.flash.newSerial,
-                        WhenUnreachable::Wait);
-    const std::unique_ptr<StationClaim> claim = ClaimStation(*options.reporting);
-    StationRecorder recorder(*options.reporting, claim.get(),
-                             [&screen](RunRecord& record) { screen.ShowVerdict(record); });
-    screen.RecordWith(recorder);
-    if (serials) settings.imageFor = [&serials](BoardImage& board) { return serials->Give(board); };
+                       const StationArguments& args) {
+    StationScreen screen(*options.reporting);
+    BatchSummary summary;
     {
         StopOnSignal stopOnSignal;
-        RunStation(session.Host(), session.UserDeviceMatch(), image, settings, screen,
-                   [&session](const GangTarget& target) { return session.Selects(target); });
-        // The boards judged while the database was away are recorded once it is back.
-        recorder.Finish([] { return StopOnSignal::Requested(); });
+        summary = RunStationOn(session, options, args, screen);
     }
-    screen.ShowSummary();
-    const BatchSummary summary = screen.Summary();
+    screen.ShowSummary(summary);
     if (summary.failed + summary.stopped > 0)
         throw OperationFailed("Not every board passed: " + summary.Text());
     options.reporting->resultShown = true;

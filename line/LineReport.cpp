@@ -90,6 +90,11 @@ std::string Escaped(const std::string& text) {
     return html;
 }
 
+// "1-3.2 [Slot 4]": the port, and its slot when the job named one.
+std::string PortAndSlot(const ReportGroup& group) {
+    return group.slot.empty() ? group.port : group.port + " [" + group.slot + "]";
+}
+
 void AddGroup(JsonLine& line, const ReportGroup& group) {
     line.Add("runs", group.runs)
         .Add("passed", group.passed)
@@ -162,13 +167,15 @@ std::string FailureChart(const std::vector<FailingStep>& steps) {
 
 LineReport Summarize(const std::vector<RunRow>& runs) {
     LineReport report;
-    std::map<std::tuple<std::string, std::string, std::string>, std::vector<const RunRow*>> groups;
+    std::map<std::tuple<std::string, std::string, std::string, std::string>,
+             std::vector<const RunRow*>>
+        groups;
     std::map<std::string, std::vector<const RunRow*>> stations, days;
     std::map<std::string, FailingStep> steps;
     std::map<std::string, HourYield> hours;
     std::vector<const RunRow*> all;
     for (const RunRow& run : runs) {
-        groups[{run.station, run.port, run.firmware}].push_back(&run);
+        groups[{run.station, run.port, run.slot, run.firmware}].push_back(&run);
         stations[run.station].push_back(&run);
         days[run.time.substr(0, 10)].push_back(&run);
         all.push_back(&run);
@@ -186,7 +193,7 @@ LineReport Summarize(const std::vector<RunRow>& runs) {
     }
     for (const auto& [key, members] : groups) {
         ReportGroup group;
-        std::tie(group.station, group.port, group.firmware) = key;
+        std::tie(group.station, group.port, group.slot, group.firmware) = key;
         Count(group, members);
         report.groups.push_back(group);
     }
@@ -217,7 +224,7 @@ std::string ReportText(const LineReport& report) {
     };
     std::string text;
     for (const ReportGroup& group : report.groups)
-        text += Printable(group.station) + "  " + Printable(group.port) + "  " +
+        text += Printable(group.station) + "  " + Printable(PortAndSlot(group)) + "  " +
                 Printable(group.file) + " (" + group.firmware.substr(0, 12) + ")  " +
                 figures(group);
     for (const ReportGroup& station : report.stations)
@@ -235,6 +242,7 @@ std::string ReportJson(const LineReport& report) {
     for (const ReportGroup& group : report.groups) {
         JsonLine line;
         line.Add("event", "report_group").Add("station", group.station).Add("port", group.port);
+        if (!group.slot.empty()) line.Add("slot", group.slot);
         line.Add("firmware", group.firmware).Add("file", group.file);
         AddGroup(line, group);
         lines += line.Text() + "\n";
@@ -276,7 +284,7 @@ std::string ReportHtml(const LineReport& report) {
         "<th>First-pass yield %</th><th>Boards per hour</th></tr>\n";
     for (const ReportGroup& group : report.groups)
         html += "<tr class=\"group\"><td>" + Escaped(group.station) + "</td><td>" +
-                Escaped(group.port) + "</td><td title=\"" + Escaped(group.firmware) + "\">" +
+                Escaped(PortAndSlot(group)) + "</td><td title=\"" + Escaped(group.firmware) + "\">" +
                 Escaped(group.file) + " (" + Escaped(group.firmware.substr(0, 12)) + ")</td>" +
                 GroupCells(group) + "</tr>\n";
     html += "<tr class=\"total\"><td>All</td><td></td><td></td>" + GroupCells(report.total) +
@@ -312,12 +320,13 @@ std::string CsvCell(std::string text) {
 }  // namespace
 
 std::string RunsCsv(const std::vector<RunRow>& runs) {
-    std::string csv = "time,station,port,firmware,file,result,failure,message,serial,flash_uid\r\n";
+    std::string csv =
+        "time,station,port,firmware,file,result,failure,message,serial,flash_uid,slot\r\n";
     for (const RunRow& run : runs) {
         for (const std::string& cell :
              {run.time, run.station, run.port, run.firmware, run.file,
               std::string(run.ok ? "PASS" : "FAIL"), run.failure, run.failingStep, run.serial,
-              run.flashUid})
+              run.flashUid, run.slot})
             csv += CsvCell(cell) + ",";
         csv.back() = '\r';
         csv += "\n";

@@ -16,6 +16,7 @@ struct ReportGroup {
     std::string day;  // "2026-12-07" in a day's subtotal, else empty
     std::string station;
     std::string port;
+    std::string slot;      // the fixture's slot the port was, when a job named it
     std::string firmware;  // the file's SHA-256
     std::string file;      // the name it was last flashed under
     std::uint64_t runs = 0;
@@ -61,7 +62,7 @@ std::string ReportText(const LineReport& report);
 std::string ReportJson(const LineReport& report);
 std::string ReportHtml(const LineReport& report);
 // One CSV row per run (RFC 4180, a header row first) for spreadsheets and MES imports: time,
-// station, port, firmware, file, result, failure, message, serial, flash_uid. A cell that a
+// station, port, firmware, file, result, failure, message, serial, flash_uid, slot. A cell that a
 // spreadsheet would take for a formula (=, +, -, @ first) is written with a ' before it.
 std::string RunsCsv(const std::vector<RunRow>& runs);
 

@@ -34,6 +34,7 @@ struct RunRow {
     std::string failingStep;  // the failure's message
     std::string serial;
     std::string flashUid;
+    std::string slot;  // the fixture's slot the port was, when a job named it
 };
 
 // Which runs a report covers: from a time on and before another (as ParseUtcBound gives them),

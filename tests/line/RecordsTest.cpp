@@ -79,7 +79,7 @@ TEST(RecordInputs, SerialFormatsExpandTheirFieldsAndRefuseWhatTheyCannotHold) {
 qv::RunRow Row(const std::string& time, bool ok, const std::string& uid,
                const std::string& failure = "", const std::string& message = "",
                const std::string& station = "line-1") {
-    return {time, station, "1-1", "f00d", "fw.bin", ok, failure, message, "", uid};
+    return {time, station, "1-1", "f00d", "fw.bin", ok, failure, message, "", uid, ""};
 }
 
 // Boards are told apart by their flash's ID, failures counted by kind with the latest message,

@@ -1,0 +1,36 @@
+#include <QApplication>
+#include <cstdio>
+
+#include "line/AuditLog.h"
+#include "station/StationOptions.h"
+#include "station/StationWindow.h"
+
+namespace {
+
+int Refuse(const QString& problem) {
+    std::fprintf(stderr, "quorvex-station: %s\n", problem.toLocal8Bit().constData());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    // --help and --version are answered before a window system is needed.
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")) ||
+        arguments.contains(QStringLiteral("--version")))
+        (void)ReadStationOptions(arguments);
+    QApplication app(argc, argv);
+    // The window system's own options (-platform and the like) are gone from the arguments now.
+    const StationOptions options = ReadStationOptions(QCoreApplication::arguments());
+    if (!options.problem.isEmpty()) return Refuse(options.problem);
+    StationWindow window(options.bus, qv::QuotedCommandLine(argc, argv));
+    if (!options.job.isEmpty())
+        if (const QString problem = window.OpenJob(options.job); !problem.isEmpty())
+            return Refuse(problem);
+    window.show();
+    if (options.units > 0) window.StartLine(options.units);
+    const int closed = app.exec();
+    return closed != 0 ? closed : window.Outcome();
+}
