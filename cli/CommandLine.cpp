@@ -141,6 +141,7 @@ void AddCommands(CLI::App& app, GlobalOptions& options) {
     AddFlashCommands(app, options);
     AddStationCommand(app, options);
     AddJobCommand(app);
+    AddSlotsCommand(app, options);
     AddImageCommands(app);
     AddI2cCommands(app, options);
     AddParamsCommands(app, options);
@@ -231,12 +232,13 @@ void RefuseWaitWithoutBoard(const CLI::App& app, const GlobalOptions& options) {
     if (!options.waitSeconds) return;
     for (const CLI::App* command : app.get_subcommands())
         for (const char* name :
-             {"list", "station", "image", "job", "report", "serials", "board", "udev-rule",
-              "help"})
+             {"list", "station", "slots", "image", "job", "report", "serials", "board",
+              "udev-rule", "help"})
             if (command->get_name() == name)
                 throw BadInput(std::string("--wait is for commands that use one board; ") + name +
-                               (command->get_name() == "station" ? " waits for its boards itself"
-                                                                  : " uses none"));
+                               (command->get_name() == "station" || command->get_name() == "slots"
+                                    ? " waits for its boards itself"
+                                    : " uses none"));
 }
 
 // A job's database and station name are the run's, unless the command line gives the same.

@@ -23,6 +23,7 @@ void AddImageCommands(CLI::App& app);
 void AddFlashCommands(CLI::App& app, const GlobalOptions& options);
 void AddStationCommand(CLI::App& app, GlobalOptions& options);
 void AddJobCommand(CLI::App& app);
+void AddSlotsCommand(CLI::App& app, GlobalOptions& options);
 void AddHelpCommand(CLI::App& app);
 void AddUdevRuleCommand(CLI::App& app, const GlobalOptions& options);
 void AddSerialsCommand(CLI::App& app, const GlobalOptions& options);

@@ -5,11 +5,15 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-# A Qt built for MinGW (-DQV_QT_MINGW=DIR, the folder holding lib/cmake/Qt6) is searched like the
-# MinGW root itself; try_compile projects get the setting too.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QV_QT_MINGW)
+# A Qt built for MinGW (-DQV_QT_MINGW=DIR, the folder holding lib/cmake/Qt6) and static SQLite and
+# libpq for MinGW (-DQV_DB_MINGW=DIR, the folder holding include/ and lib/) are searched like the
+# MinGW root itself; try_compile projects get the settings too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QV_QT_MINGW QV_DB_MINGW)
 if(QV_QT_MINGW)
   list(APPEND CMAKE_FIND_ROOT_PATH ${QV_QT_MINGW})
+endif()
+if(QV_DB_MINGW)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${QV_DB_MINGW})
 endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

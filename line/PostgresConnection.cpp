@@ -1,10 +1,11 @@
 #include <libpq-fe.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 
 #include "line/RecordErrors.h"
+#include "line/SocketWait.h"
 #include "line/SqlConnection.h"
 
 namespace qv {
@@ -29,6 +30,23 @@ std::string OneLine(std::string text) {
         start = end + 1;
     }
     return line;
+}
+
+// The SSL mode a connection that failed asked for (require, verify-ca or verify-full, from the
+// URL or PGSSLMODE) of a libpq built without SSL, as the Windows build's is; empty when it asked
+// for none or libpq has SSL. libpq refuses such a connection before it reaches the server,
+// which is then not away but the URL wrong.
+std::string MissingSslMode(PGconn* failed) {
+    if (failed == nullptr || PQsslAttribute(nullptr, "library") != nullptr) return "";
+    std::string mode;
+    if (PQconninfoOption* options = PQconninfo(failed)) {
+        for (const PQconninfoOption* option = options; option->keyword != nullptr; ++option)
+            if (std::string_view(option->keyword) == "sslmode" && option->val != nullptr &&
+                (option->val[0] == 'r' || option->val[0] == 'v'))
+                mode = option->val;
+        PQconninfoFree(options);
+    }
+    return mode;
 }
 
 struct ResultFree {
@@ -154,7 +172,13 @@ private:
         PGconn* made = PQconnectdbParams(keywords, values, 1);
         if (PQstatus(made) != CONNECTION_OK) {
             const std::string why = made ? OneLine(PQerrorMessage(made)) : "out of memory";
+            const std::string sslMode = MissingSslMode(made);
             PQfinish(made);
+            if (!sslMode.empty())
+                throw DatabaseError("sslmode=" + sslMode +
+                                    " needs SSL, which this qvusb's PostgreSQL client is built "
+                                    "without: leave sslmode out and use a trusted network, with "
+                                    "a SCRAM-SHA-256 password (it never crosses the network)");
             throw DatabaseUnreachable(why);
         }
         connection_ = made;
@@ -185,8 +209,7 @@ private:
                 throw DatabaseUnreachable("the server did not answer within " +
                                     std::to_string(limits_.timeoutSeconds) + " s");
             }
-            pollfd socket{PQsocket(connection_), POLLIN, 0};
-            if (::poll(&socket, 1, static_cast<int>(left.count())) > 0 &&
+            if (WaitReadable(PQsocket(connection_), static_cast<int>(left.count())) &&
                 PQconsumeInput(connection_) == 0)
                 Lost();
         }

@@ -1,4 +1,5 @@
-#include <ctime>
+#include <chrono>
+#include <cstdio>
 #include <mutex>
 
 #include "common/HexFormat.h"
@@ -52,23 +53,35 @@ constexpr const char* kLayoutChecks[] = {
     "SELECT name, host, process, heartbeat FROM stations WHERE 1 = 0",
 };
 
-std::tm UtcAt(std::time_t time) {
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    return utc;
+// The UTC date and time of day of a moment, to the second, from <chrono>'s calendar: the C
+// library's thread-safe gmtime is gmtime_r on POSIX and gmtime_s on Windows.
+struct UtcTime {
+    std::chrono::year_month_day date;
+    std::chrono::hh_mm_ss<std::chrono::seconds> time;
+};
+
+UtcTime UtcAt(std::chrono::system_clock::time_point moment) {
+    const auto second = std::chrono::floor<std::chrono::seconds>(moment);
+    const auto day = std::chrono::floor<std::chrono::days>(second);
+    return {std::chrono::year_month_day(day), std::chrono::hh_mm_ss(second - day)};
 }
 
 SerialFormat::Date Today() {
-    const std::tm utc = UtcAt(std::time(nullptr));
-    return {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday};
+    const auto date = UtcAt(std::chrono::system_clock::now()).date;
+    return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day()))};
 }
 
 // The UTC time `seconds` before now, to compare with the times the database keeps (those of the
 // same second, with their milliseconds, come after it).
 std::string UtcSecondsAgo(int seconds) {
-    const std::tm utc = UtcAt(std::time(nullptr) - seconds);
+    const UtcTime utc = UtcAt(std::chrono::system_clock::now() - std::chrono::seconds(seconds));
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d",
+                  static_cast<int>(utc.date.year()), static_cast<unsigned>(utc.date.month()),
+                  static_cast<unsigned>(utc.date.day()), static_cast<int>(utc.time.hours().count()),
+                  static_cast<int>(utc.time.minutes().count()),
+                  static_cast<int>(utc.time.seconds().count()));
     return text;
 }
 
@@ -209,11 +222,11 @@ private:
         std::vector<RunRow> rows;
         for (const auto& row : sql_->Query(
                  "SELECT time, station, device, sha256, file, ok, failure, failing_step, serial,"
-                 " flash_uid FROM runs WHERE command IN ('flash', 'station') AND " +
+                 " flash_uid, slot FROM runs WHERE command IN ('flash', 'station') AND " +
                      condition + " ORDER BY time, id",
                  params))
             rows.push_back({*row[0], *row[1], *row[2], *row[3], *row[4], row[5] == "1", *row[6],
-                            *row[7], *row[8], *row[9]});
+                            *row[7], *row[8], *row[9], *row[10]});
         return rows;
     }
 

@@ -5,6 +5,7 @@
 
 #include "line/RecordErrors.h"
 #include "line/SqlConnection.h"
+#include "line/SqliteFileName.h"
 
 namespace qv {
 namespace {
@@ -17,8 +18,8 @@ public:
         : busyTimeoutMs_(limits.timeoutSeconds * 1000) {
         const int access = limits.readOnly ? SQLITE_OPEN_READONLY
                                            : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-        const int opened =
-            sqlite3_open_v2(path.c_str(), &db_, access | SQLITE_OPEN_FULLMUTEX, nullptr);
+        const int opened = sqlite3_open_v2(SqliteFileName(path).c_str(), &db_,
+                                           access | SQLITE_OPEN_FULLMUTEX, nullptr);
         if (opened != SQLITE_OK) {
             const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
             sqlite3_close(db_);

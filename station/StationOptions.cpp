@@ -61,8 +61,9 @@ StationOptions ReadStationOptions(const QStringList& arguments) {
     StationOptions options;
     // Options of the window system (-platform and the like) are Qt's own.
     parser.parse(arguments);
-    if (parser.isSet(help)) Answer(parser.helpText());
-    if (parser.isSet(version)) Answer(QStringLiteral("quorvex-station " QV_VERSION "\n"));
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) Answer(parser.helpText());
+    if (parser.isSet(version))
+        Answer(QStringLiteral("quorvex-station " QV_VERSION " (commit " QV_COMMIT ")\n"));
     options.job = parser.value(job);
     qv::cli::GlobalOptions& bus = options.bus;
     bus.sim = parser.isSet(sim);

@@ -43,6 +43,7 @@ void StationPicture::Ended(const std::string& problem) {
     std::lock_guard lock(mutex_);
     picture_.running = false;
     picture_.problem = problem;
+    picture_.prompt.clear();
     endedLinesMs_ += picture_.sinceStart.summary.workedMs;
     Changed();
 }
@@ -101,6 +102,31 @@ void StationPicture::ShowVerdict(const qv::RunRecord& record, const LineState& s
     picture_.sinceJobOpened.workedMs = endedLinesMs_ + state.summary.workedMs;
     picture_.lastVerdicts.push_front(qv::VerdictLine(record));
     if (picture_.lastVerdicts.size() > kVerdictsKept) picture_.lastVerdicts.pop_back();
+    Changed();
+}
+
+void StationPicture::Ask(const std::string& label) {
+    std::lock_guard lock(mutex_);
+    picture_.prompt = "Plug a board into " + label + " (Stop ends)";
+    Changed();
+}
+
+void StationPicture::Learned(const qv::JobSlot& slot) {
+    std::lock_guard lock(mutex_);
+    TileOf(slot.port, slot.label);
+    Changed();
+}
+
+void StationPicture::SeveralBoards(const std::string& label) {
+    std::lock_guard lock(mutex_);
+    picture_.prompt = "Several boards are plugged in that are not learned yet: leave only the "
+                      "one in " + label;
+    Changed();
+}
+
+void StationPicture::JobWritten() {
+    std::lock_guard lock(mutex_);
+    ++picture_.jobsWritten;
     Changed();
 }
 

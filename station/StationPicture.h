@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/SlotLearning.h"
 #include "cli/StationRun.h"
 #include "line/JobFile.h"
 
@@ -35,9 +36,11 @@ struct Picture {
     std::deque<std::string> lastVerdicts;  // newest first
     bool running = false;
     std::string problem;  // why the line could not start or ended early
+    std::string prompt;   // what the operator is asked to do while the slots are learned
+    unsigned jobsWritten = 0;  // times the slots learned were written into the job
 };
 
-class StationPicture : public qv::cli::StationDisplay {
+class StationPicture : public qv::cli::StationDisplay, public qv::cli::SlotLearningFront {
 public:
     static constexpr std::size_t kVerdictsKept = 12;
 
@@ -54,6 +57,12 @@ public:
                    const qv::cli::LineState& state) override;
     void ShowVerdict(const qv::RunRecord& record, const qv::cli::LineState& state) override;
     bool StopRequested() override { return stopRequested_; }
+
+    // Learning the slots: the operator's prompt, and a tile for each slot learned.
+    void Ask(const std::string& label) override;
+    void Learned(const qv::JobSlot& slot) override;
+    void SeveralBoards(const std::string& label) override;
+    void JobWritten();
 
     // A copy of the picture when it changed since `seen`, which is moved on.
     std::optional<Picture> TakeIfChanged(std::uint64_t& seen) const;

@@ -2,6 +2,9 @@
 
 #include <ostream>
 
+#include "cli/SlotLearning.h"
+#include "common/OutputFile.h"
+
 #include "cli/Reporting.h"
 #include "cli/StationRun.h"
 #include "line/DatabaseUrl.h"
@@ -12,6 +15,14 @@
 namespace {
 // The seconds the database may take to connect and for each statement, as qvusb's default.
 constexpr int kDatabaseTimeoutSeconds = 5;
+qv::cli::Reporting Quiet(std::ostream& discarded, const std::string& commandLine) {
+    qv::cli::Reporting reporting;
+    reporting.mode = qv::cli::OutputMode::Quiet;
+    reporting.out = &discarded;
+    reporting.commandLine = commandLine;
+    return reporting;
+}
+
 }  // namespace
 
 StationRunner::StationRunner(qv::cli::GlobalOptions bus, std::string commandLine,
@@ -23,12 +34,27 @@ StationRunner::~StationRunner() {
     if (thread_.joinable()) thread_.join();
 }
 
-void StationRunner::Start(const qv::LoadedJob& job, unsigned units) {
+void StationRunner::StartWork(std::function<void()> work) {
     if (running_) return;
     if (thread_.joinable()) thread_.join();
     running_ = true;
+    thread_ = std::thread([this, work = std::move(work)] {
+        work();
+        running_ = false;
+    });
+}
+
+void StationRunner::Start(const qv::LoadedJob& job, unsigned units) {
+    if (running_) return;
     picture_.Started();
-    thread_ = std::thread([this, job, units] { Run(job, units); });
+    StartWork([this, job, units] { Run(job, units); });
+}
+
+void StationRunner::Learn(const std::string& jobFile, const qv::LoadedJob& job, unsigned count) {
+    if (running_) return;
+    picture_.OpenJob({});
+    picture_.Started();
+    StartWork([this, jobFile, job, count] { LearnSlots(jobFile, job, count); });
 }
 
 void StationRunner::Run(qv::LoadedJob job, unsigned units) {
@@ -36,10 +62,7 @@ void StationRunner::Run(qv::LoadedJob job, unsigned units) {
     try {
         // The window shows the verdicts; nothing is printed.
         std::ostream discarded(nullptr);
-        qv::cli::Reporting reporting;
-        reporting.mode = qv::cli::OutputMode::Quiet;
-        reporting.out = &discarded;
-        reporting.commandLine = commandLine_;
+        qv::cli::Reporting reporting = Quiet(discarded, commandLine_);
         reporting.station = job.job.station.empty() ? qv::HostName() : job.job.station;
         if (!job.job.database.empty())
             reporting.database =
@@ -59,5 +82,33 @@ void StationRunner::Run(qv::LoadedJob job, unsigned units) {
         problem = error.what();
     }
     picture_.Ended(problem);
-    running_ = false;
+}
+
+void StationRunner::LearnSlots(std::string jobFile, qv::LoadedJob job, unsigned count) {
+    std::string problem;
+    try {
+        std::ostream discarded(nullptr);
+        qv::cli::Reporting reporting = Quiet(discarded, commandLine_);
+        qv::cli::GlobalOptions options = bus_;
+        options.reporting = &reporting;
+        std::optional<std::vector<qv::JobSlot>> learned;
+        qv::cli::WithSession(options, [&](qv::cli::Session& session) {
+            learned = qv::cli::LearnSlots(session.Host(), session.UserDeviceMatch(),
+                                          qv::cli::SlotLabels(count), picture_);
+        });
+        if (!learned) {
+            problem = "Stopped: the job " + jobFile + " is unchanged";
+        } else {
+            job.job.fixtureSlots = *learned;
+            const std::string text = qv::JobText(job.job);
+            if (const auto cannot = qv::WriteOutput(
+                    jobFile, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
+                problem = "Cannot write " + jobFile + ": " + *cannot;
+            else
+                picture_.JobWritten();
+        }
+    } catch (const std::exception& error) {
+        problem = error.what();
+    }
+    picture_.Ended(problem);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -23,12 +24,18 @@ public:
     // Starts the job's line; `units` boards end it (0: only a stop). A line that is still
     // running is left as it is.
     void Start(const qv::LoadedJob& job, unsigned units);
+    // Learns the fixture's `count` slots (see LearnSlots) and writes them into the job's file,
+    // which the window then opens again.
+    void Learn(const std::string& jobFile, const qv::LoadedJob& job, unsigned count);
     // Asks every board to end at its next block or step, as Ctrl-C does for `qvusb station`.
     void Stop() { picture_.RequestStop(); }
     bool Running() const { return running_; }
 
 private:
     void Run(qv::LoadedJob job, unsigned units);
+    void LearnSlots(std::string jobFile, qv::LoadedJob job, unsigned count);
+    // Starts work on the thread, once the last work has ended.
+    void StartWork(std::function<void()> work);
 
     const qv::cli::GlobalOptions bus_;
     const std::string commandLine_;

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QInputDialog>
 
 #include "cli/StationRun.h"
 #include "ui_StationWindow.h"
@@ -31,6 +32,14 @@ StationWindow::StationWindow(qv::cli::GlobalOptions bus, std::string commandLine
                                                           tr("Jobs (*.qvjob);;All files (*)"));
         if (!path.isEmpty()) OpenJob(path);
     });
+    connect(ui_->learnSlotsButton, &QPushButton::clicked, this, [this] {
+        if (!job_) return;
+        const int slots = static_cast<int>(job_->job.fixtureSlots.size());
+        bool ok = false;
+        const int count = QInputDialog::getInt(this, tr("Learn slots"), tr("Slots of the fixture:"),
+                                               slots > 0 ? slots : 8, 1, 64, 1, &ok);
+        if (ok) LearnSlots(static_cast<unsigned>(count));
+    });
     connect(ui_->startButton, &QPushButton::clicked, this, [this] { StartLine(); });
     connect(ui_->stopButton, &QPushButton::clicked, this, [this] { StopLine(); });
     connect(&paintTimer_, &QTimer::timeout, this, &StationWindow::Refresh);
@@ -46,6 +55,7 @@ QString StationWindow::OpenJob(const QString& path) {
         qv::LoadedJob job = qv::ReadJobFile(path.toStdString());
         qv::cli::CheckJobImage(job);
         job_ = std::move(job);
+        jobFile_ = path;
     } catch (const std::exception& error) {
         const QString problem = QString::fromStdString(error.what());
         ShowProblem(problem);
@@ -69,6 +79,13 @@ void StationWindow::StartLine(unsigned closeAfter) {
     Refresh();
 }
 
+void StationWindow::LearnSlots(unsigned count) {
+    if (!job_ || runner_.Running()) return;
+    lineStarted_ = false;
+    runner_.Learn(jobFile_.toStdString(), *job_, count);
+    Refresh();
+}
+
 void StationWindow::StopLine() {
     runner_.Stop();
     Refresh();
@@ -76,8 +93,15 @@ void StationWindow::StopLine() {
 
 void StationWindow::Refresh() {
     if (auto picture = picture_.TakeIfChanged(seen_)) {
+        const bool jobWritten = last_ && picture->jobsWritten != last_->jobsWritten;
         ShowPicture(*picture);
         last_ = std::move(picture);
+        if (jobWritten) reopenJob_ = true;
+    }
+    // The slots learned are the job's now: it is read again as any station would.
+    if (reopenJob_ && !runner_.Running()) {
+        reopenJob_ = false;
+        OpenJob(jobFile_);
     }
     EnableButtons();
     if (closeAfter_ > 0 && lineStarted_ && last_ && !last_->running) {
@@ -124,7 +148,10 @@ void StationWindow::ShowPicture(const Picture& picture) {
     ui_->verdictList->clear();
     for (const std::string& verdict : picture.lastVerdicts)
         ui_->verdictList->addItem(QString::fromStdString(verdict));
-    ShowProblem(QString::fromStdString(picture.problem));
+    if (!picture.prompt.empty())
+        ShowPrompt(QString::fromStdString(picture.prompt));
+    else
+        ShowProblem(QString::fromStdString(picture.problem));
 }
 
 void StationWindow::ShowCounters(const Picture& picture) {
@@ -143,6 +170,11 @@ void StationWindow::ShowCounters(const Picture& picture) {
 void StationWindow::ShowProblem(const QString& problem) {
     ui_->messageLabel->setStyleSheet(problem.isEmpty() ? QString() : QStringLiteral("color: #C62828"));
     ui_->messageLabel->setText(problem);
+}
+
+void StationWindow::ShowPrompt(const QString& prompt) {
+    ui_->messageLabel->setStyleSheet(QStringLiteral("font-weight: bold"));
+    ui_->messageLabel->setText(prompt);
 }
 
 void StationWindow::EnableButtons() {

@@ -32,6 +32,9 @@ public:
     // Starts the open job's line; with `closeAfter`, the window closes once that many boards
     // were judged and recorded.
     void StartLine(unsigned closeAfter = 0);
+    // Learns which port each of the fixture's `count` slots is, asking the operator for a board
+    // in each in turn, and writes the slots into the job's file, which is then opened again.
+    void LearnSlots(unsigned count);
     // Ends every board cleanly (its flash protected, out of ISP mode), then the line.
     void StopLine();
     // Takes the latest picture now instead of at the next paint.
@@ -50,14 +53,17 @@ private:
     void ShowPicture(const Picture& picture);
     void ShowCounters(const Picture& picture);
     void ShowProblem(const QString& problem);
+    void ShowPrompt(const QString& prompt);
     void EnableButtons();
 
     std::unique_ptr<Ui::StationWindow> ui_;
     StationPicture picture_;
     StationRunner runner_;
     std::optional<qv::LoadedJob> job_;
+    QString jobFile_;
     unsigned closeAfter_ = 0;
     bool lineStarted_ = false;
+    bool reopenJob_ = false;
     std::optional<Picture> last_;
     std::uint64_t seen_ = 0;
     QTimer paintTimer_;

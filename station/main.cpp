@@ -18,9 +18,11 @@ int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     // --help and --version are answered before a window system is needed.
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h")) ||
-        arguments.contains(QStringLiteral("--version")))
-        (void)ReadStationOptions(arguments);
+    for (const char* answered : {"--help", "-h", "--help-all", "--version", "-v"})
+        if (arguments.contains(QLatin1String(answered))) {
+            const QCoreApplication named(argc, argv);
+            (void)ReadStationOptions(arguments);
+        }
     QApplication app(argc, argv);
     // The window system's own options (-platform and the like) are gone from the arguments now.
     const StationOptions options = ReadStationOptions(QCoreApplication::arguments());

@@ -40,20 +40,63 @@ show_programs() {
     echo "    export PATH=\"$BUILD_DIR/cli:$BUILD_DIR/app:\$PATH\""
 }
 
+# Runs a shell command when the calling script exits, after those given before it: the
+# throwaway servers below and the caller's own clean-up share the one EXIT trap.
+QV_EXIT_COMMANDS=()
+on_exit() {
+    QV_EXIT_COMMANDS+=("$1")
+    trap 'for command in "${QV_EXIT_COMMANDS[@]}"; do eval "$command" || true; done' EXIT
+}
+
+# The programs of the newest PostgreSQL installed.
+postgres_bin() {
+    ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1
+}
+
 # Starts a throwaway PostgreSQL server for the database tests (a cluster in a temporary folder,
 # reached through a Unix socket only) and exports its URL as QV_TEST_POSTGRES; the server is
 # stopped and the folder removed when the calling script exits. Needs root (the server runs as
 # the postgres user); without root the PostgreSQL tests are skipped.
 start_test_postgres() {
     [ "$(id -u)" -eq 0 ] || { echo "Not root: the PostgreSQL tests are skipped."; return 0; }
-    local bin
-    bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
-    PG_FOLDER=$(mktemp -d)
-    chown postgres: "$PG_FOLDER"
-    runuser -u postgres -- "$bin/initdb" -D "$PG_FOLDER/data" -A trust -U postgres >/dev/null
-    runuser -u postgres -- "$bin/pg_ctl" -D "$PG_FOLDER/data" -l "$PG_FOLDER/server.log" -w \
-        -o "-k $PG_FOLDER -c listen_addresses=''" start >/dev/null
-    trap 'runuser -u postgres -- "'"$bin"'/pg_ctl" -D "$PG_FOLDER/data" -m fast -w stop >/dev/null; rm -rf "$PG_FOLDER"' EXIT
-    runuser -u postgres -- createdb -h "$PG_FOLDER" qvusb_test
-    export QV_TEST_POSTGRES="postgresql:///qvusb_test?host=$PG_FOLDER&user=postgres"
+    local bin folder
+    bin=$(postgres_bin)
+    folder=$(mktemp -d)
+    chown postgres: "$folder"
+    on_exit "runuser -u postgres -- '$bin/pg_ctl' -D '$folder/data' -m fast -w stop >/dev/null; rm -rf '$folder'"
+    runuser -u postgres -- "$bin/initdb" -D "$folder/data" -A trust -U postgres >/dev/null
+    runuser -u postgres -- "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w \
+        -o "-k $folder -c listen_addresses=''" start >/dev/null
+    runuser -u postgres -- createdb -h "$folder" qvusb_test
+    export QV_TEST_POSTGRES="postgresql:///qvusb_test?host=$folder&user=postgres"
+}
+
+# Starts a throwaway PostgreSQL server as a Windows client reaches one: over TCP on 127.0.0.1, on
+# a free port, where the role qvtest logs in with a SCRAM-SHA-256 password. Exports its URL as
+# QV_TEST_POSTGRES_TCP and the password as PGPASSWORD (libpq reads it there; the URL carries
+# none). Stopped and removed when the calling script exits; needs root, as above.
+start_test_postgres_tcp() {
+    [ "$(id -u)" -eq 0 ] || { echo "Not root: the PostgreSQL tests over TCP are skipped."; return 0; }
+    local bin folder port="" password
+    bin=$(postgres_bin)
+    folder=$(mktemp -d)
+    chown postgres: "$folder"
+    on_exit "runuser -u postgres -- '$bin/pg_ctl' -D '$folder/data' -m fast -w stop >/dev/null 2>&1; rm -rf '$folder'"
+    runuser -u postgres -- "$bin/initdb" -D "$folder/data" -U postgres --auth-local=trust \
+        --auth-host=scram-sha-256 >/dev/null
+    # A port another program holds fails the start: another is tried.
+    for _ in 1 2 3 4 5; do
+        port=$((20000 + RANDOM % 40000))
+        runuser -u postgres -- "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w \
+            -o "-k $folder -p $port -c listen_addresses=127.0.0.1" start >/dev/null && break
+        port=""
+    done
+    [ -n "$port" ] || { cat "$folder/server.log"; return 1; }
+    password=$(od -An -N12 -tx1 /dev/urandom | tr -d ' \n')
+    runuser -u postgres -- psql -h "$folder" -p "$port" -q -v ON_ERROR_STOP=1 \
+        -c "SET password_encryption = 'scram-sha-256'" \
+        -c "CREATE ROLE qvtest LOGIN PASSWORD '$password'"
+    runuser -u postgres -- createdb -h "$folder" -p "$port" -O qvtest qvusb_test
+    export PGPASSWORD=$password
+    export QV_TEST_POSTGRES_TCP="postgresql://127.0.0.1:$port/qvusb_test?user=qvtest"
 }

@@ -16,15 +16,17 @@
 
 namespace {
 
-// A job of four slots (ports 1-1 to 1-4) over the demo firmware, numbering its boards in a
-// database of its own.
+// A job of four slots (ports 1-1 to 1-4) over the demo firmware beside it, numbering its
+// boards in a database of its own.
 QString WriteJob(const QTemporaryDir& folder) {
-    const qv::ProgramFileRead read = qv::ReadProgramFileOnce(DEMO_FIRMWARE);
+    const QString image = folder.filePath("fw.h00");
+    QFile::copy(DEMO_FIRMWARE, image);
+    const qv::ProgramFileRead read = qv::ReadProgramFileOnce(image.toStdString());
     qv::RunRecord described;
-    qv::DescribeFile(described, DEMO_FIRMWARE, read.content);
+    qv::DescribeFile(described, image.toStdString(), read.content);
     qv::Job job;
     job.name = "four-slots";
-    job.image = DEMO_FIRMWARE;
+    job.image = "fw.h00";
     job.sha256 = described.sha256;
     job.serial = "QT{seq:04}";
     job.database = "sqlite:" + folder.filePath("line.db").toStdString();
@@ -124,14 +126,10 @@ private Q_SLOTS:
     // A job whose image changed since it was made is refused when opened: no line can start.
     void ChangedImageIsRefused() {
         QTemporaryDir folder;
-        const QString image = folder.filePath("fw.h00");
-        QVERIFY(QFile::copy(DEMO_FIRMWARE, image));
-        qv::Job job = qv::ReadJobFile(WriteJob(folder).toStdString()).job;
-        job.image = image.toStdString();
-        std::ofstream(folder.filePath("changed.qvjob").toStdString()) << qv::JobText(job);
-        std::ofstream(image.toStdString(), std::ios::app) << "\n";
+        const QString job = WriteJob(folder);
+        std::ofstream(folder.filePath("fw.h00").toStdString(), std::ios::app) << "\n";
         StationWindow window(SimulatedLine(1, qv::sim::SimClock::Mode::Virtual), "quorvex-station");
-        const QString problem = window.OpenJob(folder.filePath("changed.qvjob"));
+        const QString problem = window.OpenJob(job);
         QVERIFY2(problem.contains("is not the job's"), qPrintable(problem));
         QVERIFY(!window.Form().startButton->isEnabled());
         QCOMPARE(window.Form().messageLabel->text(), problem);

@@ -1,7 +1,10 @@
 // The presence timer's decisions, tick by tick, on the simulated bus.
 #include <gtest/gtest.h>
 
+#include "cli/SlotLearning.h"
+#include "device/DeviceMatch.h"
 #include "device/PresenceMonitor.h"
+#include "sim/SimChip.h"
 #include "sim/SimHost.h"
 
 namespace {
@@ -112,3 +115,63 @@ TEST_F(PresenceMonitorTest, AnEmptyPidTextMatchesNoDevice) {
 }
 
 }  // namespace
+
+// Learning a fixture's slots: each slot is the port a board appears on that is not learned yet,
+// once it is the only one; a board moved on from slot to slot counts at each new port, and
+// several new boards at once are refused until one is left.
+class SlotLearningOperator : public qv::cli::SlotLearningFront {
+public:
+    explicit SlotLearningOperator(qv::sim::SimHost& bus) : bus_(bus) {}
+
+    void Ask(const std::string& label) override {
+        asked.push_back(label);
+        if (asked.size() == 2) {  // two new boards: one must go before the slot is learned
+            spare_ = bus_.AttachNew(qv::sim::UserDeviceIdentity());
+            MoveBoard();
+            return;
+        }
+        MoveBoard();
+    }
+    void Learned(const qv::JobSlot&) override {}
+    void SeveralBoards(const std::string& label) override {
+        several.push_back(label);
+        bus_.Detach(*spare_);
+    }
+    bool StopRequested() override { return false; }
+
+    std::vector<std::string> asked;
+    std::vector<std::string> several;
+
+private:
+    // The operator's board leaves its slot and goes into the next port.
+    void MoveBoard() {
+        if (board_) bus_.Detach(*board_);
+        board_ = bus_.AttachNew(qv::sim::UserDeviceIdentity());
+    }
+
+    qv::sim::SimHost& bus_;
+    std::shared_ptr<qv::sim::SimChip> board_, spare_;
+};
+
+TEST(SlotLearning, EachSlotIsThePortItsBoardAppearedOn) {
+    qv::sim::SimHost bus;
+    SlotLearningOperator person(bus);
+    const auto learned = qv::cli::LearnSlots(bus, qv::MakeDeviceMatch("6b94", "f82d"),
+                                             qv::cli::SlotLabels(3), person);
+    ASSERT_TRUE(learned);
+    // Port 1-2 was the spare board, unplugged again.
+    EXPECT_EQ(*learned, (std::vector<qv::JobSlot>{{"1-1", "Slot 1"}, {"1-3", "Slot 2"}, {"1-4", "Slot 3"}}));
+    EXPECT_EQ(person.several, std::vector<std::string>{"Slot 2"});
+
+    // A stop before the last slot is learned learns nothing.
+    struct NobodyThere : SlotLearningOperator {
+        using SlotLearningOperator::SlotLearningOperator;
+        void Ask(const std::string&) override {}
+        bool StopRequested() override { return ++polls > 3; }
+        int polls = 0;
+    };
+    qv::sim::SimHost emptyBus;
+    NobodyThere nobody(emptyBus);
+    EXPECT_FALSE(qv::cli::LearnSlots(emptyBus, qv::MakeDeviceMatch("6b94", "f82d"),
+                                     qv::cli::SlotLabels(2), nobody));
+}

@@ -1,0 +1,74 @@
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
+
+#include "cli/CliErrors.h"
+#include "cli/Commands.h"
+#include "cli/Session.h"
+#include "cli/SlotLearning.h"
+#include "cli/StopSignal.h"
+#include "common/OutputFile.h"
+
+namespace qv::cli {
+namespace {
+
+struct SlotsArguments {
+    std::string job;
+    unsigned count = 0;
+};
+
+// Asks on standard error, so that standard output holds only the slot map learned.
+class AskOnTerminal : public SlotLearningFront {
+public:
+    void Ask(const std::string& label) override {
+        std::cerr << "Plug a board into " << label << " (Ctrl-C ends)\n";
+    }
+    void Learned(const JobSlot& slot) override {
+        std::cout << slot.port << " = " << slot.label << "\n" << std::flush;
+    }
+    void SeveralBoards(const std::string& label) override {
+        std::cerr << "Several boards are plugged in that are not learned yet: leave only the one in "
+                  << label << "\n";
+    }
+    bool StopRequested() override { return StopOnSignal::Requested(); }
+};
+
+void LearnJobSlots(Session& session, const SlotsArguments& args) {
+    LoadedJob loaded = ReadJobFile(args.job);
+    const unsigned count =
+        args.count > 0 ? args.count : static_cast<unsigned>(loaded.job.fixtureSlots.size());
+    if (count == 0) throw BadInput("The job has no slots yet: say how many with --count");
+    AskOnTerminal front;
+    std::optional<std::vector<JobSlot>> learned;
+    {
+        StopOnSignal stopOnSignal;
+        learned = LearnSlots(session.Host(), session.UserDeviceMatch(), SlotLabels(count), front);
+    }
+    if (!learned) throw OperationFailed("Stopped: the job " + args.job + " is unchanged");
+    loaded.job.fixtureSlots = *learned;
+    const std::string text = JobText(loaded.job);
+    if (const auto problem = WriteOutput(
+            args.job, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
+        throw OperationFailed("Cannot write " + args.job + ": " + *problem);
+    std::cerr << "Wrote " << count << " slots to " << args.job << "\n";
+}
+
+}  // namespace
+
+void AddSlotsCommand(CLI::App& app, GlobalOptions& options) {
+    auto* slots = app.add_subcommand("slots", "A fixture's slots: which USB port each one is");
+    slots->require_subcommand(1);
+    auto args = std::make_shared<SlotsArguments>();
+    auto* learn = slots->add_subcommand(
+        "learn", "Ask for a board in each slot in turn and write the ports into the job");
+    learn->add_option("job", args->job, "The job file (.qvjob) whose slots are learned")
+        ->required();
+    learn->add_option("--count", args->count,
+                      "The fixture's number of slots (default: as many as the job has)")
+        ->check(CLI::Range(1u, 64u));
+    learn->callback([&options, args] {
+        WithSession(options, [&](Session& session) { LearnJobSlots(session, *args); });
+    });
+}
+
+}  // namespace qv::cli
