@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cli/JobOutcome.h"
+
 using qv::cli::LineState;
 using qv::cli::PortView;
 using qv::SlotSnapshot;
@@ -68,7 +70,8 @@ void StationPicture::ShowPorts(const std::vector<PortView>& ports, const LineSta
             case SlotSnapshot::State::Queued:
             case SlotSnapshot::State::Flashing:
                 tile.state = Tile::State::Flashing;
-                tile.text = port.state == SlotSnapshot::State::Queued ? "queued" : port.text;
+                tile.text = port.state == SlotSnapshot::State::Queued ? "queued"
+                                                                      : qv::cli::TrimmedText(port.text);
                 tile.progress = port.progress;
                 tile.serial.clear();
                 tile.seconds = port.seconds;

@@ -304,6 +304,8 @@ TEST_F(ProductionLineTest, AStationRunsItsJobAsMadeAndEveryRowNamesIt) {
     EXPECT_EQ(Query("sqlite:line.db", "SELECT group_concat(device || '=' || slot, ' ') FROM"
                                       " (SELECT device, slot FROM runs ORDER BY device)"),
               "1-1=Slot 1 1-2=");
+    const QvusbResult report = Run({"--db", "sqlite:line.db", "report"});
+    EXPECT_NE(report.out.find("line1-a  1-1 [Slot 1]  fw.h00"), std::string::npos) << report.out;
     EXPECT_EQ(Serials().size(), 2u);
     const QvusbResult other = Run({"--sim", "--station", "other", "station", "--job", "line.qvjob"});
     EXPECT_EQ(other.exitCode, 2);
