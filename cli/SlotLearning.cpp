@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "common/OutputFile.h"
 #include "device/host/InterfacePath.h"
 #include "isp/GangFlash.h"
 
@@ -49,6 +50,16 @@ std::optional<std::vector<JobSlot>> LearnSlots(DeviceHost& host, const std::stri
         }
     }
     return learned;
+}
+
+std::optional<std::string> WriteJobSlots(const std::string& jobFile, Job job,
+                                         std::vector<JobSlot> slots) {
+    job.fixtureSlots = std::move(slots);
+    const std::string text = JobText(job);
+    if (const auto problem = WriteOutput(
+            jobFile, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
+        return "Cannot write " + jobFile + ": " + *problem;
+    return std::nullopt;
 }
 
 }  // namespace qv::cli

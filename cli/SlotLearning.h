@@ -32,4 +32,8 @@ std::optional<std::vector<JobSlot>> LearnSlots(DeviceHost& host, const std::stri
                                                const std::vector<std::string>& labels,
                                                SlotLearningFront& front);
 
+// Writes the job, with `slots` as its slot map, back into its file; why it could not, if so.
+[[nodiscard]] std::optional<std::string> WriteJobSlots(const std::string& jobFile, Job job,
+                                                       std::vector<JobSlot> slots);
+
 }  // namespace qv::cli

@@ -7,7 +7,6 @@
 #include "cli/Session.h"
 #include "cli/SlotLearning.h"
 #include "cli/StopSignal.h"
-#include "common/OutputFile.h"
 
 namespace qv::cli {
 namespace {
@@ -34,7 +33,7 @@ public:
 };
 
 void LearnJobSlots(Session& session, const SlotsArguments& args) {
-    LoadedJob loaded = ReadJobFile(args.job);
+    const LoadedJob loaded = ReadJobFile(args.job);
     const unsigned count =
         args.count > 0 ? args.count : static_cast<unsigned>(loaded.job.fixtureSlots.size());
     if (count == 0) throw BadInput("The job has no slots yet: say how many with --count");
@@ -45,11 +44,8 @@ void LearnJobSlots(Session& session, const SlotsArguments& args) {
         learned = LearnSlots(session.Host(), session.UserDeviceMatch(), SlotLabels(count), front);
     }
     if (!learned) throw OperationFailed("Stopped: the job " + args.job + " is unchanged");
-    loaded.job.fixtureSlots = *learned;
-    const std::string text = JobText(loaded.job);
-    if (const auto problem = WriteOutput(
-            args.job, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
-        throw OperationFailed("Cannot write " + args.job + ": " + *problem);
+    if (const auto problem = WriteJobSlots(args.job, loaded.job, *learned))
+        throw OperationFailed(*problem);
     std::cerr << "Wrote " << count << " slots to " << args.job << "\n";
 }
 

@@ -2,10 +2,8 @@
 
 #include <ostream>
 
-#include "cli/SlotLearning.h"
-#include "common/OutputFile.h"
-
 #include "cli/Reporting.h"
+#include "cli/SlotLearning.h"
 #include "cli/StationRun.h"
 #include "line/DatabaseUrl.h"
 #include "line/HostName.h"
@@ -15,6 +13,8 @@
 namespace {
 // The seconds the database may take to connect and for each statement, as qvusb's default.
 constexpr int kDatabaseTimeoutSeconds = 5;
+
+// The window shows the verdicts: its runs print nothing.
 qv::cli::Reporting Quiet(std::ostream& discarded, const std::string& commandLine) {
     qv::cli::Reporting reporting;
     reporting.mode = qv::cli::OutputMode::Quiet;
@@ -60,7 +60,6 @@ void StationRunner::Learn(const std::string& jobFile, const qv::LoadedJob& job, 
 void StationRunner::Run(qv::LoadedJob job, unsigned units) {
     std::string problem;
     try {
-        // The window shows the verdicts; nothing is printed.
         std::ostream discarded(nullptr);
         qv::cli::Reporting reporting = Quiet(discarded, commandLine_);
         reporting.station = job.job.station.empty() ? qv::HostName() : job.job.station;
@@ -98,14 +97,10 @@ void StationRunner::LearnSlots(std::string jobFile, qv::LoadedJob job, unsigned 
         });
         if (!learned) {
             problem = "Stopped: the job " + jobFile + " is unchanged";
+        } else if (const auto cannot = qv::cli::WriteJobSlots(jobFile, job.job, *learned)) {
+            problem = *cannot;
         } else {
-            job.job.fixtureSlots = *learned;
-            const std::string text = qv::JobText(job.job);
-            if (const auto cannot = qv::WriteOutput(
-                    jobFile, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
-                problem = "Cannot write " + jobFile + ": " + *cannot;
-            else
-                picture_.JobWritten();
+            picture_.JobWritten();
         }
     } catch (const std::exception& error) {
         problem = error.what();

@@ -1,15 +1,21 @@
 // The Windows host against a scripted Windows: what it asks the Setup API, CreateFileA and
-// DeviceIoControl, and what it makes of their answers.
+// DeviceIoControl, and what it makes of their answers; and a production station on it over a
+// Windows whose devices are simulated chips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "ScriptedWindows.h"
+#include "SimulatedWindows.h"
+#include "device/DeviceMatch.h"
 #include "device/Guid.h"
 #include "device/Records.h"
 #include "device/host/WinDeviceHost.h"
+#include "isp/Station.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using Paths = std::vector<std::string>;
@@ -165,6 +171,74 @@ TEST_F(WinDeviceHostIo, AudioDriverGetsThePropertyRecordAndItsRefusalIsReported)
         EXPECT_FALSE(host.IoControl(handle, qv::kKsPropertyCode, query, {}, returned));
         EXPECT_EQ(host.LastIoControlFailure(), failure) << error;
     }
+}
+
+// A station on Windows: three boards on ports 1-1 to 1-3 (the bus numbers ports in the order
+// boards are plugged in), the one on 1-2 unplugged while it is being programmed, and a fourth
+// on 1-4 plugged in once those were judged. The host lists, opens and drives them through the
+// Windows calls and sleeps on Windows' clock, so the bus runs on real time too.
+TEST(WinDeviceHost, AStationFlashesEachBoardOnceAsBoardsComeAndGo) {
+    qv::sim::SimHost bus(qv::sim::SimClock::Mode::Real);
+    // The host sleeps on Windows' clock, which the bus's clock does not see: it would count a
+    // transfer's turnaround as time ahead of the wall clock and a 1 ms sleep after it as none,
+    // and the flash would seem to finish a page while the host waited for none. Without the
+    // turnaround, the bus's time is the wall clock, and Windows' calls take what they take.
+    bus.SetTransferLatencyUs(0);
+    std::vector<std::shared_ptr<qv::sim::SimChip>> chips;
+    for (int i = 0; i < 3; ++i) chips.push_back(bus.AttachNew(qv::sim::UserDeviceIdentity()));
+    // Its run takes some 430 transfers; it is programming its pages from about the 185th.
+    bus.DetachAfterTransfers(*chips[1], 225);
+    qv::WinDeviceHost host(SimulatedWindows(bus));
+
+    struct Front : qv::StationFront {
+        qv::sim::SimHost& bus;
+        std::vector<std::shared_ptr<qv::sim::SimChip>>& chips;
+        std::vector<qv::StationBoard> judged;
+        int polls = 0;
+        Front(qv::sim::SimHost& b, std::vector<std::shared_ptr<qv::sim::SimChip>>& c)
+            : bus(b), chips(c) {}
+        void BoardJudged(const qv::StationBoard& board) override { judged.push_back(board); }
+        void Show(const std::vector<qv::SlotSnapshot>&) override {
+            ++polls;
+            if (judged.size() == 3 && chips.size() == 3)
+                chips.push_back(bus.AttachNew(qv::sim::UserDeviceIdentity()));
+        }
+        // Some 30 s of polls: a station that misses a board ends instead of waiting forever.
+        bool StopRequested() override { return polls > 90; }
+    } front(bus, chips);
+
+    qv::ProgramFile image;
+    const std::size_t size = 3000;
+    for (std::size_t i = 0; i < size; ++i)
+        image.ProgramImage.Bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    image.ProgramImage.LoadedLength = size;
+    qv::StationSettings settings;
+    settings.request.wholeFlash = false;  // the first 4 KB sector, not a chip erase of seconds
+    settings.request.startText = "0";
+    settings.request.sizeText = "4";
+    settings.units = 4;
+    const auto judged =
+        qv::RunStation(host, qv::MakeDeviceMatch("6b94", "f82d"), image, settings, front);
+
+    std::map<std::string, qv::FailureKind> verdicts;
+    for (const qv::StationBoard& board : judged) {
+        EXPECT_TRUE(verdicts.emplace(board.selector, board.run.result.kind).second)
+            << board.selector << " judged twice";
+        std::printf("DEBUG %s %s %.3f\n", board.selector.c_str(), board.run.result.text.c_str(), board.run.seconds);
+    }
+    EXPECT_EQ(verdicts, (std::map<std::string, qv::FailureKind>{
+                            {"1-1", qv::FailureKind::None},
+                            {"1-2", qv::FailureKind::DeviceGone},
+                            {"1-3", qv::FailureKind::None},
+                            {"1-4", qv::FailureKind::None}}));
+    ASSERT_EQ(chips.size(), 4u);
+    for (const std::size_t stayed : {0u, 2u, 3u}) {
+        const auto flash = chips[stayed]->Flash().Contents();
+        EXPECT_TRUE(std::equal(image.ProgramImage.Bytes.begin(),
+                               image.ProgramImage.Bytes.begin() + size, flash.begin()))
+            << "board " << stayed;
+    }
+    EXPECT_EQ(bus.OpenHandleCount(), 0u);  // every handle opened was closed again
 }
 
 }  // namespace
