@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "app/StartingConsole.h"
 #include "line/AuditLog.h"
 #include "station/StationOptions.h"
 #include "station/StationWindow.h"
@@ -15,6 +16,7 @@ int Refuse(const QString& problem) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    UseStartingConsole();
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     // --help and --version are answered before a window system is needed.

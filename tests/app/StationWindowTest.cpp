@@ -57,8 +57,9 @@ class StationWindowTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Eight boards on four slots, the first slot's boards broken: every tile shows its slot's
-    // latest row, and the counters are the rows'.
+    // Eight boards on four slots, the first slot's boards broken: the window closes after the
+    // eighth, every tile shows its slot's latest row, and the counters are the rows'. Another
+    // job then opens with its own slots and counters.
     void TilesAndCountersAreTheDatabases() {
         QTemporaryDir folder;
         qv::cli::GlobalOptions bus = SimulatedLine(4, qv::sim::SimClock::Mode::Virtual);
@@ -66,9 +67,9 @@ private Q_SLOTS:
         bus.simulator.faults = {"flip"};
         StationWindow window(bus, "quorvex-station --units 8");
         QVERIFY(window.OpenJob(WriteJob(folder)).isEmpty());
+        window.show();
         window.StartLine(8);
-        QTRY_VERIFY_WITH_TIMEOUT(!LineRunning(window), 60'000);
-        window.Refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 60'000);
 
         const auto database = qv::OpenRunDatabase(
             qv::ParseDatabaseUrl("sqlite:" + folder.filePath("line.db").toStdString()),
@@ -93,6 +94,14 @@ private Q_SLOTS:
         }
         QCOMPARE(form.verdictList->count(), 8);
         QCOMPARE(window.Outcome(), 1);
+
+        qv::Job two = qv::ReadJobFile(folder.filePath("four.qvjob").toStdString()).job;
+        two.fixtureSlots.resize(2);
+        std::ofstream(folder.filePath("two.qvjob").toStdString()) << qv::JobText(two);
+        QVERIFY(window.OpenJob(folder.filePath("two.qvjob")).isEmpty());
+        window.Refresh();
+        QCOMPARE(window.Tiles().size(), 2u);
+        QCOMPARE(form.passedSinceJob->text(), QString("0"));
     }
 
     // Stop while the boards are flashed ends each cleanly: its flash protected again and out
