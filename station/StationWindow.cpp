@@ -1,6 +1,7 @@
 #include "station/StationWindow.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QInputDialog>
@@ -52,7 +53,8 @@ StationWindow::~StationWindow() = default;
 QString StationWindow::OpenJob(const QString& path) {
     if (runner_.Running()) return tr("Stop the line before opening another job.");
     try {
-        qv::LoadedJob job = qv::ReadJobFile(path.toStdString());
+        // The file's name as the system's file functions take it (the ANSI code page on Windows).
+        qv::LoadedJob job = qv::ReadJobFile(QFile::encodeName(path).toStdString());
         qv::cli::CheckJobImage(job);
         job_ = std::move(job);
         jobFile_ = path;
@@ -63,9 +65,7 @@ QString StationWindow::OpenJob(const QString& path) {
     }
     picture_.OpenJob(job_->job.fixtureSlots);
     ui_->jobLabel->setText(tr("Job %1 (%2)").arg(QString::fromStdString(job_->job.name), path));
-    ui_->databaseLabel->setText(job_->job.database.empty()
-                                    ? tr("No database")
-                                    : tr("Database: %1").arg(QString::fromStdString(job_->job.database)));
+    ui_->databaseLabel->setText(JobDatabaseText());
     ShowProblem({});
     Refresh();
     return {};
@@ -82,7 +82,7 @@ void StationWindow::StartLine(unsigned closeAfter) {
 void StationWindow::LearnSlots(unsigned count) {
     if (!job_ || runner_.Running()) return;
     lineStarted_ = false;
-    runner_.Learn(jobFile_.toStdString(), *job_, count);
+    runner_.Learn(QFile::encodeName(jobFile_).toStdString(), *job_, count);
     Refresh();
 }
 
@@ -142,9 +142,7 @@ void StationWindow::ShowPicture(const Picture& picture) {
         ui_->databaseLabel->setText(tr("waiting for the database (%1 judged boards)")
                                         .arg(picture.sinceStart.waitingForDatabase));
     else if (job_)
-        ui_->databaseLabel->setText(job_->job.database.empty()
-                                        ? tr("No database")
-                                        : tr("Database: %1").arg(QString::fromStdString(job_->job.database)));
+        ui_->databaseLabel->setText(JobDatabaseText());
     ui_->verdictList->clear();
     for (const std::string& verdict : picture.lastVerdicts)
         ui_->verdictList->addItem(QString::fromStdString(verdict));
@@ -152,6 +150,12 @@ void StationWindow::ShowPicture(const Picture& picture) {
         ShowPrompt(QString::fromStdString(picture.prompt));
     else
         ShowProblem(QString::fromStdString(picture.problem));
+}
+
+QString StationWindow::JobDatabaseText() const {
+    return job_->job.database.empty()
+               ? tr("No database")
+               : tr("Database: %1").arg(QString::fromStdString(job_->job.database));
 }
 
 void StationWindow::ShowCounters(const Picture& picture) {

@@ -54,6 +54,8 @@ private:
     void ShowCounters(const Picture& picture);
     void ShowProblem(const QString& problem);
     void ShowPrompt(const QString& prompt);
+    // The open job's database, as the window names it while its server answers.
+    QString JobDatabaseText() const;
     void EnableButtons();
 
     std::unique_ptr<Ui::StationWindow> ui_;
