@@ -30,7 +30,7 @@ void AddBoardCommand(CLI::App& app, const GlobalOptions& options) {
         }
         if (runs.empty()) throw OperationFailed("No run of the board " + Printable(*board));
         for (const RunRow& run : runs) {
-            if (reporting.mode == OutputMode::Json)
+            if (IsJson(reporting.mode))
                 *reporting.out << JsonLine()
                                       .Add("event", "board_run")
                                       .Add("time", run.time)
@@ -51,7 +51,7 @@ void AddBoardCommand(CLI::App& app, const GlobalOptions& options) {
                                                     Printable(run.failingStep))
                           << (run.serial.empty() ? "" : "  " + Printable(run.serial)) << "\n";
         }
-        reporting.resultShown = reporting.mode == OutputMode::Json;
+        reporting.resultShown = IsJson(reporting.mode);
     });
 }
 

@@ -39,11 +39,13 @@ void QuietView::ShowResult(const RunRecord& record) {
 }
 
 void JsonView::ShowStep(const std::string& text) {
+    if (!progress_) return;
     lastPercent_ = -1;
     out_ << JsonLine().Add("event", "step").Add("text", text).Text() << "\n" << std::flush;
 }
 
 void JsonView::ShowProgress(double fraction) {
+    if (!progress_) return;
     const int percent = static_cast<int>(fraction * 100);
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
@@ -69,7 +71,8 @@ void JsonView::ShowResult(const RunRecord& record) {
 std::unique_ptr<CliView> MakeView(OutputMode mode, std::ostream& out) {
     switch (mode) {
         case OutputMode::Json:
-            return std::make_unique<JsonView>(out);
+        case OutputMode::JsonResults:
+            return std::make_unique<JsonView>(out, mode == OutputMode::Json);
         case OutputMode::Quiet:
             return std::make_unique<QuietView>(out);
         case OutputMode::Terminal:

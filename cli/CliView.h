@@ -11,10 +11,15 @@
 
 namespace qv::cli {
 
-// How a run reports: a bar on a terminal, plain lines otherwise, JSON Lines, or only the
-// verdict. Chosen once per run (OutputChoice); the jobs report through the IspView side, and
-// the run ends with ShowResult.
-enum class OutputMode { Terminal, Lines, Json, Quiet };
+// How a run reports: a bar on a terminal, plain lines otherwise, JSON Lines (with -q only the
+// results), or only the verdict. Chosen once per run (OutputChoice); the jobs report through
+// the IspView side, and the run ends with ShowResult.
+enum class OutputMode { Terminal, Lines, Json, JsonResults, Quiet };
+
+// Whether standard output is JSON Lines, with or without the steps and progress.
+inline bool IsJson(OutputMode mode) {
+    return mode == OutputMode::Json || mode == OutputMode::JsonResults;
+}
 
 // What every output mode shares: the byte count progress refers to, and the stop request
 // raised by a signal. A run's outcome is not read from here: the jobs return it.
@@ -74,7 +79,8 @@ protected:
 // part's usual erase time), the result object, and a batch's {"event":"summary",...}.
 class JsonView : public CliView {
 public:
-    using CliView::CliView;
+    // Without `progress` (-q) only the results and the summary are written.
+    JsonView(std::ostream& out, bool progress) : CliView(out), progress_(progress) {}
     void ShowProgress(double fraction) override;
     void ShowChecksum(const std::string&) override {}
     void ShowResult(const RunRecord& record) override;
@@ -84,6 +90,7 @@ protected:
     void ShowStep(const std::string& text) override;
 
 private:
+    const bool progress_;
     int lastPercent_ = -1;
 };
 

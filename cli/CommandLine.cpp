@@ -103,7 +103,8 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
         ->default_str("0");
     app.add_flag("--json", output.json,
                  "Standard output as JSON Lines: steps, progress and one result per device");
-    app.add_flag("-q,--quiet", output.quiet, "Print only the verdict lines and errors");
+    app.add_flag("-q,--quiet", output.quiet,
+                 "Print only the verdict lines and errors (with --json: only the results)");
     app.add_flag("-v,--verbose", options.verbose,
                  "Print each request's summary on standard error (the trace's lines)");
     app.add_option("--log", output.logFile,
@@ -190,6 +191,23 @@ std::string NearestCommand(const CLI::App& app, const std::string& typed) {
     return nearest;
 }
 
+// The option nearest to a mistyped one ("--rnage": "--range"), among those of the command and
+// of the commands above it, which it passes what it does not know; empty when none is near.
+std::string NearestOption(const CLI::App& command, const std::string& typed) {
+    std::string nearest;
+    std::size_t best = 3;
+    for (const CLI::App* level = &command; level != nullptr; level = level->get_parent())
+        for (const CLI::Option* option : level->get_options())
+            for (const std::string& name : option->get_lnames()) {
+                const std::size_t distance = EditDistance(typed, "--" + name);
+                if (distance < best) {
+                    best = distance;
+                    nearest = "--" + name;
+                }
+            }
+    return nearest;
+}
+
 int Fail(int code, const std::string& message) {
     std::cerr << "qvusb: " << message << "\n";
     return code;
@@ -273,6 +291,15 @@ Ending Run(CLI::App& app, int argc, char** argv) {
             if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
             return Failure(kExitBadInput, message);
         }
+        // An option mistyped: name the nearest the command takes.
+        if (!extras.empty() && extras.front().rfind("--", 0) == 0) {
+            const std::string typed = extras.front().substr(0, extras.front().find('='));
+            if (const std::string nearest = NearestOption(chosen, typed); !nearest.empty())
+                return Failure(kExitBadInput, "'" + typed + "' is not an option" +
+                                                  (&chosen != &app ? " of '" + chosen.get_name() + "'"
+                                                                   : std::string()) +
+                                                  "; did you mean '" + nearest + "'?");
+        }
         std::ostringstream shown;
         const int code = app.exit(error, shown, std::cerr);
         const bool failed = code != 0;
@@ -337,8 +364,9 @@ int RunCommandLine(int argc, char** argv) {
     std::ostringstream collected;  // with --json, what commands print goes into the result
     reporting.out = &realOut;
     app.parse_complete_callback([&] {
-        reporting.mode = output.json    ? OutputMode::Json
-                         : output.quiet ? OutputMode::Quiet
+        reporting.mode = output.json && output.quiet ? OutputMode::JsonResults
+                         : output.json                ? OutputMode::Json
+                         : output.quiet               ? OutputMode::Quiet
                          : isatty(STDOUT_FILENO) != 0 ? OutputMode::Terminal
                                                       : OutputMode::Lines;
         if (output.json) std::cout.rdbuf(collected.rdbuf());

@@ -80,7 +80,7 @@ void AddListCommand(CLI::App& app, const GlobalOptions& options) {
     list->callback([&options, args] {
         Reporting& reporting = *options.reporting;
         WithSession(options, [&](Session& session) {
-            if (reporting.mode == OutputMode::Json) return RunListJson(session, *reporting.out);
+            if (IsJson(reporting.mode)) return RunListJson(session, *reporting.out);
             RunList(session, args->verbose || options.verbose, std::cout);
         });
         // The devices' lines are the whole answer of a list that succeeded, with no result line.

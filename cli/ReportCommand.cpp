@@ -63,7 +63,7 @@ void AddReportCommand(CLI::App& app, const GlobalOptions& options) {
         const LineReport report = Summarize(runs);
         if (!args->htmlFile.empty()) WriteReportFile(args->htmlFile, ReportHtml(report));
         if (!args->csvFile.empty()) WriteReportFile(args->csvFile, RunsCsv(runs));
-        if (reporting.mode == OutputMode::Json) {
+        if (IsJson(reporting.mode)) {
             *reporting.out << ReportJson(report);
             reporting.resultShown = true;
         } else {

@@ -25,7 +25,7 @@ void AddSerialsCommand(CLI::App& app, const GlobalOptions& options) {
             throw OperationFailed(std::string("Cannot read the serial numbers: ") + error.what());
         }
         for (const SerialRow& row : rows) {
-            if (reporting.mode == OutputMode::Json)
+            if (IsJson(reporting.mode))
                 *reporting.out << JsonLine()
                                       .Add("event", "serial")
                                       .Add("serial", row.serial)
@@ -40,7 +40,7 @@ void AddSerialsCommand(CLI::App& app, const GlobalOptions& options) {
                           << Printable(row.station) << "  " << Printable(row.port) << "  "
                           << row.allocatedAt << "\n";
         }
-        reporting.resultShown = reporting.mode == OutputMode::Json && !rows.empty();
+        reporting.resultShown = IsJson(reporting.mode) && !rows.empty();
     });
 }
 

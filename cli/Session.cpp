@@ -184,6 +184,7 @@ std::vector<GangTarget> Session::SelectedTargets() {
 void Session::WaitForDevice(double seconds) {
     constexpr std::uint32_t kPollMs = 333;
     const std::uint64_t started = Host().NowMs();
+    bool toldWaiting = false;
     for (;;) {
         const auto targets = FindGangTargets(Host(), userDeviceMatch_);
         if (std::any_of(targets.begin(), targets.end(),
@@ -195,6 +196,13 @@ void Session::WaitForDevice(double seconds) {
         if (timedOut || StopOnSignal::Requested())
             throw NoDevice(selector_.empty() ? "No device appeared"
                                              : "No device at " + selector_ + " appeared");
+        // Said once, when the board is not there yet, so that a silent terminal is explained.
+        if (!toldWaiting) {
+            std::cerr << "qvusb: waiting for " << (selector_.empty() ? "a board" : selector_);
+            if (seconds > 0) std::cerr << " (at most " << seconds << " s)";
+            std::cerr << "; Ctrl-C ends\n";
+            toldWaiting = true;
+        }
         Host().Sleep(kPollMs);
     }
 }

@@ -74,8 +74,11 @@ public:
 
     bool StopRequested() override { return StopOnSignal::Requested(); }
 
-    // The summary's line, or event, once the station has ended.
-    void ShowSummary(const BatchSummary& summary) { view_->ShowSummary(summary); }
+    // The summary's line, or event, once the station has ended, in place of the live block.
+    void ShowSummary(const BatchSummary& summary) {
+        ClearLive();
+        view_->ShowSummary(summary);
+    }
 
 private:
     void ClearLive() {

@@ -110,6 +110,9 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"--sim-fault", "melt", "list"}, 2, "kinds: unplug, stall"},
         {{"verify", DEMO_FIRMWARE, "--read-block", "0"}, 2, "--read-block: Value 0 not in range"},
         {{"flash", DEMO_FIRMWARE, "--all", "--read-block", "128"}, 2, "--all excludes"},
+        {{"flash", DEMO_FIRMWARE, "--rnage", "all"}, 2,
+         "'--rnage' is not an option of 'flash'; did you mean '--range'?"},
+        {{"flash", DEMO_FIRMWARE, "--sim-flsh=x.img"}, 2, "did you mean '--sim-flash'?"},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(folder / "trace.log");

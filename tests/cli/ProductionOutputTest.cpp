@@ -63,6 +63,11 @@ TEST_F(ProductionOutputTest, ASingleDeviceCommandUsesOneDeviceOrRefusesToGuess) 
             EXPECT_EQ(verdicts[0].rfind(c.verdict, 0), 0u) << verdicts[0];
         }
     }
+    // --wait says once what it waits for.
+    const std::string waited = Run({"--sim", "--device", "1-2", "--wait", "5", "erase"}).err;
+    const std::string told = "qvusb: waiting for 1-2 (at most 5 s); Ctrl-C ends\n";
+    EXPECT_EQ(waited.find(told), waited.rfind(told)) << waited;
+    EXPECT_NE(waited.find(told), std::string::npos) << waited;
     const QvusbResult several = Run({"--sim", "--sim-devices", "2", "erase"});
     EXPECT_NE(several.err.find("1-1 (user device), 1-2 (user device); choose one with --device"),
               std::string::npos)
@@ -128,6 +133,10 @@ TEST_F(ProductionOutputTest, JsonLinesAndTheLogTellWhatHappenedToWhichBoard) {
     const std::string unprotected =
         "Erase Flash Fail; the flash was left unprotected (Protect Flash Fail)";
     EXPECT_EQ(JsonLines(failed.out).back()["message"], unprotected);
+    // -q leaves only the result.
+    const auto quiet = JsonLines(Run({"--sim", "--json", "-q", "flash", DEMO_FIRMWARE}).out);
+    ASSERT_EQ(quiet.size(), 1u);
+    EXPECT_EQ(quiet[0]["event"], "result");
 
     const auto log = JsonLines(folder.Read("station.log"));
     ASSERT_EQ(log.size(), 2u);
