@@ -14,6 +14,8 @@
 #include "cli/HelpCommand.h"
 #include "cli/I2cCommands.h"
 #include "cli/JobOutcome.h"
+#include "cli/NearestName.h"
+#include "cli/OptionChecks.h"
 #include "cli/ParamsCommands.h"
 #include "cli/Reporting.h"
 #include "cli/Session.h"
@@ -44,8 +46,9 @@ struct OutputOptions {
 // Names printed in verdicts, summaries and the report (a station, an order, an operator).
 std::string PrintableName(const std::string& name) {
     const bool printable = std::none_of(name.begin(), name.end(), IsControlByte);
-    return printable && !name.empty() && name.size() <= 64 ? std::string()
-                                                           : std::string("1 to 64 printable characters");
+    return printable && !name.empty() && name.size() <= 64
+               ? std::string()
+               : std::string("1 to 64 printable characters");
 }
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& output) {
@@ -53,14 +56,18 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
     auto* sim = app.add_flag("--sim", options.sim, "Attach the simulated chip instead of USB");
     app.add_option("--sim-flash", options.simulator.flashFile,
                    "Keep the simulated flash in FILE (created when missing)")
+        ->type_name("FILE")
         ->needs(sim);
     app.add_option("--sim-devices", options.simulator.devices,
                    "Attach this many simulated chips (for flash --all)")
+        ->type_name("1..64")
         ->needs(sim)
-        ->check(CLI::Range(1u, 64u));
+        ->check(Unlabelled(CLI::Range(1u, 64u)));
     app.add_option("--sim-fault", options.simulator.faults,
                    "Break the simulated chip from transfer N on (default 1): KIND[@N], "
-                   "repeatable; kinds: " + sim::FaultKindList())
+                   "repeatable; kinds: " +
+                       sim::FaultKindList())
+        ->type_name("KIND[@N]")
         ->needs(sim)
         ->check([](const std::string& text) {
             return sim::ParseFaultChoice(text) ? std::string() : sim::FaultChoiceProblem(text);
@@ -68,9 +75,11 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
     app.add_option_function<std::string>(
            "--sim-speed",
            [&options](const std::string& speed) {
-               options.simulator.speed = sim::ParseSimSpeed(speed).value_or(options.simulator.speed);
+               options.simulator.speed =
+                   sim::ParseSimSpeed(speed).value_or(options.simulator.speed);
            },
            "virtual (default: the examples finish at once) or real (a demo at the chip's pace)")
+        ->type_name("virtual|real")
         ->needs(sim)
         ->check([](const std::string& text) {
             return sim::ParseSimSpeed(text) ? std::string() : "virtual or real";
@@ -78,20 +87,26 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
     app.add_option("--sim-replug", options.simReplug,
                    "A simulated operator: each port sees N boards in all, the next plugged in "
                    "once one is judged (for station)")
+        ->type_name("N")
         ->needs(sim);
     app.add_option("--trace", options.traceFile,
-                   "Write one line per control transfer to FILE (see the README)");
+                   "Write one line per control transfer to FILE (see the README)")
+        ->type_name("FILE");
     app.add_option("--replay", options.replayFile,
                    "Answer from the trace FILE instead of a device (see the README)")
+        ->type_name("FILE")
         ->excludes(sim)
-        ->check(CLI::ExistingFile);
+        ->check(Unlabelled(CLI::ExistingFile));
     app.add_option("--vid", options.vid, "VID of the user's device (hexadecimal)")
+        ->type_name("HEX")
         ->capture_default_str();
     app.add_option("--pid", options.pid, "PID of the user's device (hexadecimal)")
+        ->type_name("HEX")
         ->capture_default_str();
     app.add_option("--device", options.device,
                    "The device to use, by the selector `qvusb list` shows (e.g. 1-3.2), or "
-                   "serial:TEXT");
+                   "serial:TEXT")
+        ->type_name("SELECTOR");
     app.add_option_function<double>(
            "--wait",
            [&options](double seconds) {
@@ -99,6 +114,7 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
                options.waitSeconds = seconds;
            },
            "Wait up to SECONDS (none or 0: for ever) for the board before a single-board command")
+        ->type_name("SECONDS")
         ->expected(0, 1)
         ->default_str("0");
     app.add_flag("--json", output.json,
@@ -108,28 +124,35 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
     app.add_flag("-v,--verbose", options.verbose,
                  "Print each request's summary on standard error (the trace's lines)");
     app.add_option("--log", output.logFile,
-                   "Append one JSON line per device and run to FILE (an audit log)");
+                   "Append one JSON line per device and run to FILE (an audit log)")
+        ->type_name("FILE");
     app.add_option("--on-result", output.resultHook,
                    "Run CMD through the shell after each board's verdict, with QV_RESULT, "
                    "QV_SERIAL, QV_FLASH_UID, QV_STATION, QV_PORT, QV_FAILURE, QV_MESSAGE and "
-                   "QV_FILE set (a label printer, an MES); at most 30 s");
+                   "QV_FILE set (a label printer, an MES); at most 30 s")
+        ->type_name("CMD");
     app.add_option("--db", output.database,
                    "Keep serial numbers and a row per device and run in the database URL "
-                   "(sqlite:PATH or postgresql://...; a password from PGPASSWORD or ~/.pgpass)");
+                   "(sqlite:PATH or postgresql://...; a password from PGPASSWORD or ~/.pgpass)")
+        ->type_name("URL");
     app.add_option("--db-timeout", output.databaseTimeout,
                    "Seconds the database may take to connect and for each statement")
-        ->check(CLI::Range(1, 600))
+        ->type_name("1..600")
+        ->check(Unlabelled(CLI::Range(1, 600)))
         ->capture_default_str();
     app.add_option("--station", output.station,
                    "This station's name in the database (default: the host's name); each qvusb "
                    "process that gives serial numbers needs its own")
+        ->type_name("NAME")
         ->check(PrintableName);
     app.add_option("--order", output.workOrder,
                    "The production order the runs belong to, kept with each run (also QV_ORDER)")
+        ->type_name("NAME")
         ->envname("QV_ORDER")
         ->check(PrintableName);
     app.add_option("--operator", output.operatorName,
                    "Who runs the station, kept with each run (also QV_OPERATOR)")
+        ->type_name("NAME")
         ->envname("QV_OPERATOR")
         ->check(PrintableName);
 }
@@ -154,21 +177,6 @@ void AddCommands(CLI::App& app, GlobalOptions& options) {
     AddHelpCommand(app);
 }
 
-std::size_t EditDistance(const std::string& a, const std::string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
 // The deepest command the parse chose: the program itself when it chose none.
 const CLI::App& ChosenCommand(const CLI::App& app) {
     const CLI::App* chosen = &app;
@@ -177,35 +185,14 @@ const CLI::App& ChosenCommand(const CLI::App& app) {
     return *chosen;
 }
 
-// The command nearest to a mistyped one, when one is near enough to be meant.
-std::string NearestCommand(const CLI::App& app, const std::string& typed) {
-    std::string nearest;
-    std::size_t best = 3;
-    for (const CLI::App* command : app.get_subcommands({})) {
-        const std::size_t distance = EditDistance(typed, command->get_name());
-        if (distance < best) {
-            best = distance;
-            nearest = command->get_name();
-        }
-    }
-    return nearest;
-}
-
 // The option nearest to a mistyped one ("--rnage": "--range"), among those of the command and
 // of the commands above it, which it passes what it does not know; empty when none is near.
 std::string NearestOption(const CLI::App& command, const std::string& typed) {
-    std::string nearest;
-    std::size_t best = 3;
+    std::vector<std::string> names;
     for (const CLI::App* level = &command; level != nullptr; level = level->get_parent())
         for (const CLI::Option* option : level->get_options())
-            for (const std::string& name : option->get_lnames()) {
-                const std::size_t distance = EditDistance(typed, "--" + name);
-                if (distance < best) {
-                    best = distance;
-                    nearest = "--" + name;
-                }
-            }
-    return nearest;
+            for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    return NearestName(typed, names);
 }
 
 int Fail(int code, const std::string& message) {
@@ -249,9 +236,8 @@ bool OnlyReads(const CLI::App& app) {
 void RefuseWaitWithoutBoard(const CLI::App& app, const GlobalOptions& options) {
     if (!options.waitSeconds) return;
     for (const CLI::App* command : app.get_subcommands())
-        for (const char* name :
-             {"list", "station", "slots", "image", "job", "report", "serials", "board",
-              "udev-rule", "help"})
+        for (const char* name : {"list", "station", "slots", "image", "job", "report", "serials",
+                                 "board", "udev-rule", "help"})
             if (command->get_name() == name)
                 throw BadInput(std::string("--wait is for commands that use one board; ") + name +
                                (command->get_name() == "station" || command->get_name() == "slots"
@@ -264,8 +250,8 @@ void TakeJobDefaults(const Job& job, OutputOptions& output) {
     const auto take = [](const std::string& fromJob, std::string& given, const char* option) {
         if (fromJob.empty()) return;
         if (!given.empty() && given != fromJob)
-            throw BadInput(std::string(option) + " " + MaskedSecrets(given) + " is not the job's (" +
-                           fromJob + ")");
+            throw BadInput(std::string(option) + " " + MaskedSecrets(given) +
+                           " is not the job's (" + fromJob + ")");
         given = fromJob;
     };
     take(job.database, output.database, "--db");
@@ -285,20 +271,24 @@ Ending Run(CLI::App& app, int argc, char** argv) {
         const bool takesCommands = !chosen.get_subcommands({}).empty();
         if (takesCommands && chosen.get_subcommands().empty() && !extras.empty() &&
             extras.front()[0] != '-') {
-            const std::string nearest = NearestCommand(chosen, extras.front());
             std::string message = "'" + extras.front() + "' is not a command";
             if (&chosen != &app) message += " of '" + chosen.get_name() + "'";
-            if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
-            return Failure(kExitBadInput, message);
+            return Failure(kExitBadInput,
+                           message + DidYouMean(extras.front(), CommandNames(chosen)));
         }
+        // A command that is only a group of commands ("qvusb reg"): name them.
+        if (takesCommands && &chosen != &app && chosen.get_subcommands().empty() && extras.empty())
+            return Failure(kExitBadInput, "'" + chosen.get_name() + "' needs a command: " +
+                                              JoinedNames(CommandNames(chosen)));
         // An option mistyped: name the nearest the command takes.
         if (!extras.empty() && extras.front().rfind("--", 0) == 0) {
             const std::string typed = extras.front().substr(0, extras.front().find('='));
             if (const std::string nearest = NearestOption(chosen, typed); !nearest.empty())
-                return Failure(kExitBadInput, "'" + typed + "' is not an option" +
-                                                  (&chosen != &app ? " of '" + chosen.get_name() + "'"
-                                                                   : std::string()) +
-                                                  "; did you mean '" + nearest + "'?");
+                return Failure(
+                    kExitBadInput,
+                    "'" + typed + "' is not an option" +
+                        (&chosen != &app ? " of '" + chosen.get_name() + "'" : std::string()) +
+                        "; did you mean '" + nearest + "'?");
         }
         std::ostringstream shown;
         const int code = app.exit(error, shown, std::cerr);
@@ -327,7 +317,8 @@ Ending Run(CLI::App& app, int argc, char** argv) {
 // The command as typed, down to the deepest command chosen ("reg write").
 std::string CommandPath(const CLI::App& app) {
     std::string path;
-    for (auto below = app.get_subcommands(); !below.empty(); below = below.front()->get_subcommands())
+    for (auto below = app.get_subcommands(); !below.empty();
+         below = below.front()->get_subcommands())
         path += (path.empty() ? "" : " ") + below.front()->get_name();
     return path;
 }
@@ -364,7 +355,7 @@ int RunCommandLine(int argc, char** argv) {
     std::ostringstream collected;  // with --json, what commands print goes into the result
     reporting.out = &realOut;
     app.parse_complete_callback([&] {
-        reporting.mode = output.json && output.quiet ? OutputMode::JsonResults
+        reporting.mode = output.json && output.quiet  ? OutputMode::JsonResults
                          : output.json                ? OutputMode::Json
                          : output.quiet               ? OutputMode::Quiet
                          : isatty(STDOUT_FILENO) != 0 ? OutputMode::Terminal
@@ -404,10 +395,9 @@ int RunCommandLine(int argc, char** argv) {
     // EEPROM, keys, status, raw, ISP switches) still leaves its line in the log.
     if (reporting.log && reporting.deviceCommand && !reporting.resultShown)
         if (const auto problem = reporting.log->Append(CommandRecord(app, reporting, ending)))
-            ending = Failure(kExitFailed, ending.message + (ending.message.empty() ? "" : "; ") +
-                                             *problem,
-                            ending.failure.empty() ? KindName(FailureKind::OutputNotWritten)
-                                                  : ending.failure);
+            ending = Failure(
+                kExitFailed, ending.message + (ending.message.empty() ? "" : "; ") + *problem,
+                ending.failure.empty() ? KindName(FailureKind::OutputNotWritten) : ending.failure);
     if (json && !reporting.resultShown) {
         JsonLine result;
         result.Add("event", "result")

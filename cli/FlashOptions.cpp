@@ -4,6 +4,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
+#include "cli/OptionChecks.h"
 #include "image/RangeChoice.h"
 #include "isp/RangeCheck.h"
 
@@ -21,13 +22,9 @@ RangeArgument ParseRange(const std::string& text) {
 }
 
 AutoRequest RequestFrom(const FlashArguments& args, const RangeArgument& range) {
-    return {args.steps,
-            range.wholeFlash,
-            range.startText,
-            range.sizeText,
-            args.file,
-            args.changedOnly,
-            true};
+    return {
+        args.steps, range.wholeFlash, range.startText, range.sizeText, args.file, args.changedOnly,
+        true};
 }
 
 void CheckRangeFits(ProgramFile& program, const RangeArgument& range, bool walks,
@@ -39,15 +36,17 @@ void CheckRangeFits(ProgramFile& program, const RangeArgument& range, bool walks
 }
 
 void AddRangeOption(CLI::App* command, FlashArguments& args) {
-    command->add_option("--range", args.range, "all, or START_KB:SIZE_KB")->capture_default_str();
+    command->add_option("--range", args.range, "all, or START_KB:SIZE_KB")
+        ->type_name("all|START_KB:SIZE_KB")
+        ->capture_default_str();
 }
 
 void AddStepSwitch(CLI::App* command, FlashArguments& args, bool AutoSteps::*step) {
     for (const AutoStepName& named : kAutoStepNames)
         if (named.step == step)
-            command->add_flag_callback(std::string("--no-") + named.name,
-                                       [&args, step] { args.steps.*step = false; },
-                                       named.skipHelp);
+            command->add_flag_callback(
+                std::string("--no-") + named.name, [&args, step] { args.steps.*step = false; },
+                named.skipHelp);
 }
 
 void AddSequenceOptions(CLI::App* command, FlashArguments& args) {
@@ -62,7 +61,8 @@ CLI::Option* AddReadBlock(CLI::App* command, FlashArguments& args) {
     return command
         ->add_option("--read-block", args.readBlock,
                      "Bytes per read request, 1 to 255 (for chips known to answer more)")
-        ->check(CLI::Range(1u, 255u))
+        ->type_name("1..255")
+        ->check(Unlabelled(CLI::Range(1u, 255u)))
         ->capture_default_str();
 }
 

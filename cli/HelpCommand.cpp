@@ -7,6 +7,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/NearestName.h"
 
 #ifndef QV_COMMIT
 #define QV_COMMIT "unknown"
@@ -138,13 +139,6 @@ void AddCommandTree(std::ostream& out, const CLI::App& command, const std::strin
         AddCommandTree(out, *sub, path + " " + sub->get_name());
 }
 
-std::string CommandNames(const CLI::App& command) {
-    std::string names;
-    for (const CLI::App* sub : command.get_subcommands({}))
-        names += (names.empty() ? "" : ", ") + sub->get_name();
-    return names;
-}
-
 // The help of the (sub)command that `names` leads to from `app`.
 std::string CommandHelp(const CLI::App& app, const std::vector<std::string>& names) {
     const CLI::App* command = &app;
@@ -154,9 +148,11 @@ std::string CommandHelp(const CLI::App& app, const std::vector<std::string>& nam
         for (const CLI::App* sub : command->get_subcommands({}))
             if (sub->check_name(name)) found = sub;
         if (found == nullptr) {
-            const std::string commands = CommandNames(*command);
-            throw BadInput("'" + name + "' is not a command of '" + path + "'; " +
-                           (commands.empty() ? "it has none" : "the commands are: " + commands));
+            const std::vector<std::string> commands = CommandNames(*command);
+            throw BadInput("'" + name + "' is not a command of '" + path + "'" +
+                           (commands.empty() ? "; it has none"
+                                             : "; the commands are: " + JoinedNames(commands) +
+                                                   DidYouMean(name, commands)));
         }
         command = found;
         path += " " + found->get_name();

@@ -127,15 +127,20 @@ void AddI2cCommands(CLI::App& app, const GlobalOptions& options) {
     auto* commandWrite =
         i2c->add_subcommand("cmd-write", "Send command bytes, then data bytes, in one write");
     addSlave(commandWrite);
-    commandWrite->add_option("--cmd", args->commands, "Command bytes (hexadecimal)")->required();
-    commandWrite->add_option("--data", args->data, "Data bytes (hexadecimal)");
+    commandWrite->add_option("--cmd", args->commands, "Command bytes (hexadecimal)")
+        ->type_name("HEX")
+        ->required();
+    commandWrite->add_option("--data", args->data, "Data bytes (hexadecimal)")->type_name("HEX");
     commandWrite->callback(run(RunCommandWrite));
 
     auto* commandRead =
         i2c->add_subcommand("cmd-read", "Send command bytes, then read after a repeated start");
     addSlave(commandRead);
-    commandRead->add_option("--cmd", args->commands, "Command bytes (hexadecimal)")->required();
+    commandRead->add_option("--cmd", args->commands, "Command bytes (hexadecimal)")
+        ->type_name("HEX")
+        ->required();
     commandRead->add_option("--count", args->count, "Number of bytes to read (decimal)")
+        ->type_name("N")
         ->required();
     commandRead->callback(run(RunCommandRead));
 }

@@ -141,8 +141,12 @@ void AddPatchCommand(CLI::App& image) {
         "patch", "Write new parameter table values into an image and save it as a new file");
     patch->add_option("in", args->in, "The source image, .bin or .h00")->required();
     patch->add_option("out", args->out, "The new image file (raw binary)")->required();
-    patch->add_option("--vid", args->texts.vid, "Vendor ID (hexadecimal)")->capture_default_str();
-    patch->add_option("--pid", args->texts.pid, "Product ID (hexadecimal)")->capture_default_str();
+    patch->add_option("--vid", args->texts.vid, "Vendor ID (hexadecimal)")
+        ->type_name("HEX")
+        ->capture_default_str();
+    patch->add_option("--pid", args->texts.pid, "Product ID (hexadecimal)")
+        ->type_name("HEX")
+        ->capture_default_str();
     for (std::size_t i = 0; i < kStringFieldCount; ++i)
         patch
             ->add_option(kStringFieldNames[i].option, args->texts.strings[i],

@@ -106,7 +106,8 @@ void AddIspCommands(CLI::App& app, const GlobalOptions& options) {
 
     auto writeText = std::make_shared<std::string>();
     auto* status = app.add_subcommand("flash-status", "The flash status register");
-    status->add_option("--write", *writeText, "Write this status first (hexadecimal)");
+    status->add_option("--write", *writeText, "Write this status first (hexadecimal)")
+        ->type_name("HEX");
     status->add_flag("--no-isp", *noIsp, "Do not enter and leave ISP mode around the command");
     status->callback([&options, writeText, noIsp] {
         WithSession(options, [&](Session& session) {

@@ -74,15 +74,22 @@ void AddJobCommand(CLI::App& app) {
     auto* create = job->add_subcommand(
         "create", "Write a job file: the image and how every station of a line flashes it");
     create->add_option("out", args->out, "The job file to write (.qvjob)")->required();
-    create->add_option("--image", args->flash.file, "The .bin or .h00 program file")->required();
-    create->add_option("--name", args->name, "The job's name (default: the image file's)");
+    create->add_option("--image", args->flash.file, "The .bin or .h00 program file")
+        ->type_name("FILE")
+        ->required();
+    create->add_option("--name", args->name, "The job's name (default: the image file's)")
+        ->type_name("NAME");
     AddSequenceOptions(create, args->flash);
     AddReadBlock(create, args->flash);
-    create->add_option("--serial", args->flash.serial,
-                       "Each board's serial number format, e.g. QVUA{yy}{mm}{seq:06}");
-    create->add_option("--db", args->database, "The database URL the stations use (no password)");
-    create->add_option("--station", args->station, "The station name");
-    create->add_option("--slot", args->slots, "A fixture slot: PORT=LABEL, e.g. 1-3.2='Slot 4'");
+    create
+        ->add_option("--serial", args->flash.serial,
+                     "Each board's serial number format, e.g. QVUA{yy}{mm}{seq:06}")
+        ->type_name("FORMAT");
+    create->add_option("--db", args->database, "The database URL the stations use (no password)")
+        ->type_name("URL");
+    create->add_option("--station", args->station, "The station name")->type_name("NAME");
+    create->add_option("--slot", args->slots, "A fixture slot: PORT=LABEL, e.g. 1-3.2='Slot 4'")
+        ->type_name("PORT=LABEL");
     create->callback([args] { CreateJob(*args); });
 }
 

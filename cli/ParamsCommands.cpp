@@ -11,6 +11,7 @@
 #include "cli/CliErrors.h"
 #include "cli/HexArguments.h"
 #include "cli/JobOutcome.h"
+#include "cli/OptionChecks.h"
 #include "common/HexFormat.h"
 
 namespace qv::cli {
@@ -79,8 +80,8 @@ void RunSetString(Session& session, int number, const std::string& text) {
                        " characters; at most 31 fit");
     session.RequireDevice();
     Require(session.Device(),
-            WriteString(session.Device(),
-                        kStringSelectors.at(static_cast<std::size_t>(number - 1)), text),
+            WriteString(session.Device(), kStringSelectors.at(static_cast<std::size_t>(number - 1)),
+                        text),
             "write");
 }
 
@@ -127,7 +128,7 @@ void AddParamsCommands(CLI::App& app, const GlobalOptions& options) {
         "set-string", "Set string 1 (manufacturer), 2 (model name) or 3 (serial number)");
     setString->add_option("number", args->stringNumber, "1, 2 or 3")
         ->required()
-        ->check(CLI::Range(1, 3));
+        ->check(Unlabelled(CLI::Range(1, 3)));
     setString->add_option("text", args->text, "At most 31 characters")->required();
     setString->callback([&options, args] {
         WithSession(options, [&](Session& session) {

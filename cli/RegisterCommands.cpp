@@ -90,7 +90,8 @@ void AddRegisterCommands(CLI::App& app, const GlobalOptions& options) {
     reg->require_subcommand(1);
     auto args = std::make_shared<RegisterArguments>();
     auto addBank = [&](CLI::App* command) {
-        command->add_option("--bank", args->bank, "Select this bank first (hexadecimal)");
+        command->add_option("--bank", args->bank, "Select this bank first (hexadecimal)")
+            ->type_name("HEX");
     };
 
     auto* read = reg->add_subcommand("read", "One register");

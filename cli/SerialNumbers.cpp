@@ -70,6 +70,7 @@ CLI::Option* AddSerialOption(CLI::App* command, std::string& format, bool& newSe
                          "Give each board the next serial number of FORMAT from --db, e.g. "
                          "QVUA{yy}{mm}{seq:06} (fields {yy} {yyyy} {mm} {dd} {seq:0N}); a board "
                          "programmed with one before keeps it")
+            ->type_name("FORMAT")
             ->check([](const std::string& text) {
                 try {
                     SerialFormat::Parse(text);
@@ -78,8 +79,9 @@ CLI::Option* AddSerialOption(CLI::App* command, std::string& format, bool& newSe
                     return std::string(error.what());
                 }
             });
-    command->add_flag("--new-serial", newSerial,
-                      "With --serial: a new number also for a board that holds one already")
+    command
+        ->add_flag("--new-serial", newSerial,
+                   "With --serial: a new number also for a board that holds one already")
         ->needs(serial);
     return serial;
 }

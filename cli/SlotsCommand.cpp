@@ -4,6 +4,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/OptionChecks.h"
 #include "cli/Session.h"
 #include "cli/SlotLearning.h"
 #include "cli/StopSignal.h"
@@ -26,8 +27,9 @@ public:
         std::cout << slot.port << " = " << slot.label << "\n" << std::flush;
     }
     void SeveralBoards(const std::string& label) override {
-        std::cerr << "Several boards are plugged in that are not learned yet: leave only the one in "
-                  << label << "\n";
+        std::cerr
+            << "Several boards are plugged in that are not learned yet: leave only the one in "
+            << label << "\n";
     }
     bool StopRequested() override { return StopOnSignal::Requested(); }
 };
@@ -59,9 +61,11 @@ void AddSlotsCommand(CLI::App& app, GlobalOptions& options) {
         "learn", "Ask for a board in each slot in turn and write the ports into the job");
     learn->add_option("job", args->job, "The job file (.qvjob) whose slots are learned")
         ->required();
-    learn->add_option("--count", args->count,
-                      "The fixture's number of slots (default: as many as the job has)")
-        ->check(CLI::Range(1u, 64u));
+    learn
+        ->add_option("--count", args->count,
+                     "The fixture's number of slots (default: as many as the job has)")
+        ->type_name("1..64")
+        ->check(Unlabelled(CLI::Range(1u, 64u)));
     learn->callback([&options, args] {
         WithSession(options, [&](Session& session) { LearnJobSlots(session, *args); });
     });

@@ -111,15 +111,20 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
 void AddStationCommand(CLI::App& app, GlobalOptions& options) {
     auto args = std::make_shared<StationArguments>();
     auto* station = app.add_subcommand(
-        "station", "Flash and judge every board plugged in, on every port, until Ctrl-C or --units");
+        "station",
+        "Flash and judge every board plugged in, on every port, until Ctrl-C or --units");
     auto* file = station->add_option("file", args->flash.file, "A .bin or .h00 program file");
     AddSequenceOptions(station, args->flash);
-    station->add_option("--units", args->units, "End after this many boards were judged");
-    station->add_option("--slots", args->slots, "Flash at most this many boards at once");
+    station->add_option("--units", args->units, "End after this many boards were judged")
+        ->type_name("N");
+    station->add_option("--slots", args->slots, "Flash at most this many boards at once")
+        ->type_name("N");
     AddSerialOption(station, args->flash.serial, args->flash.newSerial);
-    station->add_option_function<std::string>(
-        "--job", [&options](const std::string& job) { options.job = ReadJobFile(job); },
-        "Run the job file made by `job create` (its image, options, serial numbers, database)");
+    station
+        ->add_option_function<std::string>(
+            "--job", [&options](const std::string& job) { options.job = ReadJobFile(job); },
+            "Run the job file made by `job create` (its image, options, serial numbers, database)")
+        ->type_name("FILE");
     station->callback([&options, args, station, file] {
         // A job fixes how its boards are flashed: the operator adds only how many and how.
         if (options.job) {

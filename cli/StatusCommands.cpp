@@ -6,11 +6,13 @@
 #include <iostream>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "chip/HidKeys.h"
 #include "chip/PlaybackStatus.h"
 #include "cli/CliErrors.h"
 #include "cli/JobOutcome.h"
+#include "cli/NearestName.h"
 
 namespace qv::cli {
 namespace {
@@ -18,12 +20,18 @@ namespace {
 // In the order of the key codes' buttons.
 constexpr std::array<std::string_view, 5> kHidKeyNames{"prev", "vol-", "play", "vol+", "next"};
 
-void RunHidKey(Session& session, const std::string& name) {
+// The index of a key by its name, in kHidKeyNames and HidKeyCodes.
+std::size_t HidKeyIndex(const std::string& name) {
     const auto found = std::ranges::find(kHidKeyNames, name);
-    if (found == kHidKeyNames.end()) throw BadInput("Unknown key " + name);
+    if (found != kHidKeyNames.end()) return static_cast<std::size_t>(found - kHidKeyNames.begin());
+    const std::vector<std::string> names(kHidKeyNames.begin(), kHidKeyNames.end());
+    throw BadInput("'" + name + "' is not a key; the keys are: " + JoinedNames(names) +
+                   DidYouMean(name, names));
+}
+
+void RunHidKey(Session& session, std::size_t key) {
     session.RequireDevice();
-    RequireDone(session.Device(),
-                SendHidKey(session.Device(), HidKeyCodes.at(found - kHidKeyNames.begin())),
+    RequireDone(session.Device(), SendHidKey(session.Device(), HidKeyCodes.at(key)),
                 "The chip did not take the key");
 }
 
@@ -51,7 +59,8 @@ void AddStatusCommands(CLI::App& app, const GlobalOptions& options) {
     auto key = std::make_shared<std::string>();
     hid->add_option("key", *key, "prev|vol-|play|vol+|next")->required();
     hid->callback([&options, key] {
-        WithSession(options, [&](Session& session) { RunHidKey(session, *key); });
+        const std::size_t index = HidKeyIndex(*key);
+        WithSession(options, [&](Session& session) { RunHidKey(session, index); });
     });
 }
 

@@ -39,10 +39,14 @@ void AddUdevRuleCommand(CLI::App& app, const GlobalOptions& options) {
     auto* command = app.add_subcommand(
         "udev-rule", "Print a udev rule that gives users the device VID:PID (needs no device)");
     auto args = std::make_shared<UdevRuleArguments>();
-    command->add_option("--vid", args->vid,
-                        "VID of the device (hexadecimal; default the global --vid)");
-    command->add_option("--pid", args->pid,
-                        "PID of the device (hexadecimal; default the global --pid)");
+    command
+        ->add_option("--vid", args->vid,
+                     "VID of the device (hexadecimal; default the global --vid)")
+        ->type_name("HEX");
+    command
+        ->add_option("--pid", args->pid,
+                     "PID of the device (hexadecimal; default the global --pid)")
+        ->type_name("HEX");
     command->callback([&options, args] {
         const std::string vid = args->vid.empty() ? options.vid : args->vid;
         const std::string pid = args->pid.empty() ? options.pid : args->pid;

@@ -113,11 +113,15 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"flash", DEMO_FIRMWARE, "--rnage", "all"}, 2,
          "'--rnage' is not an option of 'flash'; did you mean '--range'?"},
         {{"flash", DEMO_FIRMWARE, "--sim-flsh=x.img"}, 2, "did you mean '--sim-flash'?"},
+        {{"help", "reg", "reed"}, 2, "the commands are: read, write, dump; did you mean 'read'?"},
+        {{"hid", "pley"}, 2, "the keys are: prev, vol-, play, vol+, next; did you mean 'play'?"},
+        {{"i2c"}, 2, "'i2c' needs a command: read, write, cmd-write, cmd-read"},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(folder / "trace.log");
         const QvusbResult result = Run(c.args);
-        const std::string what = c.args[0] + " " + c.args[1];
+        std::string what;
+        for (const std::string& arg : c.args) what += arg + " ";
         EXPECT_EQ(result.exitCode, c.exitCode) << what;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << what << ": " << result.err;
         EXPECT_TRUE(Transfers(Trace()).empty()) << what;
