@@ -25,5 +25,3 @@ find_program(WINE_PROGRAM wine)
 if(WINE_PROGRAM)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
 endif()
-# GCC 12 warns of overlapping copies inside std::string that cannot happen (GCC bug 105651).
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
