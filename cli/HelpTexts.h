@@ -41,7 +41,8 @@ inline constexpr const char* kJsonOutput =
       the second verdict (stopped boards are not in it).
   qvusb --json list
       One object per device: "event" ("device"), "selector", "kind" (user or
-      firmware-update), "vid", "pid", "carrier" (audio or usb), "serial" and "path".
+      firmware-update), "vid", "pid", "carrier" (audio or usb), "serial", "path" (the
+      interface path), "system_path" and "permission" (false: the user may not open it).
   --log FILE
       Appends one object per device and run: "time" (UTC, with milliseconds), "host",
       "command_line" (passwords as ***), "command", "device_path", "ok", "exit_code", "message",

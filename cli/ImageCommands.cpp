@@ -78,39 +78,54 @@ void RunImageInfo(const std::string& fileName, std::ostream& out) {
     PrintParameterTable(file.ProgramImage, out);
 }
 
+// Only the fields given change; the others keep what the image holds.
 struct PatchArguments {
     std::string in;
     std::string out;
-    ParameterTexts texts = DefaultParameterTexts();
+    std::optional<std::string> vid;
+    std::optional<std::string> pid;
+    std::array<std::optional<std::string>, kStringFieldCount> strings;
 };
 
 // The ID as the editor's own text, four hexadecimal digits without prefix; a text that does not
 // convert, or a value that does not fit in 16 bits, is refused rather than cut.
-std::string CheckedIdText(const char* what, const std::string& text) {
-    return Hex4(static_cast<std::uint16_t>(ParseHexArgument(what, text, 0xFFFF)));
+std::optional<std::string> CheckedIdText(const char* what, const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    return Hex4(static_cast<std::uint16_t>(ParseHexArgument(what, *text, 0xFFFF)));
 }
 
 // Refuses what the editor would cut, so a script never loses characters silently.
 // The strings go into the table in the 8-bit code page, as the editor page writes them; the
 // limit applies to what is stored.
-ParameterTexts CheckedTexts(const ParameterTexts& texts) {
-    ParameterTexts checked = texts;
+PatchArguments CheckedFields(const PatchArguments& args) {
+    PatchArguments checked = args;
     for (std::size_t i = 0; i < kStringFieldCount; ++i) {
-        checked.strings[i] = ToCodePage(texts.strings[i]);
-        if (checked.strings[i].size() > kStringFieldLength)
-            throw BadInput(std::string(kStringFieldNames[i].option) + " '" + texts.strings[i] +
+        if (!args.strings[i]) continue;
+        checked.strings[i] = ToCodePage(*args.strings[i]);
+        if (checked.strings[i]->size() > kStringFieldLength)
+            throw BadInput(std::string(kStringFieldNames[i].option) + " '" + *args.strings[i] +
                            "' is longer than the field's " + std::to_string(kStringFieldLength) +
                            " bytes");
     }
-    checked.vid = CheckedIdText("VID", texts.vid);
-    checked.pid = CheckedIdText("PID", texts.pid);
+    checked.vid = CheckedIdText("VID", args.vid);
+    checked.pid = CheckedIdText("PID", args.pid);
     return checked;
+}
+
+// The table's new values: the fields given, and the table's own for the others.
+ParameterTexts PatchedTexts(const PatchArguments& given, const ParameterFields& current) {
+    ParameterTexts texts;
+    texts.vid = given.vid.value_or(Hex4(current.vid));
+    texts.pid = given.pid.value_or(Hex4(current.pid));
+    for (std::size_t i = 0; i < kStringFieldCount; ++i)
+        texts.strings[i] = given.strings[i].value_or(current.strings[i]);
+    return texts;
 }
 
 // Does what the editor does with "Current File", "New File" and " Save", and prints the sum it
 // shows.
 void RunImagePatch(const PatchArguments& args, std::ostream& out) {
-    const ParameterTexts texts = CheckedTexts(args.texts);
+    const PatchArguments given = CheckedFields(args);
     RequireProgramFile(args.in);
     std::error_code error;
     if (std::filesystem::equivalent(args.in, args.out, error))
@@ -122,6 +137,8 @@ void RunImagePatch(const PatchArguments& args, std::ostream& out) {
     if (!SearchParameterTable(editor))
         throw BadInput(args.in + ": no parameter table (\"" + std::string(kTableMarker) + "\", " +
                        std::to_string(kTableLength) + " bytes) inside the loaded length");
+    const ParameterTexts texts =
+        PatchedTexts(given, ReadParameterFields(editor.EditorImage, editor.TablePosition));
     const SaveReport report = SaveParameterTable(editor, texts, args.out);
     if (report.outcome != SaveOutcome::Saved) throw OperationFailed(report.text);
     out << "Sum: " << report.text << "\n";
@@ -141,17 +158,14 @@ void AddPatchCommand(CLI::App& image) {
         "patch", "Write new parameter table values into an image and save it as a new file");
     patch->add_option("in", args->in, "The source image, .bin or .h00")->required();
     patch->add_option("out", args->out, "The new image file (raw binary)")->required();
-    patch->add_option("--vid", args->texts.vid, "Vendor ID (hexadecimal)")
-        ->type_name("HEX")
-        ->capture_default_str();
-    patch->add_option("--pid", args->texts.pid, "Product ID (hexadecimal)")
-        ->type_name("HEX")
-        ->capture_default_str();
+    patch->add_option("--vid", args->vid, "Vendor ID (hexadecimal; default: the image's)")
+        ->type_name("HEX");
+    patch->add_option("--pid", args->pid, "Product ID (hexadecimal; default: the image's)")
+        ->type_name("HEX");
     for (std::size_t i = 0; i < kStringFieldCount; ++i)
-        patch
-            ->add_option(kStringFieldNames[i].option, args->texts.strings[i],
-                         std::string(kStringFieldNames[i].meaning) + ", up to 32 bytes")
-            ->capture_default_str();
+        patch->add_option(
+            kStringFieldNames[i].option, args->strings[i],
+            std::string(kStringFieldNames[i].meaning) + ", up to 32 bytes (default: the image's)");
     patch->callback([args] { RunImagePatch(*args, std::cout); });
 }
 

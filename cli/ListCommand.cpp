@@ -29,15 +29,18 @@ Ids IdsOf(const Candidate& candidate) {
 }
 
 // "1-3  user device  6B94:F82D  audio driver  QV000003" (the serial number, "-" when the
-// device has none), the interface path only when asked.
+// device has none, "no permission (udev rule?)" when the user may not open it), the system's
+// name of the device only when asked.
 void PrintCandidate(const Candidate& candidate, bool withPath, std::ostream& out) {
     const Ids ids = IdsOf(candidate);
     out << candidate.selector << "  "
         << (candidate.userDevice ? "user device" : "firmware-update device") << "  "
         << (ids.vid.empty() ? "?" : ids.vid + ":" + ids.pid) << "  "
         << (candidate.ksMode ? "audio driver" : "USB driver") << "  "
-        << (candidate.serial.empty() ? "-" : candidate.serial);
-    if (withPath) out << "  " << candidate.path;
+        << (candidate.openDenied       ? "no permission (udev rule?)"
+            : candidate.serial.empty() ? "-"
+                                       : candidate.serial);
+    if (withPath) out << "  " << candidate.systemPath;
     out << "\n";
 }
 
@@ -52,6 +55,8 @@ std::string CandidateJson(const Candidate& candidate) {
         .Add("carrier", candidate.ksMode ? "audio" : "usb")
         .Add("serial", candidate.serial)
         .Add("path", candidate.path)
+        .Add("system_path", candidate.systemPath)
+        .Add("permission", !candidate.openDenied)
         .Text();
 }
 
@@ -76,7 +81,8 @@ void AddListCommand(CLI::App& app, const GlobalOptions& options) {
     auto* list = app.add_subcommand(
         "list",
         "The devices a command can use: selector (for --device), kind, VID:PID, carrier, serial");
-    list->add_flag("-v,--verbose", args->verbose, "Show each device's interface path too");
+    list->add_flag("-v,--verbose", args->verbose,
+                   "Show each device's system path too (/dev/bus/usb/BUS/DEVICE on Linux)");
     list->callback([&options, args] {
         Reporting& reporting = *options.reporting;
         WithSession(options, [&](Session& session) {

@@ -14,8 +14,8 @@
 #include "common/OutputFile.h"
 #include "device/host/InterfacePath.h"
 #include "device/host/ReplayHost.h"
-#include "device/host/TraceFormat.h"
 #include "device/host/SystemHost.h"
+#include "device/host/TraceFormat.h"
 #include "device/host/TracingHost.h"
 #include "isp/GangFlash.h"
 #include "sim/FaultChoice.h"
@@ -62,7 +62,7 @@ Session::Session(const GlobalOptions& options)
         if (!options.traceFile.empty()) {
             traceFile_ = std::make_unique<sim::Trace>();
             if (!traceFile_->WriteTo(options.traceFile, "qvusb", hostKind))
-                throw BadInput("Cannot write " + options.traceFile);
+                throw BadInput("Cannot write " + options.traceFile + ": " + traceFile_->Problem());
             auto tracing = std::make_unique<TracingHost>(
                 *hosts_.back(),
                 [trace = traceFile_.get()](const std::string& line) { trace->Write(line); });
@@ -80,9 +80,9 @@ Session::Session(const GlobalOptions& options)
         // The faults break the first port's boards, each new one anew.
         if (options.simReplug > 0)
             setup->host->ReplugBoards(
-                options.simReplug, [&simHost = *setup->host, faults = setup->faults,
-                                    firstPort = std::string("1-1")](
-                                       sim::SimChip& chip, const std::string& location) {
+                options.simReplug,
+                [&simHost = *setup->host, faults = setup->faults, firstPort = std::string("1-1")](
+                    sim::SimChip& chip, const std::string& location) {
                     if (location != firstPort) return;
                     for (const auto& fault : faults) sim::ArmFault(simHost, chip, fault);
                 });
@@ -103,8 +103,13 @@ std::vector<std::string> Session::KeepOutputs() {
     std::vector<std::string> problems;
     if (simChip_)
         if (auto lost = sim::KeepSimFlash(*simChip_, simFlashFile_)) problems.push_back(*lost);
-    const bool traceLost = (traceFile_ && traceFile_->Failed()) || (simTrace_ && simTrace_->Failed());
-    if (traceLost) problems.push_back("the trace was not written whole to " + traceFileName_);
+    const bool traceLost =
+        (traceFile_ && traceFile_->Failed()) || (simTrace_ && simTrace_->Failed());
+    if (traceLost) {
+        const std::string& why = traceFile_ ? traceFile_->Problem() : simTrace_->Problem();
+        problems.push_back("the trace was not written whole to " + traceFileName_ + " (" + why +
+                           ")");
+    }
     return problems;
 }
 
@@ -150,11 +155,13 @@ Session::~Session() {
 
 std::vector<Candidate> Session::Candidates() {
     std::vector<Candidate> candidates;
-    // The serial is asked of the host itself: a tracing host in front of it has no transfers
-    // to show for it.
+    // The serial, the node and the permission are asked of the host itself: a tracing host in
+    // front of it has no transfers to show for them.
+    DeviceHost& system = *hosts_.front();
     for (const GangTarget& target : FindGangTargets(Host(), userDeviceMatch_))
         candidates.push_back({SelectorOf(target.path), target.ksMode, target.ksMode, target.path,
-                              hosts_.front()->SerialNumber(target.path)});
+                              system.SerialNumber(target.path), system.SystemPath(target.path),
+                              system.OpenDenied(target.path)});
     return candidates;
 }
 

@@ -54,6 +54,8 @@ struct Candidate {
     bool ksMode = true;      // reached through the audio driver, else the USB driver
     std::string path;
     std::string serial;      // the USB serial-number string; empty when none is known
+    std::string systemPath;  // the system's name of the device (/dev/bus/usb/001/005 on Linux)
+    bool openDenied = false;  // the user may not open it (no udev rule for it)
 };
 
 // One qvusb run: the host (simulated or real USB), the device object and how to find the chip.

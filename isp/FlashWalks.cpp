@@ -92,8 +92,7 @@ JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
                                     std::optional<std::uint32_t> address) {
     for (int i = 0; i < polls; ++i) {
         const auto status = ReadStatus();
-        if (!status.Ok())
-            return StatusFailure(status.reply, address);
+        if (!status.Ok()) return StatusFailure(status.reply, address);
         if (!Busy(status.value)) return Succeeded();
         view_.PumpEvents();
         if (auto stop = StopAt(address.value_or(0))) return *stop;
@@ -109,14 +108,18 @@ JobResult FlashWalks::WaitWhileBusy(int polls, FailureKind busyKind,
 // estimate of the erase's time (the part's typical figure), the progress is the share of it
 // gone by, held below the end until the flash says it is done; without one, the caller shows
 // its own progress.
-JobResult FlashWalks::PollErase(const std::string& caption, int polls, std::uint32_t address,
-                                std::uint32_t estimatedMs) {
+JobResult FlashWalks::PollErase(const std::string& caption, int polls,
+                                std::optional<std::uint32_t> address, std::uint32_t estimatedMs) {
     const std::uint64_t startedMs = device_.Host().NowMs();
     for (int poll = 0; poll < polls; ++poll) {
-        if (auto stop = StopAt(address)) return *stop;
+        if (auto stop = StopAt(address.value_or(0))) {
+            // The whole chip's erase is at no address: say where it stopped in words.
+            if (!address && stop->kind == FailureKind::Stopped)
+                return Failure(FailureKind::Stopped, std::nullopt, "Stopped during the erase");
+            return *stop;
+        }
         const auto status = ReadStatus();
-        if (!status.Ok())
-            return StatusFailure(status.reply, address);
+        if (!status.Ok()) return StatusFailure(status.reply, address.value_or(0));
         view_.ShowProcessInfo(caption + std::string((poll / 20) % 10, '.'));
         view_.ShowStatusRegister("Status Register: 0x" + Hex2(status.value));
         const double elapsedMs = static_cast<double>(device_.Host().NowMs() - startedMs);
@@ -124,7 +127,7 @@ JobResult FlashWalks::PollErase(const std::string& caption, int polls, std::uint
         view_.PumpEvents();
         if (!Busy(status.value)) {
             // Protection that came back made the flash refuse the erase.
-            if (auto refused = Protection(status.value, address)) return *refused;
+            if (auto refused = Protection(status.value, address.value_or(0))) return *refused;
             if (status.value & kWriteEnableLatch) return Fail(FailureKind::EraseFailed);
             if (estimatedMs > 0) view_.ShowProgress(1.0);
             return Succeeded();
@@ -142,8 +145,7 @@ JobResult FlashWalks::StartErase(const std::function<Reply()>& sendErase, std::u
     if (const Reply enabled = WriteEnable(device_); enabled != Reply::Done)
         return Fail(FailureKind::EraseFailed, std::nullopt, enabled);
     const auto status = ReadStatus();
-    if (!status.Ok())
-        return StatusFailure(status.reply, address);
+    if (!status.Ok()) return StatusFailure(status.reply, address);
     if (auto refused = Protection(status.value, address)) return *refused;
     if ((status.value & (kBusyBit | kWriteEnableLatch)) != kWriteEnableLatch)
         return Fail(FailureKind::EraseFailed);
@@ -158,13 +160,14 @@ JobResult FlashWalks::EraseWholeChip() {
     view_.ShowProcessInfo(caption);
     if (auto started = StartErase([&] { return EraseChip(device_); }, 0); !started.Ok())
         return started;
-    return PollErase(caption, ChipErasePolls(flash_.ChipId), 0, Part().chipEraseMs);
+    return PollErase(caption, ChipErasePolls(flash_.ChipId), std::nullopt, Part().chipEraseMs);
 }
 
 JobResult FlashWalks::EraseRange(std::uint32_t start, std::uint32_t size) {
     view_.ShowProcessInfo("Flash Sector Erase");
     const std::uint64_t end = std::uint64_t{start} + size;
-    const std::uint32_t rangeEnd = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX));
+    const std::uint32_t rangeEnd =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX));
     for (std::uint64_t s = start - start % kSectorSize; s < end; s += kSectorSize) {
         const auto sector = static_cast<std::uint32_t>(s);
         if (auto stop = StopAt(std::max(sector, start))) return *stop;
@@ -367,8 +370,7 @@ JobResult FlashWalks::EnableWriteForPage(std::uint32_t address) {
         if (const Reply enabled = WriteEnable(device_); enabled != Reply::Done)
             return Fail(FailureKind::ProgramFailed, address, enabled);
         const auto status = ReadStatus();
-        if (!status.Ok())
-            return StatusFailure(status.reply, address);
+        if (!status.Ok()) return StatusFailure(status.reply, address);
         if (!Busy(status.value)) {
             if (auto refused = Protection(status.value, address)) return *refused;  // ignored
             if (status.value & kWriteEnableLatch) return Succeeded();
@@ -384,8 +386,7 @@ JobResult FlashWalks::EnableWriteForPage(std::uint32_t address) {
 JobResult FlashWalks::WaitAfterLastPage(std::uint32_t address) {
     for (int i = 0; i < kPageWaitReads; ++i) {
         const auto status = ReadStatus();
-        if (!status.Ok())
-            return StatusFailure(status.reply, address);
+        if (!status.Ok()) return StatusFailure(status.reply, address);
         if (Busy(status.value)) {
             device_.Host().Sleep(1);
             continue;

@@ -31,7 +31,8 @@ struct ImagePlacement {
 // has opened. Each walk keeps to its poll and retry budgets, reports its progress through the
 // view and returns how it ended; it shows no failure text itself (the job shows the result's).
 // A raised stop flag ends a walk at the next block, page or erase poll ("Stopped at 0x" and
-// the address reached); a device that vanished or stopped answering ends it at once.
+// the address reached, "Stopped during the erase" in a whole chip's erase); a device that
+// vanished or stopped answering ends it at once.
 class FlashWalks {
 public:
     FlashWalks(QuorvexUsb& device, IspView& view, const FlashContext& flash,
@@ -112,7 +113,8 @@ private:
     JobResult EraseSector(std::uint32_t sector, std::uint32_t rangeStart, std::uint32_t rangeEnd);
     JobResult WriteBackSector(std::uint32_t sector, const ImagePlacement& content,
                               std::uint32_t rangeStart, std::uint32_t rangeEnd);
-    JobResult PollErase(const std::string& caption, int polls, std::uint32_t address,
+    // `address`: the sector's; none for the whole chip.
+    JobResult PollErase(const std::string& caption, int polls, std::optional<std::uint32_t> address,
                         std::uint32_t estimatedMs = 0);
     // Write enable, a status read that must show the latch alone (idle, unprotected), then the
     // erase request sendErase makes, and the pause before the polls.

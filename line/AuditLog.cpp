@@ -1,7 +1,7 @@
 #include "line/AuditLog.h"
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -16,9 +16,9 @@ namespace {
 
 std::string ShellQuoted(const std::string& argument) {
     const bool plain =
-        !argument.empty() && argument.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop"
-                                                        "qrstuvwxyz0123456789-_./:=@%+,") ==
-                                 std::string::npos;
+        !argument.empty() && argument.find_first_not_of(
+                                 "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop"
+                                 "qrstuvwxyz0123456789-_./:=@%+,") == std::string::npos;
     if (plain) return argument;
     std::string quoted = "'";
     for (const char c : argument) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -31,7 +31,8 @@ std::string UtcNow() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm utc{};
 #ifdef _WIN32
     gmtime_s(&utc, &seconds);
@@ -44,6 +45,14 @@ std::string UtcNow() {
     return text;
 }
 
+// The log opened for appending; refused with the system's reason when it cannot be.
+static std::FILE* OpenedForAppending(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr)
+        throw RecordsRefused("Cannot append to the log " + path + ": " + std::strerror(errno));
+    return file;
+}
+
 std::string QuotedCommandLine(int argc, const char* const* argv) {
     std::string line;
     for (int i = 0; i < argc; ++i) line += (i ? " " : "") + ShellQuoted(MaskedSecrets(argv[i]));
@@ -51,11 +60,10 @@ std::string QuotedCommandLine(int argc, const char* const* argv) {
 }
 
 AuditLog::AuditLog(const std::string& path, std::string commandLine)
-    : file_(std::fopen(path.c_str(), "ab")),
+    : file_(OpenedForAppending(path)),
       path_(path),
       commandLine_(std::move(commandLine)),
       hostName_(HostName()) {
-    if (!file_) throw RecordsRefused("Cannot append to the log " + path);
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 }
 
@@ -64,7 +72,7 @@ std::optional<std::string> AuditLog::Append(const RunRecord& record) {
 }
 
 std::optional<std::string> AuditLog::AppendResultHookFailure(const RunRecord& record,
-                                                            const std::string& problem) {
+                                                             const std::string& problem) {
     return Write(JsonLine()
                      .Add("event", "on_result")
                      .Add("time", UtcNow())

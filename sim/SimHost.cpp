@@ -1,6 +1,8 @@
 #include "sim/SimHost.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "device/host/InterfacePath.h"
@@ -22,10 +24,16 @@ thread_local std::uint64_t transferTimeNs = 0;  // what this thread's last trans
 // own.
 std::array<std::uint8_t, 8> UniqueIdFor(std::uint8_t series, const std::string& location,
                                         std::uint32_t board) {
-    const auto port = static_cast<std::uint16_t>(std::stoul(location.substr(location.rfind('-') + 1)));
-    return {'Q', series, static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port),
-            static_cast<std::uint8_t>(board >> 24), static_cast<std::uint8_t>(board >> 16),
-            static_cast<std::uint8_t>(board >> 8), static_cast<std::uint8_t>(board)};
+    const auto port =
+        static_cast<std::uint16_t>(std::stoul(location.substr(location.rfind('-') + 1)));
+    return {'Q',
+            series,
+            static_cast<std::uint8_t>(port >> 8),
+            static_cast<std::uint8_t>(port),
+            static_cast<std::uint8_t>(board >> 24),
+            static_cast<std::uint8_t>(board >> 16),
+            static_cast<std::uint8_t>(board >> 8),
+            static_cast<std::uint8_t>(board)};
 }
 }  // namespace
 
@@ -96,6 +104,22 @@ std::string SimHost::SerialNumber(const std::string& path) {
                 return SerialOf(slot.chip->Identity(), slot.location);
         }
     return {};
+}
+
+// As the platform's own host names a device: on Windows its interface path; elsewhere the node
+// libusb opens, the root hub being device 1 of bus 1 and each port's board the next.
+std::string SimHost::SystemPath(const std::string& path) {
+#ifdef _WIN32
+    return path;
+#else
+    const auto parsed = InterfacePath::Parse(path);
+    if (!parsed) return path;
+    const std::string& location = parsed->location;
+    const int port = std::atoi(location.substr(location.rfind('-') + 1).c_str());
+    char node[32];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03d", port + 1);
+    return node;
+#endif
 }
 
 void SimHost::ReplugBoards(unsigned boardsPerPort, BoardPreparation prepare) {

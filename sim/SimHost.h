@@ -60,6 +60,7 @@ public:
     HostHandle OpenPath(const std::string& path) override;
     void ClosePath(HostHandle handle) override;
     std::string SerialNumber(const std::string& path) override;
+    std::string SystemPath(const std::string& path) override;
     bool IoControl(HostHandle handle, std::uint32_t controlCode,
                    std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    std::uint32_t& bytesReturned) override;

@@ -51,7 +51,7 @@ std::optional<SimSetup> MakeSimSetup(const SimOptions& options, const std::strin
         return std::nullopt;
     }
     if (!options.traceFile.empty() && !setup.host->GetTrace().WriteTo(options.traceFile, program)) {
-        problem = "Cannot write " + options.traceFile;
+        problem = "Cannot write " + options.traceFile + ": " + setup.host->GetTrace().Problem();
         return std::nullopt;
     }
     if (options.prepare) options.prepare(*setup.host, *setup.firstDevice);

@@ -15,8 +15,8 @@ public:
     // Names the file the trace goes to, the comment lines that name the program, the host and
     // the date first. False, with nothing created, when the file could not be written (a
     // folder, a read-only file, a folder that takes no new file).
-    bool WriteTo(const std::string& fileName, const std::string& program = "qvusb",
-                 const std::string& hostKind = "sim");
+    [[nodiscard]] bool WriteTo(const std::string& fileName, const std::string& program = "qvusb",
+                               const std::string& hostKind = "sim");
     // Keeps the transfer lines in memory as well.
     void KeepLines(bool keep) { keepLines_ = keep; }
     const std::vector<std::string>& Lines() const { return lines_; }
@@ -26,6 +26,9 @@ public:
     // True once a line could not be written to the file (it could not be created, a full disk,
     // a failing device).
     bool Failed() const { return failed_ || (file_.is_open() && !file_.good()); }
+    // Why the file could not be named or written, in the system's words ("Permission denied",
+    // "No space left on device"); empty while nothing failed.
+    const std::string& Problem() const { return problem_; }
     void Write(const std::string& line);
 
 private:
@@ -33,6 +36,7 @@ private:
     std::vector<std::string> pending_;  // comment lines before the first transfer
     std::ofstream file_;
     bool failed_ = false;
+    std::string problem_;
     bool keepLines_ = false;
     std::vector<std::string> lines_;
 };

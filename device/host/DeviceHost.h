@@ -35,6 +35,12 @@ public:
     // The USB serial-number string of the device behind an interface path, read from the
     // device (or the OS's copy of it); empty when it has none or this host cannot tell.
     virtual std::string SerialNumber(const std::string& /*path*/) { return {}; }
+    // The system's own name of the device behind an interface path, as a user looks it up: its
+    // node (/dev/bus/usb/001/005) on Linux; the interface path where that is the system's name.
+    virtual std::string SystemPath(const std::string& path) { return path; }
+    // Whether the user may not open the device behind an interface path (its node's
+    // permissions), found by opening it and closing it again.
+    virtual bool OpenDenied(const std::string& /*path*/) { return false; }
 
     // One device I/O control. True when the driver completed it; bytesReturned is what the
     // driver reported: the data bytes the transfer carried, fewer than asked for a short read.

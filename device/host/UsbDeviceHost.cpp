@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "device/host/InterfacePath.h"
@@ -113,45 +114,72 @@ HostHandle UsbDeviceHost::OpenPath(const std::string& path) {
     const auto wanted = InterfacePath::Parse(path);
     if (!context_ || !wanted) return kNoHandle;
     DeviceList list(context_);
-    for (libusb_device* device : list.Devices()) {
+    libusb_device* device = DeviceAt(list.Devices(), path);
+    if (device == nullptr) return kNoHandle;
+    libusb_device_handle* handle = nullptr;
+    const int opened = libusb_open(device, &handle);
+    lastOpenDenied = opened == LIBUSB_ERROR_ACCESS;
+    if (opened != 0) return kNoHandle;
+    const Carrier carrier =
+        wanted->interfaceClass == kAudioInterfaceClass ? Carrier::KsProperty : Carrier::DirectUsb;
+    std::lock_guard lock(mutex_);
+    handles_[nextHandle_] = {handle, carrier};
+    return nextHandle_++;
+}
+
+libusb_device* UsbDeviceHost::DeviceAt(std::span<libusb_device*> devices,
+                                       const std::string& path) const {
+    const auto wanted = InterfacePath::Parse(path);
+    if (!wanted) return nullptr;
+    for (libusb_device* device : devices) {
         const auto paths = PathsOf(device, wanted->interfaceClass);
-        if (std::find(paths.begin(), paths.end(), path) == paths.end()) continue;
-        libusb_device_handle* handle = nullptr;
-        const int opened = libusb_open(device, &handle);
-        lastOpenDenied = opened == LIBUSB_ERROR_ACCESS;
-        if (opened != 0) return kNoHandle;
-        const Carrier carrier = wanted->interfaceClass == kAudioInterfaceClass ? Carrier::KsProperty
-                                                                               : Carrier::DirectUsb;
-        std::lock_guard lock(mutex_);
-        handles_[nextHandle_] = {handle, carrier};
-        return nextHandle_++;
+        if (std::find(paths.begin(), paths.end(), path) != paths.end()) return device;
     }
-    return kNoHandle;
+    return nullptr;
 }
 
 // The string descriptor iSerialNumber names, read through a handle of its own (a
 // standard request, so no claimed interface is needed); empty when the device has none or
 // cannot be opened.
 std::string UsbDeviceHost::SerialNumber(const std::string& path) {
-    const auto wanted = InterfacePath::Parse(path);
-    if (!context_ || !wanted) return {};
+    if (!context_) return {};
     DeviceList list(context_);
-    for (libusb_device* device : list.Devices()) {
-        const auto paths = PathsOf(device, wanted->interfaceClass);
-        if (std::find(paths.begin(), paths.end(), path) == paths.end()) continue;
-        libusb_device_descriptor descriptor{};
-        if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.iSerialNumber == 0)
-            return {};
-        libusb_device_handle* handle = nullptr;
-        if (libusb_open(device, &handle) != 0) return {};
-        unsigned char text[256] = {};
-        const int length = libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber,
-                                                              text, sizeof text);
-        libusb_close(handle);
-        if (length <= 0) return {};
-        return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
-    }
-    return {};
+    libusb_device* device = DeviceAt(list.Devices(), path);
+    libusb_device_descriptor descriptor{};
+    if (device == nullptr || libusb_get_device_descriptor(device, &descriptor) != 0 ||
+        descriptor.iSerialNumber == 0)
+        return {};
+    libusb_device_handle* handle = nullptr;
+    if (libusb_open(device, &handle) != 0) return {};
+    unsigned char text[256] = {};
+    const int length =
+        libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text, sizeof text);
+    libusb_close(handle);
+    if (length <= 0) return {};
+    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
+}
+
+// The node libusb opens the device through: /dev/bus/usb/BUS/ADDRESS.
+std::string UsbDeviceHost::SystemPath(const std::string& path) {
+    if (!context_) return path;
+    DeviceList list(context_);
+    libusb_device* device = DeviceAt(list.Devices(), path);
+    if (device == nullptr) return path;
+    char node[32];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", libusb_get_bus_number(device),
+                  libusb_get_device_address(device));
+    return node;
+}
+
+bool UsbDeviceHost::OpenDenied(const std::string& path) {
+    if (!context_) return false;
+    DeviceList list(context_);
+    libusb_device* device = DeviceAt(list.Devices(), path);
+    libusb_device_handle* handle = nullptr;
+    if (device == nullptr) return false;
+    const int opened = libusb_open(device, &handle);
+    if (opened == 0) libusb_close(handle);
+    return opened == LIBUSB_ERROR_ACCESS;
 }
 
 void UsbDeviceHost::ClosePath(HostHandle handle) {

@@ -35,6 +35,8 @@ public:
     IoFailure LastIoControlFailure() const override;
     bool LastOpenDenied() const override;
     std::string SerialNumber(const std::string& path) override;
+    std::string SystemPath(const std::string& path) override;
+    bool OpenDenied(const std::string& path) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t NowMs() override;
 
@@ -45,6 +47,8 @@ private:
     };
 
     std::vector<std::string> PathsOf(libusb_device* device, const Guid& interfaceClass) const;
+    // The device of `devices` behind an interface path; nullptr when none is.
+    libusb_device* DeviceAt(std::span<libusb_device*> devices, const std::string& path) const;
     bool Transfer(libusb_device_handle* handle, const DriverCall& call,
                   std::span<std::uint8_t> output, std::uint32_t& bytesReturned);
 

@@ -249,7 +249,10 @@ private slots:
         const std::string commandFile = bench.NewPath("cli.bin").toStdString();
         const std::string printed =
             RunImagePatch({source.toStdString(), commandFile, "--pid", "a1b2", "--product",
-                           "Line Out", "--record", std::string(32, 'r')});
+                           "Line Out", "--record", std::string(32, 'r'),
+                           // the page writes its own values where the command keeps the image's
+                           "--vid", "6b94", "--manufacturer", "Morrowfieldtone", "--serial",
+                           "QVUA170405", "--play", "Primary Play Interface"});
 
         QCOMPARE(Contents(bench.NewPath("page.bin")),
                  Contents(QString::fromStdString(commandFile)));

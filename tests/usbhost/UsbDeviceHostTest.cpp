@@ -146,6 +146,9 @@ TEST_F(UsbDeviceHostOnUmockdev, NamesADeviceBehindAHubByItsPortChain) {
     ASSERT_TRUE(Find(device, true, kUserMatch));
     EXPECT_EQ(device.GetDevicePath(),
               R"(\\?\usb#vid_6b94&pid_f82d&mi_00#1-3.2#{50894fa4-9206-4a91-8728-cf6f268f271d})");
+    // People look a device up by its node; root may open it.
+    EXPECT_EQ(usb.SystemPath(device.GetDevicePath()).rfind("/dev/bus/usb/001/", 0), 0u);
+    EXPECT_FALSE(usb.OpenDenied(device.GetDevicePath()));
     ASSERT_TRUE(Find(device, false, kUserMatch));
     EXPECT_EQ(device.GetDevicePath(),
               R"(\\?\usb#vid_6b94&pid_f82d#1-3.2#{a5dcbf10-6530-11d2-901f-00c04fb951ed})");
