@@ -10,7 +10,9 @@
 #include "chip/HidKeys.h"
 #include "chip/PlaybackStatus.h"
 #include "cli/CliErrors.h"
+#include "cli/DryRun.h"
 #include "cli/JobOutcome.h"
+#include "common/HexFormat.h"
 
 namespace qv::cli {
 namespace {
@@ -18,13 +20,22 @@ namespace {
 // In the order of the key codes' buttons.
 constexpr std::array<std::string_view, 5> kHidKeyNames{"prev", "vol-", "play", "vol+", "next"};
 
-void RunHidKey(Session& session, const std::string& name) {
+void RunHidKey(const GlobalOptions& options, const std::string& name) {
     const auto found = std::ranges::find(kHidKeyNames, name);
     if (found == kHidKeyNames.end()) throw BadInput("Unknown key " + name);
-    session.RequireDevice();
-    RequireDone(session.Device(),
-                SendHidKey(session.Device(), HidKeyCodes.at(found - kHidKeyNames.begin())),
-                "The chip did not take the key");
+    const std::uint8_t code = HidKeyCodes.at(found - kHidKeyNames.begin());
+    const auto planned = [&] {
+        Plan plan;
+        plan.Step("hid_key", "Send the media key " + name + " (code 0x" + Hex2(code) + ")")
+            .Add("key", name)
+            .Add("code", "0x" + Hex2(code));
+        return plan;
+    };
+    Perform(options, planned, [&](Session& session) {
+        session.RequireDevice();
+        RequireDone(session.Device(), SendHidKey(session.Device(), code),
+                    "The chip did not take the key");
+    });
 }
 
 }  // namespace
@@ -50,9 +61,7 @@ void AddStatusCommands(CLI::App& app, const GlobalOptions& options) {
     auto* hid = app.add_subcommand("hid", "Send one media key: prev, vol-, play, vol+ or next");
     auto key = std::make_shared<std::string>();
     hid->add_option("key", *key, "prev|vol-|play|vol+|next")->required();
-    hid->callback([&options, key] {
-        WithSession(options, [&](Session& session) { RunHidKey(session, *key); });
-    });
+    hid->callback([&options, key] { RunHidKey(options, *key); });
 }
 
 }  // namespace qv::cli
