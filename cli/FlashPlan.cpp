@@ -15,8 +15,12 @@ namespace {
 // The flash addresses a step covers, as text and as the plan's figures.
 void AddSpan(Plan& plan, const std::string& action, const std::string& what, FlashRange span,
              const std::string& after = "") {
-    plan.Step(action, what + " 0x" + Hex6(span.start) + "-0x" + Hex6(span.end - 1) + " (" +
-                          std::to_string(span.end - span.start) + " bytes)" + after)
+    // Nothing loaded (--no-reload) covers no address.
+    const std::string addresses = span.end == span.start ? " no address"
+                                                          : " 0x" + Hex6(span.start) + "-0x" +
+                                                                Hex6(span.end - 1);
+    plan.Step(action, what + addresses + " (" + std::to_string(span.end - span.start) +
+                          " bytes)" + after)
         .Add("start", "0x" + Hex6(span.start))
         .Add("end", "0x" + Hex6(span.end))
         .Add("bytes", span.end - span.start);
