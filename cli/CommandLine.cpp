@@ -11,6 +11,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/DistinctFiles.h"
+#include "cli/DryRun.h"
 #include "cli/HelpCommand.h"
 #include "cli/I2cCommands.h"
 #include "cli/JobOutcome.h"
@@ -117,6 +118,8 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
         ->type_name("SECONDS")
         ->expected(0, 1)
         ->default_str("0");
+    app.add_flag("-n,--dry-run", options.dryRun,
+                 "Show what the command would send and write; send and write nothing");
     app.add_flag("--json", output.json,
                  "Standard output as JSON Lines: steps, progress and one result per device");
     app.add_flag("-q,--quiet", output.quiet,
@@ -157,6 +160,8 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options, OutputOptions& outp
         ->check(PrintableName);
 }
 
+}  // namespace
+
 void AddCommands(CLI::App& app, GlobalOptions& options) {
     AddListCommand(app, options);
     AddRawCommand(app, options);
@@ -164,9 +169,9 @@ void AddCommands(CLI::App& app, GlobalOptions& options) {
     AddIspCommands(app, options);
     AddFlashCommands(app, options);
     AddStationCommand(app, options);
-    AddJobCommand(app);
+    AddJobCommand(app, options);
     AddSlotsCommand(app, options);
-    AddImageCommands(app);
+    AddImageCommands(app, options);
     AddI2cCommands(app, options);
     AddParamsCommands(app, options);
     AddStatusCommands(app, options);
@@ -176,6 +181,8 @@ void AddCommands(CLI::App& app, GlobalOptions& options) {
     AddBoardCommand(app, options);
     AddHelpCommand(app);
 }
+
+namespace {
 
 // The deepest command the parse chose: the program itself when it chose none.
 const CLI::App& ChosenCommand(const CLI::App& app) {
@@ -323,6 +330,15 @@ std::string CommandPath(const CLI::App& app) {
     return path;
 }
 
+// --dry-run shows the plan of a command that changes a device or a file; any other command is
+// refused, so that no run is taken for a plan.
+void RefuseDryRunWithoutChange(const CLI::App& app, const GlobalOptions& options) {
+    if (!options.dryRun) return;
+    if (const std::string refusal = DryRunRefusal(ChosenCommand(app), CommandPath(app));
+        !refusal.empty())
+        throw BadInput("--dry-run is for commands that change a device or a file; " + refusal);
+}
+
 // The log's record of a command that writes none of its own.
 RunRecord CommandRecord(const CLI::App& app, const Reporting& reporting, const Ending& ending) {
     RunRecord record;
@@ -362,16 +378,21 @@ int RunCommandLine(int argc, char** argv) {
                                                       : OutputMode::Lines;
         if (output.json) std::cout.rdbuf(collected.rdbuf());
         RefuseWaitWithoutBoard(app, options);
+        RefuseDryRunWithoutChange(app, options);
         if (options.job) TakeJobDefaults(options.job->job, output);
         std::optional<DatabaseUrl> database;
-        if (!output.database.empty()) database = ParseDatabaseUrl(output.database);
+        if (!output.database.empty()) {
+            database = ParseDatabaseUrl(output.database);
+            reporting.databaseName = MaskedSecrets(output.database);
+        }
         // Before any file is opened: an output that is an input or another output would be
         // destroyed by it.
         const bool sqlite = database && database->kind == DatabaseUrl::Kind::Sqlite;
         RequireDistinctFiles(FilesOf(app, options.replayFile, options.traceFile, output.logFile,
                                      options.simulator.flashFile, sqlite ? database->path : ""));
         reporting.commandLine = QuotedCommandLine(argc, argv);
-        if (!output.logFile.empty())
+        // A dry run writes no log line and opens no database: it is no run.
+        if (!output.logFile.empty() && !options.dryRun)
             reporting.log = std::make_unique<AuditLog>(output.logFile, reporting.commandLine);
         reporting.station = output.station.empty() ? HostName() : output.station;
         reporting.resultHook = output.resultHook;
@@ -379,7 +400,7 @@ int RunCommandLine(int argc, char** argv) {
         reporting.operatorName = output.operatorName;
         if (!output.station.empty())
             options.simulator.boardSeries = sim::SimHost::BoardSeries(output.station);
-        if (database)
+        if (database && !options.dryRun)
             reporting.database = OpenRunDatabase(
                 *database, OnlyReads(app) ? DatabaseAccess::ReadOnly : DatabaseAccess::ReadWrite,
                 output.databaseTimeout);
@@ -407,6 +428,7 @@ int RunCommandLine(int argc, char** argv) {
             .Add("message", ending.message);
         if (ending.code != kExitSuccess && !ending.failure.empty())
             result.Add("failure", ending.failure);
+        if (options.dryRun) result.Add("dry_run", true);
         realOut << result.Add("output", collected.str() + ending.shown).Text() << "\n";
     }
     if (!json) realOut << ending.shown;

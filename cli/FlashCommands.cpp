@@ -6,6 +6,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/FlashOptions.h"
+#include "cli/FlashPlan.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
 #include "cli/JobOutcome.h"
@@ -260,10 +261,11 @@ void CheckOutputFile(const std::string& file) {
 }
 
 // Registers a single flash step: its input checked first, then the device found and ISP mode
-// held around the step.
+// held around the step. A step that changes the flash or a file has its plan for --dry-run.
 CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
                   const char* help, StepInput input, const std::shared_ptr<FlashArguments>& args,
-                  void (*step)(FlashRun&, const FlashArguments&)) {
+                  void (*step)(FlashRun&, const FlashArguments&),
+                  Plan (*plan)(const FlashArguments&) = nullptr) {
     auto* command = app.add_subcommand(name, help);
     if (input == StepInput::ProgramFile)
         command->add_option("file", args->file, "A .bin or .h00 program file")->required();
@@ -272,12 +274,12 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
     AddRangeOption(command, *args);
     AddStepSwitch(command, *args, &AutoSteps::ispMode);
     if (input != StepInput::SectorRange) AddReadBlock(command, *args);
-    command->callback([&options, args, input, step, name] {
+    command->callback([&options, args, input, step, name, plan] {
         // A dump written to standard output keeps it to itself: the run reports on standard
         // error.
         if (input == StepInput::OutputFile && IsStandardOutput(args->file))
             options.reporting->out = &std::cerr;
-        WithSession(options, [&](Session& session) {
+        const auto body = [&](Session& session) {
             FlashRun flash(session, options, name, args->range);
             flash.Run([&](FlashRun& run) {
                 run.UseReadBlock(args->readBlock);
@@ -294,7 +296,9 @@ CLI::App* AddStep(CLI::App& app, const GlobalOptions& options, const char* name,
                 step(run, *args);
                 run.LeaveIsp(isp);
             });
-        });
+        };
+        if (plan == nullptr) return WithSession(options, body);
+        Perform(options, [&] { return plan(*args); }, body);
     });
     return command;
 }
@@ -312,7 +316,11 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     AddReadBlock(flash, *args)->excludes("--all");
     AddSerialOption(flash, args->serial, args->newSerial)->excludes("--all")->excludes("--no-reload");
     flash->callback([&options, args] {
-        WithSession(options, [&](Session& session) {
+        const auto plan = [&] {
+            return SequencePlan(*args, *options.reporting,
+                                args->all ? "every attached matching device at once" : "the board");
+        };
+        Perform(options, plan, [&](Session& session) {
             if (args->all) return FlashEveryDevice(session, options, *args, ParseRange(args->range));
             FlashRun sequence(session, options, "flash", args->range);
             sequence.Run([&](FlashRun& run) {
@@ -331,7 +339,7 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
 
     AddStep(app, options, "erase", "Clear the protection, then erase the chip or the sectors of --range",
             StepInput::SectorRange, std::make_shared<FlashArguments>(),
-            [](FlashRun& run, const FlashArguments&) { run.Erase(); });
+            [](FlashRun& run, const FlashArguments&) { run.Erase(); }, ErasePlan);
     AddStep(app, options, "blank", "Blank check over FILE's length", StepInput::ProgramFile,
             std::make_shared<FlashArguments>(),
             [](FlashRun& run, const FlashArguments&) { run.BlankCheck(); });
@@ -339,7 +347,8 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
     auto* program = AddStep(app, options, "program",
                             "Program FILE into an erased, unprotected flash and verify it",
                             StepInput::ProgramFile, programArgs,
-                            [](FlashRun& run, const FlashArguments& a) { run.Program(a.steps.verify); });
+                            [](FlashRun& run, const FlashArguments& a) { run.Program(a.steps.verify); },
+                            ProgramPlan);
     AddStepSwitch(program, *programArgs, &AutoSteps::verify);
     AddStep(app, options, "verify", "Compare the flash with FILE", StepInput::ProgramFile,
             std::make_shared<FlashArguments>(),
@@ -350,7 +359,8 @@ void AddFlashCommands(CLI::App& app, const GlobalOptions& options) {
         "Read the flash into OUT: the first 128 KB, a --range (all: the whole flash), or "
         "--all-flash",
         StepInput::OutputFile, readArgs,
-        [](FlashRun& run, const FlashArguments& a) { run.ReadBack(a.file, a.allFlash); });
+        [](FlashRun& run, const FlashArguments& a) { run.ReadBack(a.file, a.allFlash); },
+        ReadBackPlan);
     // Without --range the dump is the first 128 KB, as the window reads it; asked for, "all" is
     // what it says.
     CLI::Option* range = readBack->get_option("--range");

@@ -36,6 +36,10 @@ inline constexpr const char* kJsonOutput =
   {"event":"result",...} of any other command
       The last line of every other recognised command, also of one refused for bad usage:
       "command", "ok", "exit_code", "message" and "output" (what it would have printed).
+  {"event":"plan","action":A,"text":T,...}
+      With --dry-run: one per step the command would take, with its figures ("start", "end",
+      "bytes", "file", "length", "checksum", "sha256", "address", "value", ...); the result
+      line then carries "dry_run":true.
   {"event":"summary","passed":N,"failed":N,"stopped":N,"boards_per_hour":R}
       The end of station and of flash --all; R is null before a minute of work or before
       the second verdict (stopped boards are not in it).

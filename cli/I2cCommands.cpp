@@ -7,6 +7,7 @@
 #include "chip/I2cMaster.h"
 #include "chip/I2cTransactions.h"
 #include "cli/CliErrors.h"
+#include "cli/DryRun.h"
 #include "cli/HexArguments.h"
 #include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
@@ -71,21 +72,60 @@ void RunRead(Session& session, const I2cArguments& args) {
     PrintBytes(buffer);
 }
 
-void RunWrite(Session& session, const I2cArguments& args) {
+std::string ByteText(const std::vector<std::uint8_t>& bytes) {
+    std::string text;
+    for (const std::uint8_t byte : bytes) text += (text.empty() ? "" : " ") + Hex2(byte);
+    return text;
+}
+
+// A write's plan: the master set up, then one write to the slave of `bytes` after its address.
+Plan WritePlan(std::uint8_t slave, const std::string& text, const std::vector<std::uint8_t>& bytes) {
+    Plan plan;
+    plan.Step("i2c_setup", "Set up the chip's I2C master");
+    plan.Step("i2c_write", "Write to slave 0x" + Hex2(slave) + text)
+        .Add("slave", "0x" + Hex2(slave))
+        .Add("bytes", ByteText(bytes));
+    return plan;
+}
+
+void RunWrite(const GlobalOptions& options, const I2cArguments& args) {
     const std::uint8_t slave = ParseByte("SLAVE", args.slave);
     const std::uint8_t subAddress = ParseByte("SUB", args.subAddress);
     const auto data = ParseByteList("BYTE", args.data);
-    RunOnBus(session, slave, [&](QuorvexUsb& device) {
-        return I2CWriteRegisters(device, slave, subAddress, data);
-    });
+    std::vector<std::uint8_t> sent{subAddress};
+    sent.insert(sent.end(), data.begin(), data.end());
+    Perform(
+        options,
+        [&] {
+            return WritePlan(slave, " from register 0x" + Hex2(subAddress) + ": " + ByteText(data),
+                             sent);
+        },
+        [&](Session& session) {
+            RunOnBus(session, slave, [&](QuorvexUsb& device) {
+                return I2CWriteRegisters(device, slave, subAddress, data);
+            });
+        });
 }
 
-void RunCommandWrite(Session& session, const I2cArguments& args) {
+void RunCommandWrite(const GlobalOptions& options, const I2cArguments& args) {
     const std::uint8_t slave = ParseByte("SLAVE", args.slave);
     const auto commands = ParseByteList("--cmd", args.commands);
     const auto data = ParseByteList("--data", args.data);
-    RunOnBus(session, slave,
-             [&](QuorvexUsb& device) { return I2CWriteCommand(device, slave, commands, data); });
+    std::vector<std::uint8_t> sent = commands;
+    sent.insert(sent.end(), data.begin(), data.end());
+    Perform(
+        options,
+        [&] {
+            return WritePlan(slave,
+                             ": command " + ByteText(commands) +
+                                 (data.empty() ? "" : ", data " + ByteText(data)),
+                             sent);
+        },
+        [&](Session& session) {
+            RunOnBus(session, slave, [&](QuorvexUsb& device) {
+                return I2CWriteCommand(device, slave, commands, data);
+            });
+        });
 }
 
 void RunCommandRead(Session& session, const I2cArguments& args) {
@@ -122,7 +162,7 @@ void AddI2cCommands(CLI::App& app, const GlobalOptions& options) {
     addSlave(write);
     write->add_option("sub", args->subAddress, "First register (hexadecimal)")->required();
     write->add_option("bytes", args->data, "Values (hexadecimal)")->required();
-    write->callback(run(RunWrite));
+    write->callback([&options, args] { RunWrite(options, *args); });
 
     auto* commandWrite =
         i2c->add_subcommand("cmd-write", "Send command bytes, then data bytes, in one write");
@@ -131,7 +171,7 @@ void AddI2cCommands(CLI::App& app, const GlobalOptions& options) {
         ->type_name("HEX")
         ->required();
     commandWrite->add_option("--data", args->data, "Data bytes (hexadecimal)")->type_name("HEX");
-    commandWrite->callback(run(RunCommandWrite));
+    commandWrite->callback([&options, args] { RunCommandWrite(options, *args); });
 
     auto* commandRead =
         i2c->add_subcommand("cmd-read", "Send command bytes, then read after a repeated start");

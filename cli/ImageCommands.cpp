@@ -8,6 +8,7 @@
 #include "chip/CodePageText.h"
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/DryRun.h"
 #include "cli/HexArguments.h"
 #include "common/HexFormat.h"
 #include "common/OutputFile.h"
@@ -122,9 +123,30 @@ ParameterTexts PatchedTexts(const PatchArguments& given, const ParameterFields& 
     return texts;
 }
 
+// What a patch would write: the new file, and the table values it would hold.
+Plan PatchPlan(const PatchArguments& args, const ParameterTexts& texts, const ImageEditor& editor) {
+    Plan plan;
+    JsonLine& step = plan.Step(
+        "write_file", "Write " + args.out + ": " + args.in + " (" +
+                          std::to_string(editor.EditorImage.LoadedLength) +
+                          " bytes) with its parameter table at 0x" + Hex6(editor.TablePosition) +
+                          " holding VID " + texts.vid + ", PID " + texts.pid);
+    step.Add("file", args.out)
+        .Add("source", args.in)
+        .Add("length", editor.EditorImage.LoadedLength)
+        .Add("vid", texts.vid)
+        .Add("pid", texts.pid);
+    for (std::size_t i = 0; i < kStringFieldCount; ++i)
+        plan.Step("table_string", std::string(kStringFieldNames[i].label) + ": \"" +
+                                      ShownString(texts.strings[i]) + "\"")
+            .Add("field", kStringFieldNames[i].option + 2)
+            .Add("value", texts.strings[i]);
+    return plan;
+}
+
 // Does what the editor does with "Current File", "New File" and " Save", and prints the sum it
 // shows.
-void RunImagePatch(const PatchArguments& args, std::ostream& out) {
+void RunImagePatch(const GlobalOptions& options, const PatchArguments& args, std::ostream& out) {
     const PatchArguments given = CheckedFields(args);
     RequireProgramFile(args.in);
     std::error_code error;
@@ -139,9 +161,11 @@ void RunImagePatch(const PatchArguments& args, std::ostream& out) {
                        std::to_string(kTableLength) + " bytes) inside the loaded length");
     const ParameterTexts texts =
         PatchedTexts(given, ReadParameterFields(editor.EditorImage, editor.TablePosition));
-    const SaveReport report = SaveParameterTable(editor, texts, args.out);
-    if (report.outcome != SaveOutcome::Saved) throw OperationFailed(report.text);
-    out << "Sum: " << report.text << "\n";
+    PerformOnFiles(options, [&] { return PatchPlan(args, texts, editor); }, [&] {
+        const SaveReport report = SaveParameterTable(editor, texts, args.out);
+        if (report.outcome != SaveOutcome::Saved) throw OperationFailed(report.text);
+        out << "Sum: " << report.text << "\n";
+    });
 }
 
 void AddInfoCommand(CLI::App& image) {
@@ -152,7 +176,7 @@ void AddInfoCommand(CLI::App& image) {
     info->callback([fileName] { RunImageInfo(*fileName, std::cout); });
 }
 
-void AddPatchCommand(CLI::App& image) {
+void AddPatchCommand(CLI::App& image, const GlobalOptions& options) {
     auto args = std::make_shared<PatchArguments>();
     auto* patch = image.add_subcommand(
         "patch", "Write new parameter table values into an image and save it as a new file");
@@ -166,16 +190,16 @@ void AddPatchCommand(CLI::App& image) {
         patch->add_option(
             kStringFieldNames[i].option, args->strings[i],
             std::string(kStringFieldNames[i].meaning) + ", up to 32 bytes (default: the image's)");
-    patch->callback([args] { RunImagePatch(*args, std::cout); });
+    patch->callback([&options, args] { RunImagePatch(options, *args, std::cout); });
 }
 
 }  // namespace
 
-void AddImageCommands(CLI::App& app) {
+void AddImageCommands(CLI::App& app, const GlobalOptions& options) {
     auto* image = app.add_subcommand("image", "Program and firmware image files");
     image->require_subcommand(1);
     AddInfoCommand(*image);
-    AddPatchCommand(*image);
+    AddPatchCommand(*image, options);
 }
 
 }  // namespace qv::cli

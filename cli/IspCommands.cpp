@@ -7,6 +7,7 @@
 #include "chip/FlashRequests.h"
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/DryRun.h"
 #include "cli/HexArguments.h"
 #include "cli/IspSession.h"
 #include "cli/JobOutcome.h"
@@ -20,11 +21,21 @@ void Require(Reply reply, FailureKind kind) {
     if (reply != Reply::Done) ThrowFailure(FailureOf(reply, kind));
 }
 
-void RunIspSwitch(Session& session, IspMode mode) {
-    session.RequireDevice();
-    OpenedDevice opened(session.Device());
-    Require(opened.Opened() == Reply::Done ? SetIspMode(session.Device(), mode) : Reply::Gone,
-            mode == IspMode::Enter ? FailureKind::IspEntryFailed : FailureKind::IspExitFailed);
+void RunIspSwitch(const GlobalOptions& options, IspMode mode) {
+    const auto planned = [mode] {
+        Plan plan;
+        if (mode == IspMode::Enter)
+            plan.Step("isp_enter", "Enter ISP mode");
+        else
+            plan.Step("isp_exit", "Leave ISP mode");
+        return plan;
+    };
+    Perform(options, planned, [mode](Session& session) {
+        session.RequireDevice();
+        OpenedDevice opened(session.Device());
+        Require(opened.Opened() == Reply::Done ? SetIspMode(session.Device(), mode) : Reply::Gone,
+                mode == IspMode::Enter ? FailureKind::IspEntryFailed : FailureKind::IspExitFailed);
+    });
 }
 
 void RunFlashId(Session& session, bool noIsp, std::ostream& out) {
@@ -55,9 +66,8 @@ ReplyWith<std::uint8_t> IdleStatus(QuorvexUsb& device) {
 }
 
 // With a value: write enable, write status, then the status read back shows what took.
-void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, std::ostream& out) {
-    const bool write = !writeText.empty();
-    const auto value = write ? ParseHexArgument("--write", writeText, 0xFF) : 0;
+void ShowFlashStatus(Session& session, bool write, std::uint32_t value, bool noIsp,
+                     std::ostream& out) {
     session.RequireDevice();
     IspSession isp(session.Device(), noIsp);
     Require(isp.Enter(), FailureKind::IspEntryFailed);
@@ -85,16 +95,37 @@ void RunFlashStatus(Session& session, const std::string& writeText, bool noIsp, 
                                  Hex2(status.value) + " read back"));
 }
 
+// A status write's plan: the write and the read that shows what took, in ISP mode.
+Plan StatusWritePlan(std::uint8_t value, bool noIsp) {
+    Plan plan;
+    if (!noIsp) plan.Step("isp_enter", "Enter ISP mode");
+    plan.Step("write_enable", "Write enable");
+    plan.Step("write_status", "Write 0x" + Hex2(value) + " to the flash status register")
+        .Add("value", "0x" + Hex2(value));
+    plan.Step("read_status", "Read the status back once the flash is idle");
+    if (!noIsp) plan.Step("isp_exit", "Leave ISP mode");
+    return plan;
+}
+
+void RunFlashStatus(const GlobalOptions& options, const std::string& writeText, bool noIsp) {
+    const bool write = !writeText.empty();
+    const auto value = write ? ParseHexArgument("--write", writeText, 0xFF) : 0;
+    // Without a value the command only reads: a dry run refused it already.
+    Perform(
+        options, [&] { return StatusWritePlan(static_cast<std::uint8_t>(value), noIsp); },
+        [&](Session& session) { ShowFlashStatus(session, write, value, noIsp, std::cout); });
+}
+
 }  // namespace
 
 void AddIspCommands(CLI::App& app, const GlobalOptions& options) {
     auto* isp = app.add_subcommand("isp", "Enter or leave in-system-programming mode");
     isp->require_subcommand(1);
     isp->add_subcommand("enter", "Enter ISP mode")->callback([&options] {
-        WithSession(options, [&](Session& session) { RunIspSwitch(session, IspMode::Enter); });
+        RunIspSwitch(options, IspMode::Enter);
     });
     isp->add_subcommand("exit", "Leave ISP mode")->callback([&options] {
-        WithSession(options, [&](Session& session) { RunIspSwitch(session, IspMode::Leave); });
+        RunIspSwitch(options, IspMode::Leave);
     });
 
     auto noIsp = std::make_shared<bool>(false);
@@ -109,11 +140,8 @@ void AddIspCommands(CLI::App& app, const GlobalOptions& options) {
     status->add_option("--write", *writeText, "Write this status first (hexadecimal)")
         ->type_name("HEX");
     status->add_flag("--no-isp", *noIsp, "Do not enter and leave ISP mode around the command");
-    status->callback([&options, writeText, noIsp] {
-        WithSession(options, [&](Session& session) {
-            RunFlashStatus(session, *writeText, *noIsp, std::cout);
-        });
-    });
+    status->callback(
+        [&options, writeText, noIsp] { RunFlashStatus(options, *writeText, *noIsp); });
 }
 
 }  // namespace qv::cli

@@ -5,6 +5,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/DryRun.h"
 #include "cli/FlashOptions.h"
 #include "common/OutputFile.h"
 #include "line/JobFile.h"
@@ -30,7 +31,7 @@ std::string ImageBesideJob(const std::string& image, const std::string& job) {
     return fs::absolute(image).lexically_relative(folder).generic_string();
 }
 
-void CreateJob(const JobArguments& args) {
+void CreateJob(const GlobalOptions& options, const JobArguments& args) {
     const ProgramFileRead read = ReadProgramFileOnce(args.flash.file);
     if (read.problem) throw BadInput(*read.problem);
     ProgramFile image;
@@ -58,16 +59,31 @@ void CreateJob(const JobArguments& args) {
     } catch (const RecordsRefused& error) {
         throw BadInput(std::string("The job cannot be written as given: ") + error.what());
     }
-    if (const auto problem = WriteOutput(
-            args.out, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
-        throw OperationFailed("Cannot write " + args.out + ": " + *problem);
-    std::cout << "Wrote job " << job.name << " to " << args.out << " (" << job.image << ", SHA-256 "
-              << job.sha256.substr(0, 12) << "...)\n";
+    const auto planned = [&] {
+        if (const auto problem = OutputProblem(args.out))
+            throw BadInput("Cannot write " + args.out + ": " + *problem);
+        Plan plan;
+        plan.Step("write_file", "Write the job " + job.name + " to " + args.out + " (" + job.image +
+                                    ", SHA-256 " + job.sha256 + ", " +
+                                    std::to_string(text.size()) + " bytes)")
+            .Add("file", args.out)
+            .Add("job", job.name)
+            .Add("image", job.image)
+            .Add("sha256", job.sha256);
+        return plan;
+    };
+    PerformOnFiles(options, planned, [&] {
+        if (const auto problem = WriteOutput(
+                args.out, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())))
+            throw OperationFailed("Cannot write " + args.out + ": " + *problem);
+        std::cout << "Wrote job " << job.name << " to " << args.out << " (" << job.image
+                  << ", SHA-256 " << job.sha256.substr(0, 12) << "...)\n";
+    });
 }
 
 }  // namespace
 
-void AddJobCommand(CLI::App& app) {
+void AddJobCommand(CLI::App& app, const GlobalOptions& options) {
     auto* job = app.add_subcommand("job", "Station job files");
     job->require_subcommand(1);
     auto args = std::make_shared<JobArguments>();
@@ -90,7 +106,7 @@ void AddJobCommand(CLI::App& app) {
     create->add_option("--station", args->station, "The station name")->type_name("NAME");
     create->add_option("--slot", args->slots, "A fixture slot: PORT=LABEL, e.g. 1-3.2='Slot 4'")
         ->type_name("PORT=LABEL");
-    create->callback([args] { CreateJob(*args); });
+    create->callback([&options, args] { CreateJob(options, *args); });
 }
 
 }  // namespace qv::cli

@@ -9,10 +9,12 @@
 #include "chip/CodePageText.h"
 #include "chip/ParameterRequests.h"
 #include "cli/CliErrors.h"
+#include "cli/DryRun.h"
 #include "cli/HexArguments.h"
 #include "cli/JobOutcome.h"
 #include "cli/OptionChecks.h"
 #include "common/HexFormat.h"
+#include "line/Printable.h"
 
 namespace qv::cli {
 namespace {
@@ -25,6 +27,7 @@ struct ParamsArguments {
 
 constexpr std::array<StringSelector, 3> kStringSelectors{
     StringSelector::Manufacturer, StringSelector::ModelName, StringSelector::SerialNumber};
+constexpr std::array<const char*, 3> kStringNames{"manufacturer", "model name", "serial number"};
 constexpr std::array<std::string_view, 4> kMclkTexts{"128 Fs", "256 Fs", "512 Fs", "1024 Fs"};
 
 // The firmware answers each mailbox request when it is done; without that answer (or with a
@@ -53,36 +56,64 @@ void PrintOptions(const OptionBlock& block, std::ostream& out) {
         << "SPDIF Output Off: " << YesNo(block.Get(OptionFlag::SpdifOutputOff)) << "\n";
 }
 
-void RunWriteOptions(Session& session, const std::vector<std::string>& texts) {
+// An EEPROM write's plan: one mailbox request with what it stores.
+Plan EepromPlan(const std::string& text, const std::string& field, const std::string& value) {
+    Plan plan;
+    plan.Step("eeprom_write", "EEPROM: " + text).Add("field", field).Add("value", value);
+    return plan;
+}
+
+void RunWriteOptions(const GlobalOptions& options, const std::vector<std::string>& texts) {
     OptionBlock block;
     for (std::size_t i = 0; i < block.bytes.size(); ++i)
         block.bytes[i] =
             static_cast<std::uint8_t>(ParseHexArgument("B" + std::to_string(i), texts.at(i), 0xFF));
-    session.RequireDevice();
-    Require(session.Device(), WriteOptionBlock(session.Device(), block), "write");
+    std::string bytes;
+    for (const std::uint8_t byte : block.bytes) bytes += (bytes.empty() ? "" : " ") + Hex2(byte);
+    Perform(
+        options, [&] { return EepromPlan("write the option bytes " + bytes, "options", bytes); },
+        [&](Session& session) {
+            session.RequireDevice();
+            Require(session.Device(), WriteOptionBlock(session.Device(), block), "write");
+        });
 }
 
 // The firmware takes the identity as hexadecimal characters; what a longer or other text would
 // become in the EEPROM is refused here instead.
-void RunSetIdentity(Session& session, IdentitySelector selector, const std::string& text) {
+void RunSetIdentity(const GlobalOptions& options, IdentitySelector selector,
+                    const std::string& text) {
     const bool hexDigits = text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
     if (text.empty() || text.size() > kIdentityLength || !hexDigits)
         throw BadInput("'" + text + "' is not 1 to 4 hexadecimal digits");
-    session.RequireDevice();
-    Require(session.Device(), WriteIdentity(session.Device(), selector, text), "write");
+    const std::string field = selector == IdentitySelector::VendorId ? "vid" : "pid";
+    const std::string name = selector == IdentitySelector::VendorId ? "vendor" : "product";
+    Perform(
+        options, [&] { return EepromPlan("set the USB " + name + " ID to " + text, field, text); },
+        [&](Session& session) {
+            session.RequireDevice();
+            Require(session.Device(), WriteIdentity(session.Device(), selector, text), "write");
+        });
 }
 
 // The core would cut a longer text; on the command line it is refused instead.
-void RunSetString(Session& session, int number, const std::string& text) {
+void RunSetString(const GlobalOptions& options, int number, const std::string& text) {
     const std::size_t characters = ToCodePage(text).size();
     if (characters > kMaxStringCharacters)
         throw BadInput("The string has " + std::to_string(characters) +
                        " characters; at most 31 fit");
-    session.RequireDevice();
-    Require(session.Device(),
-            WriteString(session.Device(), kStringSelectors.at(static_cast<std::size_t>(number - 1)),
-                        text),
-            "write");
+    const auto index = static_cast<std::size_t>(number - 1);
+    Perform(
+        options,
+        [&] {
+            return EepromPlan("set string " + std::to_string(number) + " (" + kStringNames.at(index) +
+                                  ") to \"" + Printable(text) + "\"",
+                              "string" + std::to_string(number), text);
+        },
+        [&](Session& session) {
+            session.RequireDevice();
+            Require(session.Device(),
+                    WriteString(session.Device(), kStringSelectors.at(index), text), "write");
+        });
 }
 
 }  // namespace
@@ -107,19 +138,14 @@ void AddParamsCommands(CLI::App& app, const GlobalOptions& options) {
     writeOptions->add_option("bytes", args->optionBytes, "B0 B1 B2 B3 (hexadecimal)")
         ->required()
         ->expected(4);
-    writeOptions->callback([&options, args] {
-        WithSession(options,
-                    [&](Session& session) { RunWriteOptions(session, args->optionBytes); });
-    });
+    writeOptions->callback([&options, args] { RunWriteOptions(options, args->optionBytes); });
 
     auto addIdentity = [&](const char* name, const char* help, IdentitySelector selector) {
         auto* command = params->add_subcommand(name, help);
         command->add_option("text", args->text, "1 to 4 hexadecimal digits, sent as typed")
             ->required();
-        command->callback([&options, args, selector] {
-            WithSession(options,
-                        [&](Session& session) { RunSetIdentity(session, selector, args->text); });
-        });
+        command->callback(
+            [&options, args, selector] { RunSetIdentity(options, selector, args->text); });
     };
     addIdentity("set-vid", "Set the USB vendor ID", IdentitySelector::VendorId);
     addIdentity("set-pid", "Set the USB product ID", IdentitySelector::ProductId);
@@ -130,11 +156,8 @@ void AddParamsCommands(CLI::App& app, const GlobalOptions& options) {
         ->required()
         ->check(Unlabelled(CLI::Range(1, 3)));
     setString->add_option("text", args->text, "At most 31 characters")->required();
-    setString->callback([&options, args] {
-        WithSession(options, [&](Session& session) {
-            RunSetString(session, args->stringNumber, args->text);
-        });
-    });
+    setString->callback(
+        [&options, args] { RunSetString(options, args->stringNumber, args->text); });
 }
 
 }  // namespace qv::cli

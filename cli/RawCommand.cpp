@@ -5,6 +5,7 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/DryRun.h"
 #include "cli/HexArguments.h"
 #include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
@@ -47,6 +48,27 @@ RawRequest ParseRaw(const RawArguments& args) {
     return raw;
 }
 
+// The request as it would go out: its setup fields, and the bytes sent or the count asked for.
+Plan RawPlan(const RawRequest& raw) {
+    const bool in = IsDeviceToHost(raw.requestType);
+    std::string bytes;
+    for (const std::uint8_t byte : raw.data) bytes += (bytes.empty() ? "" : " ") + Hex2(byte);
+    const std::string count = std::to_string(raw.data.size()) + " byte" + (raw.data.size() == 1 ? "" : "s");
+    Plan plan;
+    plan.Step("vendor_request",
+              std::string("Send vendor request ") + (in ? "IN" : "OUT") + ": type 0x" +
+                  Hex2(raw.requestType) + ", request 0x" + Hex2(raw.request) + ", value 0x" +
+                  Hex4(raw.value) + ", index 0x" + Hex4(raw.index) + ", " +
+                  (in ? "reading " + count : count + (bytes.empty() ? "" : ": " + bytes)))
+        .Add("type", "0x" + Hex2(raw.requestType))
+        .Add("request", "0x" + Hex2(raw.request))
+        .Add("value", "0x" + Hex4(raw.value))
+        .Add("index", "0x" + Hex4(raw.index))
+        .Add("length", static_cast<std::uint64_t>(raw.data.size()))
+        .Add("bytes", in ? std::string() : bytes);
+    return plan;
+}
+
 }  // namespace
 
 void RunRaw(Session& session, const RawArguments& args, std::ostream& out) {
@@ -77,7 +99,8 @@ void AddRawCommand(CLI::App& app, const GlobalOptions& options) {
     raw->add_option("data", args->dataOrLength,
                     "Hexadecimal bytes to send (out) or the length to read (in)");
     raw->callback([&options, args] {
-        WithSession(options, [&](Session& session) { RunRaw(session, *args, std::cout); });
+        Perform(options, [&] { return RawPlan(ParseRaw(*args)); },
+                [&](Session& session) { RunRaw(session, *args, std::cout); });
     });
 }
 

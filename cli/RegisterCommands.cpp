@@ -7,6 +7,7 @@
 #include "chip/Registers.h"
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/DryRun.h"
 #include "cli/HexArguments.h"
 #include "cli/JobOutcome.h"
 #include "common/HexFormat.h"
@@ -45,15 +46,27 @@ void RunRead(Session& session, const RegisterArguments& args, std::ostream& out)
     out << Hex2(value) << "\n";
 }
 
-void RunWrite(Session& session, const RegisterArguments& args) {
+void RunWrite(const GlobalOptions& options, const RegisterArguments& args) {
     const std::uint8_t address = ParseByte("ADDR", args.address);
     const std::uint8_t value = ParseByte("VALUE", args.value);
     const auto bank = ParseBank(args.bank);
-    session.RequireDevice();
-    OpenedDevice opened(session.Device());
-    SelectBankIfGiven(session.Device(), bank);
-    RequireDone(session.Device(), WriteRegister(session.Device(), address, value),
-                "Register write of 0x" + Hex2(address) + " failed");
+    const auto planned = [&] {
+        Plan plan;
+        if (bank)
+            plan.Step("select_bank", "Select bank 0x" + Hex2(*bank) + " (register 0x00)")
+                .Add("bank", "0x" + Hex2(*bank));
+        plan.Step("write_register", "Write 0x" + Hex2(value) + " to register 0x" + Hex2(address))
+            .Add("address", "0x" + Hex2(address))
+            .Add("value", "0x" + Hex2(value));
+        return plan;
+    };
+    Perform(options, planned, [&](Session& session) {
+        session.RequireDevice();
+        OpenedDevice opened(session.Device());
+        SelectBankIfGiven(session.Device(), bank);
+        RequireDone(session.Device(), WriteRegister(session.Device(), address, value),
+                    "Register write of 0x" + Hex2(address) + " failed");
+    });
 }
 
 // 16 x 16 like the Register page's grid; a register that could not be read shows "--". A chip
@@ -105,9 +118,7 @@ void AddRegisterCommands(CLI::App& app, const GlobalOptions& options) {
     write->add_option("address", args->address, "Register (hexadecimal)")->required();
     write->add_option("value", args->value, "Value (hexadecimal)")->required();
     addBank(write);
-    write->callback([&options, args] {
-        WithSession(options, [&](Session& session) { RunWrite(session, *args); });
-    });
+    write->callback([&options, args] { RunWrite(options, *args); });
 
     auto* dump = reg->add_subcommand("dump", "256 registers as a 16 x 16 table");
     addBank(dump);

@@ -25,6 +25,8 @@ struct Reporting {
     std::unique_ptr<AuditLog> log;
     // --db: the run's row goes there too; the station and the command line it is written with.
     std::unique_ptr<RunDatabase> database;
+    // --db as messages name it (its password masked), also when a dry run leaves it unopened.
+    std::string databaseName;
     std::string station;
     std::string resultHook;  // --on-result CMD
     std::string workOrder;     // --order

@@ -27,11 +27,15 @@ SerialNumbers::SerialNumbers(Reporting& reporting, const std::string& format,
       format_(SerialFormat::Parse(format)),
       newSerial_(newSerial),
       whenUnreachable_(whenUnreachable) {
-    if (!reporting.database) throw BadInput("--serial needs --db URL, where the numbers are kept");
+    tablePosition_ = SerialPlace(reporting.database != nullptr, image);
+}
+
+std::uint32_t SerialPlace(bool database, const ProgramFile& image) {
+    if (!database) throw BadInput("--serial needs --db URL, where the numbers are kept");
     const auto position = FindParameterTable(image.ProgramImage);
     if (!position)
         throw BadInput(image.ProgramFileName + " has no parameter table to hold a serial number");
-    tablePosition_ = *position;
+    return *position;
 }
 
 void SerialNumbers::TakeNumber(BoardImage& board) const {

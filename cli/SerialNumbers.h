@@ -42,6 +42,10 @@ private:
     WhenUnreachable whenUnreachable_;
 };
 
+// Where a board's number goes in the image: its parameter table. Refuses (BadInput) before
+// anything is sent when there is no --db or the image has no parameter table to hold it.
+[[nodiscard]] std::uint32_t SerialPlace(bool database, const ProgramFile& image);
+
 // --serial FORMAT: checked when it is read; and --new-serial beside it.
 CLI::Option* AddSerialOption(CLI::App* command, std::string& format, bool& newSerial);
 

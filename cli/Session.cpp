@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <stdexcept>
 
 #include "cli/AccessHint.h"
 #include "cli/CliErrors.h"
@@ -25,7 +26,7 @@
 
 namespace qv::cli {
 
-static std::string UserMatch(const GlobalOptions& options) {
+std::string UserDeviceMatchOf(const GlobalOptions& options) {
     const auto vid = ParseHexArgument("--vid", options.vid, 0xFFFF);
     const auto pid = ParseHexArgument("--pid", options.pid, 0xFFFF);
     char vidText[8], pidText[8];
@@ -49,7 +50,7 @@ Session::Session(const GlobalOptions& options)
       traceFileName_(options.traceFile),
       selector_(options.device),
       waitSeconds_(options.waitSeconds),
-      userDeviceMatch_(UserMatch(options)) {
+      userDeviceMatch_(UserDeviceMatchOf(options)) {
     if (!options.sim) {
         std::string hostKind = SystemHostKind();
         if (!options.replayFile.empty()) {
@@ -130,6 +131,9 @@ std::string Session::ReplayProblem(bool commandSucceeded) const {
 }
 
 void WithSession(const GlobalOptions& options, const std::function<void(Session&)>& command) {
+    // A dry run shows a plan instead (Perform); a command that reaches here under one would
+    // send what it was asked only to show.
+    if (options.dryRun) throw std::logic_error("a dry run reached for a device");
     Session session(options);
     try {
         command(session);

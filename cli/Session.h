@@ -41,11 +41,17 @@ struct GlobalOptions {
     // ever); none: it does not wait.
     std::optional<double> waitSeconds;
     bool verbose = false;            // -v: each request's summary on standard error
+    // --dry-run: the command shows what it would send and write, and opens no device.
+    bool dryRun = false;
     Reporting* reporting = nullptr;  // owned by main
     // station --job FILE: read while the command line is parsed; its database and station name
     // are the run's unless given otherwise.
     std::optional<LoadedJob> job;
 };
+
+// The match text of the user's device --vid and --pid name; BadInput when either is no
+// 16-bit hexadecimal number.
+[[nodiscard]] std::string UserDeviceMatchOf(const GlobalOptions& options);
 
 // A device a command could mean, as `list` shows it.
 struct Candidate {

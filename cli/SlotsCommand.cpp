@@ -4,10 +4,12 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
+#include "cli/DryRun.h"
 #include "cli/OptionChecks.h"
 #include "cli/Session.h"
 #include "cli/SlotLearning.h"
 #include "cli/StopSignal.h"
+#include "common/OutputFile.h"
 
 namespace qv::cli {
 namespace {
@@ -34,11 +36,8 @@ public:
     bool StopRequested() override { return StopOnSignal::Requested(); }
 };
 
-void LearnJobSlots(Session& session, const SlotsArguments& args) {
-    const LoadedJob loaded = ReadJobFile(args.job);
-    const unsigned count =
-        args.count > 0 ? args.count : static_cast<unsigned>(loaded.job.fixtureSlots.size());
-    if (count == 0) throw BadInput("The job has no slots yet: say how many with --count");
+void LearnOnBus(Session& session, const SlotsArguments& args, const LoadedJob& loaded,
+                unsigned count) {
     AskOnTerminal front;
     std::optional<std::vector<JobSlot>> learned;
     {
@@ -49,6 +48,30 @@ void LearnJobSlots(Session& session, const SlotsArguments& args) {
     if (const auto problem = WriteJobSlots(args.job, loaded.job, *learned))
         throw OperationFailed(*problem);
     std::cerr << "Wrote " << count << " slots to " << args.job << "\n";
+}
+
+// Asks for a board in each slot in turn, then writes the ports into the job.
+Plan LearningPlan(const SlotsArguments& args, unsigned count) {
+    if (const auto problem = OutputProblem(args.job))
+        throw BadInput("Cannot write " + args.job + ": " + *problem);
+    Plan plan;
+    for (const std::string& label : SlotLabels(count))
+        plan.Step("learn_slot", "Wait for a board in " + label + " alone and take its port")
+            .Add("slot", label);
+    plan.Step("write_file", "Write the ports of the " + std::to_string(count) + " slot" +
+                                (count == 1 ? "" : "s") + " into " + args.job)
+        .Add("file", args.job)
+        .Add("slots", count);
+    return plan;
+}
+
+void LearnJobSlots(const GlobalOptions& options, const SlotsArguments& args) {
+    const LoadedJob loaded = ReadJobFile(args.job);
+    const unsigned count =
+        args.count > 0 ? args.count : static_cast<unsigned>(loaded.job.fixtureSlots.size());
+    if (count == 0) throw BadInput("The job has no slots yet: say how many with --count");
+    Perform(options, [&] { return LearningPlan(args, count); },
+            [&](Session& session) { LearnOnBus(session, args, loaded, count); });
 }
 
 }  // namespace
@@ -66,9 +89,7 @@ void AddSlotsCommand(CLI::App& app, GlobalOptions& options) {
                      "The fixture's number of slots (default: as many as the job has)")
         ->type_name("1..64")
         ->check(Unlabelled(CLI::Range(1u, 64u)));
-    learn->callback([&options, args] {
-        WithSession(options, [&](Session& session) { LearnJobSlots(session, *args); });
-    });
+    learn->callback([&options, args] { LearnJobSlots(options, *args); });
 }
 
 }  // namespace qv::cli

@@ -6,6 +6,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Commands.h"
 #include "cli/FlashOptions.h"
+#include "cli/FlashPlan.h"
 #include "cli/JobOutcome.h"
 #include "cli/Reporting.h"
 #include "cli/SerialNumbers.h"
@@ -106,6 +107,22 @@ void RunStationCommand(Session& session, const GlobalOptions& options,
     options.reporting->resultShown = true;
 }
 
+// The station's plan: the sequence each board would get (a job's as it was made), and how many.
+Plan StationPlan(const GlobalOptions& options, const StationArguments& args) {
+    FlashArguments flash = args.flash;
+    if (options.job) {
+        CheckJobImage(*options.job);
+        flash = FlashArgumentsOf(*options.job);
+    }
+    const std::string boards =
+        "every board plugged into any port" +
+        (args.slots > 0 ? ", at most " + std::to_string(args.slots) + " at once" : std::string()) +
+        (args.units == 0   ? std::string(", until Ctrl-C")
+         : args.units == 1 ? std::string(", until one is judged")
+                           : ", until " + std::to_string(args.units) + " are judged");
+    return SequencePlan(flash, *options.reporting, boards);
+}
+
 }  // namespace
 
 void AddStationCommand(CLI::App& app, GlobalOptions& options) {
@@ -135,7 +152,8 @@ void AddStationCommand(CLI::App& app, GlobalOptions& options) {
         } else if (file->count() == 0) {
             throw BadInput("station needs FILE or --job JOB");
         }
-        WithSession(options, [&](Session& session) { RunStationCommand(session, options, *args); });
+        Perform(options, [&] { return StationPlan(options, *args); },
+                [&](Session& session) { RunStationCommand(session, options, *args); });
     });
 }
 

@@ -11,8 +11,10 @@
 #include "chip/HidKeys.h"
 #include "chip/PlaybackStatus.h"
 #include "cli/CliErrors.h"
+#include "cli/DryRun.h"
 #include "cli/JobOutcome.h"
 #include "cli/NearestName.h"
+#include "common/HexFormat.h"
 
 namespace qv::cli {
 namespace {
@@ -29,10 +31,20 @@ std::size_t HidKeyIndex(const std::string& name) {
                    DidYouMean(name, names));
 }
 
-void RunHidKey(Session& session, std::size_t key) {
-    session.RequireDevice();
-    RequireDone(session.Device(), SendHidKey(session.Device(), HidKeyCodes.at(key)),
-                "The chip did not take the key");
+void RunHidKey(const GlobalOptions& options, const std::string& name) {
+    const std::uint8_t code = HidKeyCodes.at(HidKeyIndex(name));
+    const auto planned = [&] {
+        Plan plan;
+        plan.Step("hid_key", "Send the media key " + name + " (code 0x" + Hex2(code) + ")")
+            .Add("key", name)
+            .Add("code", "0x" + Hex2(code));
+        return plan;
+    };
+    Perform(options, planned, [&](Session& session) {
+        session.RequireDevice();
+        RequireDone(session.Device(), SendHidKey(session.Device(), code),
+                    "The chip did not take the key");
+    });
 }
 
 }  // namespace
@@ -58,10 +70,7 @@ void AddStatusCommands(CLI::App& app, const GlobalOptions& options) {
     auto* hid = app.add_subcommand("hid", "Send one media key: prev, vol-, play, vol+ or next");
     auto key = std::make_shared<std::string>();
     hid->add_option("key", *key, "prev|vol-|play|vol+|next")->required();
-    hid->callback([&options, key] {
-        const std::size_t index = HidKeyIndex(*key);
-        WithSession(options, [&](Session& session) { RunHidKey(session, index); });
-    });
+    hid->callback([&options, key] { RunHidKey(options, *key); });
 }
 
 }  // namespace qv::cli

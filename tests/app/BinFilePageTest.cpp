@@ -50,7 +50,8 @@ std::string RunImagePatch(const std::vector<std::string>& args) {
     std::vector<const char*> argv{"qvusb", "image", "patch"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     CLI::App app;
-    qv::cli::AddImageCommands(app);
+    const qv::cli::GlobalOptions options;
+    qv::cli::AddImageCommands(app, options);
     CapturedOutput printed;
     app.parse(static_cast<int>(argv.size()), argv.data());
     return printed.Text();

@@ -3,17 +3,22 @@
 // run, on both carriers (the user's device through the audio driver, a firmware-update device
 // through the USB driver). Each run is judged from the chip itself: exit 0 only when the chip
 // shows the work done and what was printed is what it holds; a failure of a kind its fault can
-// cause; and a chip gone silent left after at most three unanswered transfers.
+// cause; and a chip gone silent left after at most three unanswered transfers. Then every
+// command of the tree once more under --dry-run.
 #include <gtest/gtest.h>
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <iostream>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "cli/CliErrors.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/I2cCommands.h"
 #include "cli/JobOutcome.h"
@@ -22,6 +27,7 @@
 #include "sim/FaultChoice.h"
 #include "sim/SimHost.h"
 #include "tests/support/CapturedOutput.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -294,6 +300,129 @@ TEST(CommandSweep, EveryFaultAtEveryTransferOfEveryCommandEndsInATrueReport) {
     std::istringstream list(qv::sim::FaultKindList());
     for (std::string item; std::getline(list >> std::ws, item, ',');) known.insert(item);
     EXPECT_EQ(kinds, known);
+}
+
+// Every command of the tree under --dry-run: one that changes a device or a file shows its plan
+// and ends "ok" with nothing on the wire (no trace at all) and no file written, the simulated
+// flash, the log and the database included; any other is refused (exit 2) before it runs.
+struct DryRunCase {
+    std::string path;  // as typed, "reg write"
+    std::vector<std::string> args;
+    bool changes;
+};
+
+std::set<std::string> CommandPaths(const CLI::App& command, const std::string& path = "") {
+    std::set<std::string> paths;
+    for (const CLI::App* below : command.get_subcommands({})) {
+        const std::string typed = path.empty() ? below->get_name() : path + " " + below->get_name();
+        const auto deeper = CommandPaths(*below, typed);
+        paths.insert(deeper.begin(), deeper.end());
+        if (deeper.empty()) paths.insert(typed);
+    }
+    return paths;
+}
+
+std::string Contents(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// qvusb ARGS in this process; what it printed.
+std::string RunHere(std::vector<std::string> args, int& exitCode) {
+    args.insert(args.begin(), "qvusb");
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    CapturedOutput output;
+    exitCode = RunCommandLine(static_cast<int>(argv.size()), argv.data());
+    return output.Text();
+}
+
+std::string RunDry(const TempDir& dir, std::vector<std::string> args, int& exitCode) {
+    args.insert(args.begin(), {"--sim", "--sim-flash", dir.Path("flash.img").string(), "--trace",
+                               dir.Path("trace.log").string(), "--log",
+                               dir.Path("audit.log").string(), "--db",
+                               "sqlite:" + dir.Path("line.db").string(), "--json"});
+    args.push_back("-n");  // a program option after the command
+    return RunHere(args, exitCode);
+}
+
+TEST(CommandSweep, UnderDryRunWhatChangesSomethingIsPlannedAndSendsNothingAndTheRestIsRefused) {
+    TempDir dir;
+    const std::string image = DEMO_FIRMWARE;
+    const std::string job = dir.Path("line.qvjob").string();
+    int created = -1;
+    RunHere({"job", "create", job, "--image", image}, created);
+    ASSERT_EQ(created, 0);
+    const auto jobBefore = Contents(job);
+    const std::string out = dir.Path("out.bin").string();
+    const DryRunCase cases[] = {
+        {"list", {"list"}, false},
+        {"raw", {"raw", "out", "43", "90", "0", "20", "A5"}, true},
+        {"raw", {"raw", "in", "C3", "91", "0", "20", "1"}, true},
+        {"reg read", {"reg", "read", "20"}, false},
+        {"reg write", {"reg", "write", "20", "A5", "--bank", "0E"}, true},
+        {"reg dump", {"reg", "dump"}, false},
+        {"isp enter", {"isp", "enter"}, true},
+        {"isp exit", {"isp", "exit"}, true},
+        {"flash-id", {"flash-id"}, false},
+        {"flash-status", {"flash-status"}, false},
+        {"flash-status", {"flash-status", "--write", "00"}, true},
+        {"flash", {"flash", image, "--range", "64:64"}, true},
+        {"flash", {"flash", image, "--all"}, true},
+        {"erase", {"erase", "--range", "0:4"}, true},
+        {"blank", {"blank", image}, false},
+        {"program", {"program", image}, true},
+        {"verify", {"verify", image}, false},
+        {"read-back", {"read-back", out}, true},
+        {"station", {"station", image, "--units", "1"}, true},
+        {"job create", {"job", "create", dir.Path("new.qvjob").string(), "--image", image}, true},
+        {"slots learn", {"slots", "learn", job, "--count", "2"}, true},
+        {"image info", {"image", "info", image}, false},
+        {"image patch", {"image", "patch", image, out, "--vid", "1234"}, true},
+        {"i2c read", {"i2c", "read", "20", "10"}, false},
+        {"i2c write", {"i2c", "write", "20", "10", "AB"}, true},
+        {"i2c cmd-write", {"i2c", "cmd-write", "20", "--cmd", "30", "--data", "56"}, true},
+        {"i2c cmd-read", {"i2c", "cmd-read", "20", "--cmd", "30", "--count", "1"}, false},
+        {"params read", {"params", "read"}, false},
+        {"params write-options", {"params", "write-options", "5E", "BF", "5A", "01"}, true},
+        {"params set-vid", {"params", "set-vid", "6b9a"}, true},
+        {"params set-pid", {"params", "set-pid", "f82e"}, true},
+        {"params set-string", {"params", "set-string", "3", "QV-1"}, true},
+        {"status", {"status"}, false},
+        {"hid", {"hid", "next"}, true},
+        {"udev-rule", {"udev-rule"}, false},
+        {"serials", {"serials"}, false},
+        {"report", {"report"}, false},
+        {"board", {"board", "QV0001"}, false},
+        {"help", {"help"}, false},
+    };
+    std::set<std::string> covered;
+    for (const DryRunCase& c : cases) {
+        covered.insert(c.path);
+        int exitCode = -1;
+        const std::string printed = RunDry(dir, c.args, exitCode);
+        const std::string result = printed.substr(printed.rfind("{\"event\":\"result\""));
+        const std::string what = c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : "");
+        EXPECT_NE(result.find("\"dry_run\":true"), std::string::npos) << what << ": " << result;
+        if (c.changes) {
+            EXPECT_EQ(exitCode, 0) << what << ": " << result;
+            EXPECT_NE(printed.find("{\"event\":\"plan\""), std::string::npos) << what;
+        } else {
+            EXPECT_EQ(exitCode, 2) << what;
+            EXPECT_NE(result.find("--dry-run is for commands that change a device or a file"),
+                      std::string::npos)
+                << what << ": " << result;
+        }
+        for (const char* written :
+             {"trace.log", "flash.img", "audit.log", "line.db", "out.bin", "new.qvjob"})
+            EXPECT_FALSE(std::filesystem::exists(dir.Path(written))) << what << " wrote " << written;
+        EXPECT_EQ(Contents(job), jobBefore) << what;
+    }
+    // The table holds every command there is.
+    GlobalOptions options;
+    CLI::App app;
+    AddCommands(app, options);
+    EXPECT_EQ(covered, CommandPaths(app));
 }
 
 }  // namespace

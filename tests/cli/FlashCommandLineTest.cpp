@@ -9,9 +9,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -117,15 +122,75 @@ TEST_F(FlashCommandLineTest, WhatTheArgumentsShowWrongIsRefusedBeforeAnyTransfer
         {{"hid", "pley"}, 2, "the keys are: prev, vol-, play, vol+, next; did you mean 'play'?"},
         {{"i2c"}, 2, "'i2c' needs a command: read, write, cmd-write, cmd-read"},
     };
+    // A dry run of a command that changes the flash or a file refuses alike.
+    const std::set<std::string> planned = {"flash", "erase", "program", "read-back", "station"};
     for (const Case& c : cases) {
-        std::filesystem::remove(folder / "trace.log");
-        const QvusbResult result = Run(c.args);
-        std::string what;
-        for (const std::string& arg : c.args) what += arg + " ";
-        EXPECT_EQ(result.exitCode, c.exitCode) << what;
-        EXPECT_NE(result.err.find(c.message), std::string::npos) << what << ": " << result.err;
-        EXPECT_TRUE(Transfers(Trace()).empty()) << what;
+        for (const bool dry : {false, true}) {
+            if (dry && !planned.contains(c.args[0])) continue;
+            std::filesystem::remove(folder / "trace.log");
+            Args args = c.args;
+            if (dry) args.insert(args.begin(), "--dry-run");
+            const QvusbResult result = Run(args);
+            std::string what = dry ? "--dry-run " : "";
+            for (const std::string& arg : c.args) what += arg + " ";
+            EXPECT_EQ(result.exitCode, c.exitCode) << what;
+            EXPECT_NE(result.err.find(c.message), std::string::npos) << what << ": " << result.err;
+            EXPECT_TRUE(Transfers(Trace()).empty()) << what;
+        }
     }
+}
+
+// The flash addresses the instruction `instruction` (20: sector erase, 02: page program) was
+// sent for, in the order sent.
+std::vector<std::uint32_t> InstructionAddresses(const std::vector<std::string>& trace,
+                                                const std::string& instruction) {
+    std::vector<std::uint32_t> addresses;
+    for (const std::string& line : trace) {
+        const std::string data = line.substr(line.rfind(' ') + 1);
+        if (line.find(" OUT 20 80 ") != std::string::npos && data.rfind(instruction, 0) == 0)
+            addresses.push_back(static_cast<std::uint32_t>(std::stoul(data.substr(2, 6), nullptr, 16)));
+    }
+    return addresses;
+}
+
+// A dry run's plan is what the run then does: the file as the result describes it, the
+// sectors erased and the pages programmed as the wire shows them; the dry run itself sends
+// nothing and leaves the simulated flash's file unwritten.
+TEST_F(FlashCommandLineTest, ADryRunPlansWhatTheRunThenDoesOnTheWire) {
+    const Args flash{"--json", "--sim-flash", "flash.img", "flash", DEMO_FIRMWARE, "--range", "64:64"};
+    Args dry = flash;
+    dry.insert(dry.begin(), "-n");
+    const QvusbResult planned = Run(dry);
+    ASSERT_EQ(planned.exitCode, 0) << planned.err;
+    EXPECT_TRUE(Trace().empty());
+    EXPECT_FALSE(std::filesystem::exists(folder / "flash.img"));
+    std::map<std::string, nlohmann::json> plan;
+    std::istringstream lines(planned.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto object = nlohmann::json::parse(line);
+        if (object["event"] == "plan") plan[object["action"]] = object;
+        if (object["event"] == "result") {
+            EXPECT_EQ(object["dry_run"], true);
+        }
+    }
+    const QvusbResult run = Run(flash);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto result = nlohmann::json::parse(run.out.substr(run.out.rfind("{\"event\":\"result\"")));
+    for (const char* field : {"file", "length", "checksum", "sha256"})
+        EXPECT_EQ(plan["load"][field], result[field]) << field;
+    const auto spanOf = [](const std::vector<std::uint32_t>& addresses, std::uint32_t unit) {
+        char text[2][16];
+        std::snprintf(text[0], sizeof text[0], "0x%06X", addresses.front());
+        std::snprintf(text[1], sizeof text[1], "0x%06X", addresses.back() + unit);
+        return std::pair<std::string, std::string>(text[0], text[1]);
+    };
+    const auto trace = Trace();
+    const auto erased = spanOf(InstructionAddresses(trace, "20"), 0x1000);
+    const auto programmed = spanOf(InstructionAddresses(trace, "02"), 0x100);
+    EXPECT_EQ(plan["erase"]["start"], erased.first);
+    EXPECT_EQ(plan["erase"]["end"], erased.second);
+    EXPECT_EQ(plan["program"]["start"], programmed.first);
+    EXPECT_EQ(plan["program"]["end"], programmed.second);
 }
 
 // Only the identification tells these apart from a good range; nothing is erased or written,

@@ -50,7 +50,8 @@ std::string ReadFile(const std::filesystem::path& path) {
 // Runs "qvusb image ..." and returns what it printed.
 std::string RunImageCommand(const std::vector<std::string>& args) {
     CLI::App app;
-    qv::cli::AddImageCommands(app);
+    const qv::cli::GlobalOptions options;
+    qv::cli::AddImageCommands(app, options);
     std::vector<const char*> argv{"qvusb", "image"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     CapturedOutput output;
