@@ -107,9 +107,12 @@ void TForm1::ShowJobEnd(const qv::JobResult& result) {
     resultShown_ = result.kind;
 }
 
+// The result's text goes with its colour: left in place, it would read as the outcome of the
+// new file or job.
 void TForm1::ShowResultCleared() {
     pendingReports_ = {};
     ui->pgbUSBISPProgress->setValue(ui->pgbUSBISPProgress->minimum());
+    if (resultShown_) ui->lblUSBProcessInfo->clear();
     ui->lblUSBProcessInfo->setPalette(QPalette());  // its own colours again, as inherited
     resultShown_.reset();
 }

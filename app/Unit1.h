@@ -100,8 +100,8 @@ private:
     // green for a success and red for a failure, the bar full after a success. A refusal (the
     // job never started) leaves the page cleared.
     void ShowJobEnd(const qv::JobResult& result);
-    // No result on the ISP page: the process text in its neutral colour and the bar at 0, for a
-    // new job, a new program file, or a device that went away.
+    // No result on the ISP page: a result's process text cleared, the label in its neutral
+    // colour and the bar at 0, for a new job, a new program file, or a device that went away.
     void ShowResultCleared();
     void ShowConversionError(const qv::ConversionError& error);
 

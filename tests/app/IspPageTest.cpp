@@ -340,7 +340,7 @@ private slots:
     }
 
     // Pass and fail at a glance: green after a success, red after a failure. A new file or a
-    // board that goes away clears the result, unless its going is the result.
+    // board that goes away clears the result, text and colour, unless its going is the result.
     void theResultIsColouredAndGoesWithItsBoard() {
         Bench bench;
         bench.Tick();
@@ -351,7 +351,10 @@ private slots:
             return bench.Child<QLabel>("lblUSBProcessInfo").palette().color(QPalette::WindowText);
         };
         const QColor neutral = bench.Child("PageISPCtrl").palette().color(QPalette::WindowText);
-        const auto cleared = [&] { return colour() == neutral && bar.value() == bar.minimum(); };
+        const auto cleared = [&] {
+            return colour() == neutral && bar.value() == bar.minimum() &&
+                   bench.Text("lblUSBProcessInfo").isEmpty();
+        };
 
         bench.Button("btnUSBISPAuto").click();
         QVERIFY(colour().green() > 100 && colour().red() < 50);
