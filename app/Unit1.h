@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -225,14 +226,19 @@ private:
     // A close came while a flash job ran; it waits for the job to end.
     bool closePutOff_ = false;
     // A walk reports every block; its address, status and progress reach the screen at most
-    // every few tens of milliseconds (and at once with a new step and at the job's end), so a
-    // job costs what the chip costs, not what painting each block would.
+    // five times a second (and at once with a new step and at the job's end), so a job costs
+    // what the chip costs, not what painting each block would.
     struct PendingReports {
-        std::optional<QString> address;
+        std::optional<std::string> address;
         std::optional<QString> status;
         std::optional<double> progress;
     } pendingReports_;
     QElapsedTimer sinceReportsShown_;
+    // The window's events between a walk's blocks: handled once 20 ms of the host's clock have
+    // passed, and at once after a new step.
+    bool pumpFollowsBlock_ = false;
+    bool stepBegun_ = false;
+    std::uint64_t eventsHandledMs_ = 0;
     // The kind of the result the ISP page shows, while it shows one.
     std::optional<qv::FailureKind> resultShown_;
 };

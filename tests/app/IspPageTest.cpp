@@ -220,17 +220,18 @@ private slots:
         QVERIFY(bench.sim.GetTrace().Lines().empty());
     }
 
-    // While the sequence programs, other device buttons do nothing; a click on Stop ends the
-    // run at the next page, and the flash is still protected and ISP mode left.
+    // While the sequence programs, other device buttons do nothing; a click on Stop well into
+    // the walk (the window takes events between its pages too) ends the run at the next page,
+    // and the flash is still protected and ISP mode left.
     void stopEndsARunningSequenceThatStillProtectsAndLeavesIsp() {
         Bench bench;
         bench.Tick();
-        const QByteArray image = Pattern(8192);
+        const QByteArray image = Pattern(0x10000);
         bench.ChooseFile(bench.WriteFile("firmware.bin", image));
         int opensAroundBusyClick = -1;
         std::size_t linesAtStop = 0;
         bench.OnEveryPump([&] {
-            if (linesAtStop != 0 || bench.Traced(kPageProgram) == 0) return;
+            if (linesAtStop != 0 || bench.Traced(kPageProgram) < 64) return;
             const int opens = bench.host.opens;
             bench.Button("btnUSBReadStatus").click();
             opensAroundBusyClick = bench.host.opens - opens;
