@@ -86,6 +86,7 @@ private:
     void chkDetectUSBClick();
     void lbledtVIDPIDKeyDown(QObject* sender, int key);
     void ShowIndicator(const qv::Indicator& indicator);
+    bool ResultBoardChanged(qv::IndicatorColour colour) const;
 
     // The ISP page: program file, automatic sequence and range (IspPage.cpp).
     void ConnectIspPage();
@@ -239,6 +240,13 @@ private:
     bool pumpFollowsBlock_ = false;
     bool stepBegun_ = false;
     std::uint64_t eventsHandledMs_ = 0;
-    // The kind of the result the ISP page shows, while it shows one.
-    std::optional<qv::FailureKind> resultShown_;
+    // The result the ISP page shows, while it shows one, and the board it was got from: the
+    // carrier and match text that board was found by, and its interface path.
+    struct ShownResult {
+        qv::FailureKind kind;
+        bool ksMode;
+        std::string matchText;
+        std::string devicePath;
+    };
+    std::optional<ShownResult> resultShown_;
 };

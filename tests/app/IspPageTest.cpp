@@ -341,7 +341,8 @@ private slots:
     }
 
     // Pass and fail at a glance: green after a success, red after a failure. A new file or a
-    // board that goes away clears the result, text and colour, unless its going is the result.
+    // board that goes away clears the result, text and colour, unless its going is the result;
+    // the same board seen again keeps it.
     void theResultIsColouredAndGoesWithItsBoard() {
         Bench bench;
         bench.Tick();
@@ -360,10 +361,32 @@ private slots:
         bench.Button("btnUSBISPAuto").click();
         QVERIFY(colour().green() > 100 && colour().red() < 50);
         QCOMPARE(bar.value(), bar.maximum());
+        // Detection switched off and on finds the same board again, after a search for the
+        // other kind of device: the result stays.
+        auto& detect = bench.Child<QCheckBox>("chkDetectUSB");
+        detect.setChecked(false);
+        detect.setChecked(true);
+        bench.Tick();
+        bench.Tick();
+        QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("Verifying Success"));
+        QVERIFY(colour().green() > 100);
         bench.ChooseFile(file);
         QVERIFY(cleared());
         bench.Button("btnUSBISPAuto").click();
         bench.sim.Detach(*bench.userDevice);
+        bench.Tick();
+        QVERIFY(cleared());
+
+        // Pulled while detection was off: the search for the board finds nothing.
+        bench.sim.Attach(bench.userDevice);
+        bench.Tick();
+        bench.Tick();
+        bench.Button("btnUSBISPAuto").click();
+        detect.setChecked(false);
+        bench.sim.Detach(*bench.userDevice);
+        detect.setChecked(true);
+        bench.Tick();
+        QVERIFY(!cleared());
         bench.Tick();
         QVERIFY(cleared());
 
