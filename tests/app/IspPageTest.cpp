@@ -210,6 +210,20 @@ private slots:
         QVERIFY(!bench.userDevice->InIspMode());
     }
 
+    // A status register locked by a protected run (the write-protect pin held low) refuses the
+    // next sequence; the status label shows the status the refusal names.
+    void aLockedFlashShowsTheStatusItWasRefusedFor() {
+        Bench bench;
+        bench.Tick();
+        bench.History().setCurrentText(bench.WriteFile("firmware.bin", Pattern(700)));
+        bench.userDevice->Faults().flash.writeProtectPinLow = true;
+        bench.Button("btnUSBISPAuto").click();
+        bench.Button("btnUSBISPAuto").click();
+        QCOMPARE(bench.Text("lblUSBProcessInfo"),
+                 QString("Flash is write-protected (status 0xFC)"));
+        QCOMPARE(bench.Text("lblUSBISPStatusReg"), QString("Status Register: 0xFC"));
+    }
+
     void autoWithoutADeviceOnlyShowsTheMessage() {
         Bench bench;
         bench.History().setCurrentText(bench.WriteFile("firmware.bin", Pattern(64)));
