@@ -157,6 +157,7 @@ private:
     void ConnectBinFilePage();
     void CurrentFileBitBtnClick();
     void ReadModifyFile();
+    QString LoadStatusShown(bool tableFound) const;
     void btnCheckClick();
     void btnSaveBitBinClick();
     void btnSaveBinClick();

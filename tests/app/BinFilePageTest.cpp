@@ -11,6 +11,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -166,15 +167,22 @@ private slots:
 
         // The same bytes under a name that selects no loader, a whole marker whose table does
         // not fit before the end of the file, a good table in a file larger than the image
-        // (whose end would be lost), and a file that is not there.
-        const QString refused[] = {
-            bench.WriteFile("firmware.txt", Bytes(kTableImage)),
-            bench.WriteFile("cut.bin", Bytes(kTableImage.substr(0, 0x1000 + 100))),
-            bench.WriteFile("large.bin", Bytes(kTableImage + Background(0xC0000))),
-            bench.NewPath("missing.bin")};
-        for (const QString& file : refused) {
+        // (whose end would be lost), and a file that is not there. A cause of the file's own is
+        // named under the status, without the path shown above it.
+        const std::pair<QString, const char*> refused[] = {
+            {bench.WriteFile("firmware.txt", Bytes(kTableImage)), "asks for no loader"},
+            {bench.WriteFile("cut.bin", Bytes(kTableImage.substr(0, 0x1000 + 100))), nullptr},
+            {bench.WriteFile("large.bin", Bytes(kTableImage + Background(0xC0000))),
+             "bytes, larger than the 786432-byte image"},
+            {bench.NewPath("missing.bin"), "no such file"}};
+        for (const auto& [file, cause] : refused) {
             bench.ChooseCurrentFile(file);
-            QCOMPARE(bench.Text("lblStatusReport"), kInvalidForModify);
+            const QStringList status = bench.Text("lblStatusReport").split('\n');
+            QCOMPARE(status.first(), kInvalidForModify);
+            QCOMPARE(status.size(), cause ? 2 : 1);
+            QVERIFY2(!cause || (status.last().contains(cause) &&
+                                !status.last().contains(QFileInfo(file).fileName())),
+                     qPrintable(status.last()));
             bench.Click("btnCheck");
             bench.Click("btnSaveBin");
             QCOMPARE(bench.Text("lblSaveDone"), kInvalidForModify);
