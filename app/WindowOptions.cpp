@@ -102,6 +102,11 @@ WindowOptions ReadWindowOptions(int argc, char* argv[]) {
         return refuse(QStringLiteral("Unknown argument '%1'.")
                           .arg(parser.positionalArguments().constFirst()));
     options.simulate = parser.isSet(commandLine.sim);
+    // As qvusb refuses them: the simulator's options mean nothing without it.
+    for (const QCommandLineOption* simOnly :
+         {&commandLine.simFlash, &commandLine.simFault, &commandLine.simSpeed})
+        if (!options.simulate && parser.isSet(*simOnly))
+            return refuse(QStringLiteral("--%1 requires --sim").arg(simOnly->names().constFirst()));
     options.simFlashFile = parser.value(commandLine.simFlash);
     options.simFaults = parser.values(commandLine.simFault);
     options.simSpeed = parser.value(commandLine.simSpeed);
