@@ -12,7 +12,8 @@ class BinFileDialog {
 public:
     BinFileDialog(QFileDialog::AcceptMode acceptMode, QString defaultSuffix, QString nameFilter);
 
-    // The chosen file's full path, or an empty text when the user cancels.
+    // The chosen file's full path with the system's separators, or an empty text when the user
+    // cancels.
     QString Execute(QWidget* parent);
 
     // Test hook: the next Execute returns this without showing the dialog (empty = cancelled).

@@ -7,6 +7,7 @@
 #include "app/Unit1.h"
 #include "chip/CodePageText.h"
 #include "common/TypedNumber.h"
+#include "image/ProgramFileCheck.h"
 #include "ui_Unit1.h"
 
 namespace {
@@ -44,7 +45,20 @@ void TForm1::CurrentFileBitBtnClick() {
         ui->GroupBox9->setEnabled(true);
         ui->btnSaveBitBin->setEnabled(true);
     }
-    ui->lblStatusReport->setText(QString::fromUtf8(qv::LoadStatusText(found)));
+    ui->lblStatusReport->setText(LoadStatusShown(found));
+}
+
+// A file refused for modify has the cause the ISP page would name under the status, when it is
+// one of the file's own (missing, a folder, empty, too large, ...); the path is shown above it.
+QString TForm1::LoadStatusShown(bool tableFound) const {
+    QString shown = QString::fromUtf8(qv::LoadStatusText(tableFound));
+    const std::string name = EncodedName(globals_.ModifyFilePath);
+    if (tableFound) return shown;
+    std::optional<std::string> problem = qv::ProgramFileProblem(name);
+    if (!problem) return shown;
+    if (const std::string named = name + ": "; problem->starts_with(named))
+        problem->erase(0, named.size());
+    return shown + u'\n' + DecodedName(*problem);
 }
 
 // The editor works on its own copy of the file, so what the ISP page programs never changes

@@ -6,6 +6,7 @@
 #include "app/LabelledEdit.h"
 #include "app/Unit1.h"
 #include "common/TypedNumber.h"
+#include "device/QuorvexUsb.h"
 #include "image/RangeChoice.h"
 #include "ui_Unit1.h"
 
@@ -104,12 +105,16 @@ void TForm1::ShowJobEnd(const qv::JobResult& result) {
     QPalette palette = ui->lblUSBProcessInfo->palette();
     palette.setColor(QPalette::WindowText, result.Ok() ? kPassedColour : kFailedColour);
     ui->lblUSBProcessInfo->setPalette(palette);
-    resultShown_ = result.kind;
+    resultShown_ = ShownResult{result.kind, device_.GetKsMode(), device_.GetMatchText(),
+                               device_.GetDevicePath()};
 }
 
+// The result's text goes with its colour: left in place, it would read as the outcome of the
+// new file or job.
 void TForm1::ShowResultCleared() {
     pendingReports_ = {};
     ui->pgbUSBISPProgress->setValue(ui->pgbUSBISPProgress->minimum());
+    if (resultShown_) ui->lblUSBProcessInfo->clear();
     ui->lblUSBProcessInfo->setPalette(QPalette());  // its own colours again, as inherited
     resultShown_.reset();
 }

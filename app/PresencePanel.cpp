@@ -3,6 +3,7 @@
 
 #include "app/LabelledEdit.h"
 #include "app/Unit1.h"
+#include "device/QuorvexUsb.h"
 #include "ui_Unit1.h"
 
 void TForm1::Timer1Timer() {
@@ -38,9 +39,25 @@ void TForm1::ShowIndicator(const qv::Indicator& indicator) {
     panel.setColor(QPalette::Window, colour);
     ui->pnlUSBExist->setPalette(panel);
     if (indicator.text) ui->lblDetectDevice->setText(QString::fromStdString(*indicator.text));
-    // The result on the ISP page belongs to the board it was got from: it goes with the board,
-    // unless the board's going is the result, which then stays until another board is found.
-    const bool present = indicator.colour != qv::IndicatorColour::ButtonFace;
-    if (resultShown_ && present == (*resultShown_ == qv::FailureKind::DeviceGone))
-        ShowResultCleared();
+    if (resultShown_ && ResultBoardChanged(indicator.colour)) ShowResultCleared();
+}
+
+// The result on the ISP page belongs to the board it was got from: it goes when a search or
+// check for that board finds nothing, or another board is found, unless the board's going is
+// the result, which then stays until a board is found. Detection switched off, and a search for
+// the other kind of device that finds nothing, say nothing about that board: seen again, it
+// keeps its result.
+bool TForm1::ResultBoardChanged(qv::IndicatorColour colour) const {
+    const ShownResult& shown = *resultShown_;
+    const bool goneIsTheResult = shown.kind == qv::FailureKind::DeviceGone;
+    switch (colour) {
+        case qv::IndicatorColour::Lime:
+            return goneIsTheResult || device_.GetDevicePath() != shown.devicePath;
+        case qv::IndicatorColour::ButtonFace:
+            return !goneIsTheResult && device_.GetKsMode() == shown.ksMode &&
+                   device_.GetMatchText() == shown.matchText;
+        case qv::IndicatorColour::Grey:
+            return false;
+    }
+    return false;
 }

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -85,6 +86,7 @@ private:
     void chkDetectUSBClick();
     void lbledtVIDPIDKeyDown(QObject* sender, int key);
     void ShowIndicator(const qv::Indicator& indicator);
+    bool ResultBoardChanged(qv::IndicatorColour colour) const;
 
     // The ISP page: program file, automatic sequence and range (IspPage.cpp).
     void ConnectIspPage();
@@ -100,8 +102,8 @@ private:
     // green for a success and red for a failure, the bar full after a success. A refusal (the
     // job never started) leaves the page cleared.
     void ShowJobEnd(const qv::JobResult& result);
-    // No result on the ISP page: the process text in its neutral colour and the bar at 0, for a
-    // new job, a new program file, or a device that went away.
+    // No result on the ISP page: a result's process text cleared, the label in its neutral
+    // colour and the bar at 0, for a new job, a new program file, or a device that went away.
     void ShowResultCleared();
     void ShowConversionError(const qv::ConversionError& error);
 
@@ -155,6 +157,7 @@ private:
     void ConnectBinFilePage();
     void CurrentFileBitBtnClick();
     void ReadModifyFile();
+    QString LoadStatusShown(bool tableFound) const;
     void btnCheckClick();
     void btnSaveBitBinClick();
     void btnSaveBinClick();
@@ -225,14 +228,26 @@ private:
     // A close came while a flash job ran; it waits for the job to end.
     bool closePutOff_ = false;
     // A walk reports every block; its address, status and progress reach the screen at most
-    // every few tens of milliseconds (and at once with a new step and at the job's end), so a
-    // job costs what the chip costs, not what painting each block would.
+    // five times a second (and at once with a new step and at the job's end), so a job costs
+    // what the chip costs, not what painting each block would.
     struct PendingReports {
-        std::optional<QString> address;
+        std::optional<std::string> address;
         std::optional<QString> status;
         std::optional<double> progress;
     } pendingReports_;
     QElapsedTimer sinceReportsShown_;
-    // The kind of the result the ISP page shows, while it shows one.
-    std::optional<qv::FailureKind> resultShown_;
+    // The window's events between a walk's blocks: handled once 20 ms of the host's clock have
+    // passed, and at once after a new step.
+    bool pumpFollowsBlock_ = false;
+    bool stepBegun_ = false;
+    std::uint64_t eventsHandledMs_ = 0;
+    // The result the ISP page shows, while it shows one, and the board it was got from: the
+    // carrier and match text that board was found by, and its interface path.
+    struct ShownResult {
+        qv::FailureKind kind;
+        bool ksMode;
+        std::string matchText;
+        std::string devicePath;
+    };
+    std::optional<ShownResult> resultShown_;
 };

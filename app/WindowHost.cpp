@@ -79,10 +79,6 @@ std::optional<WindowBus> MakeWindowBus(const WindowOptions& options, QString& er
         return std::nullopt;
     }
     if (options.simulate) return MakeSimBus(options, error);
-    if (!options.simFlashFile.isEmpty() || !options.simFaults.isEmpty()) {
-        error = QStringLiteral("--sim-flash and --sim-fault need --sim.");
-        return std::nullopt;
-    }
     std::unique_ptr<qv::DeviceHost> host;
     std::string hostKind = qv::SystemHostKind();
     if (!options.replayFile.isEmpty()) {

@@ -7,6 +7,18 @@
 
 namespace {
 
+// The window system's options, which QApplication takes out of the arguments: known here only
+// so that they are not taken for mistakes.
+constexpr const char* kWindowSystemValueOptions[] = {"platform",        "platformpluginpath",
+                                                     "platformtheme",   "plugin",
+                                                     "qwindowgeometry", "geometry",
+                                                     "qwindowicon",     "icon",
+                                                     "qwindowtitle",    "title",
+                                                     "session",         "display",
+                                                     "style",           "stylesheet",
+                                                     "qmljsdebugger"};
+constexpr const char* kWindowSystemFlags[] = {"reverse", "widgetcount"};
+
 // The window's options, each described once for the help text and the parsing.
 struct WindowCommandLine {
     QCommandLineParser parser;
@@ -35,57 +47,71 @@ struct WindowCommandLine {
         QStringLiteral("replay"),
         QStringLiteral("Answer from the recorded trace <file> instead of USB."),
         QStringLiteral("file")};
-    QCommandLineOption engineering{
-        QStringLiteral("engineering"),
-        QStringLiteral("Start with every page and group reachable.")};
+    QCommandLineOption engineering{QStringLiteral("engineering"),
+                                   QStringLiteral("Start with every page and group reachable.")};
 
     WindowCommandLine() {
         parser.setApplicationDescription(
             QStringLiteral("Programs and inspects the Quorvex USB audio bridge chip."));
+        // A word after one dash is one option, as the window system's are (-platform xcb).
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOptions({sim, simFlash, simFault, simSpeed, trace, replay, engineering});
+        for (const char* name : kWindowSystemValueOptions)
+            AddHidden(
+                QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+        for (const char* name : kWindowSystemFlags)
+            AddHidden(QCommandLineOption(QString::fromLatin1(name)));
+    }
+
+    void AddHidden(QCommandLineOption option) {
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
     }
 };
 
-#ifdef _WIN32
-// QCommandLineParser answers a window program on Windows in a message box; the answer is written
-// out as on the other systems instead.
+// Written out on every system: QCommandLineParser would answer a window program on Windows in a
+// message box.
 [[noreturn]] void WriteAnswer(const QString& answer) {
     std::fputs(answer.toLocal8Bit().constData(), stdout);
     std::exit(EXIT_SUCCESS);
 }
-#endif
 
 }  // namespace
 
-void AnswerHelpOrVersion(int argc, char* argv[]) {
+WindowOptions ReadWindowOptions(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     WindowCommandLine commandLine;
-    // Options of the window system (-platform and the like) are no concern here.
-    commandLine.parser.parse(arguments);
     const QCommandLineParser& parser = commandLine.parser;
-    if (!parser.isSet(commandLine.help) && !parser.isSet(QStringLiteral("help-all")) &&
-        !parser.isSet(commandLine.version))
-        return;
-    const QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION " (commit " QV_COMMIT ")"));
-#ifdef _WIN32
-    WriteAnswer(parser.isSet(commandLine.version)
-                    ? QCoreApplication::applicationName() + u' ' +
-                          QCoreApplication::applicationVersion() + u'\n'
-                    : parser.helpText());
-#else
-    commandLine.parser.process(app);  // answers, and ends the program
-#endif
-}
-
-WindowOptions ReadWindowOptions(const QCoreApplication& app) {
-    QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION " (commit " QV_COMMIT ")"));
-    WindowCommandLine commandLine;
-    QCommandLineParser& parser = commandLine.parser;
-    parser.process(app);
-    return {parser.isSet(commandLine.sim),      parser.value(commandLine.simFlash),
-            parser.values(commandLine.simFault), parser.value(commandLine.simSpeed),
-            parser.value(commandLine.trace),    parser.value(commandLine.replay),
-            parser.isSet(commandLine.engineering)};
+    const bool parsed = commandLine.parser.parse(arguments);
+    const bool helpAsked =
+        parser.isSet(commandLine.help) || parser.isSet(QStringLiteral("help-all"));
+    if (helpAsked || parser.isSet(commandLine.version)) {
+        const QCoreApplication named(argc, argv);  // the program's name, for both answers
+        WriteAnswer(helpAsked ? parser.helpText()
+                              : QCoreApplication::applicationName() +
+                                    QStringLiteral(" " QV_VERSION " (commit " QV_COMMIT ")\n"));
+    }
+    WindowOptions options;
+    const auto refuse = [&options](const QString& problem) {
+        options.problem = problem;
+        return options;
+    };
+    if (!parsed) return refuse(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return refuse(QStringLiteral("Unknown argument '%1'.")
+                          .arg(parser.positionalArguments().constFirst()));
+    options.simulate = parser.isSet(commandLine.sim);
+    // As qvusb refuses them: the simulator's options mean nothing without it.
+    for (const QCommandLineOption* simOnly :
+         {&commandLine.simFlash, &commandLine.simFault, &commandLine.simSpeed})
+        if (!options.simulate && parser.isSet(*simOnly))
+            return refuse(QStringLiteral("--%1 requires --sim").arg(simOnly->names().constFirst()));
+    options.simFlashFile = parser.value(commandLine.simFlash);
+    options.simFaults = parser.values(commandLine.simFault);
+    options.simSpeed = parser.value(commandLine.simSpeed);
+    options.traceFile = parser.value(commandLine.trace);
+    options.replayFile = parser.value(commandLine.replay);
+    options.engineering = parser.isSet(commandLine.engineering);
+    return options;
 }

@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QCoreApplication;
-
 // The window's command line.
 struct WindowOptions {
     bool simulate = false;     // --sim: the simulated chip instead of real USB
@@ -14,11 +12,11 @@ struct WindowOptions {
     QString traceFile;         // --trace FILE: one line per control transfer
     QString replayFile;        // --replay FILE: answer from a recorded trace instead of USB
     bool engineering = false;  // --engineering: every page and group reachable
+    QString problem;           // why the command line cannot be used; empty when it can
 };
 
-// Answers --help and --version and ends the program, before any window system is needed;
-// returns for every other command line.
-void AnswerHelpOrVersion(int argc, char* argv[]);
-
-// Reads the command line; an unknown option ends the program with Qt's usage message.
-WindowOptions ReadWindowOptions(const QCoreApplication& app);
+// Reads the arguments (the program's name first) before any window system exists, so that a
+// mistake is said without one: --help and --version are answered on standard output and end
+// the program; the window system's own options (-platform and the like), which QApplication
+// takes, are passed over.
+WindowOptions ReadWindowOptions(int argc, char* argv[]);

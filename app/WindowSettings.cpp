@@ -1,4 +1,6 @@
 // The window's side of the values kept between runs: which controls they come from and go to.
+#include <QDir>
+
 #include "app/FileNames.h"
 #include "app/Unit1.h"
 #include "settings/Settings.h"
@@ -13,7 +15,9 @@ void TForm1::LoadSettings() {
     if (!loaded.stored) return;
     ShowIspOptions(loaded.isp);
     rbnRangeClick();
-    programFile_.ProgramFileName = EncodedName(QString::fromStdString(loaded.programFileName));
+    // Stored with either separator, the path is shown and kept as the system writes it.
+    programFile_.ProgramFileName =
+        EncodedName(QDir::toNativeSeparators(QString::fromStdString(loaded.programFileName)));
     if (programFile_.ProgramFileName.empty()) return;
     qv::RememberProgramFile(programFile_);
     ShowProgramFile();

@@ -9,18 +9,25 @@
 #include "app/WindowOptions.h"
 #include "device/QuorvexUsb.h"
 
+namespace {
+
+int Refuse(const QString& problem) {
+    qCritical().noquote() << problem;
+    return 2;
+}
+
+}  // namespace
+
+// Whatever the command line gets wrong is said before QApplication, which needs a display.
 int main(int argc, char* argv[]) {
     UseStartingConsole();
-    AnswerHelpOrVersion(argc, argv);
-    LetWindowEnlargeItself();
-    QApplication app(argc, argv);
-    const WindowOptions options = ReadWindowOptions(app);
+    const WindowOptions options = ReadWindowOptions(argc, argv);
+    if (!options.problem.isEmpty()) return Refuse(options.problem);
     QString error;
     std::optional<WindowBus> bus = MakeWindowBus(options, error);
-    if (!bus) {
-        qCritical().noquote() << error;
-        return 2;
-    }
+    if (!bus) return Refuse(error);
+    LetWindowEnlargeItself();
+    QApplication app(argc, argv);
     int exitCode = 0;
     {
         qv::QuorvexUsb device(*bus->host);

@@ -1,7 +1,8 @@
 // Figures for the window's Auto against the command line's flash, both on the simulated chip
-// in real time with the same image: the wall time of each and their ratio. The window runs on
-// the platform Qt picks (run it under a display server for on-screen figures). A timing
-// program, not a test: it prints and exits 0.
+// in real time with the same image: the wall time of each and their ratio, and where the system
+// tells it, the CPU time each took (the window's process during its Auto, the qvusb process
+// whole). The window runs on the platform Qt picks (run it under a display server for on-screen
+// figures). A timing program, not a test: it prints and exits 0.
 //
 //   window_auto_bench [KB]     (default 128)
 #include <QApplication>
@@ -15,6 +16,10 @@
 #include <cstdio>
 #include <fstream>
 #include <vector>
+#if __has_include(<sys/resource.h>)
+#include <sys/resource.h>
+#define QV_HAVE_RUSAGE 1
+#endif
 
 #include "app/IniSettingsStore.h"
 #include "app/Unit1.h"
@@ -22,6 +27,34 @@
 #include "sim/SimHost.h"
 
 namespace {
+
+#ifdef QV_HAVE_RUSAGE
+// Seconds of CPU time, user and system, of this process or of its children that have ended and
+// been waited for.
+double CpuSeconds(int who) {
+    rusage usage{};
+    if (getrusage(who, &usage) != 0) return -1;
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+double OwnCpuSeconds() { return CpuSeconds(RUSAGE_SELF); }
+double ChildrenCpuSeconds() { return CpuSeconds(RUSAGE_CHILDREN); }
+#else
+// Negative: the system does not tell it.
+double OwnCpuSeconds() { return -1; }
+double ChildrenCpuSeconds() { return -1; }
+#endif
+
+struct Figures {
+    double wallSeconds = 0;
+    double cpuSeconds = -1;
+};
+
+void PrintCpu(const char* what, double seconds) {
+    if (seconds >= 0) std::printf("%s %7.2f s of CPU\n", what, seconds);
+}
 
 // Firmware-like bytes: no page of them is all 0xFF.
 void WriteImage(const QString& path, std::size_t size) {
@@ -35,7 +68,7 @@ void WriteImage(const QString& path, std::size_t size) {
         .write(bytes.data(), static_cast<std::streamsize>(size));
 }
 
-double WindowAutoSeconds(const QString& image, const QString& settingsFile, QString& outcome) {
+Figures WindowAuto(const QString& image, const QString& settingsFile, QString& outcome) {
     qv::sim::SimHost sim(qv::sim::SimClock::Mode::Real);
     sim.AttachNew(qv::sim::UserDeviceIdentity());
     qv::QuorvexUsb device(sim);
@@ -49,24 +82,29 @@ double WindowAutoSeconds(const QString& image, const QString& settingsFile, QStr
     window.findChild<QComboBox*>(QStringLiteral("cbxReadISPFile"))->setCurrentText(image);
     auto& autoButton = *window.findChild<QPushButton*>(QStringLiteral("btnUSBISPAuto"));
     QElapsedTimer timer;
+    const double cpuBefore = OwnCpuSeconds();
     timer.start();
     autoButton.click();  // the whole sequence runs inside the click
-    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const Figures figures{static_cast<double>(timer.nsecsElapsed()) / 1e9,
+                          cpuBefore < 0 ? -1 : OwnCpuSeconds() - cpuBefore};
     outcome = window.findChild<QLabel*>(QStringLiteral("lblUSBProcessInfo"))->text();
     if (!window.Messages.RecordedTexts().isEmpty())
         outcome += " / " + window.Messages.RecordedTexts().join(" / ");
-    return seconds;
+    return figures;
 }
 
-double CommandLineSeconds(const QString& image, int& exitCode) {
+// The child's CPU time counts once it has ended and been waited for.
+Figures CommandLineFlash(const QString& image, int& exitCode) {
     QProcess qvusb;
     QElapsedTimer timer;
+    const double cpuBefore = ChildrenCpuSeconds();
     timer.start();
     qvusb.start(QStringLiteral(QV_QVUSB_PATH),
                 {"--sim", "--sim-speed", "real", "-q", "flash", image});
     qvusb.waitForFinished(-1);
     exitCode = qvusb.exitCode();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    return {static_cast<double>(timer.nsecsElapsed()) / 1e9,
+            cpuBefore < 0 ? -1 : ChildrenCpuSeconds() - cpuBefore};
 }
 
 }  // namespace
@@ -79,14 +117,20 @@ int main(int argc, char* argv[]) {
     WriteImage(image, static_cast<std::size_t>(kb) * 1024);
 
     QString outcome;
-    const double window = WindowAutoSeconds(image, dir.filePath("USBTool.ini"), outcome);
+    const Figures window = WindowAuto(image, dir.filePath("USBTool.ini"), outcome);
     int exitCode = -1;
-    const double commandLine = CommandLineSeconds(image, exitCode);
+    const Figures commandLine = CommandLineFlash(image, exitCode);
     std::printf("image: %d KB, simulated chip in real time, platform %s\n", kb,
                 qPrintable(QGuiApplication::platformName()));
-    std::printf("window Auto:          %7.2f s  (\"%s\")\n", window, qPrintable(outcome));
-    std::printf("qvusb flash (whole):  %7.2f s  (exit %d, includes process start)\n", commandLine,
-                exitCode);
-    std::printf("window / command line: %.2f\n", window / commandLine);
+    std::printf("window Auto:          %7.2f s  (\"%s\")\n", window.wallSeconds,
+                qPrintable(outcome));
+    PrintCpu("                     ", window.cpuSeconds);
+    std::printf("qvusb flash (whole):  %7.2f s  (exit %d, includes process start)\n",
+                commandLine.wallSeconds, exitCode);
+    PrintCpu("                     ", commandLine.cpuSeconds);
+    std::printf("window / command line: %.2f\n", window.wallSeconds / commandLine.wallSeconds);
+    if (window.cpuSeconds >= 0 && commandLine.cpuSeconds > 0)
+        std::printf("CPU, window / command line: %.2f\n",
+                    window.cpuSeconds / commandLine.cpuSeconds);
     return 0;
 }

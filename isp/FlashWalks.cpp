@@ -62,6 +62,7 @@ JobResult FlashWalks::StatusFailure(Reply reply, std::optional<std::uint32_t> ad
 std::optional<JobResult> FlashWalks::Protection(std::uint8_t status,
                                                 std::optional<std::uint32_t> address) const {
     if ((status & Part().blockProtectMask) == 0) return std::nullopt;
+    view_.ShowStatusRegister("Status Register: 0x" + Hex2(status));  // the status it names
     return Fail(FailureKind::WriteProtected, address, Reply::Done,
                 "Flash is write-protected (status 0x" + Hex2(status) + ")");
 }

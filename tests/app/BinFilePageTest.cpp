@@ -11,6 +11,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -126,14 +127,14 @@ private slots:
         Bench bench;
         const QString source = bench.WriteFile("firmware.bin", Bytes(kTableImage));
         bench.ChooseCurrentFile(source);
-        QCOMPARE(bench.Text("lblCurrentFilePath"), source);
+        QCOMPARE(bench.Text("lblCurrentFilePath"), QDir::toNativeSeparators(source));
         QCOMPARE(bench.Text("lblStatusReport"), QString("Load file ready"));
         bench.Type("labedtNewVID", "12AB");
         bench.Type("edtNewStr0", QString::fromUtf8("Müller €"));
         bench.Type("edtNewStr2", "");
         const QString target = bench.NewPath("patched.bin");
         bench.ChooseNewFile(target);
-        QCOMPARE(bench.Text("lblSaveBinPath"), target);
+        QCOMPARE(bench.Text("lblSaveBinPath"), QDir::toNativeSeparators(target));
 
         bench.Click("btnSaveBin");
         std::array<std::string, 5> strings = kDefaultStrings;
@@ -167,15 +168,22 @@ private slots:
 
         // The same bytes under a name that selects no loader, a whole marker whose table does
         // not fit before the end of the file, a good table in a file larger than the image
-        // (whose end would be lost), and a file that is not there.
-        const QString refused[] = {
-            bench.WriteFile("firmware.txt", Bytes(kTableImage)),
-            bench.WriteFile("cut.bin", Bytes(kTableImage.substr(0, 0x1000 + 100))),
-            bench.WriteFile("large.bin", Bytes(kTableImage + Background(0xC0000))),
-            bench.NewPath("missing.bin")};
-        for (const QString& file : refused) {
+        // (whose end would be lost), and a file that is not there. A cause of the file's own is
+        // named under the status, without the path shown above it.
+        const std::pair<QString, const char*> refused[] = {
+            {bench.WriteFile("firmware.txt", Bytes(kTableImage)), "asks for no loader"},
+            {bench.WriteFile("cut.bin", Bytes(kTableImage.substr(0, 0x1000 + 100))), nullptr},
+            {bench.WriteFile("large.bin", Bytes(kTableImage + Background(0xC0000))),
+             "bytes, larger than the 786432-byte image"},
+            {bench.NewPath("missing.bin"), "no such file"}};
+        for (const auto& [file, cause] : refused) {
             bench.ChooseCurrentFile(file);
-            QCOMPARE(bench.Text("lblStatusReport"), kInvalidForModify);
+            const QStringList status = bench.Text("lblStatusReport").split('\n');
+            QCOMPARE(status.first(), kInvalidForModify);
+            QCOMPARE(status.size(), cause ? 2 : 1);
+            QVERIFY2(!cause || (status.last().contains(cause) &&
+                                !status.last().contains(QFileInfo(file).fileName())),
+                     qPrintable(status.last()));
             bench.Click("btnCheck");
             bench.Click("btnSaveBin");
             QCOMPARE(bench.Text("lblSaveDone"), kInvalidForModify);
@@ -184,7 +192,8 @@ private slots:
         }
 
         bench.ChooseCurrentFile(QString());  // cancelled: the last file stays
-        QCOMPARE(bench.Text("lblCurrentFilePath"), bench.NewPath("missing.bin"));
+        QCOMPARE(bench.Text("lblCurrentFilePath"),
+                 QDir::toNativeSeparators(bench.NewPath("missing.bin")));
         QCOMPARE(bench.Messages(), QStringList());
     }
 

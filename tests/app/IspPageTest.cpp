@@ -115,8 +115,11 @@ private slots:
         bench.ChooseFile(second);
         QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0040"));
         bench.ChooseFile(first);
-        QCOMPARE(ComboItems(bench.History()), (QStringList{first, second}));
-        QCOMPARE(bench.History().currentText(), first);
+        // The chosen paths as the system writes them (with backslashes on Windows).
+        const QString shownFirst = QDir::toNativeSeparators(first);
+        QCOMPARE(ComboItems(bench.History()),
+                 (QStringList{shownFirst, QDir::toNativeSeparators(second)}));
+        QCOMPARE(bench.History().currentText(), shownFirst);
 
         bench.ChooseFile(QString());  // cancelled
         QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0006"));
@@ -143,12 +146,13 @@ private slots:
             const auto before = bench.Messages().size();
             bench.ChooseFile(file);
             QCOMPARE(bench.Text("lblUSBChecksum"), QString("Checksum : 0x0000"));
-            QCOMPARE(bench.History().currentText(), file);
+            const QString shown = QDir::toNativeSeparators(file);
+            QCOMPARE(bench.History().currentText(), shown);
             bench.Button("btnUSBISPAuto").click();
             const QStringList messages = bench.Messages().mid(before);
             QCOMPARE(messages.size(), 2);
             for (const QString& message : messages)
-                QVERIFY2(message.startsWith(kProgramFileNotReady + '\n' + file + ": ") &&
+                QVERIFY2(message.startsWith(kProgramFileNotReady + '\n' + shown + ": ") &&
                              message.contains(cause),
                          qPrintable(message));
         }
@@ -210,6 +214,20 @@ private slots:
         QVERIFY(!bench.userDevice->InIspMode());
     }
 
+    // A status register locked by a protected run (the write-protect pin held low) refuses the
+    // next sequence; the status label shows the status the refusal names.
+    void aLockedFlashShowsTheStatusItWasRefusedFor() {
+        Bench bench;
+        bench.Tick();
+        bench.History().setCurrentText(bench.WriteFile("firmware.bin", Pattern(700)));
+        bench.userDevice->Faults().flash.writeProtectPinLow = true;
+        bench.Button("btnUSBISPAuto").click();
+        bench.Button("btnUSBISPAuto").click();
+        QCOMPARE(bench.Text("lblUSBProcessInfo"),
+                 QString("Flash is write-protected (status 0xFC)"));
+        QCOMPARE(bench.Text("lblUSBISPStatusReg"), QString("Status Register: 0xFC"));
+    }
+
     void autoWithoutADeviceOnlyShowsTheMessage() {
         Bench bench;
         bench.History().setCurrentText(bench.WriteFile("firmware.bin", Pattern(64)));
@@ -220,17 +238,18 @@ private slots:
         QVERIFY(bench.sim.GetTrace().Lines().empty());
     }
 
-    // While the sequence programs, other device buttons do nothing; a click on Stop ends the
-    // run at the next page, and the flash is still protected and ISP mode left.
+    // While the sequence programs, other device buttons do nothing; a click on Stop well into
+    // the walk (the window takes events between its pages too) ends the run at the next page,
+    // and the flash is still protected and ISP mode left.
     void stopEndsARunningSequenceThatStillProtectsAndLeavesIsp() {
         Bench bench;
         bench.Tick();
-        const QByteArray image = Pattern(8192);
+        const QByteArray image = Pattern(0x10000);
         bench.ChooseFile(bench.WriteFile("firmware.bin", image));
         int opensAroundBusyClick = -1;
         std::size_t linesAtStop = 0;
         bench.OnEveryPump([&] {
-            if (linesAtStop != 0 || bench.Traced(kPageProgram) == 0) return;
+            if (linesAtStop != 0 || bench.Traced(kPageProgram) < 64) return;
             const int opens = bench.host.opens;
             bench.Button("btnUSBReadStatus").click();
             opensAroundBusyClick = bench.host.opens - opens;
@@ -340,7 +359,8 @@ private slots:
     }
 
     // Pass and fail at a glance: green after a success, red after a failure. A new file or a
-    // board that goes away clears the result, unless its going is the result.
+    // board that goes away clears the result, text and colour, unless its going is the result;
+    // the same board seen again keeps it.
     void theResultIsColouredAndGoesWithItsBoard() {
         Bench bench;
         bench.Tick();
@@ -351,15 +371,40 @@ private slots:
             return bench.Child<QLabel>("lblUSBProcessInfo").palette().color(QPalette::WindowText);
         };
         const QColor neutral = bench.Child("PageISPCtrl").palette().color(QPalette::WindowText);
-        const auto cleared = [&] { return colour() == neutral && bar.value() == bar.minimum(); };
+        const auto cleared = [&] {
+            return colour() == neutral && bar.value() == bar.minimum() &&
+                   bench.Text("lblUSBProcessInfo").isEmpty();
+        };
 
         bench.Button("btnUSBISPAuto").click();
         QVERIFY(colour().green() > 100 && colour().red() < 50);
         QCOMPARE(bar.value(), bar.maximum());
+        // Detection switched off and on finds the same board again, after a search for the
+        // other kind of device: the result stays.
+        auto& detect = bench.Child<QCheckBox>("chkDetectUSB");
+        detect.setChecked(false);
+        detect.setChecked(true);
+        bench.Tick();
+        bench.Tick();
+        QCOMPARE(bench.Text("lblUSBProcessInfo"), QString("Verifying Success"));
+        QVERIFY(colour().green() > 100);
         bench.ChooseFile(file);
         QVERIFY(cleared());
         bench.Button("btnUSBISPAuto").click();
         bench.sim.Detach(*bench.userDevice);
+        bench.Tick();
+        QVERIFY(cleared());
+
+        // Pulled while detection was off: the search for the board finds nothing.
+        bench.sim.Attach(bench.userDevice);
+        bench.Tick();
+        bench.Tick();
+        bench.Button("btnUSBISPAuto").click();
+        detect.setChecked(false);
+        bench.sim.Detach(*bench.userDevice);
+        detect.setChecked(true);
+        bench.Tick();
+        QVERIFY(!cleared());
         bench.Tick();
         QVERIFY(cleared());
 
