@@ -1,6 +1,7 @@
 #include "cli/ShellCompletions.h"
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -140,78 +141,90 @@ std::string CommandWalk(const CompletionModel& model, const std::string& words, 
 
 }  // namespace
 
-std::string BashCompletion(const CLI::App& app) {
+namespace {
+
+// What bash and zsh say differently in the one script both run: the case of the word before the
+// cursor, then the case of the command typed, then the choice among options, commands, files and
+// words.
+struct ShellWords {
+    std::string header;     // the lines before the walk over the words typed
+    std::string wordArray;  // the array of the words typed, as "${NAME"
+    int firstWord;          // the index of the first word after the program's name
+    std::string files;      // completes a file name and returns
+    std::string devices;    // completes a device of `qvusb list` and returns
+    std::function<std::string(const std::string&)> words;  // completes one of the words given
+    std::string listOpen;  // a list variable's value: "a b" or (a b)
+    std::string listClose;
+    std::string declarations;  // the variables the command's case sets
+    std::string ending;        // the choice, and what follows the function
+};
+
+std::string CaseScript(const CLI::App& app, const ShellWords& shell) {
     const CompletionModel model = ModelOf(app);
     std::ostringstream out;
-    out << "# bash completion for qvusb, written from its option definitions\n"
-        << "_qvusb() {\n    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
-        << CommandWalk(model, "${COMP_WORDS", 1) << "    case \"$prev\" in\n";
+    out << shell.header << CommandWalk(model, shell.wordArray, shell.firstWord)
+        << "    case \"$prev\" in\n";
     auto byKind = OptionsByKind(model);
-    out << Branch(byKind[ValueCompletion::Kind::Files],
-                  "COMPREPLY=($(compgen -f -- \"$cur\")); return")
-        << Branch(byKind[ValueCompletion::Kind::Devices],
-                  std::string("COMPREPLY=($(compgen -W \"$(") + kListDevices +
-                      ")\" -- \"$cur\")); return");
+    out << Branch(byKind[ValueCompletion::Kind::Files], shell.files)
+        << Branch(byKind[ValueCompletion::Kind::Devices], shell.devices);
     for (const auto& [name, value] : model.valueOptions)
         if (value.kind == ValueCompletion::Kind::Words)
-            out << Branch({name}, "COMPREPLY=($(compgen -W \"" + Joined(value.words) +
-                                      "\" -- \"$cur\")); return");
-    out << Branch(byKind[ValueCompletion::Kind::Nothing], "return")
-        << "    esac\n    local options=\"\" commands=\"\" argument=\"\"\n    case \"$cmd\" in\n";
+            out << Branch({name}, shell.words(Joined(value.words)));
+    out << Branch(byKind[ValueCompletion::Kind::Nothing], "return") << "    esac\n"
+        << shell.declarations << "    case \"$cmd\" in\n";
+    const auto list = [&](const std::vector<std::string>& words) {
+        return shell.listOpen + Joined(words) + shell.listClose;
+    };
     for (const CompletedCommand& command : model.commands) {
-        out << "    " << command.key << ")\n        options=\"" << Joined(command.options)
-            << "\"\n        commands=\"" << Joined(command.commands) << "\"\n";
+        out << "    " << command.key << ")\n        options=" << list(command.options)
+            << "\n        commands=" << list(command.commands) << "\n";
         if (command.argument.kind == ValueCompletion::Kind::Files)
             out << "        argument=files\n";
         else if (command.argument.kind == ValueCompletion::Kind::Words)
             out << "        argument=\"" << Joined(command.argument.words) << "\"\n";
         out << "        ;;\n";
     }
-    out << "    esac\n"
-        << "    if [[ $cur == -* ]]; then\n"
-        << "        COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
-        << "    elif [[ -n $commands ]]; then\n"
-        << "        COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
-        << "    elif [[ $argument == files ]]; then\n"
-        << "        COMPREPLY=($(compgen -f -- \"$cur\"))\n"
-        << "    elif [[ -n $argument ]]; then\n"
-        << "        COMPREPLY=($(compgen -W \"$argument\" -- \"$cur\"))\n"
-        << "    fi\n}\ncomplete -o filenames -F _qvusb qvusb\n";
+    out << "    esac\n" << shell.ending;
     return out.str();
 }
 
+}  // namespace
+
+std::string BashCompletion(const CLI::App& app) {
+    return CaseScript(
+        app,
+        {"# bash completion for qvusb, written from its option definitions\n_qvusb() {\n"
+         "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n",
+         "${COMP_WORDS", 1, "COMPREPLY=($(compgen -f -- \"$cur\")); return",
+         std::string("COMPREPLY=($(compgen -W \"$(") + kListDevices + ")\" -- \"$cur\")); return",
+         [](const std::string& words) {
+             return "COMPREPLY=($(compgen -W \"" + words + "\" -- \"$cur\")); return";
+         },
+         "\"", "\"", "    local options=\"\" commands=\"\" argument=\"\"\n",
+         "    if [[ $cur == -* ]]; then\n"
+         "        COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
+         "    elif [[ -n $commands ]]; then\n"
+         "        COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
+         "    elif [[ $argument == files ]]; then\n"
+         "        COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+         "    elif [[ -n $argument ]]; then\n"
+         "        COMPREPLY=($(compgen -W \"$argument\" -- \"$cur\"))\n"
+         "    fi\n}\ncomplete -o filenames -F _qvusb qvusb\n"});
+}
+
 std::string ZshCompletion(const CLI::App& app) {
-    const CompletionModel model = ModelOf(app);
-    std::ostringstream out;
-    out << "#compdef qvusb\n# zsh completion for qvusb, written from its option definitions\n"
-        << "_qvusb() {\n    local cur=${words[CURRENT]} prev=${words[CURRENT-1]}\n"
-        << CommandWalk(model, "${words", 2) << "    case \"$prev\" in\n";
-    auto byKind = OptionsByKind(model);
-    out << Branch(byKind[ValueCompletion::Kind::Files], "_files; return")
-        << Branch(byKind[ValueCompletion::Kind::Devices],
-                  std::string("compadd -- ${(f)\"$(") + kListDevices + ")\"}; return");
-    for (const auto& [name, value] : model.valueOptions)
-        if (value.kind == ValueCompletion::Kind::Words)
-            out << Branch({name}, "compadd -- " + Joined(value.words) + "; return");
-    out << Branch(byKind[ValueCompletion::Kind::Nothing], "return")
-        << "    esac\n    local -a options commands\n    local argument=\"\"\n    case \"$cmd\" "
-           "in\n";
-    for (const CompletedCommand& command : model.commands) {
-        out << "    " << command.key << ")\n        options=(" << Joined(command.options)
-            << ")\n        commands=(" << Joined(command.commands) << ")\n";
-        if (command.argument.kind == ValueCompletion::Kind::Files)
-            out << "        argument=files\n";
-        else if (command.argument.kind == ValueCompletion::Kind::Words)
-            out << "        argument=\"" << Joined(command.argument.words) << "\"\n";
-        out << "        ;;\n";
-    }
-    out << "    esac\n"
-        << "    if [[ $cur == -* ]]; then\n        compadd -- $options\n"
-        << "    elif (( $#commands )); then\n        compadd -- $commands\n"
-        << "    elif [[ $argument == files ]]; then\n        _files\n"
-        << "    elif [[ -n $argument ]]; then\n        compadd -- ${=argument}\n"
-        << "    fi\n}\n_qvusb \"$@\"\n";
-    return out.str();
+    return CaseScript(
+        app, {"#compdef qvusb\n# zsh completion for qvusb, written from its option definitions\n"
+              "_qvusb() {\n    local cur=${words[CURRENT]} prev=${words[CURRENT-1]}\n",
+              "${words", 2, "_files; return",
+              std::string("compadd -- ${(f)\"$(") + kListDevices + ")\"}; return",
+              [](const std::string& words) { return "compadd -- " + words + "; return"; }, "(", ")",
+              "    local -a options commands\n    local argument=\"\"\n",
+              "    if [[ $cur == -* ]]; then\n        compadd -- $options\n"
+              "    elif (( $#commands )); then\n        compadd -- $commands\n"
+              "    elif [[ $argument == files ]]; then\n        _files\n"
+              "    elif [[ -n $argument ]]; then\n        compadd -- ${=argument}\n"
+              "    fi\n}\n_qvusb \"$@\"\n"});
 }
 
 namespace {

@@ -191,6 +191,14 @@ TEST_F(FlashCommandLineTest, ADryRunPlansWhatTheRunThenDoesOnTheWire) {
     EXPECT_EQ(plan["erase"]["end"], erased.second);
     EXPECT_EQ(plan["program"]["start"], programmed.first);
     EXPECT_EQ(plan["program"]["end"], programmed.second);
+
+    // With --changed-only one compare takes the place of the four walks.
+    dry.push_back("--changed-only");
+    const QvusbResult changed = Run(dry);
+    ASSERT_EQ(changed.exitCode, 0) << changed.err;
+    for (const char* walk : {"erase", "blank_check", "program", "verify"})
+        EXPECT_EQ(changed.out.find("\"action\":\"" + std::string(walk) + "\""), std::string::npos)
+            << walk;
 }
 
 // Only the identification tells these apart from a good range; nothing is erased or written,
