@@ -2,6 +2,7 @@
 // new file and saving it, and what each refusal looks like.
 #include <algorithm>
 #include <CLI/CLI.hpp>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -225,7 +226,7 @@ private slots:
         const QString target = bench.NewPath("no such folder/new.bin");
         bench.ChooseNewFile(target);
         bench.Click("btnSaveBin");
-        QCOMPARE(bench.Text("lblSaveDone"), "Cannot write " + target);
+        QCOMPARE(bench.Text("lblSaveDone"), "Cannot write " + QDir::toNativeSeparators(target));
         QVERIFY(!QFile::exists(target));
     }
 

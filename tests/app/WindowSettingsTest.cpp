@@ -242,7 +242,8 @@ private slots:
         QVERIFY(bench.Child<QRadioButton>("rbnRange1").isChecked());
         QCOMPARE(bench.Child<QLineEdit>("lbledISPStart").text(), QString("16"));
         QCOMPARE(bench.Child<QLineEdit>("lbledISPRange").text(), QString("64"));
-        QCOMPARE(bench.Child<QComboBox>("cbxReadISPFile").currentText(), RegistryRunFile());
+        QCOMPARE(bench.Child<QComboBox>("cbxReadISPFile").currentText(),
+                 QDir::toNativeSeparators(RegistryRunFile()));
     }
 
     // A standard user may read the key but not write it: closing saves nothing and says nothing.
