@@ -2,6 +2,7 @@
 // of --json and the audit log of --log, all parsed as a script would parse them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -275,6 +276,25 @@ TEST_F(ProductionOutputTest, UsageMistakesAreNamedAsTheUserTypedThem) {
     EXPECT_EQ(none.exitCode, 3);
     ASSERT_EQ(JsonLines(none.out).size(), 1u) << none.out;
     EXPECT_EQ(JsonLines(none.out)[0]["exit_code"], 3);
+    // The manual pages and completions the build installs: a page per command, and the
+    // program's page leads on to them and to the windows'.
+    ASSERT_EQ(Run({"--write-docs", "docs"}).exitCode, 0);
+    const std::string page = folder.Read("docs/man1/qvusb.1");
+    for (const char* command : {"flash", "reg", "station", "report", "help"}) {
+        EXPECT_TRUE(std::filesystem::exists(folder.Path() / "docs" / "man1" /
+                                            ("qvusb-" + std::string(command) + ".1")))
+            << command;
+        EXPECT_NE(page.find(".BR qvusb\\-" + std::string(command) + " (1)"), std::string::npos);
+    }
+    EXPECT_NE(page.find(".BR quorvex\\-station (1)"), std::string::npos);
+    EXPECT_NE(folder.Read("docs/qvusb.bash").find("qvusb/reg:read) cmd=qvusb/reg/read"),
+              std::string::npos);
+#ifndef _WIN32
+    // -v names each device as the system does: its node on Linux.
+    EXPECT_NE(Run({"--sim", "--sim-devices", "2", "list", "-v"}).out.find(
+                  "1-2  user device  6B94:F82D  audio driver  QV000002  /dev/bus/usb/001/003\n"),
+              std::string::npos);
+#endif
     EXPECT_EQ(Run({"--version"}).out.rfind("qvusb " QV_VERSION " (commit ", 0), 0u);
     EXPECT_EQ(Run({}).exitCode, 2);
     EXPECT_NE(Run({"--help-all"}).out.find("\nExit status:\n"), std::string::npos);
