@@ -1,6 +1,7 @@
 #include "cli/I2cCommands.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -92,8 +93,11 @@ void RunWrite(const GlobalOptions& options, const I2cArguments& args) {
     const std::uint8_t slave = ParseByte("SLAVE", args.slave);
     const std::uint8_t subAddress = ParseByte("SUB", args.subAddress);
     const auto data = ParseByteList("BYTE", args.data);
-    std::vector<std::uint8_t> sent{subAddress};
-    sent.insert(sent.end(), data.begin(), data.end());
+    // The register, then the values (built whole: GCC 12's -Warray-bounds misreads an insert
+    // after a one-byte vector at -O2).
+    std::vector<std::uint8_t> sent(data.size() + 1);
+    sent[0] = subAddress;
+    std::copy(data.begin(), data.end(), sent.begin() + 1);
     Perform(
         options,
         [&] {
